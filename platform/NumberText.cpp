@@ -1,0 +1,141 @@
+// Locale-free number text: std::from_chars / std::to_chars with the C conventions around them.
+#include "platform/NumberText.hpp"
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <locale.h>
+#include <system_error>
+
+namespace carvento::platform {
+namespace {
+
+bool IsCSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// strtod with a private "C" locale; used only where from_chars reports a range error, so that
+// overflow and underflow give exactly what atof gives.
+double StrtodC(const std::string& text)
+{
+    static locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return strtod_l(text.c_str(), nullptr, cLocale);
+}
+
+} // namespace
+
+double ParseDouble(std::string_view text)
+{
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p != end && IsCSpace(*p))
+        ++p;
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    // from_chars would take a second minus sign; strtod does not.
+    if (p == end || *p == '-' || *p == '+')
+        return 0.0;
+
+    double value = 0.0;
+    std::from_chars_result result{};
+    // A hexadecimal number needs "0x" followed by a hex digit, or by "." and a hex digit;
+    // otherwise strtod reads the "0" alone.
+    if (end - p >= 3 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
+        (IsHexDigit(p[2]) || (p[2] == '.' && end - p >= 4 && IsHexDigit(p[3])))) {
+        result = std::from_chars(p + 2, end, value, std::chars_format::hex);
+    } else {
+        result = std::from_chars(p, end, value, std::chars_format::general);
+    }
+    if (result.ec == std::errc::invalid_argument)
+        return 0.0;
+    if (result.ec == std::errc::result_out_of_range) {
+        std::string number(text.begin() + (p - text.data()), text.end());
+        value = StrtodC(number);
+    }
+    return negative ? -value : value;
+}
+
+int ParseInt(std::string_view text)
+{
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p != end && IsCSpace(*p))
+        ++p;
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    long long value = 0;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+void AppendFixed(std::string& out, double value, int decimals)
+{
+    if (std::isnan(value)) {
+        out += std::signbit(value) ? "-nan" : "nan";
+        return;
+    }
+    if (std::isinf(value)) {
+        out += value < 0 ? "-inf" : "inf";
+        return;
+    }
+    // 1.8e308 printed with 30 decimals needs 309 + 1 + 30 characters.
+    std::array<char, 360> buffer;
+    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                std::chars_format::fixed, decimals);
+    out.append(buffer.data(), result.ptr);
+}
+
+std::string FormatFixed(double value, int decimals)
+{
+    std::string text;
+    AppendFixed(text, value, decimals);
+    return text;
+}
+
+std::string FormatFixedPadded(double value, int decimals, int width)
+{
+    std::string text = FormatFixed(value, decimals);
+    if (!std::isfinite(value) || static_cast<int>(text.size()) >= width)
+        return text;
+    std::size_t signLength = (text[0] == '-') ? 1 : 0;
+    text.insert(signLength, static_cast<std::size_t>(width) - text.size(), '0');
+    return text;
+}
+
+std::string FormatIntPadded(long long value, int width)
+{
+    std::string text = std::to_string(value);
+    if (static_cast<int>(text.size()) >= width)
+        return text;
+    std::size_t signLength = (text[0] == '-') ? 1 : 0;
+    text.insert(signLength, static_cast<std::size_t>(width) - text.size(), '0');
+    return text;
+}
+
+} // namespace carvento::platform

@@ -1,0 +1,115 @@
+// The locale-free number module against C-locale atof and printf.
+#include "platform/NumberText.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+using namespace carvento::platform;
+
+namespace {
+
+std::string Printf(double value, int decimals)
+{
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return buffer;
+}
+
+// Same bits, or both NaN with the same sign.
+::testing::AssertionResult SameDouble(double expected, double actual, const std::string& text)
+{
+    if (std::memcmp(&expected, &actual, sizeof(double)) == 0 ||
+        (std::isnan(expected) && std::isnan(actual) &&
+         std::signbit(expected) == std::signbit(actual)))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "text \"" << text << "\": atof " << expected << ", ours " << actual;
+}
+
+const char* const kOddTexts[] = {
+    "", " ", "nan", "NaN", "-nan", "nan(123)", "inf", "-Infinity", "infinit", "0x1A", "0X1a.8p1",
+    "0x", "0x.", "0xg", "1e999", "-1e999", "1e-999", "4e-320", "+.5e1x", "30,5", "3.14", "  \t-2.5",
+    "+", "-", ".", "-.", "1e", "1e+", "1.5E-3abc", "00012", "\n42", "\v7", "1..2", "--1", "+-1",
+    "117°12′34.56″", "°30", "12 34", "0.0000000000000000000000001", "123456789012345678901234567890",
+    "-0", "0.1e-5", "9007199254740993", "2.2250738585072011e-308",
+};
+
+} // namespace
+
+TEST(NumberText, ParseDoubleMatchesAtofOnOddTexts)
+{
+    for (const char* text : kOddTexts)
+        EXPECT_TRUE(SameDouble(std::atof(text), ParseDouble(text), text));
+}
+
+TEST(NumberText, ParseDoubleMatchesAtofOnGeneratedNumbers)
+{
+    std::mt19937_64 random(20261208);
+    std::uniform_real_distribution<double> magnitude(-12.0, 12.0);
+    std::uniform_int_distribution<int> decimals(0, 17);
+    for (int i = 0; i < 200000; ++i) {
+        double value = std::pow(10.0, magnitude(random)) * ((i & 1) ? -1.0 : 1.0);
+        char buffer[64];
+        if (i % 3 == 0)
+            std::snprintf(buffer, sizeof buffer, "%.*e", decimals(random), value);
+        else
+            std::snprintf(buffer, sizeof buffer, "%.*f", decimals(random), value);
+        ASSERT_TRUE(SameDouble(std::atof(buffer), ParseDouble(buffer), buffer));
+    }
+}
+
+TEST(NumberText, ParseDoubleStopsAtTheEndOfTheView)
+{
+    std::string text = "12.5e3";
+    EXPECT_EQ(12.5, ParseDouble(std::string_view(text).substr(0, 4)));
+}
+
+TEST(NumberText, ParseIntMatchesAtoi)
+{
+    const char* texts[] = {"", "12", "-7", "+3x", " 42", "3.9", "-0", "x1", "2147483647", "007"};
+    for (const char* text : texts)
+        EXPECT_EQ(std::atoi(text), ParseInt(text)) << text;
+    EXPECT_EQ(2147483647, ParseInt("99999999999999"));
+    EXPECT_EQ(-2147483647 - 1, ParseInt("-99999999999999"));
+}
+
+TEST(NumberText, FormatFixedMatchesPrintfOnGeneratedValues)
+{
+    std::mt19937_64 random(8);
+    std::uniform_real_distribution<double> magnitude(-9.0, 16.0);
+    for (int i = 0; i < 300000; ++i) {
+        double value = std::pow(10.0, magnitude(random)) * ((i & 1) ? -1.0 : 1.0);
+        int decimals = i % 11;
+        ASSERT_EQ(Printf(value, decimals), FormatFixed(value, decimals)) << value;
+    }
+}
+
+TEST(NumberText, FormatFixedMatchesPrintfOnTiesAndSpecialValues)
+{
+    // Exact binary ties round to even, as glibc's printf does.
+    const double values[] = {0.125, 0.375, 2.5, -2.5, 0.5, 1.5, 1e22, 1.7976931348623157e308,
+                             -0.0, 0.0, 5e-324, 0.00005, 3376320.40345, 624805.93425,
+                             std::nan(""), -std::nan(""), INFINITY, -INFINITY};
+    for (double value : values)
+        for (int decimals : {0, 1, 2, 4, 6, 8, 10, 30})
+            EXPECT_EQ(Printf(value, decimals), FormatFixed(value, decimals)) << value;
+}
+
+TEST(NumberText, PaddedFormatsMatchPrintf)
+{
+    char buffer[64];
+    for (double value : {7.5, -7.5, 34.56, 0.0, 123.456, -0.004}) {
+        std::snprintf(buffer, sizeof buffer, "%05.2f", value);
+        EXPECT_EQ(buffer, FormatFixedPadded(value, 2, 5));
+    }
+    for (long long value : {0LL, 3LL, 59LL, -3LL, 123LL}) {
+        std::snprintf(buffer, sizeof buffer, "%02lld", value);
+        EXPECT_EQ(buffer, FormatIntPadded(value, 2));
+    }
+}
