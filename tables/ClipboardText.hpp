@@ -1,0 +1,21 @@
+// The clipboard text of "复制" and the parsing of "粘贴".
+#pragma once
+
+#include "tables/CoordinateTable.hpp"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace carvento::tables {
+
+// One line per row: cells joined by TAB, every line (the last included) ended by CR LF.
+std::string FormatClipboardText(const std::vector<std::string>& cells, int columns);
+
+// Appends the rows of pasted text to the table: a space before a TAB is absorbed, lines end
+// at LF (one trailing CR removed), fields split at comma, space, TAB or semicolon without
+// merging, a run of empty lines becomes one blank row before the next row. Returns the
+// number of rows appended.
+int PasteText(CoordinateTable& table, std::string_view text);
+
+} // namespace carvento::tables

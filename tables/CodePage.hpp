@@ -1,0 +1,43 @@
+// Conversion between the bytes of coordinate text files and the UTF-8 text used inside the
+// program: GBK (the Chinese Windows code page) and UTF-8, with UTF-16 accepted on reading.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace carvento::tables {
+
+enum class TextEncoding { Gbk, Utf8, Utf16 };
+
+enum class CodePageStatus {
+    Ok,
+    InvalidBytes,    // bytes that are not valid in the detected encoding
+    Unrepresentable, // a character that the target encoding cannot hold
+};
+
+struct DecodedText {
+    CodePageStatus status = CodePageStatus::Ok;
+    TextEncoding encoding = TextEncoding::Utf8; // what the bytes were read as
+    std::string text;                           // UTF-8, without byte-order mark
+    int line = 0;                               // 1-based line of the first bad byte
+};
+
+struct EncodedText {
+    CodePageStatus status = CodePageStatus::Ok;
+    std::string bytes;
+    int line = 0; // 1-based line of the first character that could not be encoded
+};
+
+// Decodes file bytes: a UTF-8 or UTF-16 byte-order mark decides; otherwise valid UTF-8 is
+// taken as UTF-8, anything else as GBK. Invalid bytes give InvalidBytes and their line; the
+// text then holds what was decoded before them.
+DecodedText DecodeText(std::string_view bytes);
+
+// Encodes UTF-8 text as GBK or UTF-8 (no byte-order mark). A character that GBK cannot
+// hold gives Unrepresentable and its line; invalid UTF-8 input gives InvalidBytes.
+EncodedText EncodeText(std::string_view utf8, TextEncoding encoding);
+
+// True when bytes are well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
+} // namespace carvento::tables

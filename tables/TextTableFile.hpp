@@ -1,0 +1,99 @@
+// Delimited coordinate text files: column detection, reading all data lines with their
+// blank-line and short-line rules, and writing tables as comma-separated lines.
+// Files are decoded when opened (GBK, UTF-8 or UTF-16, see CodePage.hpp) and written in GBK
+// with CR LF line ends unless UTF-8 is asked for.
+#pragma once
+
+#include "tables/CodePage.hpp"
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace carvento::tables {
+
+enum class FileStatus {
+    Ok,
+    OpenFailed,      // the file could not be opened or created
+    NoData,          // nothing in the first 8 lines
+    ShortLine,       // a data line with fewer fields than the column count (see line)
+    InvalidBytes,    // bytes not valid in the file's encoding (see line)
+    Unrepresentable, // a character that the output encoding cannot hold (see line)
+    WriteFailed,     // the data did not reach the file (disk full, I/O error)
+    BadCellCount,    // cells.size() != rows * columns
+};
+
+struct FileResult {
+    FileStatus status = FileStatus::Ok;
+    int line = 0; // 1-based line in the file for ShortLine, InvalidBytes, Unrepresentable
+    bool Ok() const { return status == FileStatus::Ok; }
+};
+
+class TextTableFile {
+public:
+    TextTableFile() = default;
+    ~TextTableFile();
+    TextTableFile(const TextTableFile&) = delete;
+    TextTableFile& operator=(const TextTableFile&) = delete;
+
+    // Reads and decodes the whole file; false when it cannot be opened or read. Bytes invalid
+    // in the detected encoding do not fail here: reading stops before their line and ReadAll /
+    // DetectColumns report InvalidBytes with that line.
+    bool OpenForRead(const std::string& path);
+    // Takes the file content from memory instead of a file (standard input, tests).
+    void OpenForReadFromBytes(std::string_view bytes);
+    // Closes the file; for a file open for writing, reports whether everything reached it.
+    FileResult Close();
+
+    // Inserts a separator character at the front of the set (every user adds ',').
+    void AddDelimiter(char ch) { m_delimiters.insert(m_delimiters.begin(), ch); }
+    void SetTitleLine(bool hasTitleLine) { m_hasTitleLine = hasTitleLine; }
+    TextEncoding DetectedEncoding() const { return m_decodedEncoding; }
+
+    // Widest field count of the first 8 lines; names gets one entry per column ("列1"...
+    // or the title line's fields). 0 when nothing was found (see LastResult()).
+    int DetectColumns(std::vector<std::string>& names);
+    // Reads every data line after the detected columns. Returns rows*columns, or 0 when
+    // stopped by a short line or invalid bytes; rows read before that stay in the outputs.
+    int ReadAll(std::vector<std::string>& cells, int& rows, int& columns);
+    // Outcome of the last DetectColumns / ReadAll / write call.
+    const FileResult& LastResult() const { return m_result; }
+
+    // Creates or truncates the file for writing.
+    bool OpenForWrite(const std::string& path, TextEncoding encoding = TextEncoding::Gbk);
+    // Writes to standard output instead (not closed by Close).
+    void OpenForWriteToStdout(TextEncoding encoding = TextEncoding::Gbk);
+    // Truncates, writes the titles joined by "," (when any) and then WriteRows.
+    int WriteTable(const std::vector<std::string>& cells, int rows, int columns,
+                   const std::vector<std::string>& titles);
+    // Writes one line per row; a run of blank rows becomes one empty line. Returns the
+    // number of cells, or 0 (nothing written) when cells.size() != rows*columns or on error.
+    int WriteRows(const std::vector<std::string>& cells, int rows, int columns,
+                  bool truncateFirst);
+
+private:
+    bool ReadLine(std::string_view& line);
+    void Rewind() { m_nextLine = 0; }
+    bool WriteText(const std::string& text);
+    void Truncate();
+
+    // reading
+    std::string m_text;
+    std::vector<std::string_view> m_lines;
+    std::size_t m_nextLine = 0;
+    int m_invalidLine = 0; // line holding the first invalid bytes, 0 when none
+    TextEncoding m_decodedEncoding = TextEncoding::Utf8;
+    // writing
+    std::FILE* m_out = nullptr;
+    bool m_ownsOut = false;
+    bool m_writeFailed = false;
+    TextEncoding m_encoding = TextEncoding::Gbk;
+    int m_linesWritten = 0;
+
+    std::string m_delimiters;
+    bool m_hasTitleLine = true;
+    FileResult m_result;
+};
+
+} // namespace carvento::tables

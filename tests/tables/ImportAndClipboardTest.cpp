@@ -1,0 +1,113 @@
+// Import column mapping, copy text and paste parsing.
+#include "support/FakePlatform.hpp"
+#include "tables/ClipboardText.hpp"
+#include "tables/ImportTable.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace carvento::tables;
+using carvento::testing::FakePrompter;
+using Cells = std::vector<std::string>;
+
+namespace {
+
+CoordinateTable BLTable()
+{
+    CoordinateTable table;
+    table.SetupColumns({"序号", "纬度B", "经度L"}, {35, 85, 90});
+    return table;
+}
+
+Cells Collect(const CoordinateTable& table)
+{
+    Cells cells;
+    table.CollectCells(cells);
+    return cells;
+}
+
+} // namespace
+
+TEST(ImportMapping, TitlesMatchSampleFieldsBySubstring)
+{
+    Cells sample{"点号", "纬度", "经度"};
+    EXPECT_EQ(std::vector<int>({0, 1, 2}), InitialColumnChoice({"序号", "纬度B", "经度L"}, sample));
+    EXPECT_TRUE(LooksLikeTitleRow(sample));
+    // Upper-cased comparison, and the last matching field wins.
+    EXPECT_EQ(std::vector<int>({2, 2}), InitialColumnChoice({"坐标X(m)", "X"}, {"p", "x", "X"}));
+    // A fourth table column over a three-column file gets nothing.
+    EXPECT_EQ(std::vector<int>({0, 1, 2, -1}),
+              InitialColumnChoice({"序号", "a", "b", "c"}, {"1", "2", "3"}));
+}
+
+TEST(ImportMapping, TitleRowGuessLooksPastTheFirstField)
+{
+    EXPECT_TRUE(LooksLikeTitleRow({"P1", "-30.5", "114.2"}));
+    EXPECT_TRUE(LooksLikeTitleRow({"P1", "1e5"}));
+    EXPECT_TRUE(LooksLikeTitleRow({"P1", "1.2.3"}));
+    EXPECT_FALSE(LooksLikeTitleRow({"点号", "30.5", "", "114"}));
+}
+
+TEST(ImportIntoTable, AppendsMappedRowsAndSkipsTheTitleRowWhenTicked)
+{
+    CoordinateTable table = BLTable();
+    FakePrompter prompter;
+    Cells cells{"点号", "纬度", "经度", "P1", "30.1", "114.2", "P2", "30.2", "114.3"};
+    EXPECT_EQ(2, ImportIntoTable(table, cells, 3, 3, prompter));
+    ASSERT_EQ(1u, prompter.mappingsShown.size());
+    EXPECT_TRUE(prompter.mappingsShown[0].removeTitleRow);
+    EXPECT_EQ(Cells({"P1", "30.1", "114.2", "P2", "30.2", "114.3"}), Collect(table));
+
+    // A second import appends; the user maps column 2 to 纬度B and leaves 经度L empty.
+    carvento::platform::ColumnMapping answer;
+    answer.columnMap = {0, 2, -1};
+    answer.removeTitleRow = false;
+    prompter.mappingAnswers.push_back(answer);
+    EXPECT_EQ(1, ImportIntoTable(table, {"P3", "1", "2"}, 1, 3, prompter));
+    EXPECT_EQ(Cells({"P1", "30.1", "114.2", "P2", "30.2", "114.3", "P3", "2", ""}), Collect(table));
+}
+
+TEST(ImportIntoTable, CancelOrInconsistentInputChangesNothing)
+{
+    CoordinateTable table = BLTable();
+    FakePrompter prompter;
+    prompter.mappingAnswers.push_back(std::nullopt);
+    EXPECT_EQ(0, ImportIntoTable(table, {"P1", "1", "2"}, 1, 3, prompter));
+    EXPECT_EQ(0, ImportIntoTable(table, {"P1", "1"}, 1, 3, prompter));
+    EXPECT_EQ(1, table.RowCount());
+    EXPECT_EQ(1u, prompter.mappingsShown.size());
+}
+
+TEST(Copy, TabSeparatedLinesEachEndedByCrLf)
+{
+    EXPECT_EQ("P1\t30.1\t114.2\r\n", FormatClipboardText({"P1", "30.1", "114.2"}, 3));
+    EXPECT_EQ("a\tb\r\n\t\r\n", FormatClipboardText({"a", "b", "", ""}, 2));
+}
+
+struct PasteCase {
+    std::string text;
+    Cells expected;
+};
+
+class PasteTest : public ::testing::TestWithParam<PasteCase> {};
+
+TEST_P(PasteTest, AppendsTheExpectedRows)
+{
+    CoordinateTable table = BLTable();
+    table.AppendRow();
+    table.SetCell(1, 0, "old");
+    PasteText(table, GetParam().text);
+    Cells expected{"old", "", ""};
+    expected.insert(expected.end(), GetParam().expected.begin(), GetParam().expected.end());
+    EXPECT_EQ(expected, Collect(table));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ClipboardExamples, PasteTest,
+    ::testing::Values(
+        PasteCase{"P1 30.1 114.2", {"P1", "30.1", "114.2"}},
+        PasteCase{"P1  30.1", {"P1", "", "30.1"}},         // adjacent separators: empty field
+        PasteCase{"P1 \t30.1", {"P1", "30.1", ""}},        // the space before a TAB is absorbed
+        PasteCase{"30.1,114.2", {"30.1", "114.2", ""}},    // the first field lands in 序号
+        PasteCase{"\r\nA;1;2;3;4\r\n", {"", "", "", "A", "1", "2"}}, // leading empty line
+        PasteCase{"A\r\n\r\n\r\nB\r\n", {"A", "", "", "", "", "", "B", "", ""}},
+        PasteCase{"", {}}));

@@ -1,0 +1,230 @@
+// Reading and writing coordinate text files: column detection, blank and short lines,
+// code pages, and write failures.
+#include "tables/TextTableFile.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+using namespace carvento::tables;
+using Cells = std::vector<std::string>;
+
+namespace {
+
+struct Read {
+    int count = 0;
+    int rows = 0;
+    int columns = 0;
+    Cells cells;
+    FileResult result;
+};
+
+// Reads bytes the way a page's import does: no title line, comma separated.
+Read ReadBytes(std::string_view bytes, bool titleLine = false)
+{
+    TextTableFile file;
+    file.OpenForReadFromBytes(bytes);
+    file.SetTitleLine(titleLine);
+    file.AddDelimiter(',');
+    Read read;
+    read.count = file.ReadAll(read.cells, read.rows, read.columns);
+    read.result = file.LastResult();
+    return read;
+}
+
+std::string Slurp(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class TempDir {
+public:
+    TempDir()
+    {
+        m_path = std::filesystem::temp_directory_path() /
+                 ("carvento-tables-" + std::to_string(::getpid()) + "-" + std::to_string(s_next++));
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempDir() { std::filesystem::remove_all(m_path); }
+    std::string File(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+    static inline int s_next = 0;
+};
+
+} // namespace
+
+TEST(DetectColumns, WidestOfTheFirstEightLines)
+{
+    TextTableFile file;
+    file.OpenForReadFromBytes("a,b\n1,2,3\n\n\n\n\n\n\n1,2,3,4,5\n");
+    file.AddDelimiter(',');
+    file.SetTitleLine(false);
+    Cells names;
+    EXPECT_EQ(3, file.DetectColumns(names));
+    EXPECT_EQ(Cells({"列1", "列2", "列3"}), names);
+}
+
+TEST(DetectColumns, TitleLineGivesNamesAndIsSkipped)
+{
+    TextTableFile file;
+    file.OpenForReadFromBytes("\r\n点号,纬度\r\nP1,30.1,114.2\r\n");
+    file.AddDelimiter(',');
+    Cells names;
+    EXPECT_EQ(3, file.DetectColumns(names));
+    EXPECT_EQ(Cells({"点号", "纬度", "列3"}), names);
+}
+
+TEST(DetectColumns, NothingInEightLinesIsNoData)
+{
+    Read read = ReadBytes("\n\n\n\n\n\n\n\n1,2\n");
+    EXPECT_EQ(0, read.count);
+    EXPECT_EQ(FileStatus::NoData, read.result.status);
+    EXPECT_EQ(FileStatus::NoData, ReadBytes("").result.status);
+}
+
+TEST(ReadAll, RunsOfEmptyLinesBecomeOneBlankRow)
+{
+    Read read = ReadBytes("P1,30.1,114.2\n\n\nP2,30.2,114.3\n\n\n");
+    EXPECT_EQ(12, read.count);
+    EXPECT_EQ(4, read.rows);
+    EXPECT_EQ(Cells({"P1", "30.1", "114.2", "", "", "", "P2", "30.2", "114.3", "", "", ""}),
+              read.cells);
+}
+
+TEST(ReadAll, LeadingEmptyLinesAddNothingAndSurplusFieldsAreCut)
+{
+    Read read = ReadBytes("\r\n\r\nP1,1,2\r\nP2,3,4\r\n\r\n\r\n\r\n\r\nP3,5,6,7\r\n");
+    EXPECT_EQ(3, read.columns);
+    EXPECT_EQ(Cells({"P1", "1", "2", "P2", "3", "4", "", "", "", "P3", "5", "6"}), read.cells);
+}
+
+TEST(ReadAll, ShortLineStopsWithItsLineNumber)
+{
+    Read first = ReadBytes("P1,1,2\nP2,3,4\nP3,5,6,7\n");
+    EXPECT_EQ(0, first.count);
+    EXPECT_EQ(FileStatus::ShortLine, first.result.status);
+    EXPECT_EQ(1, first.result.line);
+
+    // Lines are counted from the top of the file, empty ones and CR LF ends included.
+    Read later = ReadBytes("P1,1,2\r\n\r\nP2,3\r\nP3,5,6\r\n");
+    EXPECT_EQ(0, later.count);
+    EXPECT_EQ(3, later.result.line);
+    EXPECT_EQ(2, later.rows);
+    EXPECT_EQ(Cells({"P1", "1", "2", "", "", ""}), later.cells);
+}
+
+TEST(ReadAll, SpacesStayInFields)
+{
+    Read read = ReadBytes("1, 2\n");
+    EXPECT_EQ(Cells({"1", " 2"}), read.cells);
+}
+
+TEST(CodePages, GbkFileWithChineseAndAngleSignsReadsAsText)
+{
+    // "点号,纬度" / "P1,30°12′" / "Q,30啊恪" in GBK with CR LF.
+    std::string gbk = "\xB5\xE3\xBA\xC5,\xCE\xB3\xB6\xC8\r\n"
+                      "P1,30\xA1\xE3" "12\xA1\xE4\r\n"
+                      "Q,30\xB0\xA1\xE3\xA1\r\n";
+    Read read = ReadBytes(gbk);
+    ASSERT_TRUE(read.result.Ok());
+    EXPECT_EQ(Cells({"点号", "纬度", "P1", "30°12′", "Q", "30啊恪"}), read.cells);
+}
+
+TEST(CodePages, Utf8WithAndWithoutBomAndUtf16Read)
+{
+    Cells expected{"点1", "30°", "P2", "40″"};
+    EXPECT_EQ(expected, ReadBytes("点1,30°\nP2,40″\n").cells);
+    EXPECT_EQ(expected, ReadBytes("\xEF\xBB\xBF点1,30°\r\nP2,40″\r\n").cells);
+    // UTF-16 LE with byte-order mark: "点1,30°\r\nP2,40″".
+    std::u16string utf16 = u"点1,30°\r\nP2,40″";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : utf16) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    EXPECT_EQ(expected, ReadBytes(bytes).cells);
+}
+
+TEST(CodePages, InvalidBytesAreReportedWithTheirLine)
+{
+    // \x81\x20 is not a GBK character (and not UTF-8): line 3.
+    Read read = ReadBytes("P1,1,2\r\nP2,3,4\r\nP3,\x81\x20,6\r\nP4,7,8\r\n");
+    EXPECT_EQ(0, read.count);
+    EXPECT_EQ(FileStatus::InvalidBytes, read.result.status);
+    EXPECT_EQ(3, read.result.line);
+    EXPECT_EQ(2, read.rows);
+}
+
+TEST(WriteTable, BlankRunsBecomeOneEmptyLineWithCrLf)
+{
+    TempDir dir;
+    TextTableFile file;
+    ASSERT_TRUE(file.OpenForWrite(dir.File("out.txt")));
+    Cells cells{"P1", "30.1", "114.2", "", "", "", "", "", "", "P2", "30.2", "114.3"};
+    EXPECT_EQ(12, file.WriteTable(cells, 4, 3, {"序号", "纬度", "经度"}));
+    EXPECT_TRUE(file.Close().Ok());
+    EXPECT_EQ("\xD0\xF2\xBA\xC5,\xCE\xB3\xB6\xC8,\xBE\xAD\xB6\xC8\r\n"
+              "P1,30.1,114.2\r\n\r\nP2,30.2,114.3\r\n",
+              Slurp(dir.File("out.txt")));
+}
+
+TEST(WriteTable, LeadingBlankRowIsWrittenAndWrongCountWritesNothing)
+{
+    TempDir dir;
+    TextTableFile file;
+    ASSERT_TRUE(file.OpenForWrite(dir.File("out.txt"), TextEncoding::Utf8));
+    EXPECT_EQ(4, file.WriteRows({"", "", "A", "1°"}, 2, 2, true));
+    EXPECT_EQ(0, file.WriteRows({"x"}, 2, 2, false));
+    EXPECT_EQ(FileStatus::BadCellCount, file.LastResult().status);
+    file.Close();
+    EXPECT_EQ("\r\nA,1°\r\n", Slurp(dir.File("out.txt")));
+}
+
+TEST(WriteTable, ExportThenImportGivesTheRowsBack)
+{
+    TempDir dir;
+    Cells cells{"点1", "30°12′", "114.2", "", "", "", "", "", "", "P2", "-30.2", "114.3"};
+    TextTableFile out;
+    ASSERT_TRUE(out.OpenForWrite(dir.File("round.csv")));
+    out.WriteTable(cells, 4, 3, {"序号", "纬度", "经度"});
+    ASSERT_TRUE(out.Close().Ok());
+
+    TextTableFile in;
+    ASSERT_TRUE(in.OpenForRead(dir.File("round.csv")));
+    EXPECT_EQ(TextEncoding::Gbk, in.DetectedEncoding());
+    in.SetTitleLine(false);
+    in.AddDelimiter(',');
+    Cells read;
+    int rows = 0, columns = 0;
+    EXPECT_EQ(12, in.ReadAll(read, rows, columns));
+    Cells expected{"序号", "纬度", "经度", "点1", "30°12′", "114.2", "", "", "", "P2", "-30.2", "114.3"};
+    EXPECT_EQ(expected, read);
+}
+
+TEST(WriteTable, CharacterOutsideGbkIsReportedWithItsLine)
+{
+    TempDir dir;
+    TextTableFile file;
+    ASSERT_TRUE(file.OpenForWrite(dir.File("out.txt")));
+    EXPECT_EQ(0, file.WriteTable({"P1", "1", "P😀", "2"}, 2, 2, {"序号", "x"}));
+    EXPECT_EQ(FileStatus::Unrepresentable, file.LastResult().status);
+    EXPECT_EQ(3, file.LastResult().line);
+}
+
+TEST(WriteTable, FailuresAreReportedNotTakenForSuccess)
+{
+    TextTableFile file;
+    EXPECT_FALSE(file.OpenForWrite("/nonexistent-folder/out.txt"));
+    if (std::filesystem::exists("/dev/full")) {
+        // Every write to /dev/full fails with "no space left"; the buffered data must not
+        // be reported as written.
+        ASSERT_TRUE(file.OpenForWrite("/dev/full"));
+        file.WriteTable({"P1", "1"}, 1, 2, {"序号", "x"});
+        EXPECT_EQ(FileStatus::WriteFailed, file.Close().status);
+    }
+}
