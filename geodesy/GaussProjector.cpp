@@ -1,0 +1,203 @@
+// Ellipsoid constants and the classical Gauss-Krueger series (terms up to l^6 and u^6).
+//
+// Glossary: B latitude, L longitude, L0 central meridian, l = L − L0 (radians), x northing,
+// y easting (with the add constant), X meridian arc, N prime-vertical radius, t = tan B,
+// c = cos B, η² = e′²·cos²B, Bf footpoint latitude, u = y′/N.
+//
+// Every expression keeps the association and order written here: the printed results
+// ("%.4lf" metres, "%.8lf" degrees) depend on the last bits. Powers are std::pow calls and
+// squares are products; the build disables fused multiply-add for the same reason.
+#include "geodesy/GaussProjector.hpp"
+
+#include "geodesy/AngleNotation.hpp"
+
+#include <cmath>
+
+namespace carvento::geodesy {
+namespace {
+
+struct Axes {
+    double a;
+    double b;
+};
+
+// Combo order: Krasovsky (Beijing 1954), IAG 1975 (Xian 1980), CGCS2000, WGS84. The b values
+// are the exact doubles the system has always used, not values derived from a flattening.
+constexpr Axes kPresetAxes[] = {
+    {6378245.0, 6356863.018773047},
+    {6378140.0, 6356755.288157528},
+    {6378137.0, 6356752.314140356},
+    {6378137.0, 6356752.314245179},
+};
+
+constexpr double kArcSecondsPerRadian = 206264.80624709636;
+// Change (arc-seconds) below which the footpoint iteration stops. It is finer than a double
+// resolves, so the loop in effect runs until two successive values agree in every bit.
+constexpr double kFootpointConvergence = 1e-12;
+// Some x make the iteration alternate for ever between two values one ulp apart
+// (x = 5 460 217.5 m on Krasovsky); convergence otherwise takes well under ten steps.
+// The cap returns the last value, which is then as good as any.
+constexpr int kFootpointMaxIterations = 100;
+
+constexpr double kOneSixth = 0.16666666666666666;
+constexpr double kOneTwelfth = 0.08333333333333333;
+constexpr double kOneTwentyFourth = 0.041666666666666664;
+constexpr double kOne120th = 0.008333333333333333;
+constexpr double kOne360th = 0.002777777777777778;
+constexpr double kOne720th = 0.001388888888888889;
+
+} // namespace
+
+bool PresetAxes(int index, double& a, double& b)
+{
+    if (index < 0 || index > 3)
+        return false;
+    a = kPresetAxes[index].a;
+    b = kPresetAxes[index].b;
+    return true;
+}
+
+GaussProjector::GaussProjector() { SetEllipsoid(kKrasovsky); }
+
+void GaussProjector::SetEllipsoid(int kind, double a, double b)
+{
+    if (kind != kUserDefined) {
+        int index = (kind >= kIag1975 && kind <= kWgs84) ? kind : kKrasovsky;
+        a = kPresetAxes[index].a;
+        b = kPresetAxes[index].b;
+    }
+    Ellipsoid& el = m_ellipsoid;
+    el.a = a;
+    el.b = b;
+    double c = std::sqrt(a * a - b * b);
+    el.e = c / a;
+    el.ePrime = c / b;
+
+    // Each step multiplies the previous term by e twice, then by the fraction; e² is never
+    // formed from a and b again.
+    const double e = el.e;
+    SeriesConstants& k = m_constants;
+    k.p0 = a;
+    k.p2 = k.p0 * e * e * 0.5;
+    k.p4 = k.p2 * e * e * 0.75;
+    k.p6 = k.p4 * e * e * (5.0 / 6.0);
+    k.p8 = k.p6 * e * e * 0.875;
+
+    k.m0 = a * (1 - e * e);
+    k.m2 = k.m0 * e * e * 1.5;
+    k.m4 = k.m2 * e * e * 1.25;
+    k.m6 = k.m4 * e * e * (7.0 / 6.0);
+    k.m8 = k.m6 * e * e * 1.125;
+
+    k.a0 = k.m0 + k.m2 * 0.5 + 0.375 * k.m4 + 0.3125 * k.m6 + 0.2734375 * k.m8;
+    k.a2 = k.m2 * 0.5 + k.m4 * 0.5 + 0.46875 * k.m6 + 0.4375 * k.m8;
+    k.a4 = k.m4 * 0.125 + 0.1875 * k.m6 + 0.21875 * k.m8;
+    k.a6 = k.m6 * 0.03125 + k.m8 * 0.0625;
+    k.a8 = k.m8 * 0.0078125;
+}
+
+double GaussProjector::MeridianArc(double bRad) const
+{
+    const SeriesConstants& k = m_constants;
+    return k.a0 * bRad - k.a2 * std::sin(2 * bRad) * 0.5 + k.a4 * std::sin(4 * bRad) * 0.25 -
+           k.a6 * std::sin(6 * bRad) * kOneSixth + k.a8 * std::sin(8 * bRad) * 0.125;
+}
+
+double GaussProjector::PrimeVerticalRadius(double bRad) const
+{
+    const SeriesConstants& k = m_constants;
+    double s = std::sin(bRad);
+    return k.p8 * std::pow(s, 8) + k.p6 * std::pow(s, 6) + k.p4 * std::pow(s, 4) +
+           k.p2 * std::pow(s, 2) + k.p0;
+}
+
+double GaussProjector::FootpointLatitude(double x) const
+{
+    const SeriesConstants& k = m_constants;
+    // Fixed point of X(B) = x: B = (x + F(B)) / a0 with F the periodic part of the arc,
+    // each term evaluated in the order MeridianArc uses (coefficient, sine, then fraction).
+    double current = x / k.a0;
+    double next = current;
+    for (int i = 0; i < kFootpointMaxIterations; ++i) {
+        double f = k.a2 * std::sin(2 * current) * 0.5 - k.a4 * std::sin(4 * current) * 0.25 +
+                   k.a6 * std::sin(6 * current) * kOneSixth -
+                   k.a8 * std::sin(8 * current) * 0.125;
+        next = (x + f) / k.a0;
+        // Written as "not yet converged" so that a NaN change ends the loop.
+        if (!(std::fabs(next - current) * kArcSecondsPerRadian >= kFootpointConvergence))
+            break;
+        current = next;
+    }
+    return next;
+}
+
+void GaussProjector::GaussForward(double B, double L, double L0, double yAdd, double& x,
+                                  double& y) const
+{
+    const double ep = m_ellipsoid.ePrime;
+    double bRad = DegreesToRadians(B);
+    double l = DegreesToRadians(L) - DegreesToRadians(L0);
+
+    double t = std::tan(bRad);
+    double c = std::cos(bRad);
+    double c2 = c * c;
+    double eta2 = c2 * ep * ep;
+
+    double arc = MeridianArc(bRad);
+    double n = PrimeVerticalRadius(bRad);
+
+    double t2 = t * t;
+    double t4 = std::pow(t, 4);
+    double eta4 = std::pow(eta2, 2);
+
+    x = arc + n * t *
+                  (0.5 * c2 * l * l +
+                   kOneTwentyFourth * (5 - t2 + 9 * eta2 + 4 * eta4) * std::pow(c, 4) *
+                       std::pow(l, 4) +
+                   kOne720th * (61 - 58 * t2 + t4) * std::pow(c, 6) * std::pow(l, 6));
+    y = n * (c * l + kOneSixth * (1 - t2 + eta2) * std::pow(c, 3) * std::pow(l, 3) +
+             kOne120th * (5 - 18 * t2 + t4 + 14 * eta2 - 58 * eta2 * t2) * std::pow(c, 5) *
+                 std::pow(l, 5)) +
+        yAdd;
+}
+
+void GaussProjector::GaussInverse(double x, double y, double L0, double yAdd, double& B,
+                                  double& L) const
+{
+    const double ep = m_ellipsoid.ePrime;
+    // Drop every digit from the millions up (a zone number written before the easting), then
+    // the add constant. floor, so a negative y is reduced upward (−100 becomes 999 900).
+    double yReduced = y - std::floor(y * 1e-6) * 1e6 - yAdd;
+
+    double bf = FootpointLatitude(x);
+    double cf = std::cos(bf);
+    double eta2 = ep * ep * cf * cf;
+    double v = std::sqrt(1 + eta2);
+    double t = std::tan(bf);
+    double n = PrimeVerticalRadius(bf);
+
+    double u = yReduced / n;
+    double t2 = t * t;
+    double t4 = std::pow(t, 4);
+
+    double bRad = bf - 0.5 * v * v * t *
+                           (u * u -
+                            kOneTwelfth * (5 + 3 * t2 + eta2 - 9 * eta2 * t2) * std::pow(u, 4) +
+                            kOne360th * (61 + 90 * t2 + 45 * t4) * std::pow(u, 6));
+    double l = (u - kOneSixth * (1 + 2 * t2 + eta2) * std::pow(u, 3) +
+                kOne120th * (5 + 28 * t2 + 24 * t4 + 6 * eta2 + 8 * eta2 * t2) * std::pow(u, 5)) /
+               cf;
+    B = RadiansToDegrees(bRad);
+    L = RadiansToDegrees(l) + L0;
+}
+
+void GaussProjector::ChangeZone(double x, double y, double L0old, double L0new, double yAddOld,
+                                double yAddNew, double& xNew, double& yNew) const
+{
+    double B = 0.0;
+    double L = 0.0;
+    GaussInverse(x, y, L0old, yAddOld, B, L);
+    GaussForward(B, L, L0new, yAddNew, xNew, yNew);
+}
+
+} // namespace carvento::geodesy
