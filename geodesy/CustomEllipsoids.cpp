@@ -1,0 +1,81 @@
+// Profile storage of user-defined ellipsoids.
+#include "geodesy/CustomEllipsoids.hpp"
+
+#include "platform/NumberText.hpp"
+
+namespace carvento::geodesy {
+namespace {
+
+// Splits at every separator without merging neighbours: each separator ends one part, and the
+// text after the last separator (empty or not) is the final part. "A;B;" gives A, B and "".
+std::vector<std::string_view> SplitOnChar(std::string_view text, char separator)
+{
+    std::vector<std::string_view> parts;
+    size_t begin = 0;
+    for (size_t pos = text.find(separator); pos != std::string_view::npos;
+         pos = text.find(separator, begin)) {
+        parts.push_back(text.substr(begin, pos - begin));
+        begin = pos + 1;
+    }
+    parts.push_back(text.substr(begin));
+    return parts;
+}
+
+bool IsListed(std::string_view list, std::string_view name)
+{
+    std::string entry(name);
+    entry += ';';
+    if (list.starts_with(entry))
+        return true;
+    return list.find(";" + entry) != std::string_view::npos;
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+} // namespace
+
+std::vector<std::string> ListCustomNames(const platform::Profile& profile)
+{
+    std::string value = profile.GetString(kCustomSection, kCustomListKey, "");
+    std::vector<std::string> names;
+    if (value.empty())
+        return names;
+    for (std::string_view part : SplitOnChar(value, ';'))
+        names.emplace_back(part);
+    return names;
+}
+
+double ReadCustomAxis(const platform::Profile& profile, std::string_view name,
+                      std::string_view which, double defaultValue)
+{
+    std::string value = profile.GetString(kCustomSection, name, "");
+    if (value.empty())
+        return defaultValue;
+    std::vector<std::string_view> parts = SplitOnChar(value, ',');
+    if (parts.size() != 2 || which.size() != 1)
+        return defaultValue;
+    switch (AsciiLower(which[0])) {
+    case 'a':
+        return platform::ParseDouble(parts[0]);
+    case 'b':
+        return platform::ParseDouble(parts[1]);
+    default:
+        return defaultValue;
+    }
+}
+
+void SaveCustomEllipsoid(platform::Profile& profile, std::string_view name, double a, double b)
+{
+    std::string list = profile.GetString(kCustomSection, kCustomListKey, "");
+    if (!IsListed(list, name)) {
+        list += name;
+        list += ';';
+        profile.SetString(kCustomSection, kCustomListKey, list);
+    }
+    std::string axes = platform::FormatFixed(a, 6);
+    axes += ',';
+    platform::AppendFixed(axes, b, 6);
+    profile.SetString(kCustomSection, name, axes);
+}
+
+} // namespace carvento::geodesy
