@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,14 @@ public:
     void FillRows(const std::vector<std::string>& cells, int n, int k);
     // FillRows taking the cells by value (no copy for a moved list).
     void FillRows(std::vector<std::string>&& cells, int n, int k);
+
+    // The data cells in place, row-major (no copy; valid until the next change).
+    std::span<const std::string> DataCells() const
+    {
+        if (m_rowCount <= 1)
+            return {};
+        return std::span<const std::string>(m_cells).subspan(static_cast<std::size_t>(m_columnCount));
+    }
 
     // True when every cell of data row `row` is empty.
     bool IsBlankRow(int row) const;

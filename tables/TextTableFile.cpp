@@ -209,7 +209,7 @@ bool TextTableFile::WriteText(const std::string& text)
     return true;
 }
 
-int TextTableFile::WriteTable(const std::vector<std::string>& cells, int rows, int columns,
+int TextTableFile::WriteTable(std::span<const std::string> cells, int rows, int columns,
                               const std::vector<std::string>& titles)
 {
     m_result = {};
@@ -229,7 +229,7 @@ int TextTableFile::WriteTable(const std::vector<std::string>& cells, int rows, i
     return WriteRows(cells, rows, columns, false);
 }
 
-int TextTableFile::WriteRows(const std::vector<std::string>& cells, int rows, int columns,
+int TextTableFile::WriteRows(std::span<const std::string> cells, int rows, int columns,
                              bool truncateFirst)
 {
     if (truncateFirst) {

@@ -7,6 +7,7 @@
 #include "tables/CodePage.hpp"
 
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,11 +66,11 @@ public:
     // Writes to standard output instead (not closed by Close).
     void OpenForWriteToStdout(TextEncoding encoding = TextEncoding::Gbk);
     // Truncates, writes the titles joined by "," (when any) and then WriteRows.
-    int WriteTable(const std::vector<std::string>& cells, int rows, int columns,
+    int WriteTable(std::span<const std::string> cells, int rows, int columns,
                    const std::vector<std::string>& titles);
     // Writes one line per row; a run of blank rows becomes one empty line. Returns the
     // number of cells, or 0 (nothing written) when cells.size() != rows*columns or on error.
-    int WriteRows(const std::vector<std::string>& cells, int rows, int columns,
+    int WriteRows(std::span<const std::string> cells, int rows, int columns,
                   bool truncateFirst);
 
 private:

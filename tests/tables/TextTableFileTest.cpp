@@ -178,8 +178,8 @@ TEST(WriteTable, LeadingBlankRowIsWrittenAndWrongCountWritesNothing)
     TempDir dir;
     TextTableFile file;
     ASSERT_TRUE(file.OpenForWrite(dir.File("out.txt"), TextEncoding::Utf8));
-    EXPECT_EQ(4, file.WriteRows({"", "", "A", "1°"}, 2, 2, true));
-    EXPECT_EQ(0, file.WriteRows({"x"}, 2, 2, false));
+    EXPECT_EQ(4, file.WriteRows(Cells{"", "", "A", "1°"}, 2, 2, true));
+    EXPECT_EQ(0, file.WriteRows(Cells{"x"}, 2, 2, false));
     EXPECT_EQ(FileStatus::BadCellCount, file.LastResult().status);
     file.Close();
     EXPECT_EQ("\r\nA,1°\r\n", Slurp(dir.File("out.txt")));
@@ -211,7 +211,7 @@ TEST(WriteTable, CharacterOutsideGbkIsReportedWithItsLine)
     TempDir dir;
     TextTableFile file;
     ASSERT_TRUE(file.OpenForWrite(dir.File("out.txt")));
-    EXPECT_EQ(0, file.WriteTable({"P1", "1", "P😀", "2"}, 2, 2, {"序号", "x"}));
+    EXPECT_EQ(0, file.WriteTable(Cells{"P1", "1", "P😀", "2"}, 2, 2, {"序号", "x"}));
     EXPECT_EQ(FileStatus::Unrepresentable, file.LastResult().status);
     EXPECT_EQ(3, file.LastResult().line);
 }
@@ -224,7 +224,7 @@ TEST(WriteTable, FailuresAreReportedNotTakenForSuccess)
         // Every write to /dev/full fails with "no space left"; the buffered data must not
         // be reported as written.
         ASSERT_TRUE(file.OpenForWrite("/dev/full"));
-        file.WriteTable({"P1", "1"}, 1, 2, {"序号", "x"});
+        file.WriteTable(Cells{"P1", "1"}, 1, 2, {"序号", "x"});
         EXPECT_EQ(FileStatus::WriteFailed, file.Close().status);
     }
 }
