@@ -1,0 +1,44 @@
+// The platform seams on a console: messages go to standard error, the import column mapping
+// comes from the command line instead of a dialog.
+#pragma once
+
+#include "platform/Prompter.hpp"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace carvento::cli {
+
+class ConsolePrompter final : public platform::Prompter {
+public:
+    explicit ConsolePrompter(std::string programName) : m_programName(std::move(programName)) {}
+
+    // File column (0-based, -1 none) for each table column; empty keeps the dialog's guess.
+    std::vector<int> columns;
+    // Forces "去除标题行(非数据行)" on or off; unset keeps the guess.
+    std::optional<bool> removeTitleRow;
+    // Messages that are not failures (confirmations) are not printed.
+    bool printInformation = false;
+
+    platform::MessageAnswer ShowMessage(const platform::Message& message) override;
+    std::vector<std::string> ChooseOpenFiles(const platform::FileDialog&) override { return {}; }
+    std::optional<std::string> ChooseSaveFile(const platform::FileDialog&) override { return {}; }
+    bool ChooseImportColumns(platform::ColumnMapping& mapping) override;
+
+    // Number of warnings and errors shown so far.
+    int Problems() const { return m_problems; }
+
+private:
+    std::string m_programName;
+    int m_problems = 0;
+};
+
+// No clipboard on the console: nothing to paste, copies fail.
+class NoClipboard final : public platform::Clipboard {
+public:
+    bool PutText(const std::string&) override { return false; }
+    std::optional<std::string> GetText() override { return {}; }
+};
+
+} // namespace carvento::cli

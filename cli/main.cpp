@@ -1,0 +1,397 @@
+// carvento-cli: the table pages as a batch command-line tool. Each verb runs the same page
+// object as the desktop program, so its output is byte for byte what the page's 导出 writes.
+#include "cli/ConsolePlatform.hpp"
+#include "geodesy/CustomEllipsoids.hpp"
+#include "geodesy/EllipsoidPanel.hpp"
+#include "pages/CustomEllipsoidPage.hpp"
+#include "pages/GaussPages.hpp"
+#include "pages/NotationPage.hpp"
+#include "pages/ZoneChangePage.hpp"
+#include "platform/NumberText.hpp"
+#include "platform/qt/SettingsProfile.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+using namespace carvento;
+
+constexpr int kExitOk = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitUsage = 2;
+constexpr const char* kProgram = "carvento-cli";
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Parsed command line: options with values, flags, and positional arguments.
+struct Arguments {
+    std::map<std::string, std::string> options;
+    std::vector<std::string> flags;
+    std::vector<std::string> positional;
+
+    bool Has(const std::string& name) const { return options.count(name) != 0; }
+    bool Flag(const std::string& name) const
+    {
+        return std::find(flags.begin(), flags.end(), name) != flags.end();
+    }
+};
+
+const std::vector<std::string> kFlagNames = {"--help", "-h", "--skip-title", "--keep-title"};
+
+Arguments Parse(int argc, char** argv, int first)
+{
+    Arguments args;
+    for (int i = first; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "-" || arg.rfind("-", 0) != 0 || (arg.size() > 1 && std::isdigit(static_cast<unsigned char>(arg[1])))) {
+            args.positional.push_back(arg);
+            continue;
+        }
+        if (std::find(kFlagNames.begin(), kFlagNames.end(), arg) != kFlagNames.end()) {
+            args.flags.push_back(arg);
+            continue;
+        }
+        std::string value;
+        std::size_t eq = arg.find('=');
+        if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            throw UsageError("option " + arg + " needs a value");
+        }
+        args.options[arg] = value;
+    }
+    return args;
+}
+
+// The verbs that run a table page, with the options each understands.
+struct PageVerb {
+    const char* name;
+    const char* summary;
+    std::function<std::unique_ptr<pages::TablePage>(pages::PageContext)> make;
+    std::vector<std::string> options; // beyond the common ones
+};
+
+const char* const kCommonHelp =
+    "  FILE                 input text file (comma separated), or - for standard input\n"
+    "  -o FILE              output file (standard output when absent)\n"
+    "  --encoding gbk|utf-8 output encoding (default gbk, CR LF line ends)\n"
+    "  --skip-title / --keep-title   drop or keep the first row (default: guessed as the\n"
+    "                       import dialog does)\n"
+    "  --columns LIST       file column (1-based, 0 for none) for each table column, e.g. 1,3,2\n";
+
+const char* const kEllipsoidHelp =
+    "  --ellipsoid E        0-3, beijing54, xian80, cgcs2000, wgs84, or a user-defined name\n"
+    "  --a A --b B          typed axes in metres (chooses \"自定义\")\n";
+
+std::vector<PageVerb> PageVerbs()
+{
+    return {
+        {"gauss-forward", "latitude/longitude to Gauss-Krueger x, y (高斯坐标正算)",
+         [](pages::PageContext c) { return std::make_unique<pages::CGSZSDlg>(c); },
+         {"--ellipsoid", "--a", "--b", "--meridian", "--y-add", "--unit"}},
+        {"gauss-inverse", "Gauss-Krueger x, y to latitude/longitude (高斯坐标反算)",
+         [](pages::PageContext c) { return std::make_unique<pages::CGSFSDlg>(c); },
+         {"--ellipsoid", "--a", "--b", "--meridian", "--y-add", "--unit"}},
+        {"zone-change", "x, y from one zone to another (坐标换带)",
+         [](pages::PageContext c) { return std::make_unique<pages::CZBHDDlg>(c); },
+         {"--ellipsoid", "--a", "--b", "--from-meridian", "--to-meridian", "--from-y-add",
+          "--to-y-add"}},
+        {"notation", "latitude/longitude notation conversion (单位转换)",
+         [](pages::PageContext c) { return std::make_unique<pages::CDWZHDlg>(c); }, {"--type"}},
+    };
+}
+
+void PrintUsage(std::ostream& out)
+{
+    out << "usage: " << kProgram << " VERB [options] [FILE|-]\n\nverbs:\n";
+    for (const PageVerb& verb : PageVerbs())
+        out << "  " << verb.name << std::string(16 - std::string(verb.name).size(), ' ')
+            << verb.summary << '\n';
+    out << "  ellipsoid list  user-defined and preset ellipsoids\n"
+        << "  ellipsoid add NAME A B   store a user-defined ellipsoid (自定义椭球参数设置)\n"
+        << "\n" << kProgram << " VERB --help describes a verb's options.\n";
+}
+
+void PrintVerbHelp(const PageVerb& verb, pages::TablePage& page)
+{
+    std::cout << "usage: " << kProgram << ' ' << verb.name << " [options] [FILE|-]\n"
+              << verb.summary << "\n\noptions:\n"
+              << kCommonHelp;
+    bool hasEllipsoid = std::find(verb.options.begin(), verb.options.end(), "--ellipsoid") !=
+                        verb.options.end();
+    if (hasEllipsoid)
+        std::cout << kEllipsoidHelp;
+    for (const pages::PageField& field : page.Fields()) {
+        std::string option = "--" + field.id;
+        std::cout << "  " << option << (option.size() < 19 ? std::string(19 - option.size(), ' ') : " ")
+                  << (field.group.empty() ? "" : field.group + " ") << field.label;
+        if (field.kind == pages::FieldKind::Integer) {
+            std::cout << " (default " << field.value << ")\n";
+        } else {
+            std::cout << '\n';
+            for (std::size_t i = 0; i < field.choices.size(); ++i)
+                std::cout << "                       " << i << ": " << field.choices[i] << '\n';
+        }
+    }
+    std::cout << "\ntable columns: ";
+    const auto& titles = page.SourceLayout().titles;
+    for (std::size_t i = 0; i < titles.size(); ++i)
+        std::cout << (i ? ", " : "") << titles[i];
+    std::cout << "\n";
+}
+
+int ChoiceIndex(const pages::PageField& field, const std::string& text,
+                const std::map<std::string, int>& aliases)
+{
+    auto alias = aliases.find(text);
+    if (alias != aliases.end())
+        return alias->second;
+    for (std::size_t i = 0; i < field.choices.size(); ++i)
+        if (field.choices[i] == text)
+            return static_cast<int>(i);
+    char* end = nullptr;
+    long index = std::strtol(text.c_str(), &end, 10);
+    if (!text.empty() && *end == '\0' && index >= 0 && index < static_cast<long>(field.choices.size()))
+        return static_cast<int>(index);
+    throw UsageError("--" + field.id + ": unknown value " + text);
+}
+
+void SelectEllipsoid(geodesy::EllipsoidPanel& panel, const Arguments& args)
+{
+    const std::map<std::string, int> aliases = {
+        {"beijing54", 0}, {"krasovsky", 0}, {"xian80", 1}, {"cgcs2000", 2}, {"wgs84", 3}};
+    const auto& entries = panel.Entries();
+    int custom = static_cast<int>(entries.size()) - 1;
+    if (args.Has("--a") || args.Has("--b")) {
+        if (!args.Has("--a") || !args.Has("--b"))
+            throw UsageError("--a and --b go together");
+        if (args.Has("--ellipsoid"))
+            throw UsageError("--ellipsoid and --a/--b exclude each other");
+        panel.SetAText(args.options.at("--a"));
+        panel.SetBText(args.options.at("--b"));
+        panel.Select(custom);
+        return;
+    }
+    if (!args.Has("--ellipsoid"))
+        return;
+    const std::string& name = args.options.at("--ellipsoid");
+    if (auto alias = aliases.find(name); alias != aliases.end())
+        return panel.Select(alias->second);
+    for (int i = 0; i < custom; ++i)
+        if (entries[static_cast<std::size_t>(i)] == name && !name.empty())
+            return panel.Select(i);
+    if (name.size() == 1 && name[0] >= '0' && name[0] <= '3')
+        return panel.Select(name[0] - '0');
+    throw UsageError("--ellipsoid: unknown ellipsoid " + name + " (see: " + kProgram + " ellipsoid list)");
+}
+
+std::vector<int> ParseColumns(const std::string& text)
+{
+    std::vector<int> columns;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t comma = text.find(',', start);
+        std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        char* end = nullptr;
+        long number = std::strtol(piece.c_str(), &end, 10);
+        if (piece.empty() || *end != '\0' || number < 0)
+            throw UsageError("--columns: expected 1-based column numbers such as 1,2,3");
+        columns.push_back(static_cast<int>(number) - 1);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return columns;
+}
+
+std::string ReadStandardInput()
+{
+    return std::string((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+}
+
+std::unique_ptr<platform::Profile> OpenProfile()
+{
+    // CARVENTO_PROFILE names an INI file to use instead of the user's profile.
+    if (const char* path = std::getenv("CARVENTO_PROFILE"); path && *path)
+        return platform::SettingsProfile::FromIniFile(path);
+    return std::make_unique<platform::SettingsProfile>();
+}
+
+class ProgressBar {
+public:
+    bool Update(int done, int total)
+    {
+        if (total < 20000)
+            return true;
+        int percent = static_cast<int>(100LL * done / total);
+        if (percent == m_shown)
+            return true;
+        m_shown = percent;
+        int filled = percent * 40 / 100;
+        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                     std::string(static_cast<std::size_t>(40 - filled), ' ').c_str(), percent);
+        if (done == total)
+            std::fputc('\n', stderr);
+        return true;
+    }
+
+private:
+    int m_shown = -1;
+};
+
+int RunPage(const PageVerb& verb, const Arguments& args, platform::Profile& profile)
+{
+    cli::ConsolePrompter prompter(kProgram);
+    cli::NoClipboard clipboard;
+    pages::PageContext context{prompter, clipboard, profile};
+    std::unique_ptr<pages::TablePage> page = verb.make(context);
+    if (args.Flag("--help") || args.Flag("-h")) {
+        PrintVerbHelp(verb, *page);
+        return kExitOk;
+    }
+
+    // Every option must be known to this verb.
+    std::vector<std::string> known = {"-o", "--encoding", "--columns"};
+    known.insert(known.end(), verb.options.begin(), verb.options.end());
+    for (const auto& [name, value] : args.options)
+        if (std::find(known.begin(), known.end(), name) == known.end())
+            throw UsageError(std::string(verb.name) + ": unknown option " + name);
+    if (args.positional.size() != 1)
+        throw UsageError(std::string(verb.name) + ": expected one input FILE or -");
+    if (args.Flag("--skip-title") && args.Flag("--keep-title"))
+        throw UsageError("--skip-title and --keep-title exclude each other");
+
+    tables::TextEncoding encoding = tables::TextEncoding::Gbk;
+    if (args.Has("--encoding")) {
+        std::string name = args.options.at("--encoding");
+        if (name == "utf-8" || name == "utf8" || name == "UTF-8")
+            encoding = tables::TextEncoding::Utf8;
+        else if (name != "gbk" && name != "GBK")
+            throw UsageError("--encoding: gbk or utf-8");
+    }
+
+    if (auto* withEllipsoid = dynamic_cast<pages::EllipsoidPage*>(page.get()))
+        SelectEllipsoid(withEllipsoid->Ellipsoid(), args);
+    const std::map<std::string, int> unitAliases = {{"dms", 0}, {"packed", 0}, {"dotted", 1}, {"deg", 2}};
+    for (pages::PageField& field : page->Fields()) {
+        auto option = args.options.find("--" + field.id);
+        if (option == args.options.end())
+            continue;
+        if (field.kind == pages::FieldKind::Integer)
+            field.text = option->second;
+        else
+            field.pendingIndex = ChoiceIndex(field, option->second, unitAliases);
+    }
+
+    if (args.Has("--columns"))
+        prompter.columns = ParseColumns(args.options.at("--columns"));
+    if (args.Flag("--skip-title"))
+        prompter.removeTitleRow = true;
+    if (args.Flag("--keep-title"))
+        prompter.removeTitleRow = false;
+
+    const std::string& input = args.positional.front();
+    if (input == "-") {
+        page->ImportBytes(ReadStandardInput());
+    } else if (::access(input.c_str(), R_OK) != 0) {
+        std::cerr << kProgram << ": cannot read " << input << '\n';
+        return kExitRefused;
+    } else {
+        page->ImportFile(input);
+    }
+    if (prompter.Problems() > 0)
+        return kExitRefused;
+
+    ProgressBar bar;
+    if (::isatty(STDERR_FILENO))
+        page->SetProgressCallback([&bar](int done, int total) { return bar.Update(done, total); });
+    page->Convert();
+    if (prompter.Problems() > 0)
+        return kExitRefused;
+
+    bool written = args.Has("-o") ? page->ExportToFile(args.options.at("-o"), encoding)
+                                  : page->ExportToStdout(encoding);
+    return written ? kExitOk : kExitRefused;
+}
+
+int RunEllipsoid(const Arguments& args, platform::Profile& profile)
+{
+    if (args.Flag("--help") || args.Flag("-h") || args.positional.empty()) {
+        std::cout << "usage: " << kProgram << " ellipsoid list\n"
+                  << "       " << kProgram << " ellipsoid add NAME A B\n"
+                  << "User-defined ellipsoids are shared with the desktop program.\n";
+        return args.positional.empty() && !args.Flag("--help") && !args.Flag("-h") ? kExitUsage : kExitOk;
+    }
+    const std::string& action = args.positional.front();
+    if (action == "list" && args.positional.size() == 1) {
+        geodesy::GaussProjector projector;
+        geodesy::EllipsoidPanel panel(projector, profile);
+        const auto& entries = panel.Entries();
+        for (int i = 0; i + 1 < static_cast<int>(entries.size()); ++i) {
+            panel.Select(i);
+            std::cout << i << '\t' << entries[static_cast<std::size_t>(i)] << '\t'
+                      << panel.AText() << '\t' << panel.BText() << '\n';
+        }
+        return kExitOk;
+    }
+    if (action == "add" && args.positional.size() == 4) {
+        cli::ConsolePrompter prompter(kProgram);
+        cli::NoClipboard clipboard;
+        pages::CustomEllipsoidPage editor({prompter, clipboard, profile});
+        editor.name = args.positional[1];
+        editor.aText = args.positional[2];
+        editor.bText = args.positional[3];
+        if (!editor.Accept())
+            return kExitRefused;
+        if (auto* settings = dynamic_cast<platform::SettingsProfile*>(&profile); settings && !settings->Sync()) {
+            std::cerr << kProgram << ": the profile could not be written\n";
+            return kExitRefused;
+        }
+        return kExitOk;
+    }
+    throw UsageError("ellipsoid: expected 'list' or 'add NAME A B'");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        if (argc < 2) {
+            PrintUsage(std::cerr);
+            return kExitUsage;
+        }
+        std::string verb = argv[1];
+        if (verb == "--help" || verb == "-h" || verb == "help") {
+            PrintUsage(std::cout);
+            return kExitOk;
+        }
+        Arguments args = Parse(argc, argv, 2);
+        std::unique_ptr<platform::Profile> profile = OpenProfile();
+        if (verb == "ellipsoid")
+            return RunEllipsoid(args, *profile);
+        for (const PageVerb& pageVerb : PageVerbs())
+            if (verb == pageVerb.name)
+                return RunPage(pageVerb, args, *profile);
+        throw UsageError("unknown verb " + verb);
+    } catch (const UsageError& error) {
+        std::cerr << kProgram << ": " << error.what() << "\n(" << kProgram << " --help lists the verbs)\n";
+        return kExitUsage;
+    } catch (const std::exception& error) {
+        std::cerr << kProgram << ": " << error.what() << '\n';
+        return kExitRefused;
+    }
+}

@@ -1,0 +1,84 @@
+// Forward and inverse Gauss-Krueger pages.
+#include "pages/GaussPages.hpp"
+
+#include "geodesy/AngleNotation.hpp"
+#include "platform/NumberText.hpp"
+
+namespace carvento::pages {
+namespace {
+
+using platform::FormatFixed;
+using platform::ParseDouble;
+
+const TableLayout kGeodeticTable{"地理坐标(B,L)", {"序号", "纬度B", "经度L"}, {35, 85, 90}};
+const TableLayout kPlaneTable{"平面坐标(x,y)", {"序号", "坐标x(m)", "坐标y(m)"}, {35, 85, 90}};
+
+double ToDegrees(double value, int unit)
+{
+    switch (unit) {
+    case kUnitPacked: return geodesy::PackedToDegrees(value);
+    case kUnitDotted: return geodesy::DottedToDegrees(value);
+    default: return value;
+    }
+}
+
+std::string FromDegrees(double degrees, int unit)
+{
+    switch (unit) {
+    case kUnitPacked: return FormatFixed(geodesy::DegreesToPacked(degrees), 4);
+    case kUnitDotted: return FormatFixed(geodesy::DegreesToDotted(degrees), 8);
+    default: return FormatFixed(degrees, 8);
+    }
+}
+
+} // namespace
+
+CGSZSDlg::CGSZSDlg(PageContext context) : EllipsoidPage(context)
+{
+    SetLayout(kGeodeticTable, kPlaneTable);
+    AddZoneFields("", "", "中央子午线(dms)");
+    AddField({"unit", "", "单位:", FieldKind::Choice, kAngleUnitChoices, kUnitPacked, {}, 0});
+}
+
+void CGSZSDlg::PrepareConvert()
+{
+    m_L0 = MeridianDegrees("");
+    m_yAdd = YAdd("");
+    m_unit = Field("unit").value;
+}
+
+void CGSZSDlg::ConvertRow(std::span<std::string> cells)
+{
+    double B = ToDegrees(ParseDouble(cells[1]), m_unit);
+    double L = ToDegrees(ParseDouble(cells[2]), m_unit);
+    double x = 0.0;
+    double y = 0.0;
+    m_projector.GaussForward(B, L, m_L0, m_yAdd, x, y);
+    cells[1] = FormatFixed(x, 4);
+    cells[2] = FormatFixed(y, 4);
+}
+
+CGSFSDlg::CGSFSDlg(PageContext context) : EllipsoidPage(context)
+{
+    SetLayout(kPlaneTable, kGeodeticTable);
+    AddZoneFields("", "", "中央子午线(dfm)");
+    AddField({"unit", "", "单位:", FieldKind::Choice, kAngleUnitChoices, kUnitPacked, {}, 0});
+}
+
+void CGSFSDlg::PrepareConvert()
+{
+    m_L0 = MeridianDegrees("");
+    m_yAdd = YAdd("");
+    m_unit = Field("unit").value;
+}
+
+void CGSFSDlg::ConvertRow(std::span<std::string> cells)
+{
+    double B = 0.0;
+    double L = 0.0;
+    m_projector.GaussInverse(ParseDouble(cells[1]), ParseDouble(cells[2]), m_L0, m_yAdd, B, L);
+    cells[1] = FromDegrees(B, m_unit);
+    cells[2] = FromDegrees(L, m_unit);
+}
+
+} // namespace carvento::pages

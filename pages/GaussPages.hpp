@@ -1,0 +1,36 @@
+// "高斯坐标正算" (CGSZSDlg: B, L to x, y) and "高斯坐标反算" (CGSFSDlg: x, y to B, L).
+#pragma once
+
+#include "pages/EllipsoidPage.hpp"
+
+namespace carvento::pages {
+
+class CGSZSDlg final : public EllipsoidPage {
+public:
+    explicit CGSZSDlg(PageContext context);
+    std::string Title() const override { return "高斯坐标正算"; }
+    std::vector<std::string> ExportHeader() const override { return {"序号", "x", "y"}; }
+
+private:
+    void PrepareConvert() override;
+    void ConvertRow(std::span<std::string> cells) override;
+    double m_L0 = 0.0;
+    double m_yAdd = 0.0;
+    int m_unit = 0;
+};
+
+class CGSFSDlg final : public EllipsoidPage {
+public:
+    explicit CGSFSDlg(PageContext context);
+    std::string Title() const override { return "高斯坐标反算"; }
+    std::vector<std::string> ExportHeader() const override { return {"序号", "纬度", "经度"}; }
+
+private:
+    void PrepareConvert() override;
+    void ConvertRow(std::span<std::string> cells) override;
+    double m_L0 = 0.0;
+    double m_yAdd = 0.0;
+    int m_unit = 0;
+};
+
+} // namespace carvento::pages

@@ -1,0 +1,24 @@
+// Every fixed text that a page shows in a message box, in one place.
+#pragma once
+
+namespace carvento::pages::messages {
+
+inline constexpr const char* kApplicationTitle = "Carvento";
+
+inline constexpr const char* kCopied = "表格数据已复制到剪贴板!欢迎粘贴使用。";
+inline constexpr const char* kNoDataInFirstLines = "文本文件前8行未找到数据!";
+inline constexpr const char* kShortLine = "第%d行数据不足,请检测数据完整性!"; // %d: line
+inline constexpr const char* kEnterInteger = "请输入一个整数。";
+inline constexpr const char* kEllipsoidIncomplete = "数据填写不完整，新建椭球失败！";
+
+// Our own texts for failures that must not pass silently.
+inline constexpr const char* kInvalidBytes = "第%d行含有无法识别的字符编码,请检查文件!"; // %d: line
+inline constexpr const char* kCannotCreateFile = "无法创建文件: %s"; // %s: path
+inline constexpr const char* kWriteFailed = "文件写入失败,数据未完整保存: %s"; // %s: path
+inline constexpr const char* kUnrepresentable =
+    "第%d行含有GBK编码无法保存的字符,导出失败: %s"; // %d: line in the file, %s: path
+
+inline constexpr const char* kTextFileFilterName = "文本数据文件(*.txt;*.dat;*.csv)";
+inline constexpr const char* kTextFileFilter = "*.txt;*.dat;*.csv";
+
+} // namespace carvento::pages::messages

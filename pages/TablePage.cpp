@@ -1,0 +1,289 @@
+// The shared table-page frame.
+#include "pages/TablePage.hpp"
+
+#include "pages/Messages.hpp"
+#include "tables/ClipboardText.hpp"
+#include "tables/ImportTable.hpp"
+#include "tables/TextTableFile.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <stdexcept>
+
+namespace carvento::pages {
+namespace {
+
+// An integer field's text as the dialog exchange reads it: blanks, an optional sign, digits,
+// blanks, within the int range. Anything else (an emptied field included) is refused.
+bool ParseIntegerField(const std::string& text, int& value)
+{
+    std::size_t i = 0;
+    auto blank = [&](std::size_t k) { return k < text.size() && (text[k] == ' ' || text[k] == '\t'); };
+    while (blank(i))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    std::size_t digitsStart = i;
+    long long number = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        number = number * 10 + (text[i++] - '0');
+        if (number > static_cast<long long>(INT_MAX) + 1)
+            return false;
+    }
+    if (i == digitsStart)
+        return false;
+    while (blank(i))
+        ++i;
+    if (i != text.size())
+        return false;
+    number = negative ? -number : number;
+    if (number > INT_MAX || number < INT_MIN)
+        return false;
+    value = static_cast<int>(number);
+    return true;
+}
+
+std::string ReplaceFirst(std::string text, const std::string& marker, const std::string& with)
+{
+    std::size_t at = text.find(marker);
+    if (at != std::string::npos)
+        text.replace(at, marker.size(), with);
+    return text;
+}
+
+bool HasExtension(const std::string& path, const char* extension)
+{
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    std::string suffix = path.substr(dot);
+    std::transform(suffix.begin(), suffix.end(), suffix.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return suffix == extension;
+}
+
+} // namespace
+
+std::string FormatMessage(const char* pattern, int number)
+{
+    return ReplaceFirst(pattern, "%d", std::to_string(number));
+}
+
+std::string FormatMessage(const char* pattern, const std::string& text)
+{
+    return ReplaceFirst(pattern, "%s", text);
+}
+
+std::string FormatMessage(const char* pattern, int number, const std::string& text)
+{
+    return ReplaceFirst(FormatMessage(pattern, number), "%s", text);
+}
+
+TablePage::TablePage(PageContext context) : m_context(context)
+{
+    m_result.SetEditable(false);
+}
+
+void TablePage::SetLayout(TableLayout source, TableLayout result)
+{
+    m_sourceLayout = std::move(source);
+    m_resultLayout = std::move(result);
+    m_source.SetupColumns(m_sourceLayout.titles, m_sourceLayout.widths);
+    m_result.SetupColumns(m_resultLayout.titles, m_resultLayout.widths);
+}
+
+PageField& TablePage::AddField(PageField field)
+{
+    if (field.kind == FieldKind::Integer)
+        field.text = std::to_string(field.value);
+    else
+        field.pendingIndex = field.value;
+    m_fields.push_back(std::move(field));
+    return m_fields.back();
+}
+
+PageField& TablePage::Field(const std::string& id)
+{
+    for (PageField& field : m_fields)
+        if (field.id == id)
+            return field;
+    throw std::out_of_range("no page field " + id);
+}
+
+bool TablePage::ExchangeFields()
+{
+    for (PageField& field : m_fields) {
+        if (field.kind == FieldKind::Choice) {
+            field.value = field.pendingIndex;
+            continue;
+        }
+        int value = 0;
+        if (!ParseIntegerField(field.text, value)) {
+            ShowMessage(messages::kEnterInteger, platform::MessageIcon::Warning);
+            return false;
+        }
+        field.value = value;
+    }
+    return true;
+}
+
+void TablePage::ShowMessage(const std::string& text, platform::MessageIcon icon)
+{
+    m_context.prompter.ShowMessage({text, messages::kApplicationTitle, icon, platform::MessageButtons::Ok});
+}
+
+int TablePage::Import()
+{
+    platform::FileDialog dialog;
+    dialog.filters = {{messages::kTextFileFilterName, messages::kTextFileFilter}};
+    std::vector<std::string> paths = m_context.prompter.ChooseOpenFiles(dialog);
+    if (paths.empty())
+        return 0;
+    return ImportFile(paths.front());
+}
+
+int TablePage::ImportFile(const std::string& path)
+{
+    tables::TextTableFile file;
+    if (!file.OpenForRead(path))
+        return 0;
+    return ImportOpened(file);
+}
+
+int TablePage::ImportBytes(std::string_view bytes)
+{
+    tables::TextTableFile file;
+    file.OpenForReadFromBytes(bytes);
+    return ImportOpened(file);
+}
+
+int TablePage::ImportOpened(tables::TextTableFile& file)
+{
+    file.SetTitleLine(false);
+    file.AddDelimiter(',');
+    std::vector<std::string> cells;
+    int rows = 0;
+    int columns = 0;
+    file.ReadAll(cells, rows, columns);
+    const tables::FileResult& result = file.LastResult();
+    switch (result.status) {
+    case tables::FileStatus::NoData:
+        ShowMessage(messages::kNoDataInFirstLines);
+        break;
+    case tables::FileStatus::ShortLine:
+        ShowMessage(FormatMessage(messages::kShortLine, result.line));
+        break;
+    case tables::FileStatus::InvalidBytes:
+        ShowMessage(FormatMessage(messages::kInvalidBytes, result.line));
+        break;
+    default:
+        break;
+    }
+    file.Close();
+    // Rows read before a short line or bad bytes are still offered.
+    return tables::ImportIntoTable(m_source, cells, rows, columns, m_context.prompter);
+}
+
+int TablePage::DropFiles(const std::vector<std::string>& paths)
+{
+    int rows = 0;
+    for (const std::string& path : paths)
+        if (HasExtension(path, ".txt") || HasExtension(path, ".csv"))
+            rows += ImportFile(path);
+    return rows;
+}
+
+int TablePage::Paste()
+{
+    std::optional<std::string> text = m_context.clipboard.GetText();
+    if (!text || text->empty())
+        return 0;
+    return tables::PasteText(m_source, *text);
+}
+
+void TablePage::Convert()
+{
+    std::vector<std::string> cells;
+    if (m_source.CollectCells(cells) <= 0)
+        return;
+    ExchangeFields();
+    PrepareConvert();
+    const int columns = m_source.ColumnCount();
+    const int rows = m_source.DataRowCount();
+    constexpr int kProgressStep = 4096;
+    for (int r = 0; r < rows; ++r) {
+        std::span<std::string> row(cells.data() + static_cast<std::size_t>(r) * columns,
+                                   static_cast<std::size_t>(columns));
+        if (columns > 1 && !row[1].empty())
+            ConvertRow(row);
+        if (m_progress && (r + 1) % kProgressStep == 0 && !m_progress(r + 1, rows))
+            return;
+    }
+    if (m_progress)
+        m_progress(rows, rows);
+    m_result.FillRows(std::move(cells), rows, columns);
+}
+
+bool TablePage::Copy()
+{
+    std::span<const std::string> cells = m_result.DataCells();
+    if (cells.empty())
+        return false;
+    std::vector<std::string> list(cells.begin(), cells.end());
+    if (!m_context.clipboard.PutText(tables::FormatClipboardText(list, m_result.ColumnCount())))
+        return false;
+    ShowMessage(messages::kCopied, platform::MessageIcon::Information);
+    return true;
+}
+
+bool TablePage::Export()
+{
+    platform::FileDialog dialog;
+    dialog.filters = {{messages::kTextFileFilterName, messages::kTextFileFilter}};
+    dialog.defaultExtension = "txt";
+    std::optional<std::string> path = m_context.prompter.ChooseSaveFile(dialog);
+    if (!path)
+        return false;
+    return ExportToFile(*path);
+}
+
+bool TablePage::ExportToFile(const std::string& path, tables::TextEncoding encoding)
+{
+    tables::TextTableFile file;
+    if (!file.OpenForWrite(path, encoding)) {
+        ShowMessage(FormatMessage(messages::kCannotCreateFile, path), platform::MessageIcon::Error);
+        return false;
+    }
+    return WriteResult(file, path);
+}
+
+bool TablePage::ExportToStdout(tables::TextEncoding encoding)
+{
+    tables::TextTableFile file;
+    file.OpenForWriteToStdout(encoding);
+    return WriteResult(file, "-");
+}
+
+bool TablePage::WriteResult(tables::TextTableFile& file, const std::string& path)
+{
+    std::span<const std::string> cells = m_result.DataCells();
+    // An empty result table leaves the chosen file created and empty.
+    if (!cells.empty())
+        file.WriteTable(cells, m_result.DataRowCount(), m_result.ColumnCount(), ExportHeader());
+    tables::FileResult written = file.LastResult();
+    tables::FileResult closed = file.Close();
+    if (written.status == tables::FileStatus::Unrepresentable) {
+        ShowMessage(FormatMessage(messages::kUnrepresentable, written.line, path),
+                    platform::MessageIcon::Error);
+        return false;
+    }
+    if (!written.Ok() || !closed.Ok()) {
+        ShowMessage(FormatMessage(messages::kWriteFailed, path), platform::MessageIcon::Error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace carvento::pages

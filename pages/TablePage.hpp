@@ -1,0 +1,147 @@
+// The shared frame of every table page: a source and a result CoordinateTable, the row
+// commands, 导入 / dropped files, 粘贴, 导出, 复制, the page's fields with their exchange
+// rules, and one row loop that calls the page's row function.
+#pragma once
+
+#include "platform/Profile.hpp"
+#include "platform/Prompter.hpp"
+#include "tables/CodePage.hpp"
+#include "tables/CoordinateTable.hpp"
+
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace carvento::tables {
+class TextTableFile;
+}
+
+namespace carvento::pages {
+
+// What a page needs from the program around it.
+struct PageContext {
+    platform::Prompter& prompter;
+    platform::Clipboard& clipboard;
+    platform::Profile& profile;
+};
+
+// A table on a page: group box title, column titles and pixel widths.
+struct TableLayout {
+    std::string group;
+    std::vector<std::string> titles;
+    std::vector<int> widths;
+};
+
+enum class FieldKind {
+    Integer, // an edit field holding an integer (digits only in the window)
+    Choice,  // a drop-down list
+};
+
+// One field of a page. `text` / `pendingIndex` are what the window shows; `value` is what the
+// computation uses, taken over by ExchangeFields. A field that fails to exchange keeps its
+// previous value, and so does every field after it in exchange order.
+struct PageField {
+    std::string id;    // short name, used by the command-line options
+    std::string group; // group box title; empty for the main parameter panel
+    std::string label;
+    FieldKind kind = FieldKind::Integer;
+    std::vector<std::string> choices;
+    int value = 0;
+    std::string text;     // Integer fields
+    int pendingIndex = 0; // Choice fields; -1 for no choice
+};
+
+// Progress of a long conversion: rows done and total; return false to stop early.
+using ProgressCallback = std::function<bool(int done, int total)>;
+
+class TablePage {
+public:
+    explicit TablePage(PageContext context);
+    virtual ~TablePage() = default;
+    TablePage(const TablePage&) = delete;
+    TablePage& operator=(const TablePage&) = delete;
+
+    // Window title, such as "高斯坐标正算".
+    virtual std::string Title() const = 0;
+    // Export header titles of 导出.
+    virtual std::vector<std::string> ExportHeader() const = 0;
+
+    tables::CoordinateTable& Source() { return m_source; }
+    tables::CoordinateTable& Result() { return m_result; }
+    const TableLayout& SourceLayout() const { return m_sourceLayout; }
+    const TableLayout& ResultLayout() const { return m_resultLayout; }
+
+    // Fields in exchange order.
+    std::vector<PageField>& Fields() { return m_fields; }
+    PageField& Field(const std::string& id);
+    // Takes the window's field texts into the values, in exchange order; a text that is not an
+    // integer shows the standard prompt and stops the exchange (false).
+    bool ExchangeFields();
+
+    // Row commands on the source table.
+    void AddRow() { m_source.AppendRow(); }
+    void InsertRow(const tables::RowSelection& selection) { m_source.InsertRowBeforeSelection(selection); }
+    void DeleteRow(const tables::RowSelection& selection) { m_source.DeleteSelectedRow(selection); }
+    void ClearRows() { m_source.ClearRows(); }
+
+    // 导入: open dialog, then ImportFile. Returns rows appended.
+    int Import();
+    // Reads a text file (comma separated, no title line), reports problems, and appends its
+    // rows through the column-mapping dialog. An unreadable file is skipped silently.
+    int ImportFile(const std::string& path);
+    // Imports already-read bytes (standard input) the same way.
+    int ImportBytes(std::string_view bytes);
+    // Files dropped on the page: .txt and .csv (any case) are imported in order.
+    int DropFiles(const std::vector<std::string>& paths);
+    // 粘贴: appends the clipboard's rows to the source table.
+    int Paste();
+
+    // 转换: every source row through the page's row function into the result table.
+    void Convert();
+    void SetProgressCallback(ProgressCallback callback) { m_progress = std::move(callback); }
+
+    // 复制: the result table to the clipboard; confirms with a message. false when nothing
+    // was copied.
+    bool Copy();
+    // 导出: save dialog, then ExportToFile.
+    bool Export();
+    // Writes the result table with the page's header; a file that cannot be created or
+    // written is reported. true when everything reached the file.
+    bool ExportToFile(const std::string& path, tables::TextEncoding encoding = tables::TextEncoding::Gbk);
+    // Same content to standard output.
+    bool ExportToStdout(tables::TextEncoding encoding = tables::TextEncoding::Gbk);
+
+protected:
+    // Page set-up: both tables and the fields in exchange order.
+    void SetLayout(TableLayout source, TableLayout result);
+    PageField& AddField(PageField field);
+    // Shows a fixed message with the application title as caption.
+    void ShowMessage(const std::string& text, platform::MessageIcon icon = platform::MessageIcon::Warning);
+
+    // Called once per Convert after the fields are exchanged, before the rows.
+    virtual void PrepareConvert() {}
+    // Converts one row in place: `cells` holds the row's cells (column 0 is the point name).
+    // Rows whose column 1 is empty never reach it: they pass through unchanged.
+    virtual void ConvertRow(std::span<std::string> cells) = 0;
+
+    PageContext m_context;
+
+private:
+    int ImportOpened(tables::TextTableFile& file);
+    bool WriteResult(tables::TextTableFile& file, const std::string& path);
+
+    TableLayout m_sourceLayout;
+    TableLayout m_resultLayout;
+    tables::CoordinateTable m_source;
+    tables::CoordinateTable m_result;
+    std::vector<PageField> m_fields;
+    ProgressCallback m_progress;
+};
+
+// Formats a message text with one %d or %s argument.
+std::string FormatMessage(const char* pattern, int number);
+std::string FormatMessage(const char* pattern, const std::string& text);
+std::string FormatMessage(const char* pattern, int number, const std::string& text);
+
+} // namespace carvento::pages

@@ -1,0 +1,39 @@
+// Zone change page.
+#include "pages/ZoneChangePage.hpp"
+
+#include "platform/NumberText.hpp"
+
+namespace carvento::pages {
+
+CZBHDDlg::CZBHDDlg(PageContext context) : EllipsoidPage(context)
+{
+    const std::vector<std::string> titles{"序号", "坐标x(m)", "坐标y(m)"};
+    SetLayout({"原投影带坐标(x,y)", titles, {35, 85, 90}}, {"新投影带坐标(x,y)", titles, {35, 85, 90}});
+    // Exchange order: old meridian, new meridian, old add constant, new add constant.
+    AddField({"from-meridian", "原投影带参数", "中央子午线(dfm)", FieldKind::Integer, {},
+              kDefaultCentralMeridian, {}, 0});
+    AddField({"to-meridian", "新投影带参数", "中央子午线(dfm)", FieldKind::Integer, {},
+              kDefaultCentralMeridian, {}, 0});
+    AddField({"from-y-add", "原投影带参数", kYAddLabel, FieldKind::Integer, {}, kDefaultYAdd, {}, 0});
+    AddField({"to-y-add", "新投影带参数", kYAddLabel, FieldKind::Integer, {}, kDefaultYAdd, {}, 0});
+}
+
+void CZBHDDlg::PrepareConvert()
+{
+    m_L0old = MeridianDegrees("from-");
+    m_L0new = MeridianDegrees("to-");
+    m_yAddOld = YAdd("from-");
+    m_yAddNew = YAdd("to-");
+}
+
+void CZBHDDlg::ConvertRow(std::span<std::string> cells)
+{
+    double x = 0.0;
+    double y = 0.0;
+    m_projector.ChangeZone(platform::ParseDouble(cells[1]), platform::ParseDouble(cells[2]), m_L0old,
+                           m_L0new, m_yAddOld, m_yAddNew, x, y);
+    cells[1] = platform::FormatFixed(x, 4);
+    cells[2] = platform::FormatFixed(y, 4);
+}
+
+} // namespace carvento::pages

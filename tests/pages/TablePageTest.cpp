@@ -1,0 +1,149 @@
+// The shared page frame: import, drop, paste, copy, export and their messages.
+#include "PageFixture.hpp"
+#include "pages/GaussPages.hpp"
+#include "pages/Messages.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+using namespace carvento::pages;
+using namespace carvento::testing;
+
+namespace {
+
+class TablePageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("carvento-pages-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    std::string Write(const std::string& name, const std::string& bytes)
+    {
+        std::string path = (m_dir / name).string();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    std::string Read(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    std::string Path(const std::string& name) { return (m_dir / name).string(); }
+
+    FakeContext fake;
+    std::filesystem::path m_dir;
+};
+
+Cells SourceCells(TablePage& page)
+{
+    Cells cells;
+    page.Source().CollectCells(cells);
+    return cells;
+}
+
+} // namespace
+
+TEST_F(TablePageTest, ImportOffersRowsBeforeAShortLineAndReportsItsLine)
+{
+    CGSZSDlg page(fake.Context());
+    fake.prompter.openAnswers.push_back({Write("a.txt", "P1,30.1,114.2\r\n\r\nP2,30.2\r\n")});
+    EXPECT_EQ(2, page.Import());
+    EXPECT_EQ(Cells({"第3行数据不足,请检测数据完整性!"}), fake.prompter.MessageTexts());
+    EXPECT_EQ(Cells({"P1", "30.1", "114.2", "", "", ""}), SourceCells(page));
+    // The file dialog offers the text file filter.
+    EXPECT_EQ(messages::kTextFileFilter, fake.prompter.openDialogs.at(0).filters.at(0).second);
+}
+
+TEST_F(TablePageTest, ImportOfAnEmptyFileSaysSoAndCancelDoesNothing)
+{
+    CGSZSDlg page(fake.Context());
+    fake.prompter.openAnswers.push_back({Write("empty.txt", "\r\n\r\n")});
+    EXPECT_EQ(0, page.Import());
+    EXPECT_EQ(0, page.Import()); // dialog cancelled
+    EXPECT_EQ(Cells({messages::kNoDataInFirstLines}), fake.prompter.MessageTexts());
+    EXPECT_TRUE(fake.prompter.mappingsShown.empty());
+}
+
+TEST_F(TablePageTest, DroppedFilesImportTxtAndCsvOnlyAndAppendInTurn)
+{
+    CGSZSDlg page(fake.Context());
+    std::string a = Write("a.TXT", "P1,1,2\n");
+    std::string b = Write("b.dat", "P2,3,4\n");
+    std::string c = Write("c.csv", "P3,5,6\n");
+    EXPECT_EQ(2, page.DropFiles({a, b, c, Path("missing.txt")}));
+    EXPECT_EQ(Cells({"P1", "1", "2", "P3", "5", "6"}), SourceCells(page));
+    EXPECT_EQ(2u, fake.prompter.mappingsShown.size());
+}
+
+TEST_F(TablePageTest, PasteAppendsAndCopyConfirms)
+{
+    CGSZSDlg page(fake.Context());
+    page.Field("unit").pendingIndex = kUnitDegrees;
+    fake.clipboard.text = "P1\t30.5\t106.3\r\n";
+    EXPECT_EQ(1, page.Paste());
+    EXPECT_FALSE(page.Copy()); // nothing converted yet: no message
+    EXPECT_TRUE(fake.prompter.messages.empty());
+    page.Convert();
+    EXPECT_TRUE(page.Copy());
+    EXPECT_EQ("P1\t3376320.4035\t624805.9342\r\n", *fake.clipboard.text);
+    EXPECT_EQ(Cells({messages::kCopied}), fake.prompter.MessageTexts());
+    EXPECT_EQ(messages::kApplicationTitle, fake.prompter.messages[0].caption);
+
+    fake.clipboard.failWrites = true;
+    EXPECT_FALSE(page.Copy());
+    EXPECT_EQ(1u, fake.prompter.messages.size());
+}
+
+TEST_F(TablePageTest, ExportWritesHeaderAndRowsInGbkWithCrLf)
+{
+    CGSFSDlg page(fake.Context());
+    page.Field("unit").pendingIndex = kUnitDegrees;
+    FillSource(page, {"点1", "3376320.4035", "624805.9342", "", "", "", "", "", ""});
+    page.Convert();
+    fake.prompter.saveAnswers.push_back(Path("out.csv"));
+    EXPECT_TRUE(page.Export());
+    EXPECT_EQ("txt", fake.prompter.saveDialogs.at(0).defaultExtension);
+    // "序号,纬度,经度" and "点1" in GBK.
+    EXPECT_EQ("\xD0\xF2\xBA\xC5,\xCE\xB3\xB6\xC8,\xBE\xAD\xB6\xC8\r\n"
+              "\xB5\xE3" "1,30.50000000,106.30000000\r\n\r\n",
+              Read(Path("out.csv")));
+}
+
+TEST_F(TablePageTest, ExportOfAnEmptyResultLeavesAnEmptyFile)
+{
+    CGSZSDlg page(fake.Context());
+    Write("old.txt", "old content");
+    EXPECT_TRUE(page.ExportToFile(Path("old.txt")));
+    EXPECT_EQ("", Read(Path("old.txt")));
+}
+
+TEST_F(TablePageTest, ExportFailuresAreReported)
+{
+    CGSZSDlg page(fake.Context());
+    FillSource(page, {"P", "303000", "1061800"});
+    page.Convert();
+    EXPECT_FALSE(page.ExportToFile(Path("no-such-folder/out.txt")));
+    ASSERT_EQ(1u, fake.prompter.messages.size());
+    EXPECT_NE(std::string::npos, fake.prompter.messages[0].text.find("无法创建文件"));
+    EXPECT_EQ(carvento::platform::MessageIcon::Error, fake.prompter.messages[0].icon);
+    if (std::filesystem::exists("/dev/full")) {
+        EXPECT_FALSE(page.ExportToFile("/dev/full"));
+        EXPECT_NE(std::string::npos, fake.prompter.messages.back().text.find("写入失败"));
+    }
+}
+
+TEST_F(TablePageTest, ImportReportsInvalidBytesWithTheirLine)
+{
+    CGSZSDlg page(fake.Context());
+    EXPECT_EQ(1, page.ImportFile(Write("bad.txt", "P1,1,2\r\nP2,\xFF\xFE\xFD,3\r\n")));
+    EXPECT_EQ(Cells({"第2行含有无法识别的字符编码,请检查文件!"}), fake.prompter.MessageTexts());
+}
