@@ -136,7 +136,7 @@ void PrintVerbHelp(const PageVerb& verb, pages::TablePage& page)
         std::cout << kEllipsoidHelp;
     for (const pages::PageField& field : page.Fields()) {
         std::string option = "--" + field.id;
-        std::cout << "  " << option << (option.size() < 19 ? std::string(19 - option.size(), ' ') : " ")
+        std::cout << "  " << option << (option.size() < 21 ? std::string(21 - option.size(), ' ') : " ")
                   << (field.group.empty() ? "" : field.group + " ") << field.label;
         if (field.kind == pages::FieldKind::Integer) {
             std::cout << " (default " << field.value << ")\n";
