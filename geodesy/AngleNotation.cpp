@@ -46,8 +46,11 @@ std::string JoinText(double degrees, double minutes, double seconds)
 template <typename Body>
 std::string SignAndMagnitude(double x, Body body)
 {
-    if (x < 0)
-        return "-" + body(-x);
+    if (x < 0) {
+        std::string text = "-";
+        text += body(-x);
+        return text;
+    }
     return body(std::fabs(x));
 }
 
