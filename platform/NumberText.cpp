@@ -32,6 +32,43 @@ double StrtodC(const std::string& text)
     return strtod_l(text.c_str(), nullptr, cLocale);
 }
 
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
+
+// printf("%.Nf") rounds the exact binary value of `value`. value·10^N computed in doubles is
+// within value·10^N·2^-53 of the exact product, so whenever that product lies clearly away from
+// a rounding boundary (x.5), nearbyint gives the same integer as exact rounding and the digits
+// can be written from it directly. Near a boundary, or for large magnitudes, the caller falls
+// back to the exact conversion. This makes the common case (coordinates with 4 to 10
+// decimals) several times faster than the general algorithm.
+bool AppendFixedFast(std::string& out, double value, int decimals)
+{
+    if (decimals < 0 || decimals > 10)
+        return false;
+    double scaled = std::fabs(value) * kPowersOfTen[decimals];
+    if (!(scaled < 1e15))
+        return false;
+    double rounded = std::nearbyint(scaled);
+    double distanceToHalf = std::fabs(std::fabs(scaled - rounded) - 0.5);
+    if (distanceToHalf <= scaled * 4e-16 + 1e-300)
+        return false;
+    auto digits = static_cast<unsigned long long>(rounded);
+    char buffer[32];
+    int length = 0;
+    // Digits from the right, with the decimal point after `decimals` of them and at least one
+    // digit before it.
+    do {
+        if (length == decimals && decimals > 0)
+            buffer[length++] = '.';
+        buffer[length++] = static_cast<char>('0' + digits % 10);
+        digits /= 10;
+    } while (digits != 0 || length <= decimals);
+    if (std::signbit(value))
+        buffer[length++] = '-';
+    for (int i = length - 1; i >= 0; --i)
+        out += buffer[i];
+    return true;
+}
+
 } // namespace
 
 double ParseDouble(std::string_view text)
@@ -104,6 +141,8 @@ void AppendFixed(std::string& out, double value, int decimals)
         out += value < 0 ? "-inf" : "inf";
         return;
     }
+    if (AppendFixedFast(out, value, decimals))
+        return;
     // 1.8e308 printed with 30 decimals needs 309 + 1 + 30 characters.
     std::array<char, 360> buffer;
     auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,

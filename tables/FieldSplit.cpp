@@ -23,34 +23,41 @@ int SplitOnAnyViews(std::string_view text, std::string_view separators,
     fields.clear();
     if (text.empty())
         return 0;
+    // A byte table instead of find_first_of, which calls memchr once per character of the text.
+    bool isSeparator[256] = {};
+    for (char c : separators)
+        isSeparator[static_cast<unsigned char>(c)] = true;
+    const char* data = text.data();
     std::size_t start = 0;
-    for (;;) {
-        std::size_t found = separators.size() == 1 ? text.find(separators[0], start)
-                                                   : text.find_first_of(separators, start);
-        if (found == std::string_view::npos)
-            break;
-        fields.push_back(text.substr(start, found - start));
-        start = found + 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (isSeparator[static_cast<unsigned char>(data[i])]) {
+            fields.emplace_back(data + start, i - start);
+            start = i + 1;
+        }
     }
-    fields.push_back(text.substr(start));
+    fields.emplace_back(data + start, text.size() - start);
     return static_cast<int>(fields.size());
 }
 
 std::vector<std::string_view> SplitLines(std::string_view text)
 {
     std::vector<std::string_view> lines;
+    const char* data = text.data();
+    const std::size_t size = text.size();
     std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            break;
+    std::size_t i = 0;
+    while (i < size) {
+        char c = data[i];
+        if (c != '\n' && c != '\r') {
+            ++i;
+            continue;
         }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
-            ++start;
+        lines.emplace_back(data + start, i - start);
+        i += (c == '\r' && i + 1 < size && data[i + 1] == '\n') ? 2 : 1;
+        start = i;
     }
+    if (start < size)
+        lines.emplace_back(data + start, size - start);
     return lines;
 }
 

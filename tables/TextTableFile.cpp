@@ -3,8 +3,6 @@
 
 #include "tables/FieldSplit.hpp"
 
-#include <fstream>
-#include <iterator>
 #include <unistd.h>
 
 namespace carvento::tables {
@@ -27,11 +25,17 @@ TextTableFile::~TextTableFile()
 bool TextTableFile::OpenForRead(const std::string& path)
 {
     Close();
-    std::ifstream in(path, std::ios::binary);
+    std::FILE* in = std::fopen(path.c_str(), "rb");
     if (!in)
         return false;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    std::string bytes;
+    char buffer[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        bytes.append(buffer, got);
+    bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (failed)
         return false;
     OpenForReadFromBytes(bytes);
     return true;
@@ -128,6 +132,7 @@ int TextTableFile::ReadAll(std::vector<std::string>& cells, int& rows, int& colu
         return 0;
     std::string separators = m_delimiters.empty() ? std::string(",") : m_delimiters;
     std::vector<std::string_view> fields;
+    cells.reserve((m_lines.size() - m_nextLine) * static_cast<std::size_t>(columns));
     bool previousBlank = true;
     std::string_view line;
     while (ReadLine(line)) {

@@ -101,6 +101,24 @@ TEST(NumberText, FormatFixedMatchesPrintfOnTiesAndSpecialValues)
             EXPECT_EQ(Printf(value, decimals), FormatFixed(value, decimals)) << value;
 }
 
+TEST(NumberText, FormatFixedMatchesPrintfNextToRoundingBoundaries)
+{
+    // Values a few ulps around n.5 units of the last printed digit, where a shortcut through
+    // value * 10^d would round the wrong way.
+    std::mt19937_64 random(99);
+    std::uniform_int_distribution<long long> integer(0, 99999999999LL);
+    for (int i = 0; i < 200000; ++i) {
+        int decimals = i % 11;
+        double half = (static_cast<double>(integer(random) % 100000000LL) + 0.5) / std::pow(10.0, decimals);
+        double value = half;
+        for (int step = 0; step < (i % 4); ++step)
+            value = std::nextafter(value, (i & 4) ? INFINITY : -INFINITY);
+        if (i & 8)
+            value = -value;
+        ASSERT_EQ(Printf(value, decimals), FormatFixed(value, decimals)) << value;
+    }
+}
+
 TEST(NumberText, PaddedFormatsMatchPrintf)
 {
     char buffer[64];
