@@ -19,9 +19,10 @@ using geodesy::FourParams;
 using geodesy::SevenParams;
 using geodesy::ThreeParams;
 
-// Centroid of the first n rows, formed as the first point plus the mean offset from it, so that
-// coincident points reduce to exact zeros and their singular system is recognised as such (a
-// plain mean of three copies of 0.1 is 0.10000000000000002).
+// Centroid of the first n rows, formed as the first point plus the mean offset from it: coincident
+// points then reduce to exact zeros (a plain mean of three copies of 0.1 is 0.10000000000000002),
+// so their normal matrix has exactly zero columns and Solve reports it singular without relying
+// on rounding errors to cancel.
 template <int Dim>
 std::array<double, Dim> Centroid(const PointList& points, int n) {
     std::array<double, Dim> centroid{};
