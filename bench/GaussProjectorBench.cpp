@@ -129,6 +129,19 @@ void ProjInverse(benchmark::State& state)
     PerPoint(state);
 }
 
+// Selecting an ellipsoid recomputes the constants and fits the footpoint's starting series.
+void SetEllipsoid(benchmark::State& state)
+{
+    GaussProjector projector;
+    int kind = 0;
+    for (auto _ : state) {
+        projector.SetEllipsoid(kind);
+        kind = (kind + 1) % 4;
+        benchmark::DoNotOptimize(projector.Constants());
+    }
+}
+
+BENCHMARK(SetEllipsoid)->Unit(benchmark::kMicrosecond);
 BENCHMARK(OursForward)->Unit(benchmark::kMillisecond);
 BENCHMARK(ProjForward)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursInverse)->Unit(benchmark::kMillisecond);

@@ -36,8 +36,9 @@ public:
     GaussProjector();
 
     // Sets the preset ellipsoid of `kind`, or the axes a, b (metres) for kUserDefined, and
-    // recomputes every constant. a and b are ignored for preset kinds. Degenerate axes
-    // (zero, negative, b > a) are not refused: the constants then hold NaN or inf.
+    // recomputes every constant (some tens of microseconds: it also fits the footpoint's
+    // starting series). a and b are ignored for preset kinds. Degenerate axes (zero,
+    // negative, b > a) are not refused: the constants then hold NaN or inf.
     void SetEllipsoid(int kind, double a = 0.0, double b = 0.0);
 
     const Ellipsoid& GetEllipsoid() const { return m_ellipsoid; }
@@ -47,7 +48,10 @@ public:
     double MeridianArc(double bRad) const;
     // Prime-vertical radius of curvature (m) at latitude bRad (radians), from its power series.
     double PrimeVerticalRadius(double bRad) const;
-    // Footpoint latitude (radians) of the meridian arc x (metres).
+    // Footpoint latitude (radians) of the meridian arc x (metres): the latitude whose
+    // MeridianArc is x, by fixed-point iteration until two steps agree to 1e-12 arc-seconds,
+    // or after at most 100 steps (some x alternate for ever between two neighbouring doubles).
+    // NaN gives NaN.
     double FootpointLatitude(double x) const;
 
     // Geodetic B, L (decimal degrees) to Gauss-Krueger x (northing, m) and y (easting, m, with
@@ -62,8 +66,14 @@ public:
                     double yAddNew, double& xNew, double& yNew) const;
 
 private:
+    // Number of sine terms of the footpoint starting value (see FootpointLatitude).
+    static constexpr int kFootpointStartTerms = 8;
+    void ComputeFootpointStart();
+
     Ellipsoid m_ellipsoid;
     SeriesConstants m_constants;
+    // Coefficients of Bf − μ = Σ β_k·sin 2kμ, μ = x / a0, fitted to this projector's own arc.
+    double m_footpointStart[kFootpointStartTerms] = {};
 };
 
 // Preset axes for combo index 0..3 (true); any other index returns false and leaves a, b.
