@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -94,9 +95,7 @@ TEST_P(FourParamsSmallShiftTest, PrintsTheShiftExactly) {
 INSTANTIATE_TEST_SUITE_P(
     PointSets, FourParamsSmallShiftTest,
     testing::Values(SmallShiftCase{"TwoPoints", {{0, 0}, {10, 20}}},
-                    SmallShiftCase{"TwoPointsWithFractions", {{1.25, 2.5}, {3.125, -5.75}}},
                     SmallShiftCase{"DecimalFractions", {{0.1, 0.2}, {0.3, 0.7}}},
-                    SmallShiftCase{"ThreePoints", {{0, 0}, {100, 0}, {0, 100}}},
                     SmallShiftCase{"NegativeCoordinates", {{-12.5, 7.25}, {-3, -40}, {8, 1}}}),
     [](const testing::TestParamInfo<SmallShiftCase>& info) {
         return std::string(info.param.name);
@@ -179,17 +178,14 @@ TEST(FourParamsTest, RecoversKnownParametersWithZeroResiduals) {
     }
 }
 
-// Noise of 1 cm on the new points shows in the residuals at that size; a blunder of half a
-// metre on one point gives that point the largest residual.
+// Noise of 1 cm on the new points shows in the residuals at that size.
 TEST(FourParamsTest, ResidualsReflectNoiseInTheCommonPoints) {
     constexpr double kNoiseSigma = 0.01;
-    constexpr double kBlunder = 0.5;
     const FourParams truth = SimilarityOf(-35.12, 72.45, 3.2, -4.5);
     const std::vector<PlanePoint> oldPoints = SurveyArea();
     const int n = static_cast<int>(oldPoints.size());
     std::mt19937_64 random(77);
     std::normal_distribution<double> noise(0.0, kNoiseSigma);
-
     std::vector<PlanePoint> noisy = Transformed(oldPoints, truth);
     for (PlanePoint& p : noisy) {
         p.x += noise(random);
@@ -203,26 +199,9 @@ TEST(FourParamsTest, ResidualsReflectNoiseInTheCommonPoints) {
     }
     EXPECT_GT(sum / n, 0.3 * kNoiseSigma);
     EXPECT_LT(sum / n, 3.0 * kNoiseSigma);
-    // Noise of 1 cm over some 10 km leaves K and T uncertain at a few 1e-6 (mm per km).
+    // Over some 10 km, 1 cm of noise leaves K and T uncertain at a few 1e-6 (mm per km).
     EXPECT_NEAR(params.K, truth.K, 1e-5);
     EXPECT_NEAR(params.T, truth.T, 1e-5);
-
-    const int blunderIndex = 5;
-    std::vector<PlanePoint> blundered = Transformed(oldPoints, truth);
-    blundered[blunderIndex].x += kBlunder;
-    ASSERT_EQ(SolveFourParams(PlaneList(oldPoints), PlaneList(blundered), n, params), 1);
-    int largest = -1;
-    double largestResidual = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const double r = FourParamsResidual(oldPoints[i].x, oldPoints[i].y, blundered[i].x,
-                                            blundered[i].y, params);
-        if (r > largestResidual) {
-            largestResidual = r;
-            largest = i;
-        }
-    }
-    EXPECT_EQ(largest, blunderIndex);
-    EXPECT_GT(largestResidual, 0.5 * kBlunder);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -238,6 +217,7 @@ struct SevenCase {
     int targetKind;
     SevenParams user; // arc-seconds and ppm
     std::vector<GeodeticPoint> points;
+    double noiseSigma; // metres
 };
 
 PointList CartesianList(const GaussProjector& ellipsoid, const std::vector<GeodeticPoint>& points) {
@@ -249,12 +229,25 @@ PointList CartesianList(const GaussProjector& ellipsoid, const std::vector<Geode
     return list;
 }
 
+// The residual of the page chain: transform the old point with the estimate, project it on the
+// target ellipsoid (the point's 3° zone, add constant 500 000 m), and compare it with the new
+// point projected with its zone number 38 in front of y.
+double ChainResidual(const GaussProjector& source, const GaussProjector& target,
+                     const GeodeticPoint& oldPoint, const GeodeticPoint& newPoint,
+                     const SevenParams& params) {
+    double B, L, H, x, y, xNew, yNew;
+    TransformSevenParams(source, target, oldPoint.B, oldPoint.L, oldPoint.H, params, B, L, H);
+    const double L0 = 3.0 * std::round(oldPoint.L / 3.0);
+    target.GaussForward(B, L, L0, 500000.0, x, y);
+    target.GaussForward(newPoint.B, newPoint.L, L0, 38500000.0, xNew, yNew);
+    return SpatialResidual(x, y, H, xNew, yNew, newPoint.H);
+}
+
 class SevenParamsRecoveryTest : public testing::TestWithParam<SevenCase> {};
 
-// The residual follows the page chain: transform with the estimate, project on the target
-// ellipsoid (the point's 3° zone, add constant 500 000 m), and compare with the new point
-// projected with its zone number 38 in front of y.
-TEST_P(SevenParamsRecoveryTest, RecoversKnownParametersWithZeroResiduals) {
+// New points made from the old ones with known parameters, then given Gaussian noise of
+// noiseSigma metres on each Cartesian coordinate.
+TEST_P(SevenParamsRecoveryTest, RecoversKnownParametersAndShowsTheNoise) {
     const SevenCase& c = GetParam();
     GaussProjector source, target;
     source.SetEllipsoid(c.sourceKind);
@@ -262,29 +255,38 @@ TEST_P(SevenParamsRecoveryTest, RecoversKnownParametersWithZeroResiduals) {
     SevenParams truth = c.user;
     SevenParamsToInternal(truth);
 
-    std::vector<GeodeticPoint> newPoints;
-    for (const GeodeticPoint& p : c.points) {
-        GeodeticPoint q;
-        TransformSevenParams(source, target, p.B, p.L, p.H, truth, q.B, q.L, q.H);
-        newPoints.push_back(q);
-    }
     const int n = static_cast<int>(c.points.size());
-    SevenParams params;
-    ASSERT_EQ(SolveSevenParams(CartesianList(source, c.points), CartesianList(target, newPoints),
-                               n, params),
-              1);
-
+    const PointList oldList = CartesianList(source, c.points);
+    PointList newList(oldList);
+    std::vector<GeodeticPoint> newPoints(c.points.size());
+    std::mt19937_64 random(4242);
+    std::normal_distribution<double> noise(0.0, 1.0);
     for (int i = 0; i < n; ++i) {
-        double B, L, H, x, y, xNew, yNew;
-        TransformSevenParams(source, target, c.points[i].B, c.points[i].L, c.points[i].H, params,
-                             B, L, H);
-        const double L0 = 3.0 * std::round(c.points[i].L / 3.0);
-        target.GaussForward(B, L, L0, 500000.0, x, y);
-        target.GaussForward(newPoints[i].B, newPoints[i].L, L0, 38500000.0, xNew, yNew);
-        EXPECT_LT(SpatialResidual(x, y, H, xNew, yNew, newPoints[i].H), kTenthMillimetre)
-            << "point " << i;
+        GeodeticPoint& q = newPoints[i];
+        TransformSevenParams(source, target, c.points[i].B, c.points[i].L, c.points[i].H, truth,
+                             q.B, q.L, q.H);
+        GeodeticToCartesian(target, q.B, q.L, q.H, newList(i, 0), newList(i, 1), newList(i, 2));
+        if (c.noiseSigma > 0.0) {
+            for (int k = 0; k < 3; ++k) {
+                newList(i, k) += c.noiseSigma * noise(random);
+            }
+            CartesianToGeodetic(target, newList(i, 0), newList(i, 1), newList(i, 2), q.B, q.L,
+                                q.H);
+        }
     }
+    SevenParams params;
+    ASSERT_EQ(SolveSevenParams(oldList, newList, n, params), 1);
 
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i) {
+        sum += ChainResidual(source, target, c.points[i], newPoints[i], params);
+    }
+    if (c.noiseSigma > 0.0) {
+        EXPECT_GT(sum / n, 0.3 * c.noiseSigma);
+        EXPECT_LT(sum / n, 3.0 * c.noiseSigma);
+        return;
+    }
+    EXPECT_LT(sum, kTenthMillimetre);
     SevenParamsToDisplay(params);
     EXPECT_NEAR(params.DX, c.user.DX, kHundredthMillimetre);
     EXPECT_NEAR(params.DY, c.user.DY, kHundredthMillimetre);
@@ -295,103 +297,29 @@ TEST_P(SevenParamsRecoveryTest, RecoversKnownParametersWithZeroResiduals) {
     EXPECT_NEAR(params.K, c.user.K, kPpmTolerance);
 }
 
+const std::vector<GeodeticPoint> kProvince{{30.12, 113.05, 25.0},  {30.95, 114.88, 310.5},
+                                           {31.74, 113.62, 88.2},  {29.41, 115.20, 1204.0},
+                                           {30.55, 112.31, 46.7},  {31.20, 115.91, 520.3},
+                                           {30.02, 114.12, 150.0}, {31.48, 112.77, 75.0}};
+
 INSTANTIATE_TEST_SUITE_P(
     PointSets, SevenParamsRecoveryTest,
     testing::Values(
-        SevenCase{"ProvinceXian80ToCgcs2000",
-                  kIag1975,
-                  kCgcs2000,
-                  {-112.4, 25.6, 68.9, 2.1, -1.4, 3.3, 2.7},
-                  {{30.12, 113.05, 25.0},
-                   {30.95, 114.88, 310.5},
-                   {31.74, 113.62, 88.2},
-                   {29.41, 115.20, 1204.0},
-                   {30.55, 112.31, 46.7},
-                   {31.20, 115.91, 520.3}}},
-        SevenCase{"MinimumThreePoints",
-                  kKrasovsky,
-                  kWgs84,
+        SevenCase{"Province", kIag1975, kCgcs2000, {-112.4, 25.6, 68.9, 2.1, -1.4, 3.3, 2.7},
+                  kProvince, 0.0},
+        SevenCase{"MinimumThreePoints", kKrasovsky, kWgs84,
                   {15.8, -154.4, -82.3, 0.25, -0.37, -1.2, -3.1},
-                  {{22.8, 113.1, 12.0}, {23.4, 114.9, 240.0}, {24.1, 113.7, 60.0}}},
-        SevenCase{"NationwideEightSecondsAndFourPpm",
-                  kKrasovsky,
-                  kCgcs2000,
+                  {{22.8, 113.1, 12.0}, {23.4, 114.9, 240.0}, {24.1, 113.7, 60.0}}, 0.0},
+        SevenCase{"NationwideEightSecondsAndFourPpm", kKrasovsky, kCgcs2000,
                   {-300.0, 280.0, 150.0, 8.0, -8.0, 8.0, 4.0},
-                  {{39.90, 116.41, 43.5},
-                   {23.13, 113.26, 21.0},
-                   {45.80, 126.54, 150.0},
-                   {29.65, 91.17, 3656.0},
-                   {43.83, 87.62, 800.0},
-                   {30.57, 104.07, 500.0}}}),
+                  {{39.90, 116.41, 43.5}, {23.13, 113.26, 21.0}, {45.80, 126.54, 150.0},
+                   {29.65, 91.17, 3656.0}, {43.83, 87.62, 800.0}, {30.57, 104.07, 500.0}},
+                  0.0},
+        SevenCase{"ShiftOnly", kCgcs2000, kCgcs2000, {-12.345, 130.5, 78.25, 0, 0, 0, 0},
+                  {{34.26, 108.94, 405.0}, {34.80, 109.51, 380.0}, {33.95, 109.12, 612.0}}, 0.0},
+        SevenCase{"ProvinceWithOneCentimetreNoise", kIag1975, kCgcs2000,
+                  {-112.4, 25.6, 68.9, 2.1, -1.4, 3.3, 2.7}, kProvince, 0.01}),
     [](const testing::TestParamInfo<SevenCase>& info) { return std::string(info.param.name); });
-
-TEST(SevenParamsTest, PureShiftGivesTheShiftAndNoRotationOrScale) {
-    GaussProjector ellipsoid;
-    const std::vector<GeodeticPoint> points{
-        {34.26, 108.94, 405.0}, {34.80, 109.51, 380.0}, {33.95, 109.12, 612.0}, {34.41, 108.40, 450.0}};
-    const PointList oldPoints = CartesianList(ellipsoid, points);
-    PointList newPoints(oldPoints);
-    const double shift[3] = {-12.345, 130.5, 78.25};
-    for (int i = 0; i < newPoints.m_nRow; ++i) {
-        for (int k = 0; k < 3; ++k) {
-            newPoints(i, k) += shift[k];
-        }
-    }
-    SevenParams params;
-    ASSERT_EQ(SolveSevenParams(oldPoints, newPoints, newPoints.m_nRow, params), 1);
-    EXPECT_NEAR(params.DX, shift[0], kMicrometre);
-    EXPECT_NEAR(params.DY, shift[1], kMicrometre);
-    EXPECT_NEAR(params.DZ, shift[2], kMicrometre);
-    // A micrometre over the earth's radius, in radians and as a factor.
-    constexpr double kNoRotationOrScale = 1e-6 / 6.4e6;
-    EXPECT_NEAR(params.WX, 0.0, kNoRotationOrScale);
-    EXPECT_NEAR(params.WY, 0.0, kNoRotationOrScale);
-    EXPECT_NEAR(params.WZ, 0.0, kNoRotationOrScale);
-    EXPECT_NEAR(params.K, 0.0, kNoRotationOrScale);
-}
-
-TEST(SevenParamsTest, ResidualsReflectNoiseInTheCommonPoints) {
-    constexpr double kNoiseSigma = 0.01;
-    GaussProjector source, target;
-    source.SetEllipsoid(kIag1975);
-    target.SetEllipsoid(kCgcs2000);
-    std::vector<GeodeticPoint> points;
-    for (int i = 0; i < 12; ++i) {
-        points.push_back({30.0 + 0.17 * i, 113.0 + 0.29 * ((i * 5) % 12), 50.0 + 37.0 * i});
-    }
-    SevenParams truth{-112.4, 25.6, 68.9, 2.1, -1.4, 3.3, 2.7};
-    SevenParamsToInternal(truth);
-    std::mt19937_64 random(4242);
-    std::normal_distribution<double> noise(0.0, kNoiseSigma);
-    std::vector<GeodeticPoint> newPoints;
-    PointList oldList = CartesianList(source, points);
-    PointList newList(oldList);
-    for (int i = 0; i < newList.m_nRow; ++i) {
-        GeodeticPoint q;
-        TransformSevenParams(source, target, points[i].B, points[i].L, points[i].H, truth, q.B,
-                             q.L, q.H);
-        GeodeticToCartesian(target, q.B, q.L, q.H, newList(i, 0), newList(i, 1), newList(i, 2));
-        for (int k = 0; k < 3; ++k) {
-            newList(i, k) += noise(random);
-        }
-        CartesianToGeodetic(target, newList(i, 0), newList(i, 1), newList(i, 2), q.B, q.L, q.H);
-        newPoints.push_back(q);
-    }
-    SevenParams params;
-    ASSERT_EQ(SolveSevenParams(oldList, newList, newList.m_nRow, params), 1);
-    double sum = 0.0;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        double B, L, H, x, y, xNew, yNew;
-        TransformSevenParams(source, target, points[i].B, points[i].L, points[i].H, params, B, L,
-                             H);
-        target.GaussForward(B, L, 114.0, 500000.0, x, y);
-        target.GaussForward(newPoints[i].B, newPoints[i].L, 114.0, 500000.0, xNew, yNew);
-        sum += SpatialResidual(x, y, H, xNew, yNew, newPoints[i].H);
-    }
-    const double mean = sum / static_cast<double>(points.size());
-    EXPECT_GT(mean, 0.3 * kNoiseSigma);
-    EXPECT_LT(mean, 3.0 * kNoiseSigma);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Three parameters: the shift of the first point, reproducing it through the transformation.
@@ -424,21 +352,10 @@ TEST(ThreeParamsTest, ShiftOfTheFirstPointReproducesIt) {
 constexpr FourParams kFourSentinel{1.5, 2.5, 3.5, 4.5};
 constexpr SevenParams kSevenSentinel{1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5};
 
-void ExpectUntouched(const FourParams& p) {
-    EXPECT_EQ(p.DX, kFourSentinel.DX);
-    EXPECT_EQ(p.DY, kFourSentinel.DY);
-    EXPECT_EQ(p.K, kFourSentinel.K);
-    EXPECT_EQ(p.T, kFourSentinel.T);
-}
-
-void ExpectUntouched(const SevenParams& p) {
-    EXPECT_EQ(p.DX, kSevenSentinel.DX);
-    EXPECT_EQ(p.DY, kSevenSentinel.DY);
-    EXPECT_EQ(p.DZ, kSevenSentinel.DZ);
-    EXPECT_EQ(p.WX, kSevenSentinel.WX);
-    EXPECT_EQ(p.WY, kSevenSentinel.WY);
-    EXPECT_EQ(p.WZ, kSevenSentinel.WZ);
-    EXPECT_EQ(p.K, kSevenSentinel.K);
+// The records are plain doubles without padding: compare them byte for byte.
+template <typename Params>
+void ExpectUntouched(const Params& params, const Params& sentinel) {
+    EXPECT_EQ(std::memcmp(&params, &sentinel, sizeof params), 0);
 }
 
 struct RefusedFourCase {
@@ -454,7 +371,7 @@ TEST_P(FourParamsRefusedTest, ReturnsZeroAndLeavesTheRecord) {
     const RefusedFourCase& c = GetParam();
     FourParams params = kFourSentinel;
     EXPECT_EQ(SolveFourParams(PlaneList(c.oldPoints), PlaneList(c.newPoints), c.n, params), 0);
-    ExpectUntouched(params);
+    ExpectUntouched(params, kFourSentinel);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -471,25 +388,17 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.name);
     });
 
-TEST(SevenParamsTest, TwoPointsAreTooFew) {
+TEST(SevenParamsTest, TooFewOrCoincidentPointsAreRefused) {
     GaussProjector ellipsoid;
-    const PointList points = CartesianList(ellipsoid, {{34.26, 108.94, 405.0},
-                                                       {34.80, 109.51, 380.0},
-                                                       {33.95, 109.12, 612.0}});
-    SevenParams params = kSevenSentinel;
-    EXPECT_EQ(SolveSevenParams(points, points, 2, params), 0);
-    ExpectUntouched(params);
-}
-
-TEST(SevenParamsTest, CoincidentPointsAreSingular) {
-    GaussProjector ellipsoid;
-    const PointList oldPoints = CartesianList(
+    const PointList distinct = CartesianList(
+        ellipsoid, {{34.26, 108.94, 405.0}, {34.80, 109.51, 380.0}, {33.95, 109.12, 612.0}});
+    const PointList coincident = CartesianList(
         ellipsoid, {{34.1, 108.9, 405.3}, {34.1, 108.9, 405.3}, {34.1, 108.9, 405.3}});
-    const PointList newPoints = CartesianList(
-        ellipsoid, {{34.2, 108.8, 400.0}, {34.2, 108.8, 401.0}, {34.3, 108.8, 400.0}});
     SevenParams params = kSevenSentinel;
-    EXPECT_EQ(SolveSevenParams(oldPoints, newPoints, 3, params), 0);
-    ExpectUntouched(params);
+    EXPECT_EQ(SolveSevenParams(distinct, distinct, 2, params), 0);
+    ExpectUntouched(params, kSevenSentinel);
+    EXPECT_EQ(SolveSevenParams(coincident, distinct, 3, params), 0);
+    ExpectUntouched(params, kSevenSentinel);
 }
 
 } // namespace

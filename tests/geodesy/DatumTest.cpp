@@ -74,15 +74,19 @@ struct RoundTripCase {
 
 class CartesianRoundTripTest : public testing::TestWithParam<RoundTripCase> {};
 
+// Also: all seven parameters zero on one ellipsoid is the same round trip.
 TEST_P(CartesianRoundTripTest, ReturnsThePoint) {
     const RoundTripCase& c = GetParam();
     const GaussProjector projector = Projector(c.kind);
-    double X, Y, Z, B, L, H;
+    double X, Y, Z, B[2], L[2], H[2];
     GeodeticToCartesian(projector, c.B, c.L, c.H, X, Y, Z);
-    CartesianToGeodetic(projector, X, Y, Z, B, L, H);
-    EXPECT_NEAR(DegreesToRadians(B), DegreesToRadians(c.B), kLatitudeToleranceRad);
-    EXPECT_NEAR(L, c.L, kLongitudeRoundingDeg);
-    EXPECT_NEAR(H, c.H, kTenthMillimetre);
+    CartesianToGeodetic(projector, X, Y, Z, B[0], L[0], H[0]);
+    TransformSevenParams(projector, projector, c.B, c.L, c.H, SevenParams{}, B[1], L[1], H[1]);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NEAR(DegreesToRadians(B[i]), DegreesToRadians(c.B), kLatitudeToleranceRad);
+        EXPECT_NEAR(L[i], c.L, kLongitudeRoundingDeg);
+        EXPECT_NEAR(H[i], c.H, kTenthMillimetre);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -91,16 +95,13 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTripCase{"Lhasa", kIag1975, 29.6520, 91.1721, 3656.0},
                     RoundTripCase{"Mohe", kCgcs2000, 52.9727, 122.5386, 296.0},
                     RoundTripCase{"SouthernHemisphere", kWgs84, -33.8688, 151.2093, 58.0},
-                    RoundTripCase{"WestOfGreenwich", kWgs84, 40.7128, -74.0060, 10.0},
                     RoundTripCase{"BelowTheEllipsoid", kKrasovsky, 31.2, 121.5, -150.0},
                     RoundTripCase{"LowOrbit", kWgs84, 12.5, 100.0, 400000.0},
-                    RoundTripCase{"NearThePole", kCgcs2000, 89.999, 10.0, 1200.0},
                     RoundTripCase{"NearTheSouthPole", kCgcs2000, -89.999, -170.0, 2800.0},
                     // About 1 mm off the equatorial plane: a height taken from Z / sin B
                     // is kilometres off here.
                     RoundTripCase{"MillimetreNorthOfTheEquator", kKrasovsky, 1e-8, 105.0, 20.0},
-                    RoundTripCase{"MetreSouthOfTheEquator", kKrasovsky, -1e-5, 105.0, 20.0},
-                    RoundTripCase{"TenKilometresNorth", kWgs84, 0.09, 30.0, 5.0}),
+                    RoundTripCase{"MetreSouthOfTheEquator", kKrasovsky, -1e-5, 105.0, 20.0}),
     [](const testing::TestParamInfo<RoundTripCase>& info) {
         return std::string(info.param.name);
     });
@@ -154,20 +155,6 @@ TEST(CartesianToGeodeticTest, ReturnsForAnEllipsoidThatNeverConverges) {
 // ---------------------------------------------------------------------------------------------
 // Seven parameters.
 
-TEST(TransformSevenParamsTest, ZeroParametersOnOneEllipsoidReturnThePoint) {
-    const GaussProjector projector = Projector(kIag1975);
-    for (const RoundTripCase& c :
-         {RoundTripCase{"", kIag1975, 36.06, 103.83, 1520.0},
-          RoundTripCase{"", kIag1975, 22.54, 114.06, 0.0},
-          RoundTripCase{"", kIag1975, 47.2, 87.6, -20.0}}) {
-        double B, L, H;
-        TransformSevenParams(projector, projector, c.B, c.L, c.H, SevenParams{}, B, L, H);
-        EXPECT_NEAR(DegreesToRadians(B), DegreesToRadians(c.B), kLatitudeToleranceRad);
-        EXPECT_NEAR(L, c.L, kLongitudeRoundingDeg);
-        EXPECT_NEAR(H, c.H, kTenthMillimetre);
-    }
-}
-
 // Scaling by 1 + m moves a point by m·r. Along the ellipsoid normal r has the length
 // N + H − N·e²·sin²B, so the height grows by about 6.4 m per ppm; towards north it has the
 // length −N·e²·sin B·cos B, a couple of centimetres per ppm; towards east nothing.
@@ -200,48 +187,23 @@ TEST(TransformSevenParamsTest, OnePpmRaisesTheHeightByAboutSixMetres) {
     }
 }
 
-TEST(TransformSevenParamsTest, PositiveRotationAboutZAddsYToX) {
-    // On the equator at L = 90° the point is (0, a, 0): εz·Y moves it towards +X, which is
-    // west, so the longitude falls by εz.
-    const GaussProjector projector = Projector(kWgs84);
-    SevenParams params;
-    params.WZ = 10.0;
-    SevenParamsToInternal(params);
-    double B, L, H;
-    TransformSevenParams(projector, projector, 0.0, 90.0, 0.0, params, B, L, H);
-    EXPECT_NEAR(L, 90.0 - 10.0 / 3600.0, 1e-9);
-}
-
 TEST(SevenParamsUnitsTest, InternalAndBackReturnTheUserValues) {
     const SevenParams user{-15.5, 148.25, 87.0, 0.35, -2.75, 8.0, 4.5};
     SevenParams params = user;
     SevenParamsToInternal(params);
-    EXPECT_EQ(params.DX, user.DX);
-    EXPECT_EQ(params.DY, user.DY);
-    EXPECT_EQ(params.DZ, user.DZ);
     EXPECT_NEAR(params.WZ, DegreesToRadians(8.0 / 3600.0), 1e-18);
     EXPECT_NEAR(params.K, 4.5e-6, 1e-20);
     SevenParamsToDisplay(params);
-    const double userValues[] = {user.WX, user.WY, user.WZ, user.K};
-    const double values[] = {params.WX, params.WY, params.WZ, params.K};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(values[i], userValues[i], 4e-16 * std::fabs(userValues[i])) << i;
+    const double before[] = {user.DX, user.DY, user.DZ, user.WX, user.WY, user.WZ, user.K};
+    const double after[] = {params.DX, params.DY, params.DZ, params.WX,
+                            params.WY, params.WZ, params.K};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_NEAR(after[i], before[i], 4e-16 * std::fabs(before[i])) << i;
     }
-    EXPECT_EQ(params.DX, user.DX);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Three parameters.
-
-TEST(TransformThreeParamsTest, ShiftAlongXOnTheEquatorBecomesHeight) {
-    const GaussProjector projector = Projector(kKrasovsky);
-    double B, L, H;
-    TransformThreeParams(projector, projector, 0.0, 0.0, 0.0, ThreeParams{25.0, 0.0, 0.0}, B, L,
-                         H);
-    EXPECT_EQ(B, 0.0);
-    EXPECT_EQ(L, 0.0);
-    EXPECT_NEAR(H, 25.0, kMicrometre);
-}
 
 TEST(TransformThreeParamsTest, OppositeShiftBackOntoTheSourceEllipsoidReturnsThePoint) {
     const GaussProjector krasovsky = Projector(kKrasovsky);
