@@ -37,7 +37,8 @@ CGSZSDlg::CGSZSDlg(PageContext context) : EllipsoidPage(context)
 {
     SetLayout(kGeodeticTable, kPlaneTable);
     AddZoneFields("", "", "中央子午线(dms)");
-    AddField({"unit", "", "单位:", FieldKind::Choice, kAngleUnitChoices, kUnitPacked, {}, 0});
+    AddField({"unit", "", "单位:", FieldKind::Choice, kAngleUnitChoices, kUnitPacked, {}, 0,
+              FieldPlacement::BelowSource});
 }
 
 void CGSZSDlg::PrepareConvert()
@@ -62,7 +63,8 @@ CGSFSDlg::CGSFSDlg(PageContext context) : EllipsoidPage(context)
 {
     SetLayout(kPlaneTable, kGeodeticTable);
     AddZoneFields("", "", "中央子午线(dfm)");
-    AddField({"unit", "", "单位:", FieldKind::Choice, kAngleUnitChoices, kUnitPacked, {}, 0});
+    AddField({"unit", "", "单位:", FieldKind::Choice, kAngleUnitChoices, kUnitPacked, {}, 0,
+              FieldPlacement::BelowResult});
 }
 
 void CGSFSDlg::PrepareConvert()

@@ -38,6 +38,9 @@ enum class FieldKind {
     Choice,  // a drop-down list
 };
 
+// Where a page window shows a field: in the parameter panel, or under one of the tables.
+enum class FieldPlacement { Panel, BelowSource, BelowResult };
+
 // One field of a page. `text` / `pendingIndex` are what the window shows; `value` is what the
 // computation uses, taken over by ExchangeFields. A field that fails to exchange keeps its
 // previous value, and so does every field after it in exchange order.
@@ -50,6 +53,7 @@ struct PageField {
     int value = 0;
     std::string text;     // Integer fields
     int pendingIndex = 0; // Choice fields; -1 for no choice
+    FieldPlacement placement = FieldPlacement::Panel;
 };
 
 // Progress of a long conversion: rows done and total; return false to stop early.

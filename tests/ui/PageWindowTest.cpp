@@ -1,0 +1,128 @@
+// A page window driven through its widgets gives what the page object gives.
+#include "pages/GaussPages.hpp"
+#include "pages/ZoneChangePage.hpp"
+#include "support/FakePlatform.hpp"
+#include "ui/CoordinateGrid.hpp"
+#include "ui/CustomEllipsoidWindow.hpp"
+#include "ui/TablePageWindow.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QValidator>
+
+using namespace carvento;
+
+namespace {
+
+struct Fakes {
+    carvento::testing::FakePrompter prompter;
+    carvento::testing::FakeClipboard clipboard;
+    platform::MemoryProfile profile;
+    pages::PageContext Context() { return {prompter, clipboard, profile}; }
+};
+
+void TypeCell(ui::CoordinateGrid* grid, int row, int column, const QString& text)
+{
+    grid->model()->setData(grid->model()->index(row, column), text, Qt::EditRole);
+}
+
+} // namespace
+
+TEST(TablePageWindow, ForwardPageThroughItsWidgetsMatchesThePageObject)
+{
+    Fakes windowFakes;
+    auto* window = new ui::TablePageWindow(std::make_unique<pages::CGSZSDlg>(windowFakes.Context()));
+    EXPECT_EQ(QStringLiteral("高斯坐标正算"), window->windowTitle());
+    auto* unit = qobject_cast<QComboBox*>(window->FieldWidget("unit"));
+    ASSERT_NE(nullptr, unit);
+    unit->setCurrentIndex(pages::kUnitDegrees);
+    auto* meridian = qobject_cast<QLineEdit*>(window->FieldWidget("meridian"));
+    ASSERT_NE(nullptr, meridian);
+    EXPECT_EQ(QStringLiteral("1050000"), meridian->text());
+    // The zone fields take digits only.
+    QString typed = QStringLiteral("10a5");
+    int position = 0;
+    ASSERT_NE(nullptr, meridian->validator());
+    EXPECT_EQ(QValidator::Invalid, meridian->validator()->validate(typed, position));
+    typed = QStringLiteral("-105");
+    EXPECT_EQ(QValidator::Invalid, meridian->validator()->validate(typed, position));
+
+    window->Button(QStringLiteral("添加"))->click();
+    window->Button(QStringLiteral("添加"))->click();
+    TypeCell(window->SourceGrid(), 0, 0, QStringLiteral("P1"));
+    TypeCell(window->SourceGrid(), 0, 1, QStringLiteral("30.5"));
+    TypeCell(window->SourceGrid(), 0, 2, QStringLiteral("106.3"));
+    TypeCell(window->SourceGrid(), 1, 1, QStringLiteral("31"));
+    TypeCell(window->SourceGrid(), 1, 2, QStringLiteral("104"));
+    window->Button(QStringLiteral("转换"))->click();
+    window->Button(QStringLiteral("复制"))->click();
+    ASSERT_TRUE(windowFakes.clipboard.text.has_value());
+    EXPECT_EQ(2, window->ResultGrid()->model()->rowCount());
+    EXPECT_EQ(QStringLiteral("3376320.4035"),
+              window->ResultGrid()->model()->index(0, 1).data().toString());
+
+    Fakes pageFakes;
+    pages::CGSZSDlg page(pageFakes.Context());
+    page.Field("unit").pendingIndex = pages::kUnitDegrees;
+    page.Source().FillRows(std::vector<std::string>{"P1", "30.5", "106.3", "", "31", "104"}, 2, 3);
+    page.Convert();
+    page.Copy();
+    EXPECT_EQ(*pageFakes.clipboard.text, *windowFakes.clipboard.text);
+    delete window;
+}
+
+TEST(TablePageWindow, EllipsoidComboShowsAxesAndEnablesThemForCustom)
+{
+    Fakes fakes;
+    ui::TablePageWindow window(std::make_unique<pages::CZBHDDlg>(fakes.Context()));
+    QComboBox* combo = window.EllipsoidCombo();
+    ASSERT_NE(nullptr, combo);
+    EXPECT_EQ(5, combo->count());
+    EXPECT_EQ(QStringLiteral("自定义"), combo->itemText(4));
+    auto edits = window.findChildren<QLineEdit*>();
+    QLineEdit* b = nullptr;
+    for (QLineEdit* edit : edits)
+        if (edit->text() == QStringLiteral("6356863.0187730473"))
+            b = edit;
+    ASSERT_NE(nullptr, b);
+    EXPECT_FALSE(b->isEnabled());
+    combo->setCurrentIndex(3);
+    emit combo->activated(3);
+    EXPECT_EQ(QStringLiteral("6356752.3142451793"), b->text());
+    combo->setCurrentIndex(4);
+    emit combo->activated(4);
+    EXPECT_TRUE(b->isEnabled());
+}
+
+TEST(TablePageWindow, RowButtonsUseTheGridSelection)
+{
+    Fakes fakes;
+    ui::TablePageWindow window(std::make_unique<pages::CGSZSDlg>(fakes.Context()));
+    for (int i = 0; i < 3; ++i)
+        window.Button(QStringLiteral("添加"))->click();
+    TypeCell(window.SourceGrid(), 1, 0, QStringLiteral("second"));
+    window.Button(QStringLiteral("删除"))->click(); // nothing selected: nothing happens
+    EXPECT_EQ(3, window.SourceGrid()->model()->rowCount());
+    window.SourceGrid()->selectRow(1);
+    window.Button(QStringLiteral("删除"))->click();
+    EXPECT_EQ(2, window.SourceGrid()->model()->rowCount());
+    EXPECT_EQ(QString(), window.SourceGrid()->model()->index(1, 0).data().toString());
+}
+
+TEST(CustomEllipsoidWindow, RefusesEmptyFieldsAndSavesTheEllipsoid)
+{
+    Fakes fakes;
+    auto* window = new ui::CustomEllipsoidWindow(fakes.Context());
+    window->NameEdit()->setText(QStringLiteral("椭球A"));
+    window->AEdit()->setText(QStringLiteral("6378137"));
+    window->accept();
+    EXPECT_EQ(1u, fakes.prompter.messages.size());
+    EXPECT_TRUE(fakes.profile.Values().empty());
+    window->BEdit()->setText(QStringLiteral("6356752.3141"));
+    window->accept();
+    EXPECT_EQ("6378137.000000,6356752.314100", fakes.profile.GetString("CoordinateSystem", "椭球A", ""));
+    delete window;
+}

@@ -1,0 +1,44 @@
+// Custom ellipsoid editor window.
+#include "ui/CustomEllipsoidWindow.hpp"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace carvento::ui {
+
+CustomEllipsoidWindow::CustomEllipsoidWindow(pages::PageContext context, QWidget* parent)
+    : QDialog(parent), m_page(context)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QString::fromStdString(pages::CustomEllipsoidPage::Title()));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    m_name = new QLineEdit;
+    m_a = new QLineEdit;
+    m_b = new QLineEdit;
+    form->addRow(QString::fromUtf8(pages::CustomEllipsoidPage::kNameLabel), m_name);
+    form->addRow(QString::fromUtf8(pages::CustomEllipsoidPage::kALabel), m_a);
+    form->addRow(QString::fromUtf8(pages::CustomEllipsoidPage::kBLabel), m_b);
+    layout->addLayout(form);
+    auto* buttons = new QDialogButtonBox;
+    buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    setMinimumWidth(320);
+}
+
+void CustomEllipsoidWindow::accept()
+{
+    m_page.name = m_name->text().toStdString();
+    m_page.aText = m_a->text().toStdString();
+    m_page.bText = m_b->text().toStdString();
+    if (m_page.Accept())
+        QDialog::accept();
+}
+
+} // namespace carvento::ui

@@ -1,0 +1,31 @@
+// The window of "自定义椭球参数设置": name and axes of a new user-defined ellipsoid.
+#pragma once
+
+#include "pages/CustomEllipsoidPage.hpp"
+
+#include <QDialog>
+
+class QLineEdit;
+
+namespace carvento::ui {
+
+class CustomEllipsoidWindow final : public QDialog {
+    Q_OBJECT
+public:
+    // Deletes itself when closed.
+    explicit CustomEllipsoidWindow(pages::PageContext context, QWidget* parent = nullptr);
+
+    QLineEdit* NameEdit() const { return m_name; }
+    QLineEdit* AEdit() const { return m_a; }
+    QLineEdit* BEdit() const { return m_b; }
+
+    void accept() override;
+
+private:
+    pages::CustomEllipsoidPage m_page;
+    QLineEdit* m_name = nullptr;
+    QLineEdit* m_a = nullptr;
+    QLineEdit* m_b = nullptr;
+};
+
+} // namespace carvento::ui

@@ -1,0 +1,189 @@
+// Qt implementations of the platform seams.
+#include "ui/QtPlatform.hpp"
+
+#include "ui/ImportDataDialog.hpp"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
+#include <QStringList>
+#include <QThread>
+#include <QUrl>
+
+namespace carvento::ui {
+namespace {
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// "文本数据文件(*.txt;*.dat;*.csv)" / "*.txt;*.dat;*.csv" as a Qt name filter.
+QString NameFilters(const platform::FileDialog& dialog)
+{
+    QStringList filters;
+    for (const auto& [name, pattern] : dialog.filters) {
+        QString patterns = Q(pattern);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        QString label = Q(name);
+        // The label already lists its patterns; Qt reads the last parenthesis as the patterns.
+        if (label.contains(QLatin1Char('(')))
+            label = label.left(label.lastIndexOf(QLatin1Char('(')));
+        filters << QStringLiteral("%1 (%2)").arg(label, patterns);
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+} // namespace
+
+void RunOnUiThread(const std::function<void()>& work)
+{
+    if (!qApp || QThread::currentThread() == qApp->thread()) {
+        work();
+        return;
+    }
+    QMetaObject::invokeMethod(qApp, work, Qt::BlockingQueuedConnection);
+}
+
+platform::MessageAnswer QtPrompter::ShowMessage(const platform::Message& message)
+{
+    platform::MessageAnswer answer = platform::MessageAnswer::Ok;
+    RunOnUiThread([&] {
+        QMessageBox box(QApplication::activeWindow());
+        box.setWindowTitle(Q(message.caption));
+        box.setText(Q(message.text));
+        switch (message.icon) {
+        case platform::MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+        case platform::MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+        case platform::MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
+        case platform::MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+        case platform::MessageIcon::None: break;
+        }
+        switch (message.buttons) {
+        case platform::MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case platform::MessageButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case platform::MessageButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        }
+        switch (box.exec()) {
+        case QMessageBox::Cancel: answer = platform::MessageAnswer::Cancel; break;
+        case QMessageBox::Yes: answer = platform::MessageAnswer::Yes; break;
+        case QMessageBox::No: answer = platform::MessageAnswer::No; break;
+        default: answer = platform::MessageAnswer::Ok; break;
+        }
+    });
+    return answer;
+}
+
+std::vector<std::string> QtPrompter::ChooseOpenFiles(const platform::FileDialog& dialog)
+{
+    std::vector<std::string> paths;
+    RunOnUiThread([&] {
+        QWidget* owner = QApplication::activeWindow();
+        if (dialog.multipleSelection) {
+            for (const QString& path : QFileDialog::getOpenFileNames(owner, QString(), QString(), NameFilters(dialog)))
+                paths.push_back(path.toStdString());
+        } else {
+            QString path = QFileDialog::getOpenFileName(owner, QString(), QString(), NameFilters(dialog));
+            if (!path.isEmpty())
+                paths.push_back(path.toStdString());
+        }
+    });
+    return paths;
+}
+
+std::optional<std::string> QtPrompter::ChooseSaveFile(const platform::FileDialog& dialog)
+{
+    std::optional<std::string> chosen;
+    RunOnUiThread([&] {
+        QFileDialog box(QApplication::activeWindow());
+        box.setAcceptMode(QFileDialog::AcceptSave);
+        box.setNameFilter(NameFilters(dialog));
+        box.setDefaultSuffix(Q(dialog.defaultExtension));
+        if (box.exec() == QDialog::Accepted && !box.selectedFiles().isEmpty())
+            chosen = box.selectedFiles().front().toStdString();
+    });
+    return chosen;
+}
+
+bool QtPrompter::ChooseImportColumns(platform::ColumnMapping& mapping)
+{
+    bool accepted = false;
+    RunOnUiThread([&] {
+        CImportDataDlg dialog(mapping, QApplication::activeWindow());
+        accepted = dialog.exec() == QDialog::Accepted;
+        if (accepted)
+            mapping = dialog.Mapping();
+    });
+    return accepted;
+}
+
+bool QtClipboard::PutText(const std::string& text)
+{
+    bool done = false;
+    RunOnUiThread([&] {
+        if (QClipboard* clipboard = QApplication::clipboard()) {
+            clipboard->setText(Q(text));
+            done = true;
+        }
+    });
+    return done;
+}
+
+std::optional<std::string> QtClipboard::GetText()
+{
+    std::optional<std::string> text;
+    RunOnUiThread([&] {
+        QClipboard* clipboard = QApplication::clipboard();
+        const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
+        if (data && data->hasText())
+            text = data->text().toStdString();
+    });
+    return text;
+}
+
+bool QtLauncher::OpenUrl(const std::string& url)
+{
+    return QDesktopServices::openUrl(QUrl(Q(url)));
+}
+
+bool QtLauncher::OpenFolder(const std::string& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(Q(path)));
+}
+
+bool QtLauncher::StartProgram(const std::string& program, const std::vector<std::string>& arguments)
+{
+    QStringList list;
+    for (const std::string& argument : arguments)
+        list << Q(argument);
+    return QProcess::startDetached(Q(program), list);
+}
+
+QtPrompter& Prompter()
+{
+    static QtPrompter prompter;
+    return prompter;
+}
+
+QtClipboard& Clipboard()
+{
+    static QtClipboard clipboard;
+    return clipboard;
+}
+
+QtLauncher& Launcher()
+{
+    static QtLauncher launcher;
+    return launcher;
+}
+
+} // namespace carvento::ui

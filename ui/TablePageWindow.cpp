@@ -1,0 +1,267 @@
+// Generic table-page window.
+#include "ui/TablePageWindow.hpp"
+
+#include "pages/EllipsoidPage.hpp"
+#include "ui/CoordinateGrid.hpp"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace carvento::ui {
+namespace {
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// Rows above which 转换 shows a progress dialog.
+constexpr int kProgressRows = 50000;
+
+} // namespace
+
+TablePageWindow::TablePageWindow(std::unique_ptr<pages::TablePage> page, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_page(std::move(page))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAcceptDrops(true);
+    setWindowTitle(Q(m_page->Title()));
+    m_ellipsoidPage = dynamic_cast<pages::EllipsoidPage*>(m_page.get());
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(BuildParameterPanel());
+
+    auto* tables = new QHBoxLayout;
+    layout->addLayout(tables, 1);
+
+    // Source table with the row commands.
+    auto* sourceBox = new QGroupBox(Q(m_page->SourceLayout().group));
+    auto* sourceLayout = new QVBoxLayout(sourceBox);
+    m_sourceGrid = new CoordinateGrid(m_page->Source());
+    sourceLayout->addWidget(m_sourceGrid, 1);
+    auto* rowButtons = new QHBoxLayout;
+    rowButtons->addWidget(AddButton(QStringLiteral("添加"), [this] { m_page->AddRow(); }));
+    rowButtons->addWidget(AddButton(QStringLiteral("插入"), [this] { m_page->InsertRow(m_sourceGrid->Selection()); }));
+    rowButtons->addWidget(AddButton(QStringLiteral("删除"), [this] { m_page->DeleteRow(m_sourceGrid->Selection()); }));
+    rowButtons->addWidget(AddButton(QStringLiteral("清空"), [this] { m_page->ClearRows(); }));
+    sourceLayout->addLayout(rowButtons);
+    auto* fileButtons = new QHBoxLayout;
+    fileButtons->addWidget(AddButton(QStringLiteral("导入"), [this] { m_page->Import(); }));
+    fileButtons->addWidget(AddButton(QStringLiteral("粘贴"), [this] { m_page->Paste(); }));
+    fileButtons->addStretch(1);
+    sourceLayout->addLayout(fileButtons);
+    if (QWidget* row = BuildFieldRow(pages::FieldPlacement::BelowSource))
+        sourceLayout->addWidget(row);
+    tables->addWidget(sourceBox, 1);
+
+    auto* middle = new QVBoxLayout;
+    middle->addStretch(1);
+    QPushButton* convert = AddButton(QStringLiteral("转换"), [this] { Convert(); });
+    convert->setMinimumHeight(48);
+    middle->addWidget(convert);
+    middle->addStretch(1);
+    tables->addLayout(middle);
+
+    // Result table: read-only, exported or copied.
+    auto* resultBox = new QGroupBox(Q(m_page->ResultLayout().group));
+    auto* resultLayout = new QVBoxLayout(resultBox);
+    m_resultGrid = new CoordinateGrid(m_page->Result());
+    resultLayout->addWidget(m_resultGrid, 1);
+    auto* resultButtons = new QHBoxLayout;
+    resultButtons->addWidget(AddButton(QStringLiteral("导出"), [this] { m_page->Export(); }));
+    resultButtons->addWidget(AddButton(QStringLiteral("复制"), [this] { m_page->Copy(); }));
+    resultButtons->addStretch(1);
+    resultLayout->addLayout(resultButtons);
+    if (QWidget* row = BuildFieldRow(pages::FieldPlacement::BelowResult))
+        resultLayout->addWidget(row);
+    tables->addWidget(resultBox, 1);
+
+    resize(760, 520);
+    if (QScreen* screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TablePageWindow::~TablePageWindow() = default;
+
+QPushButton* TablePageWindow::AddButton(const QString& caption, const std::function<void()>& action)
+{
+    auto* button = new QPushButton(caption);
+    connect(button, &QPushButton::clicked, this, [action] { action(); });
+    m_buttons.push_back(button);
+    return button;
+}
+
+QPushButton* TablePageWindow::Button(const QString& caption) const
+{
+    for (QPushButton* button : m_buttons)
+        if (button->text() == caption)
+            return button;
+    return nullptr;
+}
+
+QWidget* TablePageWindow::FieldWidget(const std::string& id) const
+{
+    for (const auto& [fieldId, widget] : m_fieldWidgets)
+        if (fieldId == id)
+            return widget;
+    return nullptr;
+}
+
+QWidget* TablePageWindow::FieldEditor(pages::PageField& field)
+{
+    QWidget* editor = nullptr;
+    if (field.kind == pages::FieldKind::Choice) {
+        auto* combo = new QComboBox;
+        for (const std::string& choice : field.choices)
+            combo->addItem(Q(choice));
+        combo->setCurrentIndex(field.pendingIndex);
+        connect(combo, &QComboBox::currentIndexChanged, this,
+                [&field](int index) { field.pendingIndex = index; });
+        editor = combo;
+    } else {
+        auto* edit = new QLineEdit(Q(field.text));
+        // Digits only; an emptied field is refused when the page takes the fields.
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        connect(edit, &QLineEdit::textChanged, this,
+                [&field](const QString& text) { field.text = text.toStdString(); });
+        editor = edit;
+    }
+    m_fieldWidgets.emplace_back(field.id, editor);
+    return editor;
+}
+
+QWidget* TablePageWindow::BuildFieldRow(pages::FieldPlacement placement)
+{
+    QWidget* row = nullptr;
+    QHBoxLayout* layout = nullptr;
+    for (pages::PageField& field : m_page->Fields()) {
+        if (field.placement != placement || placement == pages::FieldPlacement::Panel)
+            continue;
+        if (!row) {
+            row = new QWidget;
+            layout = new QHBoxLayout(row);
+            layout->setContentsMargins(0, 0, 0, 0);
+        }
+        layout->addWidget(new QLabel(Q(field.label)));
+        layout->addWidget(FieldEditor(field), 1);
+    }
+    return row;
+}
+
+QWidget* TablePageWindow::BuildParameterPanel()
+{
+    auto* panel = new QGroupBox(m_ellipsoidPage ? Q(pages::kParameterPanelTitle) : QString());
+    auto* layout = new QHBoxLayout(panel);
+
+    if (m_ellipsoidPage) {
+        geodesy::EllipsoidPanel& ellipsoid = m_ellipsoidPage->Ellipsoid();
+        auto* form = new QFormLayout;
+        m_ellipsoidCombo = new QComboBox;
+        for (const std::string& entry : ellipsoid.Entries())
+            m_ellipsoidCombo->addItem(Q(entry));
+        m_ellipsoidCombo->setCurrentIndex(ellipsoid.Selection());
+        m_aEdit = new QLineEdit;
+        m_bEdit = new QLineEdit;
+        form->addRow(Q(geodesy::kEllipsoidLabel), m_ellipsoidCombo);
+        form->addRow(Q(geodesy::kAxisALabel), m_aEdit);
+        form->addRow(Q(geodesy::kAxisBLabel), m_bEdit);
+        layout->addLayout(form, 2);
+        ShowAxes();
+        connect(m_ellipsoidCombo, &QComboBox::activated, this, &TablePageWindow::OnEllipsoidChosen);
+        connect(m_aEdit, &QLineEdit::textEdited, this,
+                [this](const QString& text) { m_ellipsoidPage->Ellipsoid().SetAText(text.toStdString()); });
+        connect(m_bEdit, &QLineEdit::textEdited, this,
+                [this](const QString& text) { m_ellipsoidPage->Ellipsoid().SetBText(text.toStdString()); });
+    }
+
+    // Panel fields, grouped by their group box title in order of appearance.
+    std::vector<std::pair<std::string, QFormLayout*>> groups;
+    for (pages::PageField& field : m_page->Fields()) {
+        if (field.placement != pages::FieldPlacement::Panel)
+            continue;
+        QFormLayout* form = nullptr;
+        for (auto& [title, existing] : groups)
+            if (title == field.group)
+                form = existing;
+        if (!form) {
+            form = new QFormLayout;
+            if (field.group.empty()) {
+                layout->addLayout(form, 1);
+            } else {
+                auto* box = new QGroupBox(Q(field.group));
+                box->setLayout(form);
+                layout->addWidget(box, 1);
+            }
+            groups.emplace_back(field.group, form);
+        }
+        form->addRow(Q(field.label), FieldEditor(field));
+    }
+    return panel;
+}
+
+void TablePageWindow::ShowAxes()
+{
+    geodesy::EllipsoidPanel& ellipsoid = m_ellipsoidPage->Ellipsoid();
+    m_aEdit->setText(Q(ellipsoid.AText()));
+    m_bEdit->setText(Q(ellipsoid.BText()));
+    m_aEdit->setEnabled(ellipsoid.AxesEditable());
+    m_bEdit->setEnabled(ellipsoid.AxesEditable());
+}
+
+void TablePageWindow::OnEllipsoidChosen(int index)
+{
+    m_ellipsoidPage->Ellipsoid().Select(index);
+    ShowAxes();
+}
+
+void TablePageWindow::Convert()
+{
+    const int rows = m_page->Source().DataRowCount();
+    if (rows < kProgressRows) {
+        m_page->SetProgressCallback({});
+        m_page->Convert();
+        return;
+    }
+    QProgressDialog progress(QStringLiteral("正在转换..."), QStringLiteral("取消"), 0, rows, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    m_page->SetProgressCallback([&progress](int done, int) {
+        progress.setValue(done);
+        QApplication::processEvents();
+        return !progress.wasCanceled();
+    });
+    m_page->Convert();
+    m_page->SetProgressCallback({});
+}
+
+void TablePageWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TablePageWindow::dropEvent(QDropEvent* event)
+{
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths.push_back(url.toLocalFile().toStdString());
+    event->acceptProposedAction();
+    m_page->DropFiles(paths);
+}
+
+} // namespace carvento::ui

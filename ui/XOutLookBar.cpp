@@ -1,0 +1,106 @@
+// Outlook-style catalogue bar.
+#include "ui/XOutLookBar.hpp"
+
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+namespace carvento::ui {
+namespace {
+
+constexpr int kIdRole = Qt::UserRole;
+constexpr int kDescriptionRole = Qt::UserRole + 1;
+
+// Caption in the normal font, description below it in a smaller grey one.
+class EntryDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        painter->save();
+        bool selected = option.state & QStyle::State_Selected;
+        bool hovered = option.state & QStyle::State_MouseOver;
+        if (selected || hovered)
+            painter->fillRect(option.rect, selected ? QColor(0xd6, 0xe8, 0xfa) : QColor(0xee, 0xf4, 0xfb));
+        QRect text = option.rect.adjusted(14, 4, -6, -4);
+        QFont caption = option.font;
+        caption.setBold(true);
+        painter->setFont(caption);
+        painter->setPen(QColor(0x1f, 0x3a, 0x5f));
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignTop, index.data(Qt::DisplayRole).toString());
+        QFont small = option.font;
+        small.setPointSizeF(option.font.pointSizeF() * 0.85);
+        painter->setFont(small);
+        painter->setPen(QColor(0x6b, 0x72, 0x80));
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignBottom, index.data(kDescriptionRole).toString());
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
+    {
+        return QSize(option.rect.width(), option.fontMetrics.height() * 2 + 12);
+    }
+};
+
+} // namespace
+
+XOutLookBar::XOutLookBar(QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+}
+
+void XOutLookBar::AddFolder(const XOutLookFolder& folder)
+{
+    auto* header = new QPushButton(QString::fromStdString(folder.caption), this);
+    header->setFlat(true);
+    header->setStyleSheet(QStringLiteral(
+        "QPushButton { background: #e3ebf5; border: none; border-bottom: 1px solid #c5d3e6;"
+        " padding: 4px 10px; text-align: left; color: #1f3a5f; font-weight: bold; }"
+        "QPushButton:hover { background: #d3e1f2; }"));
+    auto* list = new QListWidget(this);
+    list->setItemDelegate(new EntryDelegate(list));
+    list->setFrameShape(QFrame::NoFrame);
+    list->setMouseTracking(true);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    for (const XOutLookEntry& entry : folder.entries) {
+        auto* item = new QListWidgetItem(QString::fromStdString(entry.caption), list);
+        item->setData(kIdRole, entry.id);
+        item->setData(kDescriptionRole, QString::fromStdString(entry.description));
+        item->setToolTip(QString::fromStdString(entry.description));
+    }
+    const int index = static_cast<int>(m_lists.size());
+    connect(header, &QPushButton::clicked, this, [this, index] { OpenFolder(index); });
+    connect(list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        emit entryChosen(item->data(kIdRole).toInt());
+        item->listWidget()->clearSelection();
+    });
+    auto* layout = static_cast<QVBoxLayout*>(this->layout());
+    layout->addWidget(header);
+    layout->addWidget(list, 1);
+    m_headers.push_back(header);
+    m_lists.push_back(list);
+    OpenFolder(m_open < 0 ? 0 : m_open);
+}
+
+void XOutLookBar::OpenFolder(int index)
+{
+    if (index < 0 || index >= static_cast<int>(m_lists.size()))
+        return;
+    m_open = index;
+    for (std::size_t i = 0; i < m_lists.size(); ++i)
+        m_lists[i]->setVisible(static_cast<int>(i) == index);
+}
+
+void XOutLookBar::ChooseEntry(int folder, int row)
+{
+    QListWidget* list = FolderList(folder);
+    if (QListWidgetItem* item = list->item(row))
+        emit entryChosen(item->data(kIdRole).toInt());
+}
+
+} // namespace carvento::ui
