@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -21,6 +22,8 @@ struct ReduceCase {
     double y;
     double expected;
 };
+
+void PrintTo(const ReduceCase& c, std::ostream* os) { *os << "y=" << c.y; }
 
 class ReduceZoneMillionsTest : public testing::TestWithParam<ReduceCase> {};
 
@@ -72,6 +75,8 @@ struct TextCase {
     double value;
     const char* expected;
 };
+
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.expected; }
 
 class FormatParameterTest : public testing::TestWithParam<TextCase> {};
 

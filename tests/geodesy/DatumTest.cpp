@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -39,6 +40,8 @@ struct EquatorCase {
     double cosL;
     double sinL;
 };
+
+void PrintTo(const EquatorCase& c, std::ostream* os) { *os << "kind=" << c.kind << ",L=" << c.L; }
 
 class EquatorTest : public testing::TestWithParam<EquatorCase> {};
 
