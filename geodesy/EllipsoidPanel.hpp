@@ -31,7 +31,9 @@ public:
     // later are not seen by this panel.
     EllipsoidPanel(GaussProjector& projector, const platform::Profile& profile);
 
+    // Drop-down texts: the four presets, the stored names, "自定义" last.
     const std::vector<std::string>& Entries() const { return m_entries; }
+    // Index of the entry last picked.
     int Selection() const { return m_selection; }
 
     // The user picks entry `index`: a preset or stored ellipsoid sets the projector, shows its

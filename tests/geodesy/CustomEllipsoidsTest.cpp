@@ -98,14 +98,10 @@ TEST_P(ReadAxis, ReadsPairOrGivesDefault)
 
 INSTANTIATE_TEST_SUITE_P(
     Store, ReadAxis,
-    ::testing::Values(AxisCase{"6378137.000000,6356752.314140", "a", 6378137.0},
-                      AxisCase{"6378137.000000,6356752.314140", "A", 6378137.0},
+    ::testing::Values(AxisCase{"6378137.000000,6356752.314140", "A", 6378137.0},
                       AxisCase{"6378137.000000,6356752.314140", "b", 6356752.31414},
-                      AxisCase{"6378137.000000,6356752.314140", "B", 6356752.31414},
-                      AxisCase{"6378137.000000,6356752.314140", "c", -7.0},
                       AxisCase{"6378137.000000,6356752.314140", "ab", -7.0},
-                      AxisCase{nullptr, "a", -7.0}, AxisCase{"", "a", -7.0},
-                      AxisCase{"6378137", "a", -7.0}, AxisCase{"1,2,3", "a", -7.0},
+                      AxisCase{nullptr, "a", -7.0}, AxisCase{"6378137", "a", -7.0},
                       AxisCase{"1,2,", "b", -7.0}, AxisCase{"x,2", "a", 0.0},
                       AxisCase{" 1.5e3 ,2", "a", 1500.0}));
 
@@ -135,15 +131,6 @@ TEST(EllipsoidPanel, SavedNamesStandBetweenPresetsAndCustomEntryWithoutEmptyOnes
 
     profile.SetString("CoordinateSystem", "Custom", "B;;A;");
     EXPECT_EQ(PresetsThen({"B", "A"}), EllipsoidPanel(projector, profile).Entries());
-}
-
-TEST(EllipsoidPanel, OpenPanelDoesNotSeeLaterSaves)
-{
-    MemoryProfile profile;
-    GaussProjector projector;
-    EllipsoidPanel panel(projector, profile);
-    SaveCustomEllipsoid(profile, "X", 6378000.0, 6357000.0);
-    EXPECT_EQ(PresetsThen({}), panel.Entries());
 }
 
 struct PresetRowCase {
@@ -234,18 +221,6 @@ TEST(EllipsoidPanel, TypedAxesTakeEffectWhenCustomEntryIsPickedAgain)
     panel.SetAText("abc");
     panel.Select(4);
     EXPECT_EQ(0.0, projector.GetEllipsoid().a);
-}
-
-TEST(EllipsoidPanel, IndexOutsideEntriesChangesNothing)
-{
-    MemoryProfile profile;
-    GaussProjector projector;
-    EllipsoidPanel panel(projector, profile);
-    panel.Select(2);
-    panel.Select(5);
-    panel.Select(-1);
-    EXPECT_EQ(2, panel.Selection());
-    EXPECT_EQ(6356752.314140356, projector.GetEllipsoid().b);
 }
 
 } // namespace

@@ -85,27 +85,13 @@ TEST(GaussProjector, KindSelectsPresetAndIgnoresAxesExceptForUserDefined)
     projector.SetEllipsoid(kUserDefined, 7000000.0, 6900000.0);
     EXPECT_EQ(7000000.0, projector.GetEllipsoid().a);
     EXPECT_EQ(6900000.0, projector.GetEllipsoid().b);
-}
 
-TEST(GaussProjector, PresetAxesAreTheExactDoubles)
-{
-    const double expectedB[] = {6356863.018773047, 6356755.288157528, 6356752.314140356,
-                                6356752.314245179};
-    const double expectedA[] = {6378245.0, 6378140.0, 6378137.0, 6378137.0};
-    for (int i = 0; i < 4; ++i) {
-        double a = 0.0;
-        double b = 0.0;
-        ASSERT_TRUE(PresetAxes(i, a, b));
-        EXPECT_EQ(expectedA[i], a);
-        EXPECT_EQ(expectedB[i], b);
-    }
-    for (int index : {-1, 4, 5}) {
-        double a = -1.0;
-        double b = -2.0;
-        EXPECT_FALSE(PresetAxes(index, a, b));
-        EXPECT_EQ(-1.0, a);
-        EXPECT_EQ(-2.0, b);
-    }
+    double a = -1.0;
+    double b = -2.0;
+    EXPECT_FALSE(PresetAxes(4, a, b));
+    EXPECT_FALSE(PresetAxes(-1, a, b));
+    EXPECT_EQ(-1.0, a);
+    EXPECT_EQ(-2.0, b);
 }
 
 TEST(GaussProjector, SphereHasOnlyLeadingCoefficients)
@@ -120,18 +106,6 @@ TEST(GaussProjector, SphereHasOnlyLeadingCoefficients)
     EXPECT_EQ(6371000.0, k.a0);
     for (double v : {k.p2, k.p4, k.p6, k.p8, k.m2, k.m4, k.m6, k.m8, k.a2, k.a4, k.a6, k.a8})
         EXPECT_EQ(0.0, v);
-}
-
-TEST(GaussProjector, InvertedAxesGiveNotANumberWithoutComplaint)
-{
-    GaussProjector projector;
-    projector.SetEllipsoid(kUserDefined, 6356000.0, 6378000.0);
-    EXPECT_TRUE(std::isnan(projector.GetEllipsoid().e));
-    double x = 0.0;
-    double y = 0.0;
-    projector.GaussForward(30.5, 106.3, kL0, kYAdd, x, y);
-    EXPECT_TRUE(std::isnan(x));
-    EXPECT_TRUE(std::isnan(y));
 }
 
 TEST(GaussProjector, ArcAndRadiusAtFortyFiveDegrees)
@@ -210,22 +184,6 @@ TEST(GaussProjector, InverseDropsMillionsOfEasting)
         EXPECT_EQ(Degrees(B2), Degrees(B1)) << c.y;
         EXPECT_EQ(Degrees(L2), Degrees(L1)) << c.y;
     }
-}
-
-// A prefix written by the forward's add constant must be taken off again with the plain
-// add constant, because the reduction has already removed the millions.
-TEST(GaussProjector, PrefixedAddConstantInvertsWithPlainAddConstant)
-{
-    GaussProjector projector;
-    double x = 0.0;
-    double y = 0.0;
-    projector.GaussForward(30.5, 106.3, kL0, 38500000.0, x, y);
-    EXPECT_EQ("38624805.9342", Metres(y));
-    double B = 0.0;
-    double L = 0.0;
-    projector.GaussInverse(x, y, kL0, kYAdd, B, L);
-    EXPECT_NEAR(30.5, B, kOneE8Degree);
-    EXPECT_NEAR(106.3, L, kOneE8Degree);
 }
 
 // The stopping test asks for a change below 1e-12″, finer than a double resolves; some x make
