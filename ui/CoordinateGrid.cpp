@@ -83,9 +83,17 @@ CoordinateGrid::CoordinateGrid(tables::CoordinateTable& table, QWidget* parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(table.IsEditable() ? QAbstractItemView::AllEditTriggers
                                        : QAbstractItemView::NoEditTriggers);
+    // The pages give widths for a 9-point dialog font; with a larger desktop font a width
+    // grows until a title and a coordinate such as 3376320.4035 fit, so nothing is clipped.
     const auto& widths = table.ColumnWidths();
-    for (int c = 0; c < static_cast<int>(widths.size()); ++c)
-        setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
+    const int coordinateWidth = fontMetrics().horizontalAdvance(QStringLiteral("-00000000.0000")) + 10;
+    for (int c = 0; c < static_cast<int>(widths.size()); ++c) {
+        int titleWidth = fontMetrics().horizontalAdvance(QString::fromStdString(table.GetCell(0, c))) + 16;
+        int width = std::max(widths[static_cast<std::size_t>(c)], titleWidth);
+        if (c > 0)
+            width = std::max(width, coordinateWidth);
+        setColumnWidth(c, width);
+    }
 }
 
 tables::RowSelection CoordinateGrid::Selection() const

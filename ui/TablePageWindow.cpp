@@ -90,7 +90,7 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::TablePage> page, QWidget
         resultLayout->addWidget(row);
     tables->addWidget(resultBox, 1);
 
-    resize(760, 520);
+    resize(880, 540);
     if (QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
