@@ -47,25 +47,29 @@ bool AppendFixedFast(std::string& out, double value, int decimals)
     double scaled = std::fabs(value) * kPowersOfTen[decimals];
     if (!(scaled < 1e15))
         return false;
-    double rounded = std::nearbyint(scaled);
+    // Adding and removing 2^52 rounds to the nearest integer (ties to even) for
+    // 0 <= scaled < 2^52, without a library call.
+    double rounded = (scaled + 0x1p52) - 0x1p52;
     double distanceToHalf = std::fabs(std::fabs(scaled - rounded) - 0.5);
     if (distanceToHalf <= scaled * 4e-16 + 1e-300)
         return false;
     auto digits = static_cast<unsigned long long>(rounded);
-    char buffer[32];
-    int length = 0;
     // Digits from the right, with the decimal point after `decimals` of them and at least one
     // digit before it.
+    char buffer[32];
+    char* end = buffer + sizeof buffer;
+    char* p = end;
+    int written = 0;
     do {
-        if (length == decimals && decimals > 0)
-            buffer[length++] = '.';
-        buffer[length++] = static_cast<char>('0' + digits % 10);
+        if (written == decimals && decimals > 0)
+            *--p = '.';
+        *--p = static_cast<char>('0' + digits % 10);
         digits /= 10;
-    } while (digits != 0 || length <= decimals);
+        ++written;
+    } while (digits != 0 || written <= decimals);
     if (std::signbit(value))
-        buffer[length++] = '-';
-    for (int i = length - 1; i >= 0; --i)
-        out += buffer[i];
+        *--p = '-';
+    out.append(p, static_cast<std::size_t>(end - p));
     return true;
 }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <iconv.h>
 
 namespace carvento::tables {
@@ -74,6 +76,15 @@ bool IsValidUtf8(std::string_view bytes)
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
     while (p < end) {
+        // Plain ASCII eight bytes at a time.
+        if (end - p >= 8) {
+            std::uint64_t block;
+            std::memcpy(&block, p, sizeof block);
+            if ((block & 0x8080808080808080ULL) == 0) {
+                p += 8;
+                continue;
+            }
+        }
         unsigned char c = *p;
         if (c < 0x80) {
             ++p;

@@ -56,7 +56,7 @@ bool LooksLikeTitleRow(const std::vector<std::string>& sample)
                        [](const std::string& field) { return !IsPlainNumber(field); });
 }
 
-void AppendMappedRows(CoordinateTable& table, const std::vector<std::string>& cells, int rows,
+void AppendMappedRows(CoordinateTable& table, std::vector<std::string>& cells, int rows,
                       int columns, const std::vector<int>& map, bool removeTitleRow)
 {
     int first = removeTitleRow ? 1 : 0;
@@ -64,6 +64,11 @@ void AppendMappedRows(CoordinateTable& table, const std::vector<std::string>& ce
         return;
     int r0 = table.RowCount();
     int tableColumns = table.ColumnCount();
+    // A file column taken by one table column only can be moved instead of copied.
+    std::vector<int> uses(static_cast<std::size_t>(columns), 0);
+    for (int i = 0; i < tableColumns && i < static_cast<int>(map.size()); ++i)
+        if (map[static_cast<std::size_t>(i)] >= 0 && map[static_cast<std::size_t>(i)] < columns)
+            ++uses[static_cast<std::size_t>(map[static_cast<std::size_t>(i)])];
     std::vector<std::string> all;
     table.CollectCells(all);
     all.reserve(all.size() + static_cast<std::size_t>(rows - first) * tableColumns);
@@ -72,6 +77,8 @@ void AppendMappedRows(CoordinateTable& table, const std::vector<std::string>& ce
             int source = i < static_cast<int>(map.size()) ? map[static_cast<std::size_t>(i)] : -1;
             if (source < 0 || source >= columns)
                 all.emplace_back();
+            else if (uses[static_cast<std::size_t>(source)] == 1)
+                all.push_back(std::move(cells[static_cast<std::size_t>(r) * columns + source]));
             else
                 all.push_back(cells[static_cast<std::size_t>(r) * columns + source]);
         }
@@ -80,7 +87,7 @@ void AppendMappedRows(CoordinateTable& table, const std::vector<std::string>& ce
     table.FillRows(std::move(all), dataRows, tableColumns);
 }
 
-int ImportIntoTable(CoordinateTable& table, const std::vector<std::string>& cells, int rows,
+int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int rows,
                     int columns, platform::Prompter& prompter)
 {
     if (rows <= 0 || columns <= 0 ||

@@ -21,13 +21,15 @@ bool LooksLikeTitleRow(const std::vector<std::string>& sample);
 
 // Appends the imported rows to the table: map[i] is the file column for table column i (-1
 // gives empty cells); with removeTitleRow the first imported row is skipped.
-void AppendMappedRows(CoordinateTable& table, const std::vector<std::string>& cells, int rows,
+// Cells are moved out of `cells` where a file column is mapped once.
+void AppendMappedRows(CoordinateTable& table, std::vector<std::string>& cells, int rows,
                       int columns, const std::vector<int>& map, bool removeTitleRow);
 
 // Asks the prompter for the mapping (pre-filled as above) and appends the rows. Does nothing
 // unless rows > 0, columns > 0 and cells.size() == rows*columns, or when the user cancels.
 // Returns the number of rows appended.
-int ImportIntoTable(CoordinateTable& table, const std::vector<std::string>& cells, int rows,
+// `cells` may be left moved-from.
+int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int rows,
                     int columns, platform::Prompter& prompter);
 
 } // namespace carvento::tables

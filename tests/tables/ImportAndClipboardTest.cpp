@@ -57,13 +57,14 @@ TEST(ImportIntoTable, AppendsMappedRowsAndSkipsTheTitleRowWhenTicked)
     EXPECT_TRUE(prompter.mappingsShown[0].removeTitleRow);
     EXPECT_EQ(Cells({"P1", "30.1", "114.2", "P2", "30.2", "114.3"}), Collect(table));
 
-    // A second import appends; the user maps column 2 to 纬度B and leaves 经度L empty.
+    // A second import appends; the user maps file column 2 to both coordinate columns.
     carvento::platform::ColumnMapping answer;
-    answer.columnMap = {0, 2, -1};
+    answer.columnMap = {0, 2, 2}; // one file column into two table columns
     answer.removeTitleRow = false;
     prompter.mappingAnswers.push_back(answer);
-    EXPECT_EQ(1, ImportIntoTable(table, {"P3", "1", "2"}, 1, 3, prompter));
-    EXPECT_EQ(Cells({"P1", "30.1", "114.2", "P2", "30.2", "114.3", "P3", "2", ""}), Collect(table));
+    Cells more{"P3", "1", "2"};
+    EXPECT_EQ(1, ImportIntoTable(table, more, 1, 3, prompter));
+    EXPECT_EQ(Cells({"P1", "30.1", "114.2", "P2", "30.2", "114.3", "P3", "2", "2"}), Collect(table));
 }
 
 TEST(ImportIntoTable, CancelOrInconsistentInputChangesNothing)
@@ -71,8 +72,10 @@ TEST(ImportIntoTable, CancelOrInconsistentInputChangesNothing)
     CoordinateTable table = BLTable();
     FakePrompter prompter;
     prompter.mappingAnswers.push_back(std::nullopt);
-    EXPECT_EQ(0, ImportIntoTable(table, {"P1", "1", "2"}, 1, 3, prompter));
-    EXPECT_EQ(0, ImportIntoTable(table, {"P1", "1"}, 1, 3, prompter));
+    Cells row{"P1", "1", "2"};
+    Cells shortRow{"P1", "1"};
+    EXPECT_EQ(0, ImportIntoTable(table, row, 1, 3, prompter));
+    EXPECT_EQ(0, ImportIntoTable(table, shortRow, 1, 3, prompter));
     EXPECT_EQ(1, table.RowCount());
     EXPECT_EQ(1u, prompter.mappingsShown.size());
 }
