@@ -22,6 +22,9 @@ constexpr WorkArea kLeftTaskbar{60, 0, 1920, 1080};
 constexpr PanelSize kPanel{250, 370};
 constexpr PanelSize kOddPanel{251, 370};
 
+// Test listings show the case's name instead of its bytes.
+void PrintTo(const Placement& p, std::ostream* os) { *os << p.name; }
+
 class PanelPlacementTest : public ::testing::TestWithParam<Placement> {};
 
 } // namespace

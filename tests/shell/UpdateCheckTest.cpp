@@ -126,6 +126,9 @@ struct FetchCase {
     int expected;
 };
 
+// Test listings show the case's name instead of its bytes.
+void PrintTo(const FetchCase& c, std::ostream* os) { *os << c.name; }
+
 class FetchReleaseInfoTest : public ::testing::TestWithParam<FetchCase> {};
 
 } // namespace
