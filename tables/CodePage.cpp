@@ -65,8 +65,17 @@ IconvResult Convert(const char* to, const char* from, std::string_view input)
 
 bool IsAscii(std::string_view bytes)
 {
-    return std::all_of(bytes.begin(), bytes.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t block;
+        std::memcpy(&block, bytes.data() + i, sizeof block);
+        if (block & 0x8080808080808080ULL)
+            return false;
+    }
+    for (; i < bytes.size(); ++i)
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80)
+            return false;
+    return true;
 }
 
 } // namespace
@@ -146,7 +155,7 @@ DecodedText DecodeText(std::string_view bytes)
         }
         return decoded;
     }
-    if (IsAscii(bytes) || IsValidUtf8(bytes)) {
+    if (IsValidUtf8(bytes)) {
         decoded.encoding = TextEncoding::Utf8;
         decoded.text.assign(bytes);
         return decoded;
