@@ -1,0 +1,77 @@
+// The launcher panel: its catalogue bar, the pages it opens and when it hides.
+#include "support/FakePlatform.hpp"
+#include "ui/CWindow.hpp"
+#include "ui/TablePageWindow.hpp"
+#include "ui/XOutLookBar.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QMenu>
+
+using namespace carvento;
+
+namespace {
+
+struct PanelFixture : ::testing::Test {
+    carvento::testing::FakePrompter prompter;
+    carvento::testing::FakeClipboard clipboard;
+    carvento::testing::FakeLauncher launcher;
+    platform::MemoryProfile profile;
+    ui::CWindow panel{{prompter, clipboard, profile}, launcher};
+
+    ~PanelFixture() override
+    {
+        for (QWidget* page : panel.OpenPages())
+            delete page;
+    }
+};
+
+} // namespace
+
+TEST_F(PanelFixture, BarHoldsTheFiveFoldersWithCaptionAndDescription)
+{
+    ui::XOutLookBar* bar = panel.Bar();
+    ASSERT_EQ(5, bar->FolderCount());
+    EXPECT_EQ(120, bar->y());
+    EXPECT_EQ(QSize(250, 370), panel.size());
+    QListWidget* conversions = bar->FolderList(1);
+    ASSERT_EQ(8, conversions->count());
+    EXPECT_EQ(QStringLiteral("高斯正算"), conversions->item(1)->text());
+    EXPECT_EQ(QStringLiteral("地理坐标(BL)->平面坐标(xy)"), conversions->item(1)->toolTip());
+}
+
+TEST_F(PanelFixture, EachChoiceOpensANewPageAndHidesThePanel)
+{
+    panel.ShowPanel();
+    panel.Bar()->ChooseEntry(1, 1); // 高斯正算
+    EXPECT_FALSE(panel.isVisible());
+    panel.ShowPanel();
+    panel.Bar()->ChooseEntry(1, 1);
+    std::vector<QWidget*> pages = panel.OpenPages();
+    ASSERT_EQ(2u, pages.size());
+    EXPECT_NE(pages[0], pages[1]);
+    EXPECT_EQ(QStringLiteral("高斯坐标正算"), pages[1]->windowTitle());
+    EXPECT_TRUE(pages[1]->isVisible());
+
+    // An entry whose page is not in this build, and a link: nothing opens, the panel hides.
+    panel.ShowPanel();
+    panel.Bar()->ChooseEntry(0, 0); // 计算四参数
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(2u, panel.OpenPages().size());
+    panel.ShowPanel();
+    panel.Bar()->ChooseEntry(4, 1); // 主页
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(1u, launcher.urls.size());
+}
+
+TEST_F(PanelFixture, TrayMenuOffersSettingsFolderAndExit)
+{
+    QStringList texts;
+    for (QAction* action : panel.TrayMenu()->actions())
+        if (!action->isSeparator())
+            texts << action->text();
+    EXPECT_EQ(QStringList({QStringLiteral("设置"), QStringLiteral("打开文件夹"), QStringLiteral("退出")}), texts);
+    panel.TrayMenu()->actions()[1]->trigger();
+    ASSERT_EQ(1u, launcher.folders.size());
+}

@@ -1,0 +1,232 @@
+// Launcher panel, tray icon and catalogue actions.
+#include "ui/CWindow.hpp"
+
+#include "pages/GaussPages.hpp"
+#include "pages/NotationPage.hpp"
+#include "pages/ZoneChangePage.hpp"
+#include "shell/Application.hpp"
+#include "shell/PanelPlacement.hpp"
+#include "shell/UpdateCheck.hpp"
+#include "ui/CustomEllipsoidWindow.hpp"
+#include "ui/QtPlatform.hpp"
+#include "ui/TablePageWindow.hpp"
+#include "ui/XOutLookBar.hpp"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QIcon>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+
+#include <thread>
+
+namespace carvento::ui {
+namespace {
+
+// The pages of this build, by catalogue id.
+std::unique_ptr<pages::TablePage> MakeTablePage(int id, pages::PageContext context)
+{
+    switch (id) {
+    case 103: return std::make_unique<pages::CGSZSDlg>(context);
+    case 104: return std::make_unique<pages::CGSFSDlg>(context);
+    case 105: return std::make_unique<pages::CZBHDDlg>(context);
+    case 108: return std::make_unique<pages::CDWZHDlg>(context);
+    default: return nullptr;
+    }
+}
+
+constexpr int kCustomEllipsoidId = 140;
+
+} // namespace
+
+CWindow::CWindow(pages::PageContext context, platform::Launcher& launcher, QWidget* parent)
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint),
+      m_context(context), m_launcher(launcher)
+{
+    setObjectName(QString::fromLatin1(shell::kInstanceName));
+    setWindowTitle(QString::fromLatin1(shell::kInstanceName));
+    setFixedSize(shell::kPanelWidth, shell::kPanelHeight);
+    move(0, 0);
+
+    m_bar = new XOutLookBar(this);
+    m_bar->setGeometry(1, shell::kCatalogueTop, shell::kPanelWidth - 2,
+                       shell::kPanelHeight - shell::kCatalogueTop - 1);
+    for (const shell::CatalogueGroup& group : shell::CatalogueGroups()) {
+        XOutLookFolder folder{std::string(group.caption), {}};
+        for (const shell::CatalogueEntry& entry : group.entries)
+            folder.entries.push_back({std::string(entry.caption), std::string(entry.description), entry.id});
+        m_bar->AddFolder(folder);
+    }
+    connect(m_bar, &XOutLookBar::entryChosen, this, [this](int id) { shell::RunCatalogueAction(id, *this); });
+
+    m_trayMenu = new QMenu(this);
+    m_trayMenu->addAction(QStringLiteral("设置"));
+    m_trayMenu->addAction(QStringLiteral("打开文件夹"), this, [this] {
+        m_launcher.OpenFolder(QCoreApplication::applicationDirPath().toStdString());
+    });
+    m_trayMenu->addSeparator();
+    m_trayMenu->addAction(QStringLiteral("退出"), this, [this] { Exit(); });
+
+    m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/carvento.svg")), this);
+    m_tray->setToolTip(QStringLiteral("Carvento %1").arg(QString::fromLatin1(shell::kCurrentVersion)));
+    m_tray->setContextMenu(m_trayMenu);
+    connect(m_tray, &QSystemTrayIcon::activated, this, &CWindow::OnTrayActivated);
+    m_tray->show();
+}
+
+CWindow::~CWindow()
+{
+    m_tray->hide();
+}
+
+std::vector<QWidget*> CWindow::OpenPages() const
+{
+    std::vector<QWidget*> open;
+    for (const QPointer<QWidget>& page : m_pages)
+        if (page)
+            open.push_back(page);
+    return open;
+}
+
+void CWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Trigger)
+        PopUpAtCursor();
+}
+
+void CWindow::PopUpAtCursor()
+{
+    QPoint cursor = QCursor::pos();
+    QScreen* screen = QApplication::screenAt(cursor);
+    if (!screen)
+        screen = QApplication::primaryScreen();
+    QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    // The work area's right and bottom edges are exclusive, as the placement rule counts them.
+    shell::ScreenPoint at = shell::PlacePanel({cursor.x(), cursor.y()}, {width(), height()},
+                                              {area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+    move(at.x, at.y);
+    ShowPanel();
+}
+
+void CWindow::ShowPanel()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void CWindow::HidePanel()
+{
+    if (!m_ordinaryWindow)
+        hide();
+}
+
+void CWindow::UseAsOrdinaryWindow()
+{
+    m_ordinaryWindow = true;
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowMinimizeButtonHint);
+    setWindowTitle(QStringLiteral("Carvento"));
+    if (QScreen* screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void CWindow::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    if (m_ordinaryWindow)
+        Exit();
+}
+
+void CWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible() && !m_ordinaryWindow)
+        hide();
+}
+
+void CWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, shell::kCatalogueTop);
+    sky.setColorAt(0, QColor(0x1d, 0x4e, 0x89));
+    sky.setColorAt(1, QColor(0x3a, 0x7b, 0xc8));
+    painter.fillRect(QRect(0, 0, width(), shell::kCatalogueTop), sky);
+    painter.fillRect(QRect(0, shell::kCatalogueTop, width(), height() - shell::kCatalogueTop), Qt::white);
+    QIcon(QStringLiteral(":/carvento.svg")).paint(&painter, QRect(16, 22, 56, 56));
+    QFont title = font();
+    title.setPointSizeF(title.pointSizeF() * 1.6);
+    title.setBold(true);
+    painter.setFont(title);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(84, 24, width() - 90, 30), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Carvento"));
+    painter.setFont(font());
+    painter.setPen(QColor(0xdc, 0xe9, 0xf8));
+    painter.drawText(QRect(84, 54, width() - 90, 22), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("测绘坐标工具箱 %1").arg(QString::fromLatin1(shell::kCurrentVersion)));
+    painter.drawText(QRect(16, 88, width() - 24, 22), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("坐标转换 · 参数计算 · 文件转换"));
+    painter.setPen(QColor(0x9d, 0xb4, 0xd0));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void CWindow::ShowPage(QWidget* page)
+{
+    if (QScreen* screen = QApplication::primaryScreen())
+        page->move(screen->availableGeometry().center() - page->rect().center());
+    page->setWindowIcon(QIcon(QStringLiteral(":/carvento.svg")));
+    page->show();
+    page->raise();
+    page->activateWindow();
+    m_pages.emplace_back(page);
+}
+
+bool CWindow::OpenPage(int id)
+{
+    if (id == kCustomEllipsoidId) {
+        auto* editor = new CustomEllipsoidWindow(m_context);
+        ShowPage(editor);
+        return true;
+    }
+    std::unique_ptr<pages::TablePage> page = MakeTablePage(id, m_context);
+    if (!page)
+        return false;
+    ShowPage(new TablePageWindow(std::move(page)));
+    return true;
+}
+
+bool CWindow::ConnectEarth()
+{
+    // The globe link arrives with its own pages; until then nothing opens.
+    return false;
+}
+
+void CWindow::OpenUrl(std::string_view url)
+{
+    m_launcher.OpenUrl(std::string(url));
+}
+
+void CWindow::StartInteractiveUpdateCheck()
+{
+    platform::Prompter& prompter = m_context.prompter;
+    platform::Launcher& launcher = m_launcher;
+    std::thread([&prompter, &launcher] {
+        shell::CheckForUpdateInteractive(prompter, launcher, shell::ReleasePageAddress(),
+                                         shell::kCurrentVersion);
+    }).detach();
+}
+
+void CWindow::Exit()
+{
+    m_tray->hide();
+    for (QWidget* page : OpenPages())
+        page->close();
+    QApplication::quit();
+}
+
+} // namespace carvento::ui
