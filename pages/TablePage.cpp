@@ -246,7 +246,15 @@ bool TablePage::Export()
     std::optional<std::string> path = m_context.prompter.ChooseSaveFile(dialog);
     if (!path)
         return false;
-    return ExportToFile(*path);
+    return ExportToFile(*path, ExportEncoding(m_context.profile));
+}
+
+tables::TextEncoding ExportEncoding(const platform::Profile& profile)
+{
+    std::string name = profile.GetString(kSettingsSection, kExportEncodingKey, "gbk");
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return name == "utf-8" || name == "utf8" ? tables::TextEncoding::Utf8 : tables::TextEncoding::Gbk;
 }
 
 bool TablePage::ExportToFile(const std::string& path, tables::TextEncoding encoding)

@@ -143,6 +143,11 @@ private:
     ProgressCallback m_progress;
 };
 
+// Files are written in GBK unless the profile's "Settings" section holds ExportEncoding=utf-8.
+inline constexpr const char* kSettingsSection = "Settings";
+inline constexpr const char* kExportEncodingKey = "ExportEncoding";
+tables::TextEncoding ExportEncoding(const platform::Profile& profile);
+
 // Formats a message text with one %d or %s argument.
 std::string FormatMessage(const char* pattern, int number);
 std::string FormatMessage(const char* pattern, const std::string& text);

@@ -2,6 +2,7 @@
 #include "PageFixture.hpp"
 #include "pages/GaussPages.hpp"
 #include "pages/Messages.hpp"
+#include "pages/NotationPage.hpp"
 
 #include <gtest/gtest.h>
 
@@ -116,6 +117,18 @@ TEST_F(TablePageTest, ExportWritesHeaderAndRowsInGbkWithCrLf)
     EXPECT_EQ("\xD0\xF2\xBA\xC5,\xCE\xB3\xB6\xC8,\xBE\xAD\xB6\xC8\r\n"
               "\xB5\xE3" "1,30.50000000,106.30000000\r\n\r\n",
               Read(Path("out.csv")));
+}
+
+TEST_F(TablePageTest, ExportWritesUtf8WhenTheProfileSaysSo)
+{
+    CDWZHDlg page(fake.Context());
+    page.Field("type").pendingIndex = 2;
+    FillSource(page, {"点1", "1171234.56", "303000"});
+    page.Convert();
+    fake.profile.SetString(kSettingsSection, kExportEncodingKey, "UTF-8");
+    fake.prompter.saveAnswers.push_back(Path("out.txt"));
+    EXPECT_TRUE(page.Export());
+    EXPECT_EQ("序号,纬度,经度\r\n点1,117°12′34.56″,30°30′00.00″\r\n", Read(Path("out.txt")));
 }
 
 TEST_F(TablePageTest, ExportOfAnEmptyResultLeavesAnEmptyFile)
