@@ -177,6 +177,9 @@ void CWindow::paintEvent(QPaintEvent*)
 
 void CWindow::ShowPage(QWidget* page)
 {
+    // A window without an explicit size takes its layout's size before it is centred.
+    if (!page->testAttribute(Qt::WA_Resized))
+        page->adjustSize();
     if (QScreen* screen = QApplication::primaryScreen())
         page->move(screen->availableGeometry().center() - page->rect().center());
     page->setWindowIcon(QIcon(QStringLiteral(":/carvento.svg")));
