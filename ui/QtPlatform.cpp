@@ -152,12 +152,18 @@ std::optional<std::string> QtClipboard::GetText()
 
 bool QtLauncher::OpenUrl(const std::string& url)
 {
-    return QDesktopServices::openUrl(QUrl(Q(url)));
+    // The update check calls this from its own thread; the desktop services live on the
+    // user-interface thread.
+    bool opened = false;
+    RunOnUiThread([&] { opened = QDesktopServices::openUrl(QUrl(Q(url).trimmed())); });
+    return opened;
 }
 
 bool QtLauncher::OpenFolder(const std::string& path)
 {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(Q(path)));
+    bool opened = false;
+    RunOnUiThread([&] { opened = QDesktopServices::openUrl(QUrl::fromLocalFile(Q(path))); });
+    return opened;
 }
 
 bool QtLauncher::StartProgram(const std::string& program, const std::vector<std::string>& arguments)
