@@ -33,19 +33,26 @@ std::string FromDegrees(double degrees, int unit)
 
 } // namespace
 
-CGSZSDlg::CGSZSDlg(PageContext context) : EllipsoidPage(context)
+GaussPage::GaussPage(PageContext context, const TableLayout& source, const TableLayout& result,
+                     const std::string& meridianLabel, FieldPlacement unitPlacement)
+    : EllipsoidPage(context)
 {
-    SetLayout(kGeodeticTable, kPlaneTable);
-    AddZoneFields("", "", "中央子午线(dms)");
+    SetLayout(source, result);
+    AddZoneFields("", "", meridianLabel);
     AddField({"unit", "", "单位:", FieldKind::Choice, kAngleUnitChoices, kUnitPacked, {}, 0,
-              FieldPlacement::BelowSource});
+              unitPlacement});
 }
 
-void CGSZSDlg::PrepareConvert()
+void GaussPage::PrepareConvert()
 {
     m_L0 = MeridianDegrees("");
     m_yAdd = YAdd("");
     m_unit = Field("unit").value;
+}
+
+CGSZSDlg::CGSZSDlg(PageContext context)
+    : GaussPage(context, kGeodeticTable, kPlaneTable, "中央子午线(dms)", FieldPlacement::BelowSource)
+{
 }
 
 void CGSZSDlg::ConvertRow(std::span<std::string> cells)
@@ -59,19 +66,9 @@ void CGSZSDlg::ConvertRow(std::span<std::string> cells)
     cells[2] = FormatFixed(y, 4);
 }
 
-CGSFSDlg::CGSFSDlg(PageContext context) : EllipsoidPage(context)
+CGSFSDlg::CGSFSDlg(PageContext context)
+    : GaussPage(context, kPlaneTable, kGeodeticTable, "中央子午线(dfm)", FieldPlacement::BelowResult)
 {
-    SetLayout(kPlaneTable, kGeodeticTable);
-    AddZoneFields("", "", "中央子午线(dfm)");
-    AddField({"unit", "", "单位:", FieldKind::Choice, kAngleUnitChoices, kUnitPacked, {}, 0,
-              FieldPlacement::BelowResult});
-}
-
-void CGSFSDlg::PrepareConvert()
-{
-    m_L0 = MeridianDegrees("");
-    m_yAdd = YAdd("");
-    m_unit = Field("unit").value;
 }
 
 void CGSFSDlg::ConvertRow(std::span<std::string> cells)

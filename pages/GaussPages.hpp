@@ -5,32 +5,37 @@
 
 namespace carvento::pages {
 
-class CGSZSDlg final : public EllipsoidPage {
+// What the two projection pages share: zone fields, the unit choice, and the values a
+// conversion takes from them.
+class GaussPage : public EllipsoidPage {
+protected:
+    GaussPage(PageContext context, const TableLayout& source, const TableLayout& result,
+              const std::string& meridianLabel, FieldPlacement unitPlacement);
+    void PrepareConvert() override;
+
+    double m_L0 = 0.0;
+    double m_yAdd = 0.0;
+    int m_unit = 0;
+};
+
+class CGSZSDlg final : public GaussPage {
 public:
     explicit CGSZSDlg(PageContext context);
     std::string Title() const override { return "高斯坐标正算"; }
     std::vector<std::string> ExportHeader() const override { return {"序号", "x", "y"}; }
 
 private:
-    void PrepareConvert() override;
     void ConvertRow(std::span<std::string> cells) override;
-    double m_L0 = 0.0;
-    double m_yAdd = 0.0;
-    int m_unit = 0;
 };
 
-class CGSFSDlg final : public EllipsoidPage {
+class CGSFSDlg final : public GaussPage {
 public:
     explicit CGSFSDlg(PageContext context);
     std::string Title() const override { return "高斯坐标反算"; }
     std::vector<std::string> ExportHeader() const override { return {"序号", "纬度", "经度"}; }
 
 private:
-    void PrepareConvert() override;
     void ConvertRow(std::span<std::string> cells) override;
-    double m_L0 = 0.0;
-    double m_yAdd = 0.0;
-    int m_unit = 0;
 };
 
 } // namespace carvento::pages
