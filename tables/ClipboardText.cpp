@@ -3,6 +3,8 @@
 
 #include "tables/FieldSplit.hpp"
 
+#include <algorithm>
+
 namespace carvento::tables {
 
 std::string FormatClipboardText(const std::vector<std::string>& cells, int columns)
@@ -29,9 +31,10 @@ int PasteText(CoordinateTable& table, std::string_view text)
     std::vector<std::string> lines;
     SplitOnChar(cleaned, '\n', lines);
     std::vector<std::string> fields;
+    std::vector<std::string> rows; // the new rows, appended to the table in one step
     bool blankPending = false;
     int appended = 0;
-    int columns = table.ColumnCount();
+    const auto columns = static_cast<std::size_t>(std::max(table.ColumnCount(), 0));
     for (std::string& line : lines) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
@@ -41,16 +44,18 @@ int PasteText(CoordinateTable& table, std::string_view text)
             continue;
         }
         if (blankPending) {
-            table.AppendRow();
+            rows.resize(rows.size() + columns);
             ++appended;
             blankPending = false;
         }
-        int row = table.AppendRow();
+        std::size_t first = rows.size();
+        rows.resize(first + columns);
+        for (std::size_t j = 0; j < fields.size() && j < columns; ++j)
+            rows[first + j] = std::move(fields[j]);
         ++appended;
-        for (int j = 0; j < n && j < columns; ++j)
-            table.SetCell(row, j, fields[static_cast<std::size_t>(j)]);
     }
-    return appended;
+    table.AppendRows(std::move(rows));
+    return columns == 0 ? 0 : appended;
 }
 
 } // namespace carvento::tables

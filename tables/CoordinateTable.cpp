@@ -2,6 +2,7 @@
 #include "tables/CoordinateTable.hpp"
 
 #include <algorithm>
+#include <iterator>
 
 namespace carvento::tables {
 
@@ -57,6 +58,16 @@ int CoordinateTable::AppendRow()
     InsertRow(m_rowCount);
     Changed();
     return m_rowCount - 1;
+}
+
+void CoordinateTable::AppendRows(std::vector<std::string>&& cells)
+{
+    if (m_columnCount <= 0 || cells.empty() || cells.size() % static_cast<std::size_t>(m_columnCount) != 0)
+        return;
+    m_cells.reserve(m_cells.size() + cells.size());
+    std::move(cells.begin(), cells.end(), std::back_inserter(m_cells));
+    m_rowCount += static_cast<int>(cells.size() / static_cast<std::size_t>(m_columnCount));
+    Changed();
 }
 
 void CoordinateTable::InsertRowBeforeSelection(const RowSelection& selection)

@@ -35,6 +35,9 @@ public:
 
     // Adds an empty data row at the end and returns its index ("添加").
     int AppendRow();
+    // Appends whole rows at once (cells.size() a multiple of the column count; otherwise
+    // nothing happens), with a single change report.
+    void AppendRows(std::vector<std::string>&& cells);
     // Inserts an empty row before the topmost selected row ("插入"); nothing without selection.
     void InsertRowBeforeSelection(const RowSelection& selection);
     // Deletes the topmost selected row only ("删除"); nothing without selection.

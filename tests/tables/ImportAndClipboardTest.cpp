@@ -114,3 +114,15 @@ INSTANTIATE_TEST_SUITE_P(
         PasteCase{"\r\nA;1;2;3;4\r\n", {"", "", "", "A", "1", "2"}}, // leading empty line
         PasteCase{"A\r\n\r\n\r\nB\r\n", {"A", "", "", "", "", "", "B", "", ""}},
         PasteCase{"", {}}));
+
+TEST(Paste, AppendsAllRowsWithOneRedraw)
+{
+    // A grid redraws on every reported change; a pasted sheet of thousands of rows must not
+    // redraw once per cell.
+    CoordinateTable table = BLTable();
+    int changes = 0;
+    table.SetChangedHandler([&] { ++changes; });
+    EXPECT_EQ(4, PasteText(table, "A 1 2\r\nB 3 4\r\n\r\nC 5 6\r\n"));
+    EXPECT_EQ(1, changes);
+    EXPECT_EQ(5, table.RowCount());
+}
