@@ -152,10 +152,10 @@ int TablePage::ImportFile(const std::string& path)
     return ImportOpened(file);
 }
 
-int TablePage::ImportBytes(std::string_view bytes)
+int TablePage::ImportBytes(std::string bytes)
 {
     tables::TextTableFile file;
-    file.OpenForReadFromBytes(bytes);
+    file.OpenForReadFromBytes(std::move(bytes));
     return ImportOpened(file);
 }
 

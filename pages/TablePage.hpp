@@ -95,7 +95,7 @@ public:
     // rows through the column-mapping dialog. An unreadable file is skipped silently.
     int ImportFile(const std::string& path);
     // Imports already-read bytes (standard input) the same way.
-    int ImportBytes(std::string_view bytes);
+    int ImportBytes(std::string bytes);
     // Files dropped on the page: .txt and .csv (any case) are imported in order.
     int DropFiles(const std::vector<std::string>& paths);
     // 粘贴: appends the clipboard's rows to the source table.

@@ -170,6 +170,20 @@ DecodedText DecodeText(std::string_view bytes)
     return decoded;
 }
 
+DecodedText DecodeText(std::string&& bytes)
+{
+    bool bom = bytes.size() >= 2 && (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ||
+                                     bytes.compare(0, 2, "\xFF\xFE") == 0 ||
+                                     bytes.compare(0, 2, "\xFE\xFF") == 0);
+    if (!bom && IsValidUtf8(bytes)) {
+        DecodedText decoded;
+        decoded.encoding = TextEncoding::Utf8;
+        decoded.text = std::move(bytes);
+        return decoded;
+    }
+    return DecodeText(std::string_view(bytes));
+}
+
 EncodedText EncodeText(std::string_view utf8, TextEncoding encoding)
 {
     EncodedText encoded;

@@ -32,6 +32,8 @@ struct EncodedText {
 // taken as UTF-8, anything else as GBK. Invalid bytes give InvalidBytes and their line; the
 // text then holds what was decoded before them.
 DecodedText DecodeText(std::string_view bytes);
+// The same, taking the bytes over: UTF-8 without a byte-order mark is kept without a copy.
+DecodedText DecodeText(std::string&& bytes);
 
 // Encodes UTF-8 text as GBK or UTF-8 (no byte-order mark). A character that GBK cannot
 // hold gives Unrepresentable and its line; invalid UTF-8 input gives InvalidBytes.

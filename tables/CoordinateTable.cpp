@@ -1,4 +1,5 @@
-// CoordinateTable operations.
+// CoordinateTable operations. The titles (row 0) are kept apart from the data cells, so a
+// conversion's result list can become the table's data without copying a single cell.
 #include "tables/CoordinateTable.hpp"
 
 #include <algorithm>
@@ -17,7 +18,8 @@ void CoordinateTable::SetupColumns(const std::vector<std::string>& titles,
 {
     m_columnCount = static_cast<int>(titles.size());
     m_rowCount = 1;
-    m_cells = titles;
+    m_titles = titles;
+    m_data.clear();
     m_widths = widths;
     m_widths.resize(titles.size(), 80);
     Changed();
@@ -25,9 +27,7 @@ void CoordinateTable::SetupColumns(const std::vector<std::string>& titles,
 
 std::vector<std::string> CoordinateTable::ColumnTitles() const
 {
-    if (m_rowCount == 0)
-        return {};
-    return std::vector<std::string>(m_cells.begin(), m_cells.begin() + m_columnCount);
+    return m_rowCount == 0 ? std::vector<std::string>{} : m_titles;
 }
 
 const std::string& CoordinateTable::GetCell(int row, int column) const
@@ -35,21 +35,26 @@ const std::string& CoordinateTable::GetCell(int row, int column) const
     static const std::string kEmpty;
     if (row < 0 || row >= m_rowCount || column < 0 || column >= m_columnCount)
         return kEmpty;
-    return m_cells[static_cast<std::size_t>(row) * m_columnCount + column];
+    if (row == 0)
+        return m_titles[static_cast<std::size_t>(column)];
+    return m_data[static_cast<std::size_t>(row - 1) * m_columnCount + column];
 }
 
 void CoordinateTable::SetCell(int row, int column, std::string text)
 {
     if (row < 0 || row >= m_rowCount || column < 0 || column >= m_columnCount)
         return;
-    m_cells[static_cast<std::size_t>(row) * m_columnCount + column] = std::move(text);
+    if (row == 0)
+        m_titles[static_cast<std::size_t>(column)] = std::move(text);
+    else
+        m_data[static_cast<std::size_t>(row - 1) * m_columnCount + column] = std::move(text);
     Changed();
 }
 
 void CoordinateTable::InsertRow(int row)
 {
-    auto at = m_cells.begin() + static_cast<std::ptrdiff_t>(row) * m_columnCount;
-    m_cells.insert(at, static_cast<std::size_t>(m_columnCount), std::string());
+    auto at = m_data.begin() + static_cast<std::ptrdiff_t>(row - 1) * m_columnCount;
+    m_data.insert(at, static_cast<std::size_t>(m_columnCount), std::string());
     ++m_rowCount;
 }
 
@@ -64,9 +69,13 @@ void CoordinateTable::AppendRows(std::vector<std::string>&& cells)
 {
     if (m_columnCount <= 0 || cells.empty() || cells.size() % static_cast<std::size_t>(m_columnCount) != 0)
         return;
-    m_cells.reserve(m_cells.size() + cells.size());
-    std::move(cells.begin(), cells.end(), std::back_inserter(m_cells));
     m_rowCount += static_cast<int>(cells.size() / static_cast<std::size_t>(m_columnCount));
+    if (m_data.empty()) {
+        m_data = std::move(cells);
+    } else {
+        m_data.reserve(m_data.size() + cells.size());
+        std::move(cells.begin(), cells.end(), std::back_inserter(m_data));
+    }
     Changed();
 }
 
@@ -87,8 +96,8 @@ void CoordinateTable::DeleteSelectedRow(const RowSelection& selection)
     // Row 0 is the header; deleting it would shift data into the titles.
     if (row < 1 || row >= m_rowCount)
         return;
-    auto at = m_cells.begin() + static_cast<std::ptrdiff_t>(row) * m_columnCount;
-    m_cells.erase(at, at + m_columnCount);
+    auto at = m_data.begin() + static_cast<std::ptrdiff_t>(row - 1) * m_columnCount;
+    m_data.erase(at, at + m_columnCount);
     --m_rowCount;
     Changed();
 }
@@ -102,16 +111,15 @@ void CoordinateTable::ClearRows()
 
 void CoordinateTable::SetRowCount(int rowCount)
 {
-    rowCount = std::max(rowCount, 0);
-    m_cells.resize(static_cast<std::size_t>(rowCount) * m_columnCount);
+    rowCount = std::max(rowCount, 1);
+    m_data.resize(static_cast<std::size_t>(rowCount - 1) * m_columnCount);
     m_rowCount = rowCount;
     Changed();
 }
 
 int CoordinateTable::CollectCells(std::vector<std::string>& cells) const
 {
-    if (m_rowCount > 1)
-        cells.insert(cells.end(), m_cells.begin() + m_columnCount, m_cells.end());
+    cells.insert(cells.end(), m_data.begin(), m_data.end());
     return static_cast<int>(cells.size());
 }
 
@@ -125,12 +133,19 @@ void CoordinateTable::FillRows(std::vector<std::string>&& cells, int n, int k)
     if (n < 0 || k < 0 ||
         static_cast<long long>(cells.size()) != static_cast<long long>(n) * k)
         return;
-    m_cells.resize(static_cast<std::size_t>(n + 1) * m_columnCount);
+    if (k == m_columnCount) {
+        // Same shape: the list becomes the table's data as it is.
+        m_data = std::move(cells);
+        m_rowCount = n + 1;
+        Changed();
+        return;
+    }
+    m_data.resize(static_cast<std::size_t>(n) * m_columnCount);
     m_rowCount = n + 1;
     int used = std::min(m_columnCount, k);
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < used; ++j)
-            m_cells[static_cast<std::size_t>(i + 1) * m_columnCount + j] =
+            m_data[static_cast<std::size_t>(i) * m_columnCount + j] =
                 std::move(cells[static_cast<std::size_t>(i) * k + j]);
     Changed();
 }
@@ -139,7 +154,7 @@ bool CoordinateTable::IsBlankRow(int row) const
 {
     if (row < 1 || row >= m_rowCount)
         return false;
-    auto first = m_cells.begin() + static_cast<std::ptrdiff_t>(row) * m_columnCount;
+    auto first = m_data.begin() + static_cast<std::ptrdiff_t>(row - 1) * m_columnCount;
     return std::all_of(first, first + m_columnCount, [](const std::string& s) { return s.empty(); });
 }
 

@@ -56,12 +56,7 @@ public:
     void FillRows(std::vector<std::string>&& cells, int n, int k);
 
     // The data cells in place, row-major (no copy; valid until the next change).
-    std::span<const std::string> DataCells() const
-    {
-        if (m_rowCount <= 1)
-            return {};
-        return std::span<const std::string>(m_cells).subspan(static_cast<std::size_t>(m_columnCount));
-    }
+    std::span<const std::string> DataCells() const { return m_data; }
 
     // True when every cell of data row `row` is empty.
     bool IsBlankRow(int row) const;
@@ -80,7 +75,8 @@ private:
     int m_rowCount = 0;
     int m_columnCount = 0;
     std::vector<int> m_widths;
-    std::vector<std::string> m_cells; // m_rowCount * m_columnCount, row-major, header included
+    std::vector<std::string> m_titles; // row 0
+    std::vector<std::string> m_data;   // (m_rowCount - 1) * m_columnCount, row-major
     bool m_editable = true;
     std::function<void()> m_changed;
 };

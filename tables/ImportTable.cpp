@@ -59,32 +59,48 @@ bool LooksLikeTitleRow(const std::vector<std::string>& sample)
 void AppendMappedRows(CoordinateTable& table, std::vector<std::string>& cells, int rows,
                       int columns, const std::vector<int>& map, bool removeTitleRow)
 {
-    int first = removeTitleRow ? 1 : 0;
-    if (rows - first <= 0)
+    const int first = removeTitleRow ? 1 : 0;
+    const int tableColumns = table.ColumnCount();
+    if (rows - first <= 0 || tableColumns <= 0)
         return;
-    int r0 = table.RowCount();
-    int tableColumns = table.ColumnCount();
-    // A file column taken by one table column only can be moved instead of copied.
+    auto source = [&](int i) {
+        int s = i < static_cast<int>(map.size()) ? map[static_cast<std::size_t>(i)] : -1;
+        return s >= 0 && s < columns ? s : -1;
+    };
     std::vector<int> uses(static_cast<std::size_t>(columns), 0);
-    for (int i = 0; i < tableColumns && i < static_cast<int>(map.size()); ++i)
-        if (map[static_cast<std::size_t>(i)] >= 0 && map[static_cast<std::size_t>(i)] < columns)
-            ++uses[static_cast<std::size_t>(map[static_cast<std::size_t>(i)])];
-    std::vector<std::string> all;
-    table.CollectCells(all);
-    all.reserve(all.size() + static_cast<std::size_t>(rows - first) * tableColumns);
+    for (int i = 0; i < tableColumns; ++i)
+        if (source(i) >= 0)
+            ++uses[static_cast<std::size_t>(source(i))];
+    const bool eachUsedOnce = std::all_of(uses.begin(), uses.end(), [](int n) { return n <= 1; });
+
+    // Rows are rebuilt inside `cells` where they fit (no more table columns than file
+    // columns, no file column taken twice): a million imported rows then need no second
+    // list. Row r moves to row r - first; its fields go through a small buffer first, so a
+    // reordering within the row cannot overwrite a field still to be read.
+    std::vector<std::string> rebuilt;
+    std::vector<std::string>* target = &cells;
+    if (tableColumns > columns || !eachUsedOnce) {
+        rebuilt.resize(static_cast<std::size_t>(rows - first) * tableColumns);
+        target = &rebuilt;
+    }
+    std::vector<std::string> row(static_cast<std::size_t>(tableColumns));
     for (int r = first; r < rows; ++r) {
         for (int i = 0; i < tableColumns; ++i) {
-            int source = i < static_cast<int>(map.size()) ? map[static_cast<std::size_t>(i)] : -1;
-            if (source < 0 || source >= columns)
-                all.emplace_back();
-            else if (uses[static_cast<std::size_t>(source)] == 1)
-                all.push_back(std::move(cells[static_cast<std::size_t>(r) * columns + source]));
+            int s = source(i);
+            std::string& field = cells[static_cast<std::size_t>(r) * columns + (s < 0 ? 0 : s)];
+            if (s < 0)
+                row[static_cast<std::size_t>(i)].clear();
+            else if (target == &cells)
+                row[static_cast<std::size_t>(i)] = std::move(field);
             else
-                all.push_back(cells[static_cast<std::size_t>(r) * columns + source]);
+                row[static_cast<std::size_t>(i)] = field;
         }
+        std::size_t at = static_cast<std::size_t>(r - first) * tableColumns;
+        for (int i = 0; i < tableColumns; ++i)
+            (*target)[at + static_cast<std::size_t>(i)] = std::move(row[static_cast<std::size_t>(i)]);
     }
-    int dataRows = r0 - 1 + rows - first;
-    table.FillRows(std::move(all), dataRows, tableColumns);
+    target->resize(static_cast<std::size_t>(rows - first) * tableColumns);
+    table.AppendRows(std::move(*target));
 }
 
 int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int rows,

@@ -37,14 +37,18 @@ bool TextTableFile::OpenForRead(const std::string& path)
     std::fclose(in);
     if (failed)
         return false;
-    OpenForReadFromBytes(bytes);
+    OpenForReadFromBytes(std::move(bytes));
     return true;
 }
 
-void TextTableFile::OpenForReadFromBytes(std::string_view bytes)
+void TextTableFile::OpenForReadFromBytes(std::string bytes)
 {
     Close();
-    DecodedText decoded = DecodeText(bytes);
+    TakeDecoded(DecodeText(std::move(bytes)));
+}
+
+void TextTableFile::TakeDecoded(DecodedText decoded)
+{
     m_decodedEncoding = decoded.encoding;
     m_text = std::move(decoded.text);
     m_lines = SplitLines(m_text);

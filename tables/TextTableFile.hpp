@@ -43,7 +43,7 @@ public:
     // DetectColumns report InvalidBytes with that line.
     bool OpenForRead(const std::string& path);
     // Takes the file content from memory instead of a file (standard input, tests).
-    void OpenForReadFromBytes(std::string_view bytes);
+    void OpenForReadFromBytes(std::string bytes);
     // Closes the file; for a file open for writing, reports whether everything reached it.
     FileResult Close();
 
@@ -74,6 +74,7 @@ public:
                   bool truncateFirst);
 
 private:
+    void TakeDecoded(DecodedText decoded);
     bool ReadLine(std::string_view& line);
     void Rewind() { m_nextLine = 0; }
     bool WriteText(const std::string& text);

@@ -126,3 +126,19 @@ TEST(Paste, AppendsAllRowsWithOneRedraw)
     EXPECT_EQ(1, changes);
     EXPECT_EQ(5, table.RowCount());
 }
+
+TEST(ImportIntoTable, ReorderedAndNarrowerMappingsKeepEveryField)
+{
+    // Rows are rebuilt inside the read list: a reordering within a row, a skipped title row
+    // and fewer table than file columns must not overwrite a field before it is read.
+    CoordinateTable table = BLTable();
+    Cells cells{"t0", "t1", "t2", "t3", "a0", "a1", "a2", "a3", "b0", "b1", "b2", "b3"};
+    AppendMappedRows(table, cells, 3, 4, {3, 0, 2}, true);
+    EXPECT_EQ(Cells({"a3", "a0", "a2", "b3", "b0", "b2"}), Collect(table));
+
+    CoordinateTable wide;
+    wide.SetupColumns({"序号", "x", "y", "h", "备注"}, {35, 80, 80, 80, 80});
+    Cells narrow{"p", "1", "2", "q", "3", "4"};
+    AppendMappedRows(wide, narrow, 2, 3, {0, 2, 1, -1, 0}, false);
+    EXPECT_EQ(Cells({"p", "2", "1", "", "p", "q", "4", "3", "", "q"}), Collect(wide));
+}

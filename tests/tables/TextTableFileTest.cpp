@@ -25,7 +25,7 @@ struct Read {
 Read ReadBytes(std::string_view bytes, bool titleLine = false)
 {
     TextTableFile file;
-    file.OpenForReadFromBytes(bytes);
+    file.OpenForReadFromBytes(std::string(bytes));
     file.SetTitleLine(titleLine);
     file.AddDelimiter(',');
     Read read;

@@ -5,6 +5,7 @@
 
 int main(int argc, char** argv)
 {
+    Q_INIT_RESOURCE(carvento);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
