@@ -365,10 +365,30 @@ int RunEllipsoid(const Arguments& args, platform::Profile& profile)
     throw UsageError("ellipsoid: expected 'list' or 'add NAME A B'");
 }
 
+// A million-line run spends most of its time in page faults on the cell lists (a few hundred
+// megabytes touched once). glibc can back malloc with transparent huge pages, which cuts the
+// faults about fifteen-fold, but reads that setting only when a process starts: so the tool
+// starts itself once more with it, unless the user has chosen tunables of their own.
+void UseHugePagesForMalloc(char** argv)
+{
+#if defined(__linux__) && defined(__GLIBC__)
+    if (std::getenv("GLIBC_TUNABLES"))
+        return;
+    if (::setenv("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1", 1) != 0)
+        return;
+    ::execv("/proc/self/exe", argv);
+    // Not restarted: go on as we are.
+    ::unsetenv("GLIBC_TUNABLES");
+#else
+    (void)argv;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    UseHugePagesForMalloc(argv);
     try {
         if (argc < 2) {
             PrintUsage(std::cerr);
