@@ -136,20 +136,52 @@ void GaussProjector::ComputeFootpointStart()
     std::copy(std::begin(fitted), std::end(fitted), beta);
 }
 
-double GaussProjector::MeridianArc(double bRad) const
+namespace {
+
+// sin 2B, sin 4B, sin 6B and sin 8B from sin B and cos B by the multiple-angle identities:
+// one sine/cosine pair instead of four sines. They differ from direct sines by a few units in
+// the last place of numbers below 1; weighted by the series coefficients that is below 1e-11 m,
+// and no printed result changes (checked on over a million points against direct sines).
+struct MultipleSines {
+    double s2, s4, s6, s8;
+};
+
+MultipleSines SinesOfMultiples(double sinB, double cosB)
+{
+    double s2 = 2 * sinB * cosB;
+    double c2 = (cosB - sinB) * (cosB + sinB);
+    double s4 = 2 * s2 * c2;
+    double c4 = (c2 - s2) * (c2 + s2);
+    return {s2, s4, s4 * c2 + c4 * s2, 2 * s4 * c4};
+}
+
+} // namespace
+
+double GaussProjector::ArcFromSines(double bRad, double sinB, double cosB) const
 {
     const SeriesConstants& k = m_constants;
-    return k.a0 * bRad - k.a2 * std::sin(2 * bRad) * 0.5 + k.a4 * std::sin(4 * bRad) * 0.25 -
-           k.a6 * std::sin(6 * bRad) * kOneSixth + k.a8 * std::sin(8 * bRad) * 0.125;
+    MultipleSines m = SinesOfMultiples(sinB, cosB);
+    return k.a0 * bRad - k.a2 * m.s2 * 0.5 + k.a4 * m.s4 * 0.25 - k.a6 * m.s6 * kOneSixth +
+           k.a8 * m.s8 * 0.125;
+}
+
+double GaussProjector::RadiusFromSine(double sinB) const
+{
+    const SeriesConstants& k = m_constants;
+    double s = sinB;
+    double s2 = s * s;
+    double s4 = s2 * s2;
+    return k.p8 * (s4 * s4) + k.p6 * (s4 * s2) + k.p4 * s4 + k.p2 * s2 + k.p0;
+}
+
+double GaussProjector::MeridianArc(double bRad) const
+{
+    return ArcFromSines(bRad, std::sin(bRad), std::cos(bRad));
 }
 
 double GaussProjector::PrimeVerticalRadius(double bRad) const
 {
-    const SeriesConstants& k = m_constants;
-    double s = std::sin(bRad);
-    double s2 = s * s;
-    double s4 = s2 * s2;
-    return k.p8 * (s4 * s4) + k.p6 * (s4 * s2) + k.p4 * s4 + k.p2 * s2 + k.p0;
+    return RadiusFromSine(std::sin(bRad));
 }
 
 double GaussProjector::FootpointLatitude(double x) const
@@ -172,9 +204,9 @@ double GaussProjector::FootpointLatitude(double x) const
     double current = mu + y1 * sin2mu;
     double next = current;
     for (int i = 0; i < kFootpointMaxIterations; ++i) {
-        double f = k.a2 * std::sin(2 * current) * 0.5 - k.a4 * std::sin(4 * current) * 0.25 +
-                   k.a6 * std::sin(6 * current) * kOneSixth -
-                   k.a8 * std::sin(8 * current) * 0.125;
+        MultipleSines m = SinesOfMultiples(std::sin(current), std::cos(current));
+        double f = k.a2 * m.s2 * 0.5 - k.a4 * m.s4 * 0.25 + k.a6 * m.s6 * kOneSixth -
+                   k.a8 * m.s8 * 0.125;
         next = (x + f) / k.a0;
         // Written as "not yet converged" so that a NaN change ends the loop.
         if (!(std::fabs(next - current) * kArcSecondsPerRadian >= kFootpointConvergence))
@@ -191,13 +223,15 @@ void GaussProjector::GaussForward(double B, double L, double L0, double yAdd, do
     double bRad = DegreesToRadians(B);
     double l = DegreesToRadians(L) - DegreesToRadians(L0);
 
-    double t = std::tan(bRad);
+    // One sine/cosine pair serves tan B, the arc and the radius.
+    double s = std::sin(bRad);
     double c = std::cos(bRad);
+    double t = s / c;
     double c2 = c * c;
     double eta2 = c2 * ep * ep;
 
-    double arc = MeridianArc(bRad);
-    double n = PrimeVerticalRadius(bRad);
+    double arc = ArcFromSines(bRad, s, c);
+    double n = RadiusFromSine(s);
 
     double t2 = t * t;
     double t4 = t2 * t2;
@@ -225,11 +259,12 @@ void GaussProjector::GaussInverse(double x, double y, double L0, double yAdd, do
     double yReduced = y - std::floor(y * 1e-6) * 1e6 - yAdd;
 
     double bf = FootpointLatitude(x);
+    double sf = std::sin(bf);
     double cf = std::cos(bf);
     double eta2 = ep * ep * cf * cf;
     double v = std::sqrt(1 + eta2);
-    double t = std::tan(bf);
-    double n = PrimeVerticalRadius(bf);
+    double t = sf / cf;
+    double n = RadiusFromSine(sf);
 
     double u = yReduced / n;
     double t2 = t * t;

@@ -66,6 +66,9 @@ public:
                     double yAddNew, double& xNew, double& yNew) const;
 
 private:
+    // The arc and the radius from sin B and cos B already at hand.
+    double ArcFromSines(double bRad, double sinB, double cosB) const;
+    double RadiusFromSine(double sinB) const;
     // Number of sine terms of the footpoint starting value (see FootpointLatitude).
     static constexpr int kFootpointStartTerms = 8;
     void ComputeFootpointStart();

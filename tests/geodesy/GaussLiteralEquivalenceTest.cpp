@@ -1,7 +1,8 @@
-// GaussProjector computes powers by products and starts the footpoint iteration close to its
-// end. Both are allowed only because no printed result changes: this test runs the formulas
-// with std::pow and the plain start x / a0 beside it on well over a million points and compares
-// the texts a page writes ("%.4lf" metres, "%.8lf" degrees).
+// GaussProjector computes powers by products, takes sin 2B … sin 8B and tan B from one sine and
+// cosine of B, and starts the footpoint iteration close to its end. These are allowed only
+// because no printed result changes: this test runs the formulas with std::pow, direct sines,
+// std::tan and the plain start x / a0 beside it on well over a million points and compares the
+// texts a page writes ("%.4lf" metres, "%.8lf" degrees).
 #include "geodesy/GaussProjector.hpp"
 
 #include "geodesy/AngleNotation.hpp"
