@@ -6,7 +6,10 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
+#include <locale.h>
+#include <random>
 
 using namespace carvento::platform;
 
@@ -31,6 +34,35 @@ TEST(NumberTextUnderDecimalComma, ReadsAndWritesPoints)
     EXPECT_EQ("3376320.4035", FormatFixed(3376320.40345678, 4));
     EXPECT_EQ("05.50", FormatFixedPadded(5.5, 2, 5));
     EXPECT_EQ(-1234.5e-3, ParseDouble("-1234.5e-3"));
+}
+
+TEST(NumberTextUnderDecimalComma, MatchesTheCLocaleOnGeneratedValues)
+{
+    // The references come from the C library with this thread switched to the "C" locale;
+    // the module runs under the process's decimal-comma locale.
+    locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    ASSERT_NE(static_cast<locale_t>(nullptr), cLocale);
+    std::mt19937_64 random(5);
+    std::uniform_real_distribution<double> magnitude(-6.0, 12.0);
+    const char* odd[] = {"nan", "-inf", "0x1A", "1e999", "+.5e1x", "30,5", "", " 12.5e-3"};
+    for (int i = 0; i < 100000; ++i) {
+        double value = std::pow(10.0, magnitude(random)) * ((i & 1) ? -1.0 : 1.0);
+        int decimals = i % 11;
+        char text[64];
+        locale_t previous = uselocale(cLocale);
+        std::snprintf(text, sizeof text, "%.*f", decimals, value);
+        double reference = std::atof(text);
+        const char* oddText = odd[i % 8];
+        double oddReference = std::atof(oddText);
+        uselocale(previous);
+        ASSERT_EQ(text, FormatFixed(value, decimals));
+        ASSERT_EQ(reference, ParseDouble(text)) << text;
+        if (std::isnan(oddReference))
+            ASSERT_TRUE(std::isnan(ParseDouble(oddText)));
+        else
+            ASSERT_EQ(oddReference, ParseDouble(oddText)) << oddText;
+    }
+    freelocale(cLocale);
 }
 
 int main(int argc, char** argv)
