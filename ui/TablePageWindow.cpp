@@ -164,8 +164,12 @@ QWidget* TablePageWindow::BuildFieldRow(pages::FieldPlacement placement)
 
 QWidget* TablePageWindow::BuildParameterPanel()
 {
-    auto* panel = new QGroupBox(m_ellipsoidPage ? Q(pages::kParameterPanelTitle) : QString());
+    // Pages with an ellipsoid show their parameters in one titled panel; the others only have
+    // their own group boxes.
+    QWidget* panel = m_ellipsoidPage ? new QGroupBox(Q(pages::kParameterPanelTitle)) : new QWidget;
     auto* layout = new QHBoxLayout(panel);
+    if (!m_ellipsoidPage)
+        layout->setContentsMargins(0, 0, 0, 0);
 
     if (m_ellipsoidPage) {
         geodesy::EllipsoidPanel& ellipsoid = m_ellipsoidPage->Ellipsoid();
