@@ -4,7 +4,9 @@
 
 #include "platform/Prompter.hpp"
 
+#include <functional>
 #include <optional>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@ public:
     std::vector<int> columns;
     // Forces "去除标题行(非数据行)" on or off; unset keeps the guess.
     std::optional<bool> removeTitleRow;
+    // Whether a cell of a table column is a value the page can read; without a forced
+    // title choice, a first row whose computed cells are not all values is a title row.
+    std::function<bool(int column, std::string_view cell)> readsAsValue;
     // Messages that are not failures (confirmations) are not printed.
     bool printInformation = false;
 
@@ -30,6 +35,8 @@ public:
     int Problems() const { return m_problems; }
 
 private:
+    void Report(const std::string& text);
+
     std::string m_programName;
     int m_problems = 0;
 };

@@ -10,6 +10,8 @@
 #include "platform/NumberText.hpp"
 #include "platform/qt/SettingsProfile.hpp"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -18,6 +20,8 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -198,6 +202,9 @@ void SelectEllipsoid(geodesy::EllipsoidPanel& panel, const Arguments& args)
     throw UsageError("--ellipsoid: unknown ellipsoid " + name + " (see: " + kProgram + " ellipsoid list)");
 }
 
+// Far more than any line can hold in memory, and small enough for an int.
+constexpr long long kMaxColumnNumber = 100'000'000;
+
 std::vector<int> ParseColumns(const std::string& text)
 {
     std::vector<int> columns;
@@ -206,9 +213,12 @@ std::vector<int> ParseColumns(const std::string& text)
         std::size_t comma = text.find(',', start);
         std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         char* end = nullptr;
-        long number = std::strtol(piece.c_str(), &end, 10);
+        errno = 0;
+        long long number = std::strtoll(piece.c_str(), &end, 10);
         if (piece.empty() || *end != '\0' || number < 0)
             throw UsageError("--columns: expected 1-based column numbers such as 1,2,3");
+        if (errno == ERANGE || number > kMaxColumnNumber)
+            throw UsageError("--columns: column number " + piece + " is out of range");
         columns.push_back(static_cast<int>(number) - 1);
         if (comma == std::string::npos)
             break;
@@ -217,9 +227,29 @@ std::vector<int> ParseColumns(const std::string& text)
     return columns;
 }
 
-std::string ReadStandardInput()
+// Standard input as bytes; nothing when it cannot be read to its end.
+std::optional<std::string> ReadStandardInput()
 {
-    return std::string((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    char buffer[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0)
+        bytes.append(buffer, got);
+    if (std::ferror(stdin))
+        return std::nullopt;
+    return bytes;
+}
+
+// An integer option, checked as the page's integer fields read it.
+void CheckIntegerOption(const std::string& option, const std::string& text)
+{
+    char* end = nullptr;
+    errno = 0;
+    long long number = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0')
+        throw UsageError(option + ": expected an integer, not " + text);
+    if (errno == ERANGE || number > INT_MAX || number < INT_MIN)
+        throw UsageError(option + ": " + text + " is out of range");
 }
 
 std::unique_ptr<platform::Profile> OpenProfile()
@@ -290,9 +320,10 @@ int RunPage(const PageVerb& verb, const Arguments& args, platform::Profile& prof
         auto option = args.options.find("--" + field.id);
         if (option == args.options.end())
             continue;
-        if (field.kind == pages::FieldKind::Integer)
+        if (field.kind == pages::FieldKind::Integer) {
+            CheckIntegerOption(option->first, option->second);
             field.text = option->second;
-        else
+        } else
             field.pendingIndex = ChoiceIndex(field, option->second, unitAliases);
     }
 
@@ -302,15 +333,21 @@ int RunPage(const PageVerb& verb, const Arguments& args, platform::Profile& prof
         prompter.removeTitleRow = true;
     if (args.Flag("--keep-title"))
         prompter.removeTitleRow = false;
+    prompter.readsAsValue = [&page](int column, std::string_view cell) {
+        return page->ReadsAsValue(column, cell);
+    };
 
     const std::string& input = args.positional.front();
     if (input == "-") {
-        page->ImportBytes(ReadStandardInput());
-    } else if (::access(input.c_str(), R_OK) != 0) {
-        std::cerr << kProgram << ": cannot read " << input << '\n';
-        return kExitRefused;
+        std::optional<std::string> bytes = ReadStandardInput();
+        if (!bytes) {
+            std::cerr << kProgram << ": cannot read standard input\n";
+            return kExitRefused;
+        }
+        page->ImportBytes(std::move(*bytes));
     } else {
-        page->ImportFile(input);
+        // A folder, a missing file or a read error is reported, never taken as empty input.
+        page->ImportFile(input, true);
     }
     if (prompter.Problems() > 0)
         return kExitRefused;

@@ -61,6 +61,27 @@ CDWZHDlg::CDWZHDlg(PageContext context) : TablePage(context)
     AddField({"type", "坐标格式", "转换类型", FieldKind::Choice, captions, 0, {}, 0});
 }
 
+bool CDWZHDlg::ReadsAsValue(int column, std::string_view cell) const
+{
+    const auto& conversions = kConversions;
+    int type = Fields().front().pendingIndex;
+    if (type < 0 || type >= static_cast<int>(std::size(conversions)))
+        return TablePage::ReadsAsValue(column, cell);
+    std::string_view caption = conversions[type].caption;
+    if (!caption.starts_with("度°"))
+        return TablePage::ReadsAsValue(column, cell);
+    // A degree text: optional blanks and "-", digits, then the degree sign.
+    std::size_t degree = cell.find("°");
+    if (degree == std::string_view::npos)
+        return false;
+    std::string_view head = cell.substr(0, degree);
+    while (!head.empty() && (head.front() == ' ' || head.front() == '\t'))
+        head.remove_prefix(1);
+    if (!head.empty() && head.front() == '-')
+        head.remove_prefix(1);
+    return !head.empty() && head.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 void CDWZHDlg::PrepareConvert()
 {
     m_type = Field("type").value;

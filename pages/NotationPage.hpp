@@ -19,6 +19,8 @@ public:
     explicit CDWZHDlg(PageContext context);
     std::string Title() const override { return "单位转换"; }
     std::vector<std::string> ExportHeader() const override { return {"序号", "纬度", "经度"}; }
+    // The text types read "D°M′S″" texts; the others numbers.
+    bool ReadsAsValue(int column, std::string_view cell) const override;
 
 private:
     void PrepareConvert() override;

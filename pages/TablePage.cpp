@@ -2,6 +2,7 @@
 #include "pages/TablePage.hpp"
 
 #include "pages/Messages.hpp"
+#include "platform/NumberText.hpp"
 #include "tables/ClipboardText.hpp"
 #include "tables/ImportTable.hpp"
 #include "tables/TextTableFile.hpp"
@@ -141,14 +142,17 @@ int TablePage::Import()
     std::vector<std::string> paths = m_context.prompter.ChooseOpenFiles(dialog);
     if (paths.empty())
         return 0;
-    return ImportFile(paths.front());
+    return ImportFile(paths.front(), true);
 }
 
-int TablePage::ImportFile(const std::string& path)
+int TablePage::ImportFile(const std::string& path, bool reportUnreadable)
 {
     tables::TextTableFile file;
-    if (!file.OpenForRead(path))
+    if (!file.OpenForRead(path)) {
+        if (reportUnreadable)
+            ShowMessage(FormatMessage(messages::kCannotReadFile, path), platform::MessageIcon::Error);
         return 0;
+    }
     return ImportOpened(file);
 }
 
@@ -181,9 +185,10 @@ int TablePage::ImportOpened(tables::TextTableFile& file)
     default:
         break;
     }
+    tables::ImportContext context{ComputedColumns(), file.FirstDataLine()};
     file.Close();
     // Rows read before a short line or bad bytes are still offered.
-    return tables::ImportIntoTable(m_source, cells, rows, columns, m_context.prompter);
+    return tables::ImportIntoTable(m_source, cells, rows, columns, m_context.prompter, context);
 }
 
 int TablePage::DropFiles(const std::vector<std::string>& paths)
@@ -203,6 +208,19 @@ int TablePage::Paste()
     return tables::PasteText(m_source, *text);
 }
 
+std::vector<int> TablePage::ComputedColumns() const
+{
+    std::vector<int> columns;
+    for (int c = 1; c < static_cast<int>(m_sourceLayout.titles.size()); ++c)
+        columns.push_back(c);
+    return columns;
+}
+
+bool TablePage::ReadsAsValue(int, std::string_view cell) const
+{
+    return platform::IsNumberText(cell);
+}
+
 void TablePage::Convert()
 {
     std::vector<std::string> cells;
@@ -212,12 +230,22 @@ void TablePage::Convert()
     PrepareConvert();
     const int columns = m_source.ColumnCount();
     const int rows = m_source.DataRowCount();
+    std::vector<int> computed = ComputedColumns();
+    std::erase_if(computed, [columns](int c) { return c < 0 || c >= columns; });
+    m_status.convertedRows = rows;
+    m_status.nonNumericCells = 0;
     constexpr int kProgressStep = 4096;
     for (int r = 0; r < rows; ++r) {
         std::span<std::string> row(cells.data() + static_cast<std::size_t>(r) * columns,
                                    static_cast<std::size_t>(columns));
-        if (columns > 1 && !row[1].empty())
+        if (columns > 1 && !row[1].empty()) {
+            // Counted before the row is overwritten; the values themselves are read as the
+            // row function reads them.
+            for (int c : computed)
+                if (!ReadsAsValue(c, row[static_cast<std::size_t>(c)]))
+                    ++m_status.nonNumericCells;
             ConvertRow(row);
+        }
         if (m_progress && (r + 1) % kProgressStep == 0 && !m_progress(r + 1, rows))
             return;
     }
@@ -243,6 +271,8 @@ bool TablePage::Export()
     platform::FileDialog dialog;
     dialog.filters = {{messages::kTextFileFilterName, messages::kTextFileFilter}};
     dialog.defaultExtension = "txt";
+    if (ReportNothingToExport())
+        return false;
     std::optional<std::string> path = m_context.prompter.ChooseSaveFile(dialog);
     if (!path)
         return false;
@@ -257,8 +287,19 @@ tables::TextEncoding ExportEncoding(const platform::Profile& profile)
     return name == "utf-8" || name == "utf8" ? tables::TextEncoding::Utf8 : tables::TextEncoding::Gbk;
 }
 
+bool TablePage::ReportNothingToExport()
+{
+    if (!m_result.DataCells().empty())
+        return false;
+    ShowMessage(messages::kNothingToExport, platform::MessageIcon::Warning);
+    return true;
+}
+
 bool TablePage::ExportToFile(const std::string& path, tables::TextEncoding encoding)
 {
+    // No file is created for an empty result table.
+    if (ReportNothingToExport())
+        return false;
     tables::TextTableFile file;
     if (!file.OpenForWrite(path, encoding)) {
         ShowMessage(FormatMessage(messages::kCannotCreateFile, path), platform::MessageIcon::Error);
@@ -269,6 +310,8 @@ bool TablePage::ExportToFile(const std::string& path, tables::TextEncoding encod
 
 bool TablePage::ExportToStdout(tables::TextEncoding encoding)
 {
+    if (ReportNothingToExport())
+        return false;
     tables::TextTableFile file;
     file.OpenForWriteToStdout(encoding);
     return WriteResult(file, "-");
@@ -277,10 +320,10 @@ bool TablePage::ExportToStdout(tables::TextEncoding encoding)
 bool TablePage::WriteResult(tables::TextTableFile& file, const std::string& path)
 {
     std::span<const std::string> cells = m_result.DataCells();
-    // An empty result table leaves the chosen file created and empty.
-    if (!cells.empty())
-        file.WriteTable(cells, m_result.DataRowCount(), m_result.ColumnCount(), ExportHeader());
+    file.WriteTable(cells, m_result.DataRowCount(), m_result.ColumnCount(), ExportHeader());
     tables::FileResult written = file.LastResult();
+    if (!written.Ok())
+        file.Discard();
     tables::FileResult closed = file.Close();
     if (written.status == tables::FileStatus::Unrepresentable) {
         ShowMessage(FormatMessage(messages::kUnrepresentable, written.line, path),
@@ -291,6 +334,7 @@ bool TablePage::WriteResult(tables::TextTableFile& file, const std::string& path
         ShowMessage(FormatMessage(messages::kWriteFailed, path), platform::MessageIcon::Error);
         return false;
     }
+    m_status.exportedPath = path;
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace carvento::tables {
@@ -56,6 +57,13 @@ struct PageField {
     FieldPlacement placement = FieldPlacement::Panel;
 };
 
+// What the status line under a page shows about the last commands.
+struct PageStatus {
+    int convertedRows = 0;    // data rows of the last 转换
+    int nonNumericCells = 0;  // cells of the last 转换 that the page could not read (read as 0)
+    std::string exportedPath; // file written by the last successful 导出, empty before one
+};
+
 // Progress of a long conversion: rows done and total; return false to stop early.
 using ProgressCallback = std::function<bool(int done, int total)>;
 
@@ -78,6 +86,7 @@ public:
 
     // Fields in exchange order.
     std::vector<PageField>& Fields() { return m_fields; }
+    const std::vector<PageField>& Fields() const { return m_fields; }
     PageField& Field(const std::string& id);
     // Takes the window's field texts into the values, in exchange order; a text that is not an
     // integer shows the standard prompt and stops the exchange (false).
@@ -92,8 +101,9 @@ public:
     // 导入: open dialog, then ImportFile. Returns rows appended.
     int Import();
     // Reads a text file (comma separated, no title line), reports problems, and appends its
-    // rows through the column-mapping dialog. An unreadable file is skipped silently.
-    int ImportFile(const std::string& path);
+    // rows through the column-mapping dialog. An unreadable file is reported when asked,
+    // otherwise skipped silently (dropped files).
+    int ImportFile(const std::string& path, bool reportUnreadable = false);
     // Imports already-read bytes (standard input) the same way.
     int ImportBytes(std::string bytes);
     // Files dropped on the page: .txt and .csv (any case) are imported in order.
@@ -105,13 +115,24 @@ public:
     void Convert();
     void SetProgressCallback(ProgressCallback callback) { m_progress = std::move(callback); }
 
+    // Source columns the row function computes from (table column indices); by default every
+    // column after the point name.
+    virtual std::vector<int> ComputedColumns() const;
+    // Whether a cell of a computed column holds a value the page can read (a number by
+    // default; pages that read other notations override it).
+    virtual bool ReadsAsValue(int column, std::string_view cell) const;
+
+    const PageStatus& Status() const { return m_status; }
+
     // 复制: the result table to the clipboard; confirms with a message. false when nothing
     // was copied.
     bool Copy();
-    // 导出: save dialog, then ExportToFile.
+    // 导出: save dialog, then ExportToFile. An empty result table is reported and no file is
+    // created.
     bool Export();
-    // Writes the result table with the page's header; a file that cannot be created or
-    // written is reported. true when everything reached the file.
+    // Writes the result table with the page's header; an empty result table, a file that
+    // cannot be created or written is reported (an existing file then keeps its content).
+    // true when everything reached the file.
     bool ExportToFile(const std::string& path, tables::TextEncoding encoding = tables::TextEncoding::Gbk);
     // Same content to standard output.
     bool ExportToStdout(tables::TextEncoding encoding = tables::TextEncoding::Gbk);
@@ -134,6 +155,8 @@ protected:
 private:
     int ImportOpened(tables::TextTableFile& file);
     bool WriteResult(tables::TextTableFile& file, const std::string& path);
+    // Shows that the result table is empty; true when it is.
+    bool ReportNothingToExport();
 
     TableLayout m_sourceLayout;
     TableLayout m_resultLayout;
@@ -141,6 +164,7 @@ private:
     tables::CoordinateTable m_result;
     std::vector<PageField> m_fields;
     ProgressCallback m_progress;
+    PageStatus m_status;
 };
 
 // Files are written in GBK unless the profile's "Settings" section holds ExportEncoding=utf-8.

@@ -109,6 +109,38 @@ double ParseDouble(std::string_view text)
     return negative ? -value : value;
 }
 
+bool IsNumberText(std::string_view text)
+{
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p != end && IsCSpace(*p))
+        ++p;
+    while (end != p && IsCSpace(end[-1]))
+        --end;
+    if (p != end && (*p == '+' || *p == '-'))
+        ++p;
+    bool digits = false;
+    while (p != end && *p >= '0' && *p <= '9')
+        ++p, digits = true;
+    if (p != end && *p == '.') {
+        ++p;
+        while (p != end && *p >= '0' && *p <= '9')
+            ++p, digits = true;
+    }
+    if (!digits)
+        return false;
+    if (p != end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p != end && (*p == '+' || *p == '-'))
+            ++p;
+        if (p == end || *p < '0' || *p > '9')
+            return false;
+        while (p != end && *p >= '0' && *p <= '9')
+            ++p;
+    }
+    return p == end;
+}
+
 int ParseInt(std::string_view text)
 {
     const char* p = text.data();

@@ -14,6 +14,11 @@ namespace carvento::platform {
 // strtod does. Text without a leading number reads as 0.
 double ParseDouble(std::string_view text);
 
+// True when the whole text is one finite decimal number: optional blanks, an optional sign,
+// digits with at most one ".", an optional exponent, optional blanks. "30.5", "-1e3" and " 7 "
+// are numbers; "", "纬度", "30.5m", "0x1A" and "nan" are not.
+bool IsNumberText(std::string_view text);
+
 // Reads an int with the semantics of C `atoi`: white space, optional sign, decimal digits.
 // Text without a leading number reads as 0; values beyond the int range are clamped.
 int ParseInt(std::string_view text);

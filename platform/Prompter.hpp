@@ -31,12 +31,33 @@ struct FileDialog {
 // The "导入数据" dialog: one drop-down per table column listing the sample fields, and the
 // "去除标题行(非数据行)" check box. `columnMap` holds the initial selection of each list on
 // the way in (-1 none) and the chosen file column on the way out.
+// `sampleFields` holds at most the first kMaxSampleFields fields of a wider first row;
+// `fileColumns` is the file's real column count. `requiredColumns` lists the table columns
+// the page computes from: leaving one of them unmapped would compute from nothing.
+// `firstLine` is the 1-based line of the first imported row in the file (0 when unknown).
 struct ColumnMapping {
+    static constexpr int kMaxSampleFields = 256;
     std::vector<std::string> tableTitles;
     std::vector<std::string> sampleFields;
     std::vector<int> columnMap;
     bool removeTitleRow = false;
+    int fileColumns = 0;
+    std::vector<int> requiredColumns;
+    int firstLine = 0;
 };
+
+// Table columns in `requiredColumns` that `columnMap` leaves without a file column.
+inline std::vector<int> UnmappedRequiredColumns(const ColumnMapping& mapping)
+{
+    std::vector<int> missing;
+    for (int column : mapping.requiredColumns) {
+        auto index = static_cast<std::size_t>(column);
+        int source = index < mapping.columnMap.size() ? mapping.columnMap[index] : -1;
+        if (source < 0 || source >= mapping.fileColumns)
+            missing.push_back(column);
+    }
+    return missing;
+}
 
 class Prompter {
 public:

@@ -36,7 +36,8 @@ int PasteText(CoordinateTable& table, std::string_view text)
     int appended = 0;
     const auto columns = static_cast<std::size_t>(std::max(table.ColumnCount(), 0));
     for (std::string& line : lines) {
-        if (!line.empty() && line.back() == '\r')
+        // One CR before the LF, or two when line ends were converted twice.
+        for (int k = 0; k < 2 && !line.empty() && line.back() == '\r'; ++k)
             line.pop_back();
         int n = SplitOnAny(line, ", \t;", fields);
         if (n == 0) {

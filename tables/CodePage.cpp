@@ -13,12 +13,13 @@ namespace {
 
 int LineOfOffset(std::string_view text, std::size_t offset)
 {
-    // Lines end at LF, CR LF or a lone CR.
+    // Lines end at LF, CR LF or a lone CR; a CR directly before CR LF belongs to that line end.
     int line = 1;
     for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
         if (text[i] == '\n')
             ++line;
-        else if (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))
+        else if (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n') &&
+                 !(i + 2 < text.size() && text[i + 1] == '\r' && text[i + 2] == '\n'))
             ++line;
     }
     return line;
@@ -78,11 +79,120 @@ bool IsAscii(std::string_view bytes)
     return true;
 }
 
+
+// Characters that Chinese coordinate text is made of beyond ASCII: ideographs, CJK and
+// full-width punctuation, and the degree, minute and second signs.
+bool IsChineseTextCharacter(unsigned codePoint)
+{
+    return (codePoint >= 0x4E00 && codePoint <= 0x9FFF) || (codePoint >= 0x3400 && codePoint <= 0x4DBF) ||
+           (codePoint >= 0x3000 && codePoint <= 0x303F) || (codePoint >= 0xFF00 && codePoint <= 0xFFEF) ||
+           (codePoint >= 0x2010 && codePoint <= 0x2033) || codePoint == 0x00B0 || codePoint == 0x00B7 ||
+           codePoint == 0x00D7;
+}
+
+struct Plausibility {
+    std::size_t characters = 0; // non-ASCII characters
+    std::size_t chinese = 0;    // of which plausible in Chinese text
+    double Share() const { return characters ? static_cast<double>(chinese) / characters : 1.0; }
+};
+
+// Non-ASCII characters of valid UTF-8 text, and how many of them Chinese text would hold.
+Plausibility Utf8Plausibility(std::string_view text)
+{
+    Plausibility result;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
+        unsigned codePoint = length == 2 ? (c & 0x1Fu) : length == 3 ? (c & 0x0Fu) : (c & 0x07u);
+        for (int i = 1; i < length && p + i < end; ++i)
+            codePoint = (codePoint << 6) | (p[i] & 0x3Fu);
+        ++result.characters;
+        if (IsChineseTextCharacter(codePoint))
+            ++result.chinese;
+        p += length;
+    }
+    return result;
+}
+
+// Double-byte characters of GBK text, and how many lie in the GB2312 rows (symbols and the
+// two levels of common ideographs) that ordinary Chinese text uses.
+Plausibility GbkPlausibility(std::string_view bytes)
+{
+    Plausibility result;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80)
+            continue;
+        ++result.characters;
+        if (i + 1 < bytes.size()) {
+            auto trail = static_cast<unsigned char>(bytes[i + 1]);
+            if (lead >= 0xA1 && lead <= 0xF7 && trail >= 0xA1 && trail <= 0xFE)
+                ++result.chinese;
+            ++i;
+        }
+    }
+    return result;
+}
+
+bool DecodesAsGbk(std::string_view bytes)
+{
+    return Convert("UTF-8", "GBK", bytes).ok;
+}
+
+enum class Judgement { Utf8, DamagedUtf8, Gbk };
+
+// Decides how bytes without a byte-order mark are read. ASCII and Chinese UTF-8 read as
+// UTF-8. Text valid in both encodings is read as the one whose characters are more plausible
+// Chinese (GBK "炉" is the valid UTF-8 "¯"). Text that is not valid UTF-8 is judged by lines:
+// GBK lines of Chinese names are valid UTF-8 only by rare coincidence, and then seldom decode
+// to Chinese, so when at least as many lines read as Chinese UTF-8 as there are invalid
+// lines, the file is UTF-8 with damaged lines; otherwise it is GBK.
+Judgement JudgeEncoding(std::string_view bytes)
+{
+    if (IsAscii(bytes))
+        return Judgement::Utf8;
+    if (IsValidUtf8(bytes)) {
+        Plausibility utf8 = Utf8Plausibility(bytes);
+        if (utf8.chinese == utf8.characters)
+            return Judgement::Utf8;
+        Plausibility gbk = GbkPlausibility(bytes);
+        return gbk.Share() > utf8.Share() && DecodesAsGbk(bytes) ? Judgement::Gbk : Judgement::Utf8;
+    }
+    std::size_t chineseUtf8Lines = 0;
+    std::size_t invalidLines = 0;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string_view::npos)
+            end = bytes.size();
+        std::string_view line = bytes.substr(start, end - start);
+        if (!IsAscii(line)) {
+            if (!IsValidUtf8(line)) {
+                ++invalidLines;
+            } else {
+                Plausibility p = Utf8Plausibility(line);
+                if (p.chinese == p.characters)
+                    ++chineseUtf8Lines;
+            }
+        }
+        start = end + 1;
+    }
+    return chineseUtf8Lines > 0 && chineseUtf8Lines >= invalidLines ? Judgement::DamagedUtf8
+                                                                    : Judgement::Gbk;
+}
+
 } // namespace
 
-bool IsValidUtf8(std::string_view bytes)
+std::size_t FirstInvalidUtf8(std::string_view bytes)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* begin = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* p = begin;
     const auto* end = p + bytes.size();
     while (p < end) {
         // Plain ASCII eight bytes at a time.
@@ -109,21 +219,26 @@ bool IsValidUtf8(std::string_view bytes)
         } else if ((c & 0xF8) == 0xF0) {
             length = 4, minimum = 0x10000, codePoint = c & 0x07;
         } else {
-            return false;
+            return static_cast<std::size_t>(p - begin);
         }
         if (end - p < length)
-            return false;
+            return static_cast<std::size_t>(p - begin);
         for (int i = 1; i < length; ++i) {
             if ((p[i] & 0xC0) != 0x80)
-                return false;
+                return static_cast<std::size_t>(p - begin);
             codePoint = (codePoint << 6) | (p[i] & 0x3F);
         }
         if (codePoint < minimum || codePoint > 0x10FFFF ||
             (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            return false;
+            return static_cast<std::size_t>(p - begin);
         p += length;
     }
-    return true;
+    return std::string_view::npos;
+}
+
+bool IsValidUtf8(std::string_view bytes)
+{
+    return FirstInvalidUtf8(bytes) == std::string_view::npos;
 }
 
 DecodedText DecodeText(std::string_view bytes)
@@ -134,14 +249,13 @@ DecodedText DecodeText(std::string_view bytes)
     if (startsWith("\xEF\xBB\xBF")) {
         decoded.encoding = TextEncoding::Utf8;
         std::string_view body = bytes.substr(3);
-        if (IsValidUtf8(body)) {
-            decoded.text.assign(body);
-            return decoded;
+        // Checked here rather than through iconv, which lets code points above U+10FFFF pass.
+        std::size_t bad = FirstInvalidUtf8(body);
+        decoded.text.assign(body.substr(0, bad));
+        if (bad != std::string_view::npos) {
+            decoded.status = CodePageStatus::InvalidBytes;
+            decoded.line = LineOfOffset(body, bad);
         }
-        IconvResult r = Convert("UTF-8", "UTF-8", body);
-        decoded.status = CodePageStatus::InvalidBytes;
-        decoded.line = LineOfOffset(body, r.failedAt);
-        decoded.text = std::move(r.output);
         return decoded;
     }
     if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) {
@@ -155,10 +269,21 @@ DecodedText DecodeText(std::string_view bytes)
         }
         return decoded;
     }
-    if (IsValidUtf8(bytes)) {
+    switch (JudgeEncoding(bytes)) {
+    case Judgement::Utf8:
         decoded.encoding = TextEncoding::Utf8;
         decoded.text.assign(bytes);
         return decoded;
+    case Judgement::DamagedUtf8: {
+        std::size_t bad = FirstInvalidUtf8(bytes);
+        decoded.encoding = TextEncoding::Utf8;
+        decoded.status = CodePageStatus::InvalidBytes;
+        decoded.line = LineOfOffset(bytes, bad);
+        decoded.text.assign(bytes.substr(0, bad));
+        return decoded;
+    }
+    case Judgement::Gbk:
+        break;
     }
     decoded.encoding = TextEncoding::Gbk;
     IconvResult r = Convert("UTF-8", "GBK", bytes);
@@ -175,7 +300,7 @@ DecodedText DecodeText(std::string&& bytes)
     bool bom = bytes.size() >= 2 && (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ||
                                      bytes.compare(0, 2, "\xFF\xFE") == 0 ||
                                      bytes.compare(0, 2, "\xFE\xFF") == 0);
-    if (!bom && IsValidUtf8(bytes)) {
+    if (!bom && JudgeEncoding(bytes) == Judgement::Utf8) {
         DecodedText decoded;
         decoded.encoding = TextEncoding::Utf8;
         decoded.text = std::move(bytes);

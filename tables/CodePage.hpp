@@ -28,9 +28,11 @@ struct EncodedText {
     int line = 0; // 1-based line of the first character that could not be encoded
 };
 
-// Decodes file bytes: a UTF-8 or UTF-16 byte-order mark decides; otherwise valid UTF-8 is
-// taken as UTF-8, anything else as GBK. Invalid bytes give InvalidBytes and their line; the
-// text then holds what was decoded before them.
+// Decodes file bytes: a UTF-8 or UTF-16 byte-order mark decides. Otherwise ASCII and Chinese
+// UTF-8 are UTF-8; bytes valid in both encodings are read as the one whose text is plausible
+// Chinese; a file whose lines are nearly all Chinese UTF-8 is UTF-8 with damaged lines; the
+// rest is GBK. Invalid bytes give InvalidBytes and their line; the text then holds what was
+// decoded before them.
 DecodedText DecodeText(std::string_view bytes);
 // The same, taking the bytes over: UTF-8 without a byte-order mark is kept without a copy.
 DecodedText DecodeText(std::string&& bytes);
@@ -38,6 +40,9 @@ DecodedText DecodeText(std::string&& bytes);
 // Encodes UTF-8 text as GBK or UTF-8 (no byte-order mark). A character that GBK cannot
 // hold gives Unrepresentable and its line; invalid UTF-8 input gives InvalidBytes.
 EncodedText EncodeText(std::string_view utf8, TextEncoding encoding);
+
+// Offset of the first byte that does not start a well-formed UTF-8 sequence, npos when none.
+std::size_t FirstInvalidUtf8(std::string_view bytes);
 
 // True when bytes are well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);

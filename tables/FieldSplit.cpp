@@ -58,21 +58,25 @@ std::vector<std::string_view> SplitLines(std::string_view text)
     const char* data = text.data();
     const char* end = data + text.size();
     const char* start = data;
-    // Find each LF with memchr, then split the piece before it at any lone CR.
+    // Find each LF with memchr, then split the piece before it at any lone CR. CR LF ends a
+    // line, and so does CR CR LF (line ends converted twice).
     while (start < end) {
         const char* lf = static_cast<const char*>(std::memchr(start, '\n', static_cast<std::size_t>(end - start)));
         const char* pieceEnd = lf ? lf : end;
+        if (lf) {
+            if (pieceEnd > start && pieceEnd[-1] == '\r')
+                --pieceEnd;
+            if (pieceEnd > start && pieceEnd[-1] == '\r')
+                --pieceEnd;
+        }
         const char* p = start;
         while (const void* cr = std::memchr(p, '\r', static_cast<std::size_t>(pieceEnd - p))) {
             const char* at = static_cast<const char*>(cr);
-            if (at + 1 == pieceEnd && lf)
-                break; // CR LF
             lines.emplace_back(p, static_cast<std::size_t>(at - p));
             p = at + 1;
         }
         if (lf) {
-            const char* lineEnd = (lf > p && lf[-1] == '\r') ? lf - 1 : lf;
-            lines.emplace_back(p, static_cast<std::size_t>(lineEnd - p));
+            lines.emplace_back(p, static_cast<std::size_t>(pieceEnd - p));
             start = lf + 1;
         } else {
             if (p < end)

@@ -40,8 +40,9 @@ std::vector<int> InitialColumnChoice(const std::vector<std::string>& titles,
     for (std::size_t i = 0; i < titles.size(); ++i) {
         std::string title = Upper(titles[i]);
         int candidate = -1;
+        // An empty field (a trailing comma, a point without a name) names no column.
         for (std::size_t j = 0; j < sample.size(); ++j)
-            if (title.find(Upper(sample[j])) != std::string::npos)
+            if (!sample[j].empty() && title.find(Upper(sample[j])) != std::string::npos)
                 candidate = static_cast<int>(j);
         if (candidate < 0 && i < sample.size())
             candidate = static_cast<int>(i);
@@ -104,14 +105,20 @@ void AppendMappedRows(CoordinateTable& table, std::vector<std::string>& cells, i
 }
 
 int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int rows,
-                    int columns, platform::Prompter& prompter)
+                    int columns, platform::Prompter& prompter, const ImportContext& context)
 {
     if (rows <= 0 || columns <= 0 ||
         static_cast<long long>(cells.size()) != static_cast<long long>(rows) * columns)
         return 0;
     platform::ColumnMapping mapping;
     mapping.tableTitles = table.ColumnTitles();
-    mapping.sampleFields.assign(cells.begin(), cells.begin() + columns);
+    // A first row of a million fields would make a million-entry list per table column;
+    // the lists offer the first fields only.
+    int offered = std::min(columns, platform::ColumnMapping::kMaxSampleFields);
+    mapping.sampleFields.assign(cells.begin(), cells.begin() + offered);
+    mapping.fileColumns = columns;
+    mapping.requiredColumns = context.requiredColumns;
+    mapping.firstLine = context.firstLine;
     mapping.columnMap = InitialColumnChoice(mapping.tableTitles, mapping.sampleFields);
     mapping.removeTitleRow = LooksLikeTitleRow(mapping.sampleFields);
     if (!prompter.ChooseImportColumns(mapping))

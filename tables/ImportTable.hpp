@@ -10,7 +10,7 @@
 namespace carvento::tables {
 
 // Initial selection of each table column's list: the last sample field whose upper-cased
-// text is contained in the upper-cased title; else the column's own index when the sample
+// text is contained in the upper-cased title (an empty field matches nothing); else the column's own index when the sample
 // has that many fields; else -1 (nothing selected).
 std::vector<int> InitialColumnChoice(const std::vector<std::string>& titles,
                                      const std::vector<std::string>& sample);
@@ -25,11 +25,18 @@ bool LooksLikeTitleRow(const std::vector<std::string>& sample);
 void AppendMappedRows(CoordinateTable& table, std::vector<std::string>& cells, int rows,
                       int columns, const std::vector<int>& map, bool removeTitleRow);
 
+// What the page adds to the mapping question: the table columns it computes from, and the
+// file line of the first imported row.
+struct ImportContext {
+    std::vector<int> requiredColumns;
+    int firstLine = 0;
+};
+
 // Asks the prompter for the mapping (pre-filled as above) and appends the rows. Does nothing
 // unless rows > 0, columns > 0 and cells.size() == rows*columns, or when the user cancels.
 // Returns the number of rows appended.
 // `cells` may be left moved-from.
 int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int rows,
-                    int columns, platform::Prompter& prompter);
+                    int columns, platform::Prompter& prompter, const ImportContext& context = {});
 
 } // namespace carvento::tables

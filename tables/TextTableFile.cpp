@@ -3,6 +3,12 @@
 
 #include "tables/FieldSplit.hpp"
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace carvento::tables {
@@ -13,6 +19,55 @@ constexpr int kDetectLines = 8;
 std::string ColumnName(int number)
 {
     return "列" + std::to_string(number);
+}
+
+// The file that writing a path really replaces: the target of a symbolic link, so that the
+// link stays a link.
+std::string ResolvedTarget(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && ::realpath(path.c_str(), resolved))
+        return resolved;
+    return path;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Creates a new, empty file beside `target` with the permissions a new file would get (the
+// umask applies) or, when the target exists, the target's own.
+std::FILE* CreateTemporaryBeside(const std::string& target, std::string& temporaryPath)
+{
+    std::string folder = FolderOf(target);
+    std::size_t slash = target.rfind('/');
+    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    struct stat existing {};
+    bool exists = ::stat(target.c_str(), &existing) == 0;
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporaryPath = folder + "/." + name + "." + std::to_string(entropy() % 1000000000u) + ".tmp";
+        int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return nullptr;
+        }
+        if (exists)
+            (void)::fchmod(fd, existing.st_mode & 07777);
+        std::FILE* file = ::fdopen(fd, "wb");
+        if (!file) {
+            ::close(fd);
+            ::unlink(temporaryPath.c_str());
+        }
+        return file;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -71,13 +126,25 @@ FileResult TextTableFile::Close()
     if (m_out) {
         if (std::fflush(m_out) != 0 || std::ferror(m_out))
             m_writeFailed = true;
+        if (!m_temporaryPath.empty() && !m_writeFailed && !m_discard && ::fsync(fileno(m_out)) != 0)
+            m_writeFailed = true;
         if (m_ownsOut && std::fclose(m_out) != 0)
             m_writeFailed = true;
         m_out = nullptr;
+        if (!m_temporaryPath.empty()) {
+            // The target is replaced only by complete content; otherwise it stays as it was.
+            if (m_writeFailed || m_discard || std::rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
+                if (!m_discard)
+                    m_writeFailed = true;
+                ::unlink(m_temporaryPath.c_str());
+            }
+            m_temporaryPath.clear();
+        }
         if (m_writeFailed)
             result.status = FileStatus::WriteFailed;
     }
     m_writeFailed = false;
+    m_discard = false;
     return result;
 }
 
@@ -136,12 +203,19 @@ int TextTableFile::ReadAll(std::vector<std::string>& cells, int& rows, int& colu
         return 0;
     std::string separators = m_delimiters.empty() ? std::string(",") : m_delimiters;
     std::vector<std::string_view> fields;
-    cells.reserve((m_lines.size() - m_nextLine) * static_cast<std::size_t>(columns));
+    // Reserve for the lines left, but never more than the file's size allows: one wide first
+    // line must not make every short line count as that wide.
+    std::size_t remaining = m_lines.size() - m_nextLine;
+    std::size_t perLine = std::min<std::size_t>(static_cast<std::size_t>(columns), 64);
+    cells.reserve(std::min(remaining * perLine, m_text.size() + 16));
+    m_firstDataLine = 0;
     bool previousBlank = true;
     std::string_view line;
     while (ReadLine(line)) {
         int n = SplitOnAnyViews(line, separators, fields);
         if (n >= columns) {
+            if (m_firstDataLine == 0)
+                m_firstDataLine = static_cast<int>(m_nextLine);
             for (int i = 0; i < columns; ++i)
                 cells.emplace_back(fields[static_cast<std::size_t>(i)]);
             ++rows;
@@ -168,10 +242,22 @@ int TextTableFile::ReadAll(std::vector<std::string>& cells, int& rows, int& colu
 bool TextTableFile::OpenForWrite(const std::string& path, TextEncoding encoding)
 {
     Close();
-    m_out = std::fopen(path.c_str(), "wb");
+    m_targetPath = ResolvedTarget(path);
+    struct stat info {};
+    bool special = ::stat(m_targetPath.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+    if (special) {
+        // A device or pipe (/dev/stdout, a FIFO) is written in place: there is nothing to
+        // replace. A folder fails to open.
+        m_out = std::fopen(m_targetPath.c_str(), "wb");
+    } else {
+        m_out = CreateTemporaryBeside(m_targetPath, m_temporaryPath);
+        if (!m_out)
+            m_temporaryPath.clear();
+    }
     if (!m_out)
         return false;
     m_ownsOut = true;
+    m_discard = false;
     m_encoding = encoding;
     m_writeFailed = false;
     m_linesWritten = 0;
@@ -193,6 +279,9 @@ void TextTableFile::Truncate()
     if (!m_out || !m_ownsOut)
         return;
     std::fflush(m_out);
+    struct stat info {};
+    if (::fstat(fileno(m_out), &info) == 0 && !S_ISREG(info.st_mode))
+        return;
     if (ftruncate(fileno(m_out), 0) != 0)
         m_writeFailed = true;
     std::rewind(m_out);
@@ -205,6 +294,7 @@ bool TextTableFile::WriteText(const std::string& text)
         return false;
     EncodedText encoded = EncodeText(text, m_encoding);
     if (encoded.status != CodePageStatus::Ok) {
+        m_discard = true;
         m_result = {encoded.status == CodePageStatus::Unrepresentable ? FileStatus::Unrepresentable
                                                                        : FileStatus::InvalidBytes,
                     m_linesWritten + encoded.line};

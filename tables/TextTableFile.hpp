@@ -44,7 +44,8 @@ public:
     bool OpenForRead(const std::string& path);
     // Takes the file content from memory instead of a file (standard input, tests).
     void OpenForReadFromBytes(std::string bytes);
-    // Closes the file; for a file open for writing, reports whether everything reached it.
+    // Closes the file; for a file open for writing, reports whether everything reached it and
+    // replaced the target (a write that failed, even an encoding failure, replaces nothing).
     FileResult Close();
 
     // Inserts a separator character at the front of the set (every user adds ',').
@@ -61,7 +62,16 @@ public:
     // Outcome of the last DetectColumns / ReadAll / write call.
     const FileResult& LastResult() const { return m_result; }
 
-    // Creates or truncates the file for writing.
+    // Marks what was written as incomplete: Close then leaves the target as it was.
+    void Discard() { m_discard = true; }
+
+    // 1-based line of the first data row that the last ReadAll read (0 when none).
+    int FirstDataLine() const { return m_firstDataLine; }
+
+    // Opens the file for writing. The content goes to a new file in the same folder, which
+    // Close renames over the target once everything reached the disk; after any failure the
+    // target keeps its earlier content and the new file is removed. Devices and pipes are
+    // written directly.
     bool OpenForWrite(const std::string& path, TextEncoding encoding = TextEncoding::Gbk);
     // Writes to standard output instead (not closed by Close).
     void OpenForWriteToStdout(TextEncoding encoding = TextEncoding::Gbk);
@@ -90,6 +100,10 @@ private:
     std::FILE* m_out = nullptr;
     bool m_ownsOut = false;
     bool m_writeFailed = false;
+    bool m_discard = false; // content incomplete: keep the target as it was
+    std::string m_targetPath;
+    std::string m_temporaryPath;
+    int m_firstDataLine = 0;
     TextEncoding m_encoding = TextEncoding::Gbk;
     int m_linesWritten = 0;
 

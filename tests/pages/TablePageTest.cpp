@@ -131,12 +131,16 @@ TEST_F(TablePageTest, ExportWritesUtf8WhenTheProfileSaysSo)
     EXPECT_EQ("序号,纬度,经度\r\n点1,117°12′34.56″,30°30′00.00″\r\n", Read(Path("out.txt")));
 }
 
-TEST_F(TablePageTest, ExportOfAnEmptyResultLeavesAnEmptyFile)
+TEST_F(TablePageTest, ExportOfAnEmptyResultIsReportedAndTouchesNoFile)
 {
     CGSZSDlg page(fake.Context());
     Write("old.txt", "old content");
-    EXPECT_TRUE(page.ExportToFile(Path("old.txt")));
-    EXPECT_EQ("", Read(Path("old.txt")));
+    EXPECT_FALSE(page.ExportToFile(Path("old.txt")));
+    EXPECT_EQ("old content", Read(Path("old.txt")));
+    EXPECT_FALSE(page.Export()); // no save dialog either
+    EXPECT_TRUE(fake.prompter.saveDialogs.empty());
+    ASSERT_EQ(2u, fake.prompter.messages.size());
+    EXPECT_EQ(messages::kNothingToExport, fake.prompter.messages.back().text);
 }
 
 TEST_F(TablePageTest, ExportFailuresAreReported)

@@ -142,3 +142,27 @@ TEST(ImportIntoTable, ReorderedAndNarrowerMappingsKeepEveryField)
     AppendMappedRows(wide, narrow, 2, 3, {0, 2, 1, -1, 0}, false);
     EXPECT_EQ(Cells({"p", "2", "1", "", "p", "q", "4", "3", "", "q"}), Collect(wide));
 }
+
+TEST(ImportMapping, EmptySampleFieldsMatchNoTitle)
+{
+    // A trailing comma, or a point without a name, must not capture every column.
+    EXPECT_EQ(std::vector<int>({0, 1, 2}),
+              InitialColumnChoice({"序号", "纬度B", "经度L"}, {"P1", "30.5", "106.3", ""}));
+    EXPECT_EQ(std::vector<int>({0, 1, 2}), InitialColumnChoice({"序号", "纬度B", "经度L"}, {"", "30.5", "106.3"}));
+}
+
+TEST(ImportMapping, AWideFirstRowOffersItsFirstFieldsOnly)
+{
+    CoordinateTable table = BLTable();
+    const int columns = 1000000;
+    Cells cells(columns, "1");
+    FakePrompter prompter;
+    prompter.mappingAnswers.push_back(std::nullopt);
+    EXPECT_EQ(0, ImportIntoTable(table, cells, 1, columns, prompter, {{1, 2}, 7}));
+    ASSERT_EQ(1u, prompter.mappingsShown.size());
+    const auto& shown = prompter.mappingsShown.front();
+    EXPECT_EQ(static_cast<std::size_t>(carvento::platform::ColumnMapping::kMaxSampleFields), shown.sampleFields.size());
+    EXPECT_EQ(columns, shown.fileColumns);
+    EXPECT_EQ(std::vector<int>({1, 2}), shown.requiredColumns);
+    EXPECT_EQ(7, shown.firstLine);
+}

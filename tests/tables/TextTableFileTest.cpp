@@ -228,3 +228,100 @@ TEST(WriteTable, FailuresAreReportedNotTakenForSuccess)
         EXPECT_EQ(FileStatus::WriteFailed, file.Close().status);
     }
 }
+
+TEST(WriteTable, AFailedWriteLeavesTheExistingFileUntouched)
+{
+    TempDir dir;
+    std::string target = dir.File("pts.txt");
+    std::string before(130000, 'x');
+    std::ofstream(target, std::ios::binary) << before;
+
+    // A point name that GBK cannot hold stops the export half-way.
+    TextTableFile file;
+    ASSERT_TRUE(file.OpenForWrite(target));
+    EXPECT_EQ(0, file.WriteTable(Cells{"P1", "1", "2", "\xF0\x9F\x98\x80", "3", "4"}, 2, 3,
+                                 {"序号", "x", "y"}));
+    EXPECT_EQ(FileStatus::Unrepresentable, file.LastResult().status);
+    file.Close();
+    EXPECT_EQ(before, Slurp(target));
+    // Nothing but the target is left in the folder.
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(std::filesystem::path(target).parent_path()),
+                               std::filesystem::directory_iterator()));
+
+    // A complete write replaces it, with the target's permissions and through a link.
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::create_symlink(target, dir.File("link.txt"));
+    ASSERT_TRUE(file.OpenForWrite(dir.File("link.txt")));
+    EXPECT_EQ(3, file.WriteTable(Cells{"P1", "1", "2"}, 1, 3, {}));
+    EXPECT_TRUE(file.Close().Ok());
+    EXPECT_EQ("P1,1,2\r\n", Slurp(target));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.txt")));
+    EXPECT_EQ(std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+              std::filesystem::status(target).permissions() & std::filesystem::perms::all);
+}
+
+TEST(ReadAll, OneWideFirstLineNeedsNoMemoryBeyondTheFile)
+{
+    // 100 001 fields on line 1, then 200 000 ordinary lines: reserving lines x columns
+    // cells would ask for hundreds of gigabytes.
+    std::string bytes = "P";
+    for (int i = 0; i < 100000; ++i)
+        bytes += ",1";
+    bytes += "\n";
+    for (int i = 0; i < 200000; ++i)
+        bytes += "P,1,2\n";
+    Read read = ReadBytes(bytes);
+    EXPECT_EQ(FileStatus::ShortLine, read.result.status);
+    EXPECT_EQ(2, read.result.line);
+    EXPECT_EQ(1, read.rows);
+    EXPECT_LE(read.cells.capacity() * sizeof(std::string), 64 * bytes.size());
+}
+
+TEST(ReadAll, LineEndsConvertedTwiceAddNoBlankRows)
+{
+    Read read = ReadBytes("P1,1,2\r\r\nP2,3,4\r\r\n\r\r\nP3,5,6\r\r\n");
+    EXPECT_EQ(FileStatus::Ok, read.result.status);
+    EXPECT_EQ(Cells({"P1", "1", "2", "P2", "3", "4", "", "", "", "P3", "5", "6"}), read.cells);
+}
+
+// How files without a byte-order mark are decoded: real GBK stays GBK, Chinese UTF-8 stays
+// UTF-8, and a UTF-8 file with a damaged line names that line instead of turning every name
+// into mojibake.
+TEST(DecodeText, JudgesTheEncodingByPlausibleLines)
+{
+    const std::string gbk1 = "\xB2\xE2\xD5\xBE\xD2\xBB";     // 测站一
+    const std::string gbk2 = "\xB5\xBC\xCF\xDF\xB5\xE3";     // 导线点
+    const std::string gbk3 = "\xCB\xAE\xD7\xBC\xB5\xE3";     // 水准点
+    const std::string gbkLu = "\xC2\xAF";                    // 炉, also the valid UTF-8 "¯"
+    struct Case {
+        const char* what;
+        std::string bytes;
+        TextEncoding encoding;
+        CodePageStatus status;
+        int line;
+        std::string text;
+    } cases[] = {
+        {"GBK names", gbk1 + ",1,2\r\n" + gbk2 + ",3,4\r\n" + gbk3 + ",5,6\r\n", TextEncoding::Gbk,
+         CodePageStatus::Ok, 0, "测站一,1,2\r\n导线点,3,4\r\n水准点,5,6\r\n"},
+        {"GBK valid as UTF-8", gbkLu + ",30,114\r\n", TextEncoding::Gbk, CodePageStatus::Ok, 0, "炉,30,114\r\n"},
+        {"UTF-8 names", "测站一,1,2\n导线点,3,4\n", TextEncoding::Utf8, CodePageStatus::Ok, 0,
+         "测站一,1,2\n导线点,3,4\n"},
+        {"UTF-8 with a truncated last character", "测站一,1,2\n导线点,3,4\n水准\xE7\x82", TextEncoding::Utf8,
+         CodePageStatus::InvalidBytes, 3, "测站一,1,2\n导线点,3,4\n水准"},
+        {"UTF-8 with one name saved as GBK", "测站一,1,2\r\n" + gbk2 + ",3,4\r\n水准点,5,6\r\n",
+         TextEncoding::Utf8, CodePageStatus::InvalidBytes, 2, "测站一,1,2\r\n"},
+        {"byte-order mark, code point above U+10FFFF", "\xEF\xBB\xBFP1,1,2\nP\xF4\x90\x80\x80,3,4\n",
+         TextEncoding::Utf8, CodePageStatus::InvalidBytes, 2, "P1,1,2\nP"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DecodedText decoded = DecodeText(std::string_view(c.bytes));
+        EXPECT_EQ(c.encoding, decoded.encoding);
+        EXPECT_EQ(c.status, decoded.status);
+        EXPECT_EQ(c.line, decoded.line);
+        EXPECT_EQ(c.text, decoded.text);
+        DecodedText moved = DecodeText(std::string(c.bytes));
+        EXPECT_EQ(c.encoding, moved.encoding);
+        EXPECT_EQ(c.text, moved.text);
+    }
+}
