@@ -151,3 +151,73 @@ TEST_F(CliTest, EllipsoidAddedOnTheCommandLineIsListedAndUsable)
     EXPECT_EQ(0, named.status) << named.err;
     EXPECT_EQ(typed.out, named.out);
 }
+
+// Bad input as users bring it: each run either converts every row it was given or is refused
+// with a message, a non-zero status and any existing output file left as it was.
+TEST_F(CliTest, BadInputIsRefusedOrConvertedCompletely)
+{
+    const std::string clean = "P1,30.5,106.3\r\nP2,30.6,106.4\r\n";
+    const std::string cleanOut = Cli("gauss-forward --unit deg -", clean).out;
+    ASSERT_NE(std::string::npos, cleanOut.find("P2,"));
+    const std::string previous = "earlier export\r\n";
+    struct Case {
+        const char* what;
+        std::string input;     // written to in.txt; "{dir}" names a folder instead
+        std::string arguments; // {in} and {out} are replaced by the paths
+        int status;
+        std::string message;   // expected on standard error ("" for none at all)
+        std::string output;    // expected output; "{previous}" for an untouched out.txt, "~" before a part of it
+    } cases[] = {
+        {"name that GBK cannot hold, output over the input", "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n",
+         "--unit deg -o {in} {in}", 1, "GBK编码无法保存", "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n"},
+        {"same, over an earlier export", "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n", "--unit deg -o {out} {in}", 1,
+         "GBK编码无法保存", "{previous}"},
+        {"trailing commas", "P1,30.5,106.3,\r\nP2,30.6,106.4,\r\n", "--unit deg {in}", 0, "", cleanOut},
+        {"first point without a name", ",30.5,106.3\r\nP2,30.6,106.4\r\n", "--unit deg {in}", 0, "",
+         cleanOut.substr(0, cleanOut.find("P1")) + cleanOut.substr(cleanOut.find("P1") + 2)},
+        {"negative first value is data", "P1,-30.5,106.3\r\n", "--unit deg {in}", 0, "", "~\r\nP1,-3376320.4035,"},
+        {"title line skipped and named", "点号,纬度,经度\r\n" + clean, "--unit deg {in}", 0, "line 1 skipped as a title",
+         cleanOut},
+        {"title only", "点号,纬度,经度\r\n", "--unit deg {in}", 1, "结果表中没有数据", ""},
+        {"two fields per line", "P1,30.5\r\nP2,30.6\r\n", "--unit deg -o {out} {in}", 1, "经度L", "{previous}"},
+        {"columns beyond the file", clean, "--unit deg --columns 7,8,9 {in}", 1, "纬度B, 经度L", ""},
+        {"folder as input", "{dir}", "--unit deg {in}", 1, "无法读取文件", ""},
+        {"empty file", "", "--unit deg {in}", 1, "文本文件前8行未找到数据!", ""},
+        {"damaged UTF-8 line", "测站一,30.5,106.3\n导线点,30.6,106.4\n水准\xE7\x82,30.7,106.5\n", "--unit deg {in}", 1,
+         "第3行含有无法识别的字符编码", ""},
+        {"line ends converted twice", "P1,30.5,106.3\r\r\nP2,30.6,106.4\r\r\n", "--unit deg {in}", 0, "", cleanOut},
+        {"column number beyond int", clean, "--columns 2147483648,2,3 {in}", 2, "out of range", ""},
+        {"column number wrapping to 1", clean, "--columns 4294967297,2,3 {in}", 2, "out of range", ""},
+        {"meridian beyond int", clean, "--meridian 99999999999 {in}", 2, "out of range", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(Path("in.txt"));
+        if (c.input == "{dir}")
+            std::filesystem::create_directory(Path("in.txt"));
+        else
+            Write("in.txt", c.input);
+        Write("out.txt", previous);
+        std::string arguments = c.arguments;
+        for (auto [marker, path] : {std::pair{"{in}", Path("in.txt")}, std::pair{"{out}", Path("out.txt")}})
+            for (std::size_t at; (at = arguments.find(marker)) != std::string::npos;)
+                arguments.replace(at, std::string(marker).size(), path);
+        CliRun run = Cli("gauss-forward " + arguments);
+        EXPECT_EQ(c.status, run.status) << run.err;
+        if (c.message.empty())
+            EXPECT_EQ("", run.err);
+        else
+            EXPECT_NE(std::string::npos, run.err.find(c.message)) << run.err;
+        std::string written = c.arguments.find("-o {in}") != std::string::npos ? Slurp(Path("in.txt"))
+                              : c.arguments.find("-o {out}") != std::string::npos ? Slurp(Path("out.txt"))
+                                                                                   : run.out;
+        if (c.output == "{previous}")
+            EXPECT_EQ(previous, written);
+        else if (c.output.starts_with("~"))
+            EXPECT_NE(std::string::npos, written.find(c.output.substr(1))) << written;
+        else
+            EXPECT_EQ(c.output, written);
+        for (const auto& entry : std::filesystem::directory_iterator(m_dir))
+            EXPECT_NE('.', entry.path().filename().string().front()) << "left behind: " << entry.path();
+    }
+}
