@@ -21,6 +21,11 @@ inline constexpr const char* kDefaultReleasePage = "https://www.hvfactory.cn/car
 inline constexpr int kStartupTimeoutMs = 4000;
 // The check on demand runs on its own thread and may wait longer for a slow connection.
 inline constexpr int kInteractiveTimeoutMs = 15000;
+// The most a check reads from the network, status lines, headers and redirects included: a
+// release page answers in a few kilobytes, a server that sends more is not one.
+inline constexpr long long kReleaseAnswerLimit = 1024 * 1024;
+// Redirects followed before the check gives up.
+inline constexpr int kMostRedirects = 5;
 
 // FetchReleaseInfo's result when nothing usable was read.
 inline constexpr int kFetchFailed = -2;
@@ -41,13 +46,18 @@ struct FetchResult {
     int result = kFetchFailed;
     // Filled whenever result is not kFetchFailed.
     ReleaseInfo info;
+    // Bytes read from the network, over every redirect; never above kReleaseAnswerLimit.
+    long long bytesReceived = 0;
 };
 
-// Requests `address` (system proxy settings, redirects followed) and reads the release block
-// from the first kReleaseReadLimit bytes of the body; versions compare with CompareVersions.
-// kFetchFailed when the address is empty or not an absolute URL, the request fails, the status
-// is not HTTP 200, no reply is complete within `timeoutMs` milliseconds, or the block is
-// missing or has no separator.
+// Requests `address` with HTTP GET (http or https, system proxy settings, at most
+// kMostRedirects redirects, none from https to http) and reads the release block from the
+// first kReleaseReadLimit bytes of the body; versions compare with CompareVersions.
+// kFetchFailed when the address is empty, not an absolute http or https URL, the request
+// fails, the status is not HTTP 200, the block is missing or has no separator, the answer
+// grows past kReleaseAnswerLimit bytes before the examined part of the body is in, or the
+// whole exchange (look-up, connection, redirects, reading) takes longer than `timeoutMs`
+// milliseconds: the time and the bytes are totals, not limits per read.
 FetchResult FetchReleaseInfo(const std::string& address, const std::string& currentVersion,
                              int timeoutMs = kStartupTimeoutMs);
 
@@ -55,7 +65,9 @@ FetchResult FetchReleaseInfo(const std::string& address, const std::string& curr
 // kLastCheckDayKey (default 0), returns 0 without a request; otherwise stores `today` there,
 // fetches, and when the remote version is newer asks the user whether to update. Returns 1
 // when the user chose to open the download link (which has then been handed to `launcher`;
-// the program should end), else 0. Failures show nothing.
+// the program should end), else 0. Failures show nothing. The question's text is the page's
+// description, untrusted: a prompter must show it as plain text. Only an http or https link is
+// handed on; for any other the answer OK opens nothing and returns 0.
 int CheckForUpdateDaily(platform::Profile& profile, platform::Prompter& prompter,
                         platform::Launcher& launcher, const std::string& address,
                         const std::string& currentVersion, int today,

@@ -11,8 +11,11 @@
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <map>
+#include <memory>
 #include <set>
+#include <sstream>
 #include <thread>
 
 using namespace carvento::shell;
@@ -43,6 +46,8 @@ public:
     std::size_t firstPart = std::string::npos;
     int pauseMs = -1;     // -1: never send the rest
     bool silent = false;  // accept, read the request and never answer
+    // When set, answers the request instead of the canned answer above.
+    std::function<void(QTcpSocket*)> respond;
     int requests = 0;
 
     ReleaseServer()
@@ -75,6 +80,8 @@ private:
         ++requests;
         if (silent)
             return;
+        if (respond)
+            return respond(socket);
         const QByteArray head = QStringLiteral("HTTP/1.1 %1 %2\r\n"
                                                "Content-Type: text/html; charset=utf-8\r\n"
                                                "Content-Length: %3\r\n"
@@ -204,6 +211,112 @@ TEST(FetchReleaseInfo, SilentServerTimesOut)
     EXPECT_EQ(1, server.requests);
 }
 
+// Keeps the client's socket full with `block` repeated, after `first`, until it hangs up (or
+// 64 MB went out, so a client that never stops cannot hold the test for ever).
+void Flood(QTcpSocket* socket, const QByteArray& first, const QByteArray& block)
+{
+    socket->write(first);
+    auto sent = std::make_shared<qint64>(0);
+    const auto pump = [socket, block, sent] {
+        while (socket->state() == QAbstractSocket::ConnectedState &&
+               socket->bytesToWrite() < 256 * 1024 && *sent < 64 * 1024 * 1024) {
+            socket->write(block);
+            *sent += block.size();
+        }
+    };
+    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, pump);
+    pump();
+}
+
+QByteArray Repeated(const QByteArray& line, int times)
+{
+    QByteArray block;
+    for (int i = 0; i < times; ++i)
+        block += line;
+    return block;
+}
+
+TEST(FetchReleaseInfo, EndlessHeaderStopsAtTheAnswerLimitWellBeforeTheTimeout)
+{
+    ReleaseServer server;
+    server.respond = [](QTcpSocket* socket) {
+        Flood(socket, "HTTP/1.1 200 OK\r\n", Repeated("X-Flood: " + QByteArray(500, 'a') + "\r\n", 128));
+    };
+    QElapsedTimer clock;
+    clock.start();
+    const FetchResult fetched = FetchReleaseInfo(server.Address(), "8.0.0", kTestTimeoutMs);
+    EXPECT_EQ(kFetchFailed, fetched.result);
+    EXPECT_EQ(kReleaseAnswerLimit, fetched.bytesReceived);
+    EXPECT_LT(clock.elapsed(), kTestTimeoutMs);
+}
+
+TEST(FetchReleaseInfo, TrickleEndsAtTheTimeoutForTheWholeExchange)
+{
+    // One byte every 20 ms: every single read is quick, the exchange never ends.
+    ReleaseServer server;
+    server.respond = [](QTcpSocket* socket) {
+        socket->write("HTTP/1.1 200 OK\r\nX-Slow: ");
+        auto* drip = new QTimer(socket);
+        QObject::connect(drip, &QTimer::timeout, socket, [socket] { socket->write("a"); });
+        drip->start(20);
+    };
+    constexpr int kTimeoutMs = 800;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(kFetchFailed, FetchReleaseInfo(server.Address(), "8.0.0", kTimeoutMs).result);
+    EXPECT_GE(clock.elapsed(), kTimeoutMs);
+    EXPECT_LT(clock.elapsed(), kTimeoutMs + kSlackMs);
+}
+
+TEST(FetchReleaseInfo, EndlessBodyIsReadOnlyAsFarAsTheExaminedBytes)
+{
+    ReleaseServer server;
+    server.respond = [](QTcpSocket* socket) {
+        Flood(socket, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n" +
+                          QByteArray::fromStdString(Page("8.0.1")),
+              QByteArray(64 * 1024, ' '));
+    };
+    const FetchResult fetched = FetchReleaseInfo(server.Address(), "8.0.0", kTestTimeoutMs);
+    EXPECT_EQ(1, fetched.result);
+    EXPECT_LT(fetched.bytesReceived, kReleaseAnswerLimit);
+}
+
+TEST(FetchReleaseInfo, ChunkedBodyAndRedirectsReachTheBlock)
+{
+    ReleaseServer page;
+    page.respond = [](QTcpSocket* socket) {
+        const std::string body = Page("8.0.1");
+        const std::size_t half = body.size() / 2;
+        std::ostringstream chunked;
+        chunked << std::hex << half << ";note=1\r\n" << body.substr(0, half) << "\r\n"
+                << body.size() - half << "\r\n" << body.substr(half) << "\r\n0\r\n\r\n";
+        socket->write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" +
+                      QByteArray::fromStdString(chunked.str()));
+        socket->disconnectFromHost();
+    };
+    ReleaseServer moved;
+    moved.status = 302;
+    moved.respond = [&page](QTcpSocket* socket) {
+        socket->write(QByteArray("HTTP/1.1 302 Found\r\nLocation: ") +
+                      QByteArray::fromStdString(page.Address()) + "\r\nContent-Length: 0\r\n\r\n");
+        socket->disconnectFromHost();
+    };
+    EXPECT_EQ(1, FetchReleaseInfo(moved.Address(), "8.0.0", kTestTimeoutMs).result);
+    EXPECT_EQ(1, moved.requests);
+    EXPECT_EQ(1, page.requests);
+}
+
+TEST(FetchReleaseInfo, RedirectLoopGivesUp)
+{
+    ReleaseServer loop;
+    loop.respond = [](QTcpSocket* socket) {
+        socket->write("HTTP/1.1 301 Moved\r\nLocation: /again.html\r\nContent-Length: 0\r\n\r\n");
+        socket->disconnectFromHost();
+    };
+    EXPECT_EQ(kFetchFailed, FetchReleaseInfo(loop.Address(), "8.0.0", kTestTimeoutMs).result);
+    EXPECT_EQ(kMostRedirects + 1, loop.requests);
+}
+
 TEST(UpdateCheckDaily, SameDayOfTheMonthMakesNoRequest)
 {
     ReleaseServer server;
@@ -282,6 +395,23 @@ TEST(UpdateCheckDaily, GivesUpSilentlyWithinTheStartupTimeout)
     EXPECT_EQ(0, CheckForUpdateDaily(profile, prompter, launcher, server.Address(), "8.0.0", 9));
     EXPECT_LT(clock.elapsed(), kFewSecondsMs + kSlackMs);
     EXPECT_TRUE(prompter.messages.empty());
+}
+
+TEST(UpdateCheckInteractive, OnlyAWebLinkIsOpened)
+{
+    for (const char* link : {"file:///etc/passwd", "javascript:alert(1)", "smb://host/share/x.exe",
+                             "<img src=\"/dev/zero\">"}) {
+        ReleaseServer server;
+        server.body = "Version:9.0.0;新版本</p><p>" + std::string(link) + "</p>Version-End";
+        FakePrompter prompter;
+        prompter.messageAnswers = {MessageAnswer::Ok};
+        FakeLauncher launcher;
+        EXPECT_EQ(0, CheckForUpdateInteractive(prompter, launcher, server.Address(), "8.0.0",
+                                               kTestTimeoutMs))
+            << link;
+        EXPECT_EQ(std::vector<std::string>{"新版本"}, prompter.MessageTexts()) << link;
+        EXPECT_TRUE(launcher.urls.empty()) << link;
+    }
 }
 
 TEST(UpdateCheckInteractive, CurrentOrOlderReleaseIsUpToDate)
