@@ -1,0 +1,44 @@
+// Program and cache folders.
+#include "platform/ProgramFolder.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+namespace carvento::platform {
+
+std::string ProgramFolder()
+{
+    std::error_code error;
+    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || program.empty())
+        return {};
+    return program.parent_path().string();
+}
+
+std::string CacheFolderFor(const std::string& programFolder, const char* xdgDataHome, const char* home)
+{
+    if (!programFolder.empty() && ::access(programFolder.c_str(), W_OK) == 0)
+        return programFolder;
+    std::filesystem::path base;
+    if (xdgDataHome && *xdgDataHome == '/')
+        base = xdgDataHome;
+    else if (home && *home)
+        base = std::filesystem::path(home) / ".local" / "share";
+    else
+        return {};
+    std::filesystem::path folder = base / "carvento";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error)
+        return {};
+    return folder.string();
+}
+
+std::string CacheFolder()
+{
+    return CacheFolderFor(ProgramFolder(), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+}
+
+} // namespace carvento::platform
