@@ -15,5 +15,9 @@ inline constexpr const char* kNetworkError = "网络连接异常!";
 inline constexpr const char* kNewVersionQuestion = "存在新版本，是否更新?";
 // Information icon.
 inline constexpr const char* kCreateWindowFailed = "Create Window Failed";
+// A second start found the running instance but could not reach it to show its panel.
+// Warning icon; also written to standard error.
+inline constexpr const char* kInstanceUnreachable =
+    "Carvento 已在运行，但无法与之联系。请结束正在运行的 Carvento 后再启动。";
 
 } // namespace carvento::shell::messages

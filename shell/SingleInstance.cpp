@@ -19,11 +19,16 @@ constexpr QByteArrayView kActivateRequest = "activate\n";
 constexpr qint64 kLongestRequest = 64;
 
 // A second start that catches the first between taking the lock and listening tries again;
-// after this it gives up and exits all the same, since the lock proves another instance runs.
+// after this (about three seconds) it gives up: the instance runs but cannot be reached.
 constexpr int kConnectAttempts = 10;
 constexpr int kConnectTimeoutMs = 200;
 constexpr int kConnectRetryPauseMs = 100;
 constexpr int kWriteTimeoutMs = 1000;
+
+// QLockFile writes its owner's process id, name and host into the file right after creating
+// it. Content that does not read as that, still so after this pause, was not left by a
+// starting instance but by a crash mid-write, a full disk or another program.
+constexpr int kUnreadableLockPauseMs = 200;
 
 } // namespace
 
@@ -88,8 +93,32 @@ SingleInstance::Claim SingleInstance::claim()
     }
     if (m_lock->error() != QLockFile::LockFailedError)
         return *(m_claim = Claim::Failed);
-    askRunningInstance();
-    return *(m_claim = Claim::Secondary);
+    if (takeOverUnreadableLock()) {
+        listen();
+        return *(m_claim = Claim::Primary);
+    }
+    return *(m_claim = askRunningInstance() ? Claim::Secondary : Claim::Unreachable);
+}
+
+bool SingleInstance::takeOverUnreadableLock()
+{
+    // QLockFile judges a lock by the owner it names; one that names none it keeps for ever.
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (m_lock->getLockInfo(&pid, &host, &application))
+        return false;
+    QThread::msleep(kUnreadableLockPauseMs);
+    if (m_lock->getLockInfo(&pid, &host, &application))
+        return false;
+    // The same guard QLockFile takes before it removes a stale lock, so that two starts
+    // cannot both remove a file and one of them remove the other's fresh lock.
+    QLockFile removal(lockFilePath() + QStringLiteral(".rmlock"));
+    if (!removal.tryLock(0))
+        return false;
+    // Removal fails while a live process still holds the file (a native lock on Unix, an open
+    // handle on Windows), whatever the file says.
+    return m_lock->removeStaleLockFile() && m_lock->tryLock(0);
 }
 
 void SingleInstance::listen()

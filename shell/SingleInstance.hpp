@@ -20,8 +20,9 @@ class SingleInstance : public QObject {
 public:
     enum class Claim {
         Primary,   // this process is the instance: it holds the lock and listens
-        Secondary, // another live instance holds the lock and was asked to show itself
-        Failed,    // the lock file could not be created (folder missing or not writable)
+        Secondary,   // another live instance holds the lock and was asked to show itself
+        Unreachable, // another live instance holds the lock but could not be reached in time
+        Failed,      // the lock file could not be created (folder missing or not writable)
     };
 
     // `directory` holds the lock file "HalvornWndClass.lock" and, off Windows, the server's
@@ -30,11 +31,12 @@ public:
     // A primary instance stops listening and releases the lock.
     ~SingleInstance() override;
 
-    // Takes the lock or, when a live process holds it, asks that process to show itself.
-    // A lock whose owner died (crash, kill) is taken over, and so is a socket it left behind;
-    // the lock's age alone never makes it stale. A primary instance that cannot listen stays
-    // primary (it runs, but a later start cannot raise it). Repeated calls return the first
-    // answer.
+    // Takes the lock or, when a live process holds it, asks that process to show itself
+    // (Secondary), giving up after at most about three seconds (Unreachable). A lock whose owner died
+    // (crash, kill) is taken over, and so is a socket it left behind; so is a lock file whose
+    // content names no owner (empty or garbage) once no process holds it open. The lock's age
+    // alone never makes it stale. A primary instance that cannot listen stays primary (it
+    // runs, but a later start cannot raise it). Repeated calls return the first answer.
     Claim claim();
 
     // The per-user folder used when none is given: the runtime folder (XDG_RUNTIME_DIR) where
@@ -49,6 +51,7 @@ signals:
     void activationRequested();
 
 private:
+    bool takeOverUnreadableLock();
     void listen();
     void acceptConnections();
     void readRequest(QLocalSocket* socket);

@@ -2,6 +2,7 @@
 // check, one running instance, then the hidden panel and its tray icon.
 #include "platform/qt/SettingsProfile.hpp"
 #include "shell/Application.hpp"
+#include "shell/Messages.hpp"
 #include "shell/SingleInstance.hpp"
 #include "shell/UpdateCheck.hpp"
 #include "ui/CWindow.hpp"
@@ -13,6 +14,7 @@
 #include <QSystemTrayIcon>
 #include <QTranslator>
 
+#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char** argv)
@@ -45,8 +47,19 @@ int main(int argc, char** argv)
         return 0;
 
     shell::SingleInstance instance;
-    if (instance.claim() != shell::SingleInstance::Claim::Primary)
+    switch (instance.claim()) {
+    case shell::SingleInstance::Claim::Primary:
+        break;
+    case shell::SingleInstance::Claim::Secondary: // the running instance shows its panel
+    case shell::SingleInstance::Claim::Failed:    // no lock file, no way to tell: end quietly
         return 0;
+    case shell::SingleInstance::Claim::Unreachable:
+        // Ending silently here would look as if the program never started.
+        std::fprintf(stderr, "carvento: %s\n", shell::messages::kInstanceUnreachable);
+        prompter.ShowMessage({shell::messages::kInstanceUnreachable, shell::messages::kApplicationTitle,
+                              platform::MessageIcon::Warning, platform::MessageButtons::Ok});
+        return 1;
+    }
 
     ui::CWindow panel({prompter, ui::Clipboard(), *profile}, launcher);
     QObject::connect(&instance, &shell::SingleInstance::activationRequested, &panel, &ui::CWindow::ShowPanel);

@@ -22,10 +22,11 @@ namespace {
 constexpr int kProcessTimeoutMs = 10000;
 
 // Starts the probe on `folder` and waits for its first line.
-std::unique_ptr<QProcess> StartProbe(const QString& folder, QByteArray& firstLine)
+std::unique_ptr<QProcess> StartProbe(const QString& folder, QByteArray& firstLine,
+                                     const QStringList& options = {})
 {
     auto probe = std::make_unique<QProcess>();
-    probe->start(QStringLiteral(SINGLE_INSTANCE_PROBE), {folder});
+    probe->start(QStringLiteral(SINGLE_INSTANCE_PROBE), options + QStringList{folder});
     EXPECT_TRUE(probe->waitForStarted(kProcessTimeoutMs));
     QElapsedTimer clock;
     clock.start();
@@ -150,4 +151,55 @@ TEST(SingleInstance, UnwritableFolderFails)
     file.close();
     SingleInstance instance(folder.filePath("plain/below"));
     EXPECT_EQ(Claim::Failed, instance.claim());
+}
+
+TEST(SingleInstance, LockFileThatNamesNoOwnerIsTakenOver)
+{
+    for (const QByteArray& content : {QByteArray(), QByteArray("\x7f\x45\x4c\x46 garbage\n\n")}) {
+        QTemporaryDir folder;
+        ASSERT_TRUE(folder.isValid());
+        QFile lock(SingleInstance(folder.path()).lockFilePath());
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        lock.write(content);
+        lock.close();
+        SingleInstance instance(folder.path());
+        EXPECT_EQ(Claim::Primary, instance.claim()) << content.toStdString();
+        // And it is a working instance: the next start reaches it.
+        EXPECT_EQ(Claim::Secondary, SingleInstance(folder.path()).claim());
+    }
+}
+
+TEST(SingleInstance, LiveInstanceKeepsItsLockWhateverTheFileSays)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QByteArray line;
+    auto first = StartProbe(folder.path(), line);
+    ASSERT_EQ("primary", line);
+    // Same file, same inode: the running instance still holds it.
+    QFile lock(SingleInstance(folder.path()).lockFilePath());
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    lock.write("garbage");
+    lock.close();
+
+    const auto [output, exitCode] = RunProbe(folder.path());
+    EXPECT_EQ("secondary", output);
+    EXPECT_EQ(3, exitCode);
+    ASSERT_TRUE(first->waitForFinished(kProcessTimeoutMs));
+    EXPECT_EQ("activated", first->readAllStandardOutput().trimmed());
+}
+
+TEST(SingleInstance, InstanceThatCannotBeReachedIsReportedAsSuch)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QByteArray line;
+    auto holder = StartProbe(folder.path(), line, {QStringLiteral("--hold")});
+    ASSERT_EQ("holding", line);
+
+    const auto [output, exitCode] = RunProbe(folder.path());
+    EXPECT_EQ("unreachable", output);
+    EXPECT_EQ(5, exitCode);
+    holder->kill();
+    holder->waitForFinished(kProcessTimeoutMs);
 }
