@@ -1,11 +1,81 @@
 // Table model and view over a CoordinateTable. Model row r is table row r + 1.
 #include "ui/CoordinateGrid.hpp"
 
+#include "ui/QtPlatform.hpp"
+
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <vector>
 
 namespace carvento::ui {
+namespace {
+
+bool IsEnter(const QKeyEvent* event)
+{
+    return (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+           !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier));
+}
+
+// The editor of a cell hands Enter, Tab and a block paste to the grid; everything else is
+// ordinary line editing.
+class CellDelegate final : public QStyledItemDelegate {
+public:
+    explicit CellDelegate(CoordinateGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* editor = qobject_cast<QWidget*>(object);
+        if (!editor || event->type() != QEvent::KeyPress)
+            return QStyledItemDelegate::eventFilter(object, event);
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (IsEnter(key)) {
+            emit commitData(editor);
+            emit closeEditor(editor, NoHint);
+            m_grid->moveDown();
+            return true;
+        }
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            emit commitData(editor);
+            emit closeEditor(editor, NoHint);
+            m_grid->leaveGrid(key->key() == Qt::Key_Tab);
+            return true;
+        }
+        if (key->matches(QKeySequence::Paste))
+            return PasteIntoEditor(editor);
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
+private:
+    // A single cell goes into the text being edited, without the line end a spreadsheet
+    // copies with it. Several cells end the edit unsaved (the block overwrites this cell
+    // anyway) and fill the grid as Ctrl+V outside the editor does.
+    bool PasteIntoEditor(QWidget* editor)
+    {
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        if (!line)
+            return false;
+        std::optional<std::string> text = m_grid->clipboardText();
+        if (!text)
+            return true;
+        tables::CellBlock block = tables::SplitCellBlock(*text);
+        if (block.IsSingleCell()) {
+            line->insert(QString::fromStdString(block.cells.front()));
+        } else if (block.rows > 0) {
+            emit closeEditor(editor, NoHint);
+            m_grid->pasteFromClipboard();
+        }
+        return true;
+    }
+
+    CoordinateGrid* m_grid;
+};
+
+} // namespace
 
 CoordinateTableModel::CoordinateTableModel(tables::CoordinateTable& table, QObject* parent)
     : QAbstractTableModel(parent), m_table(table)
@@ -20,6 +90,14 @@ void CoordinateTableModel::Refresh()
 {
     beginResetModel();
     endResetModel();
+}
+
+void CoordinateTableModel::Batch(const std::function<void()>& change)
+{
+    m_editing = true;
+    change();
+    m_editing = false;
+    Refresh();
 }
 
 int CoordinateTableModel::rowCount(const QModelIndex& parent) const
@@ -71,9 +149,10 @@ Qt::ItemFlags CoordinateTableModel::flags(const QModelIndex& index) const
 }
 
 CoordinateGrid::CoordinateGrid(tables::CoordinateTable& table, QWidget* parent)
-    : QTableView(parent), m_model(table)
+    : QTableView(parent), m_table(table), m_model(table)
 {
     setModel(&m_model);
+    setItemDelegate(new CellDelegate(this));
     verticalHeader()->hide();
     // Fixed row heights: the view never measures a million rows.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -83,6 +162,8 @@ CoordinateGrid::CoordinateGrid(tables::CoordinateTable& table, QWidget* parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(table.IsEditable() ? QAbstractItemView::AllEditTriggers
                                        : QAbstractItemView::NoEditTriggers);
+    // Tab belongs to the window (buttons, the other table), not to cell-by-cell movement.
+    setTabKeyNavigation(false);
     // The pages give widths for a 9-point dialog font; with a larger desktop font a width
     // grows until a title and a coordinate such as 3376320.4035 fit, so nothing is clipped.
     const auto& widths = table.ColumnWidths();
@@ -107,6 +188,136 @@ tables::RowSelection CoordinateGrid::Selection() const
         selection.largestRow = std::max(selection.largestRow, range.bottom() + 1);
     }
     return selection;
+}
+
+tables::CellRange CoordinateGrid::SelectedRange() const
+{
+    tables::CellRange spanned{m_table.RowCount(), m_table.ColumnCount(), -1, -1};
+    const QItemSelection selection = selectionModel() ? selectionModel()->selection() : QItemSelection();
+    for (const QItemSelectionRange& range : selection) {
+        spanned.top = std::min(spanned.top, range.top() + 1);
+        spanned.left = std::min(spanned.left, range.left());
+        spanned.bottom = std::max(spanned.bottom, range.bottom() + 1);
+        spanned.right = std::max(spanned.right, range.right());
+    }
+    if (selection.isEmpty() && currentIndex().isValid())
+        spanned = {currentIndex().row() + 1, currentIndex().column(), currentIndex().row() + 1,
+                   currentIndex().column()};
+    return spanned;
+}
+
+platform::Clipboard& CoordinateGrid::clipboard() const
+{
+    return m_clipboard ? *m_clipboard : Clipboard();
+}
+
+std::optional<std::string> CoordinateGrid::clipboardText() const
+{
+    return clipboard().GetText();
+}
+
+void CoordinateGrid::selectCells(const tables::CellRange& range)
+{
+    const int lastRow = m_model.rowCount() - 1;
+    const int lastColumn = m_model.columnCount() - 1;
+    const int top = range.top - 1;
+    const int bottom = std::min(range.bottom - 1, lastRow);
+    const int right = std::min(range.right, lastColumn);
+    if (top < 0 || top > bottom || range.left < 0 || range.left > right)
+        return;
+    const QModelIndex first = m_model.index(top, range.left);
+    selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(QItemSelection(first, m_model.index(bottom, right)),
+                             QItemSelectionModel::ClearAndSelect);
+}
+
+void CoordinateGrid::changeKeepingSelection(const std::function<void()>& change)
+{
+    // A redraw resets the view's cells; the selection is kept as rectangles and put back.
+    std::vector<tables::CellRange> ranges;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        ranges.push_back({range.top() + 1, range.left(), range.bottom() + 1, range.right()});
+    const QModelIndex current = currentIndex();
+    const int currentRow = current.row();
+    const int currentColumn = current.column();
+    m_model.Batch(change);
+    QItemSelection restored;
+    for (const tables::CellRange& range : ranges)
+        restored.select(m_model.index(range.top - 1, range.left), m_model.index(range.bottom - 1, range.right));
+    if (currentRow >= 0)
+        selectionModel()->setCurrentIndex(m_model.index(currentRow, currentColumn), QItemSelectionModel::NoUpdate);
+    selectionModel()->select(restored, QItemSelectionModel::ClearAndSelect);
+}
+
+void CoordinateGrid::pasteFromClipboard()
+{
+    if (!m_table.IsEditable() || m_table.ColumnCount() <= 0)
+        return;
+    std::optional<std::string> text = clipboardText();
+    if (!text)
+        return;
+    const tables::CellBlock block = tables::SplitCellBlock(*text);
+    if (block.rows == 0)
+        return;
+    const QModelIndex current = currentIndex();
+    const int row = current.isValid() ? current.row() + 1 : m_table.RowCount();
+    const int column = current.isValid() ? current.column() : 0;
+    m_model.Batch([&] { tables::PasteBlock(m_table, row, column, block); });
+    selectCells({row, column, row + block.rows - 1, column + block.columns - 1});
+}
+
+void CoordinateGrid::copySelection()
+{
+    std::string text = tables::FormatRangeText(m_table, SelectedRange());
+    if (!text.empty())
+        clipboard().PutText(text);
+}
+
+void CoordinateGrid::clearSelectedCells()
+{
+    if (!m_table.IsEditable())
+        return;
+    std::vector<tables::CellRange> ranges;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        ranges.push_back({range.top() + 1, range.left(), range.bottom() + 1, range.right()});
+    if (ranges.empty() && currentIndex().isValid())
+        ranges.push_back(SelectedRange());
+    if (ranges.empty())
+        return;
+    changeKeepingSelection([&] {
+        for (const tables::CellRange& range : ranges)
+            tables::ClearRange(m_table, range);
+    });
+}
+
+void CoordinateGrid::moveDown()
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || current.row() + 1 >= m_model.rowCount())
+        return;
+    setCurrentIndex(m_model.index(current.row() + 1, current.column()));
+}
+
+void CoordinateGrid::leaveGrid(bool forward)
+{
+    focusNextPrevChild(forward);
+}
+
+void CoordinateGrid::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Paste)) {
+        pasteFromClipboard();
+    } else if (event->matches(QKeySequence::Copy)) {
+        copySelection();
+    } else if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        clearSelectedCells();
+    } else if (IsEnter(event) && m_table.IsEditable()) {
+        moveDown();
+    } else {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }
 
 } // namespace carvento::ui

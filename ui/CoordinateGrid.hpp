@@ -1,12 +1,22 @@
 // The grid control that shows a CoordinateTable: titles in a centred header row, the page's
 // column widths, in-place editing on source tables, read-only result tables. A million rows
 // stay fast: the view asks the model only for the visible cells.
+//
+// Keyboard, as in a spreadsheet: Ctrl+V pastes a block of cells at the current cell (source
+// tables only), Ctrl+C copies the selected rectangle, Delete empties the selected cells of a
+// source table, Enter commits and moves down, Tab leaves the grid.
 #pragma once
 
+#include "platform/Prompter.hpp"
 #include "tables/CoordinateTable.hpp"
+#include "tables/GridPaste.hpp"
 
 #include <QAbstractTableModel>
 #include <QTableView>
+
+#include <functional>
+#include <optional>
+#include <string>
 
 namespace carvento::ui {
 
@@ -24,6 +34,8 @@ public:
 
     // Redraw after a change made to the table outside the grid.
     void Refresh();
+    // Runs `change` on the table and redraws once at the end, not once per changed cell.
+    void Batch(const std::function<void()>& change);
 
 private:
     tables::CoordinateTable& m_table;
@@ -38,9 +50,39 @@ public:
     // The selection as the table's commands take it: smallest and largest selected table row
     // (the header is row 0); nothing selected gives {rowCount, -1}.
     tables::RowSelection Selection() const;
+    // The rectangle spanning every selected cell, in table rows (1 = first data row); the
+    // current cell when nothing is selected; empty (bottom < top) without either.
+    tables::CellRange SelectedRange() const;
+
+    // Where Ctrl+C and Ctrl+V go; the desktop clipboard unless set. Must outlive the grid.
+    void setClipboard(platform::Clipboard& clipboard) { m_clipboard = &clipboard; }
+    std::optional<std::string> clipboardText() const;
+
+    // Ctrl+V: the clipboard's cells from the current cell across and down, rows appended as
+    // needed (at the end, column 0, without a current cell); the pasted cells end up selected.
+    // Nothing on a result table or without text on the clipboard.
+    void pasteFromClipboard();
+    // Ctrl+C: the selected rectangle in the text format of 复制.
+    void copySelection();
+    // Delete: empties the selected cells of a source table.
+    void clearSelectedCells();
+    // Enter: the cell below becomes current (the last row stays).
+    void moveDown();
+    // Tab out of the grid: the focus moves on to the next (or previous) widget.
+    void leaveGrid(bool forward);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    platform::Clipboard& clipboard() const;
+    // Runs a table change with one redraw, keeping the current cell and the selection.
+    void changeKeepingSelection(const std::function<void()>& change);
+    void selectCells(const tables::CellRange& range);
+
+    tables::CoordinateTable& m_table;
     CoordinateTableModel m_model;
+    platform::Clipboard* m_clipboard = nullptr;
 };
 
 } // namespace carvento::ui
