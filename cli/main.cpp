@@ -387,16 +387,30 @@ int RunEllipsoid(const Arguments& args, platform::Profile& profile)
     if (action == "add" && args.positional.size() == 4) {
         cli::ConsolePrompter prompter(kProgram);
         cli::NoClipboard clipboard;
-        pages::CustomEllipsoidPage editor({prompter, clipboard, profile});
+        // Other copies of this tool and the desktop program may add ellipsoids at the same
+        // time: the profile file is locked, re-read, changed and written as one step.
+        auto* settings = dynamic_cast<platform::SettingsProfile*>(&profile);
+        std::optional<platform::ProfileUpdate> update;
+        pages::CustomEllipsoidPage::ProfileStore store;
+        if (settings)
+            store = [&](const pages::CustomEllipsoidPage::ProfileChange& change) {
+                update = settings->Update(change);
+                return update->ok();
+            };
+        pages::CustomEllipsoidPage editor({prompter, clipboard, profile}, store);
         editor.name = args.positional[1];
         editor.aText = args.positional[2];
         editor.bText = args.positional[3];
-        if (!editor.Accept())
-            return kExitRefused;
-        if (auto* settings = dynamic_cast<platform::SettingsProfile*>(&profile); settings && !settings->Sync()) {
-            std::cerr << kProgram << ": the profile could not be written\n";
+        if (!editor.Accept()) {
+            if (update)
+                std::cerr << kProgram << ": " << settings->FilePath() << ": " << update->description() << '\n';
             return kExitRefused;
         }
+        if (update && update->damaged)
+            std::cerr << kProgram << ": " << settings->FilePath()
+                      << " held lines that could not be read; they were left out of the rewritten profile"
+                      << (update->damagedCopy.empty() ? std::string() : ", kept in " + update->damagedCopy)
+                      << '\n';
         return kExitOk;
     }
     throw UsageError("ellipsoid: expected 'list' or 'add NAME A B'");

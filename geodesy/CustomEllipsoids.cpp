@@ -64,8 +64,15 @@ double ReadCustomAxis(const platform::Profile& profile, std::string_view name,
     }
 }
 
-void SaveCustomEllipsoid(platform::Profile& profile, std::string_view name, double a, double b)
+bool IsUsableCustomName(std::string_view name)
 {
+    return !name.empty() && name.find_first_of(";,") == std::string_view::npos;
+}
+
+bool SaveCustomEllipsoid(platform::Profile& profile, std::string_view name, double a, double b)
+{
+    if (!IsUsableCustomName(name))
+        return false;
     std::string list = profile.GetString(kCustomSection, kCustomListKey, "");
     if (!IsListed(list, name)) {
         list += name;
@@ -76,6 +83,7 @@ void SaveCustomEllipsoid(platform::Profile& profile, std::string_view name, doub
     axes += ',';
     platform::AppendFixed(axes, b, 6);
     profile.SetString(kCustomSection, name, axes);
+    return true;
 }
 
 } // namespace carvento::geodesy

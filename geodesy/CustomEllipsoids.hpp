@@ -24,9 +24,15 @@ std::vector<std::string> ListCustomNames(const platform::Profile& profile);
 double ReadCustomAxis(const platform::Profile& profile, std::string_view name,
                       std::string_view which, double defaultValue);
 
+// Whether `name` can be stored: not empty, and free of the list separator ";" and the axis
+// separator ",". A ";" would split one name into several listed names without axes, and a ","
+// makes the stored list unreadable.
+bool IsUsableCustomName(std::string_view name);
+
 // Adds `name` to "Custom" unless it is listed already (at the start of the value or right after
 // a ";", followed by ";"), then writes a and b (metres) as "%lf,%lf" under `name`, replacing an
-// earlier value. Axes are not checked.
-void SaveCustomEllipsoid(platform::Profile& profile, std::string_view name, double a, double b);
+// earlier value, and returns true. Axes are not checked. A name IsUsableCustomName refuses is
+// not stored: the profile is left as it was and the result is false.
+bool SaveCustomEllipsoid(platform::Profile& profile, std::string_view name, double a, double b);
 
 } // namespace carvento::geodesy

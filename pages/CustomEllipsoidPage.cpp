@@ -9,13 +9,27 @@ namespace carvento::pages {
 
 bool CustomEllipsoidPage::Accept()
 {
-    if (name.empty() || aText.empty() || bText.empty()) {
-        m_context.prompter.ShowMessage({messages::kEllipsoidIncomplete, messages::kApplicationTitle,
+    const auto refuse = [this](const char* text) {
+        m_context.prompter.ShowMessage({text, messages::kApplicationTitle,
                                         platform::MessageIcon::Warning, platform::MessageButtons::Ok});
         return false;
+    };
+    if (name.empty() || aText.empty() || bText.empty())
+        return refuse(messages::kEllipsoidIncomplete);
+    if (!geodesy::IsUsableCustomName(name))
+        return refuse(messages::kEllipsoidNameSeparator);
+
+    const double a = platform::ParseDouble(aText);
+    const double b = platform::ParseDouble(bText);
+    const ProfileChange save = [&](platform::Profile& profile) {
+        geodesy::SaveCustomEllipsoid(profile, name, a, b);
+    };
+    if (!m_store) {
+        save(m_context.profile);
+        return true;
     }
-    geodesy::SaveCustomEllipsoid(m_context.profile, name, platform::ParseDouble(aText),
-                                 platform::ParseDouble(bText));
+    if (!m_store(save))
+        return refuse(messages::kEllipsoidNotStored);
     return true;
 }
 

@@ -3,11 +3,24 @@
 
 #include "pages/TablePage.hpp"
 
+#include <functional>
+
 namespace carvento::pages {
 
 class CustomEllipsoidPage {
 public:
-    explicit CustomEllipsoidPage(PageContext context) : m_context(context) {}
+    // A change to the profile, and what carries it there. Without a store the change is made
+    // on the context's profile directly. A profile file that other programs share supplies a
+    // store that locks the file, re-reads it, makes the change and writes it back, so that
+    // two programs adding an ellipsoid at once both keep theirs. The store returns false when
+    // the change could not be stored.
+    using ProfileChange = std::function<void(platform::Profile&)>;
+    using ProfileStore = std::function<bool(const ProfileChange&)>;
+
+    explicit CustomEllipsoidPage(PageContext context, ProfileStore store = {})
+        : m_context(context), m_store(std::move(store))
+    {
+    }
 
     static std::string Title() { return "自定义椭球参数设置"; }
     static constexpr const char* kNameLabel = "椭球名称:";
@@ -18,12 +31,14 @@ public:
     std::string aText;
     std::string bText;
 
-    // 确定: refuses an empty field with a message (the page stays open, false); otherwise
-    // stores the ellipsoid (a and b read with atof semantics) and returns true (close).
+    // 确定: stores the ellipsoid (a and b read with atof semantics) and returns true (close).
+    // Refuses with a message, storing nothing and returning false (the page stays open with
+    // its contents): an empty field; a name holding ";" or ","; a store that failed.
     bool Accept();
 
 private:
     PageContext m_context;
+    ProfileStore m_store;
 };
 
 } // namespace carvento::pages

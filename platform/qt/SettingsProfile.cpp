@@ -1,12 +1,21 @@
 // QSettings-backed Profile.
 #include "platform/qt/SettingsProfile.hpp"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <QString>
 #include <QVariant>
 
 namespace carvento::platform {
 namespace {
+
+// An update holds the lock for the few milliseconds of one read and one write. Waiting
+// this long covers a queue of twenty programs on a loaded machine; a lock older than the stale
+// time, or one whose program has died, is broken by QLockFile.
+constexpr int kUpdateWaitMs = 10000;
+constexpr int kUpdateLockStaleMs = 30000;
 
 QString QtText(std::string_view text)
 {
@@ -91,10 +100,78 @@ void SettingsProfile::SetInt(std::string_view section, std::string_view key, int
     m_settings->setValue(KeyPath(section, key), value);
 }
 
+std::string SettingsProfile::FilePath() const { return m_settings->fileName().toStdString(); }
+
+void SettingsProfile::Reopen()
+{
+    // The new object first: the old one's destructor would otherwise write what is pending
+    // and report it to nobody.
+    auto fresh = std::make_unique<QSettings>(m_settings->fileName(), QSettings::IniFormat);
+    fresh->setFallbacksEnabled(false);
+    m_settings = std::move(fresh);
+}
+
 bool SettingsProfile::Sync()
 {
     m_settings->sync();
-    return m_settings->status() == QSettings::NoError;
+    if (m_settings->status() != QSettings::FormatError)
+        return m_settings->status() == QSettings::NoError;
+    // The format error was met while reading and hides how the write went: a new object
+    // writes whatever is still pending and reports only that.
+    Reopen();
+    m_settings->sync();
+    return m_settings->status() != QSettings::AccessError;
+}
+
+ProfileUpdate SettingsProfile::Update(const std::function<void(Profile&)>& change)
+{
+    ProfileUpdate result;
+    const QString path = m_settings->fileName();
+    QLockFile lock(path + QLatin1String(kUpdateLockSuffix));
+    lock.setStaleLockTime(kUpdateLockStaleMs);
+    if (!lock.tryLock(kUpdateWaitMs)) {
+        result.status = lock.error() == QLockFile::LockFailedError ? ProfileUpdateStatus::Busy
+                                                                     : ProfileUpdateStatus::WriteFailed;
+        return result;
+    }
+
+    // Anything this program changed before goes out first, so the re-read below starts clean.
+    m_settings->sync();
+    if (QFileInfo::exists(path) && !QFile(path).open(QIODevice::ReadOnly)) {
+        result.status = ProfileUpdateStatus::Unreadable;
+        return result;
+    }
+    // Re-read what other programs wrote since this profile was opened, parsing every section
+    // so that damage anywhere in the file shows now rather than in the write's status.
+    Reopen();
+    m_settings->allKeys();
+    if (m_settings->status() == QSettings::FormatError) {
+        // QSettings drops what it cannot read when it rewrites the file: keep the file as it was.
+        result.damaged = true;
+        const QString copy = path + QLatin1String(kDamagedCopySuffix);
+        QFile::remove(copy);
+        if (QFile::copy(path, copy))
+            result.damagedCopy = copy.toStdString();
+    }
+
+    change(*this);
+
+    Reopen(); // writes the change as it opens, with a status of its own
+    m_settings->sync();
+    result.status = m_settings->status() == QSettings::AccessError ? ProfileUpdateStatus::WriteFailed
+                                                                    : ProfileUpdateStatus::Written;
+    return result;
+}
+
+const char* ProfileUpdate::description() const
+{
+    switch (status) {
+    case ProfileUpdateStatus::Written: return damaged ? "written; unreadable lines were dropped" : "written";
+    case ProfileUpdateStatus::Busy: return "the profile is locked by another program";
+    case ProfileUpdateStatus::Unreadable: return "the profile cannot be read";
+    case ProfileUpdateStatus::WriteFailed: return "the profile could not be written";
+    }
+    return "unknown";
 }
 
 } // namespace carvento::platform

@@ -65,6 +65,22 @@ TEST(CustomEllipsoids, SavingAgainOverwritesAxesWithoutListingTwice)
     EXPECT_EQ("6378000.123457,6356000.500000", profile.GetString("CoordinateSystem", "X", ""));
 }
 
+// ";" would split one name into several listed names with zero axes, "," breaks the list.
+TEST(CustomEllipsoids, NameWithASeparatorOrNoNameIsNotStored)
+{
+    for (const char* name : {"A;B", "X;", ";", "A,B", "6378137,6356752", ""}) {
+        MemoryProfile profile;
+        profile.SetString("CoordinateSystem", "Custom", "Y;");
+        EXPECT_FALSE(IsUsableCustomName(name)) << name;
+        EXPECT_FALSE(SaveCustomEllipsoid(profile, name, 6378137.0, 6356752.0)) << name;
+        EXPECT_EQ(1u, profile.Values().size()) << name;
+        EXPECT_EQ("Y;", CustomList(profile)) << name;
+    }
+    MemoryProfile profile;
+    EXPECT_TRUE(SaveCustomEllipsoid(profile, "WGS84/GRS80 (1980)", 6378137.0, 6356752.0));
+    EXPECT_EQ("WGS84/GRS80 (1980);", CustomList(profile));
+}
+
 TEST(CustomEllipsoids, ListKeepsStoredOrderAndTheEmptyTrailingPart)
 {
     MemoryProfile profile;
