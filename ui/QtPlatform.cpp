@@ -39,6 +39,20 @@ QString NameFilters(const platform::FileDialog& dialog)
     return filters.join(QStringLiteral(";;"));
 }
 
+// The folder of the file last opened or saved in this session; the next open or save dialog
+// starts there. Empty at first: the dialogs then start in the working folder.
+QString& LastFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+void RememberFolderOf(const QString& path)
+{
+    if (!path.isEmpty())
+        LastFolder() = QFileInfo(path).absolutePath();
+}
+
 } // namespace
 
 void RunOnUiThread(const std::function<void()>& work)
@@ -89,12 +103,17 @@ std::vector<std::string> QtPrompter::ChooseOpenFiles(const platform::FileDialog&
     RunOnUiThread([&] {
         QWidget* owner = QApplication::activeWindow();
         if (dialog.multipleSelection) {
-            for (const QString& path : QFileDialog::getOpenFileNames(owner, QString(), QString(), NameFilters(dialog)))
+            const QStringList chosen =
+                QFileDialog::getOpenFileNames(owner, QString(), LastFolder(), NameFilters(dialog));
+            for (const QString& path : chosen)
                 paths.push_back(path.toStdString());
+            if (!chosen.isEmpty())
+                RememberFolderOf(chosen.front());
         } else {
-            QString path = QFileDialog::getOpenFileName(owner, QString(), QString(), NameFilters(dialog));
+            QString path = QFileDialog::getOpenFileName(owner, QString(), LastFolder(), NameFilters(dialog));
             if (!path.isEmpty())
                 paths.push_back(path.toStdString());
+            RememberFolderOf(path);
         }
     });
     return paths;
@@ -108,8 +127,12 @@ std::optional<std::string> QtPrompter::ChooseSaveFile(const platform::FileDialog
         box.setAcceptMode(QFileDialog::AcceptSave);
         box.setNameFilter(NameFilters(dialog));
         box.setDefaultSuffix(Q(dialog.defaultExtension));
-        if (box.exec() == QDialog::Accepted && !box.selectedFiles().isEmpty())
+        if (!LastFolder().isEmpty())
+            box.setDirectory(LastFolder());
+        if (box.exec() == QDialog::Accepted && !box.selectedFiles().isEmpty()) {
             chosen = box.selectedFiles().front().toStdString();
+            RememberFolderOf(box.selectedFiles().front());
+        }
     });
     return chosen;
 }
