@@ -1,6 +1,7 @@
 // Outlook-style catalogue bar.
 #include "ui/XOutLookBar.hpp"
 
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -61,7 +62,8 @@ void XOutLookBar::AddFolder(const XOutLookFolder& folder)
     header->setStyleSheet(QStringLiteral(
         "QPushButton { background: #e3ebf5; border: none; border-bottom: 1px solid #c5d3e6;"
         " padding: 4px 10px; text-align: left; color: #1f3a5f; font-weight: bold; }"
-        "QPushButton:hover { background: #d3e1f2; }"));
+        "QPushButton:hover { background: #d3e1f2; }"
+        "QPushButton:focus { background: #c4d7ef; }"));
     auto* list = new QListWidget(this);
     list->setItemDelegate(new EntryDelegate(list));
     list->setFrameShape(QFrame::NoFrame);
@@ -79,6 +81,8 @@ void XOutLookBar::AddFolder(const XOutLookFolder& folder)
         emit entryChosen(item->data(kIdRole).toInt());
         item->listWidget()->clearSelection();
     });
+    header->installEventFilter(this);
+    list->installEventFilter(this);
     auto* layout = static_cast<QVBoxLayout*>(this->layout());
     layout->addWidget(header);
     layout->addWidget(list, 1);
@@ -94,6 +98,48 @@ void XOutLookBar::OpenFolder(int index)
     m_open = index;
     for (std::size_t i = 0; i < m_lists.size(); ++i)
         m_lists[i]->setVisible(static_cast<int>(i) == index);
+}
+
+void XOutLookBar::FocusOpenFolder()
+{
+    if (m_open < 0)
+        return;
+    QListWidget* list = FolderList(m_open);
+    if (list->currentRow() < 0 && list->count() > 0)
+        list->setCurrentRow(0);
+    list->setFocus(Qt::OtherFocusReason);
+}
+
+bool XOutLookBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    for (int i = 0; i < FolderCount(); ++i) {
+        if (watched == m_headers[static_cast<std::size_t>(i)] && enter) {
+            OpenFolder(i);
+            FocusOpenFolder();
+            return true;
+        }
+        if (watched != m_lists[static_cast<std::size_t>(i)])
+            continue;
+        QListWidget* list = m_lists[static_cast<std::size_t>(i)];
+        if (enter) {
+            if (QListWidgetItem* item = list->currentItem()) {
+                emit entryChosen(item->data(kIdRole).toInt());
+                list->clearSelection();
+            }
+            return true;
+        }
+        if (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right) {
+            const int step = key->key() == Qt::Key_Left ? -1 : 1;
+            OpenFolder((i + step + FolderCount()) % FolderCount());
+            FocusOpenFolder();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void XOutLookBar::ChooseEntry(int folder, int row)

@@ -1,5 +1,8 @@
 // An outlook-style bar: named folders of entries, one folder open at a time; each entry shows
 // its caption with its description beneath. Choosing an entry emits its id.
+// Keyboard: Up and Down move through the open folder's entries, Enter (or Return) chooses the
+// current one, Left and Right open the previous and next folder; Tab walks the folder headers,
+// where Enter or Space opens the folder.
 #pragma once
 
 #include <QWidget>
@@ -36,6 +39,11 @@ public:
 
     // Chooses entry `row` of folder `folder` as a click would.
     void ChooseEntry(int folder, int row);
+    // Gives the open folder's list the keyboard focus, its first entry current when none is.
+    void FocusOpenFolder();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     void entryChosen(int id);

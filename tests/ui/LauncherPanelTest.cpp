@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 
@@ -74,4 +76,27 @@ TEST_F(PanelFixture, TrayMenuOffersSettingsFolderAndExit)
     EXPECT_EQ(QStringList({QStringLiteral("设置"), QStringLiteral("打开文件夹"), QStringLiteral("退出")}), texts);
     panel.TrayMenu()->actions()[1]->trigger();
     ASSERT_EQ(1u, launcher.folders.size());
+}
+
+TEST_F(PanelFixture, CatalogueWorksWithArrowsAndEnter)
+{
+    panel.ShowPanel();
+    ui::XOutLookBar* bar = panel.Bar();
+    QListWidget* first = bar->FolderList(bar->OpenFolderIndex());
+    EXPECT_EQ(0, first->currentRow());
+    auto press = [](QWidget* target, int key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    };
+    press(first, Qt::Key_Right); // the next folder: 坐标转换
+    ASSERT_EQ(1, bar->OpenFolderIndex());
+    QListWidget* conversions = bar->FolderList(1);
+    EXPECT_EQ(0, conversions->currentRow());
+    press(conversions, Qt::Key_Down);
+    EXPECT_EQ(1, conversions->currentRow());
+    press(conversions, Qt::Key_Return); // 高斯正算
+    ASSERT_EQ(1u, panel.OpenPages().size());
+    EXPECT_EQ(QStringLiteral("高斯坐标正算"), panel.OpenPages()[0]->windowTitle());
+    press(bar->FolderList(1), Qt::Key_Left);
+    EXPECT_EQ(0, bar->OpenFolderIndex());
 }
