@@ -10,6 +10,7 @@
 #include "ui/CustomEllipsoidWindow.hpp"
 #include "ui/QtPlatform.hpp"
 #include "ui/TablePageWindow.hpp"
+#include "ui/WindowPlacement.hpp"
 #include "ui/XOutLookBar.hpp"
 
 #include <QApplication>
@@ -117,6 +118,8 @@ void CWindow::ShowPanel()
     show();
     raise();
     activateWindow();
+    // Ready for the keyboard: arrows move through the entries, Enter opens one.
+    m_bar->FocusOpenFolder();
 }
 
 void CWindow::HidePanel()
@@ -180,8 +183,7 @@ void CWindow::ShowPage(QWidget* page)
     // A window without an explicit size takes its layout's size before it is centred.
     if (!page->testAttribute(Qt::WA_Resized))
         page->adjustSize();
-    if (QScreen* screen = QApplication::primaryScreen())
-        page->move(screen->availableGeometry().center() - page->rect().center());
+    PlaceWindow(*page);
     page->setWindowIcon(QIcon(QStringLiteral(":/carvento.svg")));
     page->show();
     page->raise();
@@ -199,7 +201,9 @@ bool CWindow::OpenPage(int id)
     std::unique_ptr<pages::TablePage> page = MakeTablePage(id, m_context);
     if (!page)
         return false;
-    ShowPage(new TablePageWindow(std::move(page)));
+    auto* window = new TablePageWindow(std::move(page));
+    window->SetClipboard(m_context.clipboard);
+    ShowPage(window);
     return true;
 }
 

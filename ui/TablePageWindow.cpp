@@ -2,10 +2,13 @@
 #include "ui/TablePageWindow.hpp"
 
 #include "pages/EllipsoidPage.hpp"
+#include "platform/NumberText.hpp"
 #include "ui/CoordinateGrid.hpp"
+#include "ui/WindowPlacement.hpp"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFormLayout>
@@ -17,9 +20,10 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace carvento::ui {
 namespace {
@@ -31,6 +35,12 @@ QString Q(const std::string& text)
 
 // Rows above which 转换 shows a progress dialog.
 constexpr int kProgressRows = 50000;
+
+// An axis as typed against the axis in use; a typed "nan" that was applied counts as applied.
+bool SameAxis(double typed, double used)
+{
+    return typed == used || (std::isnan(typed) && std::isnan(used));
+}
 
 } // namespace
 
@@ -82,7 +92,7 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::TablePage> page, QWidget
     m_resultGrid = new CoordinateGrid(m_page->Result());
     resultLayout->addWidget(m_resultGrid, 1);
     auto* resultButtons = new QHBoxLayout;
-    resultButtons->addWidget(AddButton(QStringLiteral("导出"), [this] { m_page->Export(); }));
+    resultButtons->addWidget(AddButton(QStringLiteral("导出"), [this] { Export(); }));
     resultButtons->addWidget(AddButton(QStringLiteral("复制"), [this] { m_page->Copy(); }));
     resultButtons->addStretch(1);
     resultLayout->addLayout(resultButtons);
@@ -90,12 +100,60 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::TablePage> page, QWidget
         resultLayout->addWidget(row);
     tables->addWidget(resultBox, 1);
 
+    // Status line: the tables' row counts on the left, the last 转换 and 导出 after them.
+    auto* status = new QHBoxLayout;
+    m_rowCounts = new QLabel;
+    m_convertStatus = new QLabel;
+    m_exportStatus = new QLabel;
+    // A long exported path must not widen the window; the tooltip holds the whole text.
+    m_exportStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    status->addWidget(m_rowCounts);
+    status->addSpacing(16);
+    status->addWidget(m_convertStatus);
+    status->addSpacing(16);
+    status->addWidget(m_exportStatus, 1);
+    layout->addLayout(status);
+    for (CoordinateGrid* grid : {m_sourceGrid, m_resultGrid}) {
+        connect(grid->model(), &QAbstractItemModel::modelReset, this, &TablePageWindow::ShowRowCounts);
+        connect(grid->model(), &QAbstractItemModel::rowsInserted, this, &TablePageWindow::ShowRowCounts);
+        connect(grid->model(), &QAbstractItemModel::rowsRemoved, this, &TablePageWindow::ShowRowCounts);
+    }
+    ShowRowCounts();
+
     resize(880, 540);
-    if (QScreen* screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    PlaceWindow(*this);
 }
 
 TablePageWindow::~TablePageWindow() = default;
+
+void TablePageWindow::SetClipboard(platform::Clipboard& clipboard)
+{
+    m_sourceGrid->setClipboard(clipboard);
+    m_resultGrid->setClipboard(clipboard);
+}
+
+QString TablePageWindow::StatusText() const
+{
+    QString text = m_rowCounts->text();
+    if (!m_convertStatus->text().isEmpty())
+        text += QStringLiteral("　") + m_convertStatus->text();
+    if (!m_exportStatus->text().isEmpty())
+        text += QStringLiteral("　") + m_exportStatus->text();
+    return text;
+}
+
+void TablePageWindow::ShowRowCounts()
+{
+    m_rowCounts->setText(QStringLiteral("源数据 %1 行，结果 %2 行")
+                             .arg(m_page->Source().DataRowCount())
+                             .arg(m_page->Result().DataRowCount()));
+}
+
+void TablePageWindow::ShowExported(const QString& text)
+{
+    m_exportStatus->setText(text);
+    m_exportStatus->setToolTip(text);
+}
 
 QPushButton* TablePageWindow::AddButton(const QString& caption, const std::function<void()>& action)
 {
@@ -183,13 +241,28 @@ QWidget* TablePageWindow::BuildParameterPanel()
         form->addRow(Q(geodesy::kEllipsoidLabel), m_ellipsoidCombo);
         form->addRow(Q(geodesy::kAxisALabel), m_aEdit);
         form->addRow(Q(geodesy::kAxisBLabel), m_bEdit);
+        // Typed axes reach the computation only when "自定义" is picked again; until then
+        // the fields say so, so nobody converts with axes they did not mean.
+        m_unappliedAxes = new QLabel(QStringLiteral("未应用：请重新选择“自定义”"));
+        m_unappliedAxes->setStyleSheet(QStringLiteral("color: #c62828;"));
+        m_unappliedAxes->setToolTip(QStringLiteral(
+            "a=、b= 中的数值尚未用于计算，转换仍使用上次选择“自定义”时的数值。\n"
+            "在“坐标系”中重新选择“自定义”即可应用。"));
+        QSizePolicy keepRoom = m_unappliedAxes->sizePolicy();
+        keepRoom.setRetainSizeWhenHidden(true);
+        m_unappliedAxes->setSizePolicy(keepRoom);
+        form->addRow(QString(), m_unappliedAxes);
         layout->addLayout(form, 2);
         ShowAxes();
         connect(m_ellipsoidCombo, &QComboBox::activated, this, &TablePageWindow::OnEllipsoidChosen);
-        connect(m_aEdit, &QLineEdit::textEdited, this,
-                [this](const QString& text) { m_ellipsoidPage->Ellipsoid().SetAText(text.toStdString()); });
-        connect(m_bEdit, &QLineEdit::textEdited, this,
-                [this](const QString& text) { m_ellipsoidPage->Ellipsoid().SetBText(text.toStdString()); });
+        connect(m_aEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
+            m_ellipsoidPage->Ellipsoid().SetAText(text.toStdString());
+            ShowWhetherAxesApplied();
+        });
+        connect(m_bEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
+            m_ellipsoidPage->Ellipsoid().SetBText(text.toStdString());
+            ShowWhetherAxesApplied();
+        });
     }
 
     // Panel fields, grouped by their group box title in order of appearance.
@@ -224,6 +297,18 @@ void TablePageWindow::ShowAxes()
     m_bEdit->setText(Q(ellipsoid.BText()));
     m_aEdit->setEnabled(ellipsoid.AxesEditable());
     m_bEdit->setEnabled(ellipsoid.AxesEditable());
+    ShowWhetherAxesApplied();
+}
+
+void TablePageWindow::ShowWhetherAxesApplied()
+{
+    const geodesy::EllipsoidPanel& ellipsoid = m_ellipsoidPage->Ellipsoid();
+    const geodesy::Ellipsoid& used = m_ellipsoidPage->Projector().GetEllipsoid();
+    // The texts are read the way picking "自定义" reads them.
+    const bool pending = ellipsoid.AxesEditable() &&
+                         (!SameAxis(platform::ParseDouble(ellipsoid.AText()), used.a) ||
+                          !SameAxis(platform::ParseDouble(ellipsoid.BText()), used.b));
+    m_unappliedAxes->setVisible(pending);
 }
 
 void TablePageWindow::OnEllipsoidChosen(int index)
@@ -235,21 +320,52 @@ void TablePageWindow::OnEllipsoidChosen(int index)
 void TablePageWindow::Convert()
 {
     const int rows = m_page->Source().DataRowCount();
+    if (rows == 0) {
+        m_page->Convert(); // nothing to convert: the page leaves everything as it is
+        return;
+    }
+    bool cancelled = false;
     if (rows < kProgressRows) {
         m_page->SetProgressCallback({});
         m_page->Convert();
-        return;
+    } else {
+        QProgressDialog progress(QStringLiteral("正在转换..."), QStringLiteral("取消"), 0, rows, this);
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(300);
+        m_page->SetProgressCallback([&progress](int done, int) {
+            progress.setValue(done);
+            QApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+        m_page->Convert();
+        m_page->SetProgressCallback({});
+        cancelled = progress.wasCanceled();
     }
-    QProgressDialog progress(QStringLiteral("正在转换..."), QStringLiteral("取消"), 0, rows, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
-    m_page->SetProgressCallback([&progress](int done, int) {
-        progress.setValue(done);
-        QApplication::processEvents();
-        return !progress.wasCanceled();
-    });
-    m_page->Convert();
-    m_page->SetProgressCallback({});
+
+    const pages::PageStatus& status = m_page->Status();
+    bool warning = false;
+    if (cancelled) {
+        m_convertStatus->setText(QStringLiteral("转换已取消，结果表未更新"));
+    } else if (status.nonNumericCells > 0) {
+        m_convertStatus->setText(QStringLiteral("已转换 %1 行，其中 %2 个单元格不是数字（按 0 计算）")
+                                     .arg(status.convertedRows)
+                                     .arg(status.nonNumericCells));
+        warning = true;
+    } else {
+        m_convertStatus->setText(QStringLiteral("已转换 %1 行").arg(status.convertedRows));
+    }
+    // Cells read as 0 change the results: that part stands out.
+    m_convertStatus->setStyleSheet(warning ? QStringLiteral("color: #b3261e;") : QString());
+    // New results: an earlier export no longer holds them.
+    if (!cancelled)
+        ShowExported(QString());
+}
+
+void TablePageWindow::Export()
+{
+    if (!m_page->Export())
+        return;
+    ShowExported(QStringLiteral("已导出到 %1").arg(QDir::toNativeSeparators(Q(m_page->Status().exportedPath))));
 }
 
 void TablePageWindow::dragEnterEvent(QDragEnterEvent* event)

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -38,6 +39,16 @@ public:
     // The edit or drop-down of a page field, for tests.
     QWidget* FieldWidget(const std::string& id) const;
     QComboBox* EllipsoidCombo() const { return m_ellipsoidCombo; }
+    QLineEdit* AxisAEdit() const { return m_aEdit; }
+    QLineEdit* AxisBEdit() const { return m_bEdit; }
+    // Shown while the a= / b= texts differ from the axes the computation uses.
+    QLabel* UnappliedAxesLabel() const { return m_unappliedAxes; }
+    // The line under the tables: rows of each table, then what the last 转换 and 导出 did.
+    QString StatusText() const;
+
+    // The clipboard of the grids' Ctrl+C and Ctrl+V (the desktop's unless set); the page's
+    // own 复制 and 粘贴 keep the page's clipboard. Must outlive the window.
+    void SetClipboard(platform::Clipboard& clipboard);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -50,7 +61,11 @@ private:
     QPushButton* AddButton(const QString& caption, const std::function<void()>& action);
     void OnEllipsoidChosen(int index);
     void ShowAxes();
+    void ShowWhetherAxesApplied();
     void Convert();
+    void Export();
+    void ShowRowCounts();
+    void ShowExported(const QString& text);
 
     std::unique_ptr<pages::TablePage> m_page;
     pages::EllipsoidPage* m_ellipsoidPage = nullptr;
@@ -59,6 +74,10 @@ private:
     QComboBox* m_ellipsoidCombo = nullptr;
     QLineEdit* m_aEdit = nullptr;
     QLineEdit* m_bEdit = nullptr;
+    QLabel* m_unappliedAxes = nullptr;
+    QLabel* m_rowCounts = nullptr;
+    QLabel* m_convertStatus = nullptr;
+    QLabel* m_exportStatus = nullptr;
     std::vector<QPushButton*> m_buttons;
     std::vector<std::pair<std::string, QWidget*>> m_fieldWidgets;
 };

@@ -5,10 +5,12 @@
 #include "ui/CoordinateGrid.hpp"
 #include "ui/CustomEllipsoidWindow.hpp"
 #include "ui/TablePageWindow.hpp"
+#include "ui/WindowPlacement.hpp"
 
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QValidator>
@@ -125,4 +127,86 @@ TEST(CustomEllipsoidWindow, RefusesEmptyFieldsAndSavesTheEllipsoid)
     window->accept();
     EXPECT_EQ("6378137.000000,6356752.314100", fakes.profile.GetString("CoordinateSystem", "椭球A", ""));
     delete window;
+}
+
+TEST(TablePageWindow, StatusLineCountsRowsAndReportsConvertAndExport)
+{
+    Fakes fakes;
+    ui::TablePageWindow window(std::make_unique<pages::CGSZSDlg>(fakes.Context()));
+    EXPECT_EQ(QStringLiteral("源数据 0 行，结果 0 行"), window.StatusText());
+    window.Page().Field("unit").pendingIndex = pages::kUnitDegrees;
+    window.Page().Source().FillRows(std::vector<std::string>{"P1", "30.5", "106.3", "P2", "3O.5", "106.3"}, 2, 3);
+    EXPECT_EQ(QStringLiteral("源数据 2 行，结果 0 行"), window.StatusText());
+
+    window.Button(QStringLiteral("转换"))->click();
+    EXPECT_EQ(QStringLiteral("源数据 2 行，结果 2 行　已转换 2 行，其中 1 个单元格不是数字（按 0 计算）"),
+              window.StatusText());
+
+    const std::string path = ::testing::TempDir() + "status-export.txt";
+    fakes.prompter.saveAnswers.push_back(path);
+    window.Button(QStringLiteral("导出"))->click();
+    EXPECT_TRUE(window.StatusText().endsWith(QStringLiteral("（按 0 计算）　已导出到 ") + QString::fromStdString(path)))
+        << window.StatusText().toStdString();
+
+    // A cancelled save dialog leaves the line as it was; a new 转换 drops the export.
+    const QString before = window.StatusText();
+    window.Button(QStringLiteral("导出"))->click();
+    EXPECT_EQ(before, window.StatusText());
+    window.Button(QStringLiteral("清空"))->click();
+    EXPECT_EQ(QStringLiteral("源数据 0 行，结果 2 行"), window.StatusText().section(QStringLiteral("　"), 0, 0));
+    window.Page().Source().FillRows(std::vector<std::string>{"P1", "30.5", "106.3"}, 1, 3);
+    window.Button(QStringLiteral("转换"))->click();
+    EXPECT_EQ(QStringLiteral("源数据 1 行，结果 1 行　已转换 1 行"), window.StatusText());
+}
+
+TEST(TablePageWindow, TypedAxesAreMarkedUntilCustomIsPickedAgain)
+{
+    Fakes fakes;
+    ui::TablePageWindow window(std::make_unique<pages::CZBHDDlg>(fakes.Context()));
+    QLabel* unapplied = window.UnappliedAxesLabel();
+    ASSERT_NE(nullptr, unapplied);
+    emit window.EllipsoidCombo()->activated(4); // 自定义, on the Krasovsky axes shown
+    EXPECT_TRUE(unapplied->isHidden());
+
+    auto type = [](QLineEdit* edit, const QString& text) {
+        edit->setText(text);
+        emit edit->textEdited(text);
+    };
+    type(window.AxisAEdit(), QStringLiteral("6378137"));
+    EXPECT_FALSE(unapplied->isHidden());
+    // The same value written differently is what the computation already uses.
+    type(window.AxisAEdit(), QStringLiteral("6378245.000"));
+    EXPECT_TRUE(unapplied->isHidden());
+    type(window.AxisBEdit(), QStringLiteral("6356752.3141"));
+    EXPECT_FALSE(unapplied->isHidden());
+    emit window.EllipsoidCombo()->activated(4);
+    EXPECT_TRUE(unapplied->isHidden());
+
+    // A preset shows its own axes, which are always in use.
+    type(window.AxisAEdit(), QStringLiteral("1"));
+    emit window.EllipsoidCombo()->activated(2);
+    EXPECT_TRUE(unapplied->isHidden());
+}
+
+TEST(WindowPlacement, PageWindowFitsASmallScreenWithItsTitleBarOnIt)
+{
+    // 1280×800 at 150 %: about 853×533 logical pixels, less a panel.
+    const QRect available(0, 0, 853, 509);
+    const QMargins frame(4, 30, 4, 4);
+    QRect placed = ui::FitWindow(QSize(880, 540), QSize(600, 300), frame, available);
+    EXPECT_EQ(QRect(4, 30, 845, 475), placed);
+    // Small enough already: the size stays and the frame is centred.
+    EXPECT_EQ(QRect(104, 74, 640, 400), ui::FitWindow(QSize(640, 400), QSize(), frame, QRect(0, 0, 848, 522)));
+    // Larger than the area even at its minimum: pinned to the top-left, title bar reachable.
+    placed = ui::FitWindow(QSize(880, 540), QSize(700, 480), frame, QRect(100, 50, 500, 300));
+    EXPECT_EQ(QRect(104, 80, 700, 480), placed);
+
+    Fakes fakes;
+    ui::TablePageWindow window(std::make_unique<pages::CGSZSDlg>(fakes.Context()));
+    const QRect small(10, 20, 853, 509);
+    ui::PlaceWindow(window, small);
+    // Room is left for a title bar above the client area.
+    EXPECT_LE(window.width(), small.width());
+    EXPECT_LE(window.height(), small.height() - 20);
+    EXPECT_TRUE(small.contains(window.pos())) << window.x() << "," << window.y();
 }

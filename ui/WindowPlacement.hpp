@@ -1,0 +1,25 @@
+// Where a new window opens: inside the screen's available area, title bar included, so a large
+// page on a small or highly scaled screen can still be moved and closed.
+#pragma once
+
+#include <QMargins>
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+namespace carvento::ui {
+
+// Client geometry of a window that would like `wanted` (client size) and cannot be smaller
+// than `minimum`, with `frame` (title bar and borders) around it, inside `available`: the size
+// shrinks to what fits, and the frame is centred in the area. A window still larger than the
+// area is pinned to the area's top-left corner, so its title bar stays reachable.
+QRect FitWindow(QSize wanted, QSize minimum, QMargins frame, const QRect& available);
+
+// Resizes and moves a top-level window by FitWindow within `available`; the frame is the
+// window's own once it is shown, an estimate of the title bar and borders before.
+void PlaceWindow(QWidget& window, const QRect& available);
+// The same within the available area of the screen under the mouse pointer.
+void PlaceWindow(QWidget& window);
+
+} // namespace carvento::ui
