@@ -8,6 +8,8 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace carvento::ui {
 namespace {
 
@@ -105,8 +107,10 @@ void XOutLookBar::FocusOpenFolder()
     if (m_open < 0)
         return;
     QListWidget* list = FolderList(m_open);
-    if (list->currentRow() < 0 && list->count() > 0)
-        list->setCurrentRow(0);
+    // Choosing an entry clears the highlight; the current entry gets it back, so the keyboard
+    // always shows where Enter goes.
+    if (list->count() > 0)
+        list->setCurrentRow(std::max(list->currentRow(), 0));
     list->setFocus(Qt::OtherFocusReason);
 }
 

@@ -99,4 +99,10 @@ TEST_F(PanelFixture, CatalogueWorksWithArrowsAndEnter)
     EXPECT_EQ(QStringLiteral("高斯坐标正算"), panel.OpenPages()[0]->windowTitle());
     press(bar->FolderList(1), Qt::Key_Left);
     EXPECT_EQ(0, bar->OpenFolderIndex());
+
+    // Back on the catalogue after a choice, the current entry is highlighted again.
+    bar->OpenFolder(1);
+    panel.ShowPanel();
+    EXPECT_EQ(1, conversions->currentRow());
+    EXPECT_TRUE(conversions->item(1)->isSelected());
 }
