@@ -268,19 +268,6 @@ TEST(FetchReleaseInfo, TrickleEndsAtTheTimeoutForTheWholeExchange)
     EXPECT_LT(clock.elapsed(), kTimeoutMs + kSlackMs);
 }
 
-TEST(FetchReleaseInfo, EndlessBodyIsReadOnlyAsFarAsTheExaminedBytes)
-{
-    ReleaseServer server;
-    server.respond = [](QTcpSocket* socket) {
-        Flood(socket, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n" +
-                          QByteArray::fromStdString(Page("8.0.1")),
-              QByteArray(64 * 1024, ' '));
-    };
-    const FetchResult fetched = FetchReleaseInfo(server.Address(), "8.0.0", kTestTimeoutMs);
-    EXPECT_EQ(1, fetched.result);
-    EXPECT_LT(fetched.bytesReceived, kReleaseAnswerLimit);
-}
-
 TEST(FetchReleaseInfo, ChunkedBodyAndRedirectsReachTheBlock)
 {
     ReleaseServer page;
