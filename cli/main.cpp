@@ -9,6 +9,9 @@
 #include "pages/ZoneChangePage.hpp"
 #include "platform/NumberText.hpp"
 #include "platform/qt/SettingsProfile.hpp"
+#include "pages/Messages.hpp"
+#include "tables/ImportTable.hpp"
+#include "tables/TableStream.hpp"
 
 #include <cerrno>
 #include <climits>
@@ -227,19 +230,6 @@ std::vector<int> ParseColumns(const std::string& text)
     return columns;
 }
 
-// Standard input as bytes; nothing when it cannot be read to its end.
-std::optional<std::string> ReadStandardInput()
-{
-    std::string bytes;
-    char buffer[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0)
-        bytes.append(buffer, got);
-    if (std::ferror(stdin))
-        return std::nullopt;
-    return bytes;
-}
-
 // An integer option, checked as the page's integer fields read it.
 void CheckIntegerOption(const std::string& option, const std::string& text)
 {
@@ -264,8 +254,6 @@ class ProgressBar {
 public:
     bool Update(int done, int total)
     {
-        if (total < 20000)
-            return true;
         int percent = static_cast<int>(100LL * done / total);
         if (percent == m_shown)
             return true;
@@ -281,6 +269,69 @@ public:
 private:
     int m_shown = -1;
 };
+
+// Converts the input a block of rows at a time: read, map, convert and write, so memory stays
+// bounded whatever the file's size. The output is what the page's 导出 writes for the whole
+// file; a refused input leaves an existing output file as it was.
+int StreamPage(pages::TablePage& page, cli::ConsolePrompter& prompter, const std::string& input,
+               const std::string& output, tables::TextEncoding encoding)
+{
+    constexpr int kBlockRows = 32768;
+    tables::TableStream stream;
+    bool opened = input == "-" ? stream.OpenStandardInput() : stream.Open(input);
+    if (!opened) {
+        // A folder, a missing file or a read error is reported, never taken as empty input.
+        std::cerr << kProgram << ": " << pages::FormatMessage(pages::messages::kCannotReadFile,
+                                                              input == "-" ? "standard input" : input)
+                  << '\n';
+        return kExitRefused;
+    }
+    stream.AddDelimiter(',');
+    const int columns = stream.DetectColumns();
+    if (columns == 0) {
+        page.ReportReadResult(stream.LastResult());
+        return kExitRefused;
+    }
+    ProgressBar bar;
+    const bool showProgress = ::isatty(STDERR_FILENO);
+    std::vector<std::string> cells;
+    platform::ColumnMapping mapping;
+    bool first = true;
+    for (;;) {
+        cells.clear();
+        int rows = stream.ReadRows(cells, kBlockRows);
+        if (page.ReportReadResult(stream.LastResult())) {
+            page.AbandonExport();
+            return kExitRefused;
+        }
+        if (rows == 0)
+            break;
+        page.Source().ClearRows();
+        if (first) {
+            // The first row decides the column mapping and the title row for the whole file.
+            page.ImportRows(cells, rows, columns, stream.FirstDataLine(), &mapping);
+            if (prompter.Problems() > 0 || !page.BeginExport(output, encoding))
+                return kExitRefused;
+            first = false;
+        } else {
+            tables::AppendMappedRows(page.Source(), cells, rows, columns, mapping.columnMap, false);
+        }
+        page.Convert();
+        if (prompter.Problems() > 0) {
+            page.AbandonExport();
+            return kExitRefused;
+        }
+        if (!page.ExportBlock())
+            return kExitRefused;
+        if (showProgress)
+            bar.Update(static_cast<int>(stream.Progress() * 1000), 1000);
+        if (rows < kBlockRows)
+            break;
+    }
+    if (showProgress)
+        bar.Update(1000, 1000);
+    return page.EndExport() ? kExitOk : kExitRefused;
+}
 
 int RunPage(const PageVerb& verb, const Arguments& args, platform::Profile& profile)
 {
@@ -338,30 +389,7 @@ int RunPage(const PageVerb& verb, const Arguments& args, platform::Profile& prof
     };
 
     const std::string& input = args.positional.front();
-    if (input == "-") {
-        std::optional<std::string> bytes = ReadStandardInput();
-        if (!bytes) {
-            std::cerr << kProgram << ": cannot read standard input\n";
-            return kExitRefused;
-        }
-        page->ImportBytes(std::move(*bytes));
-    } else {
-        // A folder, a missing file or a read error is reported, never taken as empty input.
-        page->ImportFile(input, true);
-    }
-    if (prompter.Problems() > 0)
-        return kExitRefused;
-
-    ProgressBar bar;
-    if (::isatty(STDERR_FILENO))
-        page->SetProgressCallback([&bar](int done, int total) { return bar.Update(done, total); });
-    page->Convert();
-    if (prompter.Problems() > 0)
-        return kExitRefused;
-
-    bool written = args.Has("-o") ? page->ExportToFile(args.options.at("-o"), encoding)
-                                  : page->ExportToStdout(encoding);
-    return written ? kExitOk : kExitRefused;
+    return StreamPage(*page, prompter, input, args.Has("-o") ? args.options.at("-o") : "-", encoding);
 }
 
 int RunEllipsoid(const Arguments& args, platform::Profile& profile)
@@ -416,30 +444,10 @@ int RunEllipsoid(const Arguments& args, platform::Profile& profile)
     throw UsageError("ellipsoid: expected 'list' or 'add NAME A B'");
 }
 
-// A million-line run spends most of its time in page faults on the cell lists (a few hundred
-// megabytes touched once). glibc can back malloc with transparent huge pages, which cuts the
-// faults about fifteen-fold, but reads that setting only when a process starts: so the tool
-// starts itself once more with it, unless the user has chosen tunables of their own.
-void UseHugePagesForMalloc(char** argv)
-{
-#if defined(__linux__) && defined(__GLIBC__)
-    if (std::getenv("GLIBC_TUNABLES"))
-        return;
-    if (::setenv("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1", 1) != 0)
-        return;
-    ::execv("/proc/self/exe", argv);
-    // Not restarted: go on as we are.
-    ::unsetenv("GLIBC_TUNABLES");
-#else
-    (void)argv;
-#endif
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    UseHugePagesForMalloc(argv);
     try {
         if (argc < 2) {
             PrintUsage(std::cerr);

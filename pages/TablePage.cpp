@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <memory>
 #include <stdexcept>
 
 namespace carvento::pages {
@@ -86,6 +87,8 @@ TablePage::TablePage(PageContext context) : m_context(context)
 {
     m_result.SetEditable(false);
 }
+
+TablePage::~TablePage() = default;
 
 void TablePage::SetLayout(TableLayout source, TableLayout result)
 {
@@ -171,24 +174,11 @@ int TablePage::ImportOpened(tables::TextTableFile& file)
     int rows = 0;
     int columns = 0;
     file.ReadAll(cells, rows, columns);
-    const tables::FileResult& result = file.LastResult();
-    switch (result.status) {
-    case tables::FileStatus::NoData:
-        ShowMessage(messages::kNoDataInFirstLines);
-        break;
-    case tables::FileStatus::ShortLine:
-        ShowMessage(FormatMessage(messages::kShortLine, result.line));
-        break;
-    case tables::FileStatus::InvalidBytes:
-        ShowMessage(FormatMessage(messages::kInvalidBytes, result.line));
-        break;
-    default:
-        break;
-    }
-    tables::ImportContext context{ComputedColumns(), file.FirstDataLine()};
+    ReportReadResult(file.LastResult());
+    int firstLine = file.FirstDataLine();
     file.Close();
     // Rows read before a short line or bad bytes are still offered.
-    return tables::ImportIntoTable(m_source, cells, rows, columns, m_context.prompter, context);
+    return ImportRows(cells, rows, columns, firstLine);
 }
 
 int TablePage::DropFiles(const std::vector<std::string>& paths)
@@ -300,42 +290,107 @@ bool TablePage::ExportToFile(const std::string& path, tables::TextEncoding encod
     // No file is created for an empty result table.
     if (ReportNothingToExport())
         return false;
-    tables::TextTableFile file;
-    if (!file.OpenForWrite(path, encoding)) {
-        ShowMessage(FormatMessage(messages::kCannotCreateFile, path), platform::MessageIcon::Error);
-        return false;
-    }
-    return WriteResult(file, path);
+    return BeginExport(path, encoding) && ExportBlock() && EndExport();
 }
 
 bool TablePage::ExportToStdout(tables::TextEncoding encoding)
 {
-    if (ReportNothingToExport())
-        return false;
-    tables::TextTableFile file;
-    file.OpenForWriteToStdout(encoding);
-    return WriteResult(file, "-");
+    return ExportToFile("-", encoding);
 }
 
-bool TablePage::WriteResult(tables::TextTableFile& file, const std::string& path)
+bool TablePage::BeginExport(const std::string& path, tables::TextEncoding encoding)
 {
-    std::span<const std::string> cells = m_result.DataCells();
-    file.WriteTable(cells, m_result.DataRowCount(), m_result.ColumnCount(), ExportHeader());
-    tables::FileResult written = file.LastResult();
-    if (!written.Ok())
-        file.Discard();
-    tables::FileResult closed = file.Close();
-    if (written.status == tables::FileStatus::Unrepresentable) {
-        ShowMessage(FormatMessage(messages::kUnrepresentable, written.line, path),
-                    platform::MessageIcon::Error);
+    m_export = std::make_unique<tables::TextTableFile>();
+    m_exportPath = path;
+    m_exportedRows = 0;
+    m_exportStarted = false;
+    if (path == "-") {
+        m_export->OpenForWriteToStdout(encoding);
+    } else if (!m_export->OpenForWrite(path, encoding)) {
+        m_export.reset();
+        ShowMessage(FormatMessage(messages::kCannotCreateFile, path), platform::MessageIcon::Error);
         return false;
     }
-    if (!written.Ok() || !closed.Ok()) {
-        ShowMessage(FormatMessage(messages::kWriteFailed, path), platform::MessageIcon::Error);
-        return false;
-    }
-    m_status.exportedPath = path;
     return true;
+}
+
+bool TablePage::ExportBlock()
+{
+    if (!m_export)
+        return false;
+    std::span<const std::string> cells = m_result.DataCells();
+    // The header waits for the first rows: without any, nothing at all is written.
+    if (cells.empty())
+        return true;
+    if (!m_exportStarted)
+        m_export->WriteTable(cells, m_result.DataRowCount(), m_result.ColumnCount(), ExportHeader());
+    else
+        m_export->WriteRows(cells, m_result.DataRowCount(), m_result.ColumnCount(), false);
+    m_exportStarted = true;
+    tables::FileResult written = m_export->LastResult();
+    if (!written.Ok()) {
+        AbandonExport();
+        if (written.status == tables::FileStatus::Unrepresentable)
+            ShowMessage(FormatMessage(messages::kUnrepresentable, written.line, m_exportPath),
+                        platform::MessageIcon::Error);
+        else
+            ShowMessage(FormatMessage(messages::kWriteFailed, m_exportPath), platform::MessageIcon::Error);
+        return false;
+    }
+    m_exportedRows += m_result.DataRowCount();
+    return true;
+}
+
+bool TablePage::EndExport()
+{
+    if (!m_export)
+        return false;
+    if (m_exportedRows == 0) {
+        AbandonExport();
+        ShowMessage(messages::kNothingToExport, platform::MessageIcon::Warning);
+        return false;
+    }
+    tables::FileResult closed = m_export->Close();
+    m_export.reset();
+    if (!closed.Ok()) {
+        ShowMessage(FormatMessage(messages::kWriteFailed, m_exportPath), platform::MessageIcon::Error);
+        return false;
+    }
+    m_status.exportedPath = m_exportPath;
+    return true;
+}
+
+void TablePage::AbandonExport()
+{
+    if (!m_export)
+        return;
+    m_export->Discard();
+    m_export->Close();
+    m_export.reset();
+}
+
+bool TablePage::ReportReadResult(const tables::FileResult& result)
+{
+    switch (result.status) {
+    case tables::FileStatus::NoData:
+        ShowMessage(messages::kNoDataInFirstLines);
+        return true;
+    case tables::FileStatus::ShortLine:
+        ShowMessage(FormatMessage(messages::kShortLine, result.line));
+        return true;
+    case tables::FileStatus::InvalidBytes:
+        ShowMessage(FormatMessage(messages::kInvalidBytes, result.line));
+        return true;
+    default:
+        return false;
+    }
+}
+
+int TablePage::ImportRows(std::vector<std::string>& cells, int rows, int columns, int firstLine,
+                          platform::ColumnMapping* chosen)
+{
+    tables::ImportContext context{ComputedColumns(), firstLine};
+    return tables::ImportIntoTable(m_source, cells, rows, columns, m_context.prompter, context, chosen);
 }
 
 } // namespace carvento::pages

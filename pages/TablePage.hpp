@@ -9,6 +9,7 @@
 #include "tables/CoordinateTable.hpp"
 
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 
 namespace carvento::tables {
 class TextTableFile;
+struct FileResult;
 }
 
 namespace carvento::pages {
@@ -70,7 +72,7 @@ using ProgressCallback = std::function<bool(int done, int total)>;
 class TablePage {
 public:
     explicit TablePage(PageContext context);
-    virtual ~TablePage() = default;
+    virtual ~TablePage();
     TablePage(const TablePage&) = delete;
     TablePage& operator=(const TablePage&) = delete;
 
@@ -137,6 +139,22 @@ public:
     // Same content to standard output.
     bool ExportToStdout(tables::TextEncoding encoding = tables::TextEncoding::Gbk);
 
+    // Export in blocks, for inputs converted a block of rows at a time: BeginExport opens the
+    // file ("-" for standard output), each ExportBlock writes the result table's rows (the
+    // header before the first), EndExport puts the file in place. A failure is reported, and
+    // an existing file keeps its content; so does one that received no rows at all.
+    bool BeginExport(const std::string& path, tables::TextEncoding encoding);
+    bool ExportBlock();
+    bool EndExport();
+    void AbandonExport();
+
+    // Shows the message for a file that could not be read completely; false when it could.
+    bool ReportReadResult(const tables::FileResult& result);
+    // Appends read rows through the column-mapping question; `chosen` receives the mapping
+    // used, so that further blocks of the same file are mapped alike.
+    int ImportRows(std::vector<std::string>& cells, int rows, int columns, int firstLine,
+                   platform::ColumnMapping* chosen = nullptr);
+
 protected:
     // Page set-up: both tables and the fields in exchange order.
     void SetLayout(TableLayout source, TableLayout result);
@@ -154,7 +172,6 @@ protected:
 
 private:
     int ImportOpened(tables::TextTableFile& file);
-    bool WriteResult(tables::TextTableFile& file, const std::string& path);
     // Shows that the result table is empty; true when it is.
     bool ReportNothingToExport();
 
@@ -165,6 +182,10 @@ private:
     std::vector<PageField> m_fields;
     ProgressCallback m_progress;
     PageStatus m_status;
+    std::unique_ptr<tables::TextTableFile> m_export;
+    std::string m_exportPath;
+    long long m_exportedRows = 0;
+    bool m_exportStarted = false;
 };
 
 // Files are written in GBK unless the profile's "Settings" section holds ExportEncoding=utf-8.

@@ -145,46 +145,63 @@ bool DecodesAsGbk(std::string_view bytes)
     return Convert("UTF-8", "GBK", bytes).ok;
 }
 
-enum class Judgement { Utf8, DamagedUtf8, Gbk };
+} // namespace
 
-// Decides how bytes without a byte-order mark are read. ASCII and Chinese UTF-8 read as
-// UTF-8. Text valid in both encodings is read as the one whose characters are more plausible
-// Chinese (GBK "炉" is the valid UTF-8 "¯"). Text that is not valid UTF-8 is judged by lines:
-// GBK lines of Chinese names are valid UTF-8 only by rare coincidence, and then seldom decode
-// to Chinese, so when at least as many lines read as Chinese UTF-8 as there are invalid
-// lines, the file is UTF-8 with damaged lines; otherwise it is GBK.
-Judgement JudgeEncoding(std::string_view bytes)
+void EncodingJudge::Add(std::string_view piece)
 {
-    if (IsAscii(bytes))
-        return Judgement::Utf8;
-    if (IsValidUtf8(bytes)) {
-        Plausibility utf8 = Utf8Plausibility(bytes);
-        if (utf8.chinese == utf8.characters)
-            return Judgement::Utf8;
-        Plausibility gbk = GbkPlausibility(bytes);
-        return gbk.Share() > utf8.Share() && DecodesAsGbk(bytes) ? Judgement::Gbk : Judgement::Utf8;
-    }
-    std::size_t chineseUtf8Lines = 0;
-    std::size_t invalidLines = 0;
+    if (IsAscii(piece))
+        return;
+    m_ascii = false;
+    if (m_validUtf8 && !IsValidUtf8(piece))
+        m_validUtf8 = false;
+    if (m_decodesAsGbk && !DecodesAsGbk(piece))
+        m_decodesAsGbk = false;
+    Plausibility gbk = GbkPlausibility(piece);
+    m_gbkCharacters += gbk.characters;
+    m_gbkChinese += gbk.chinese;
     std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find('\n', start);
+    while (start < piece.size()) {
+        std::size_t end = piece.find('\n', start);
         if (end == std::string_view::npos)
-            end = bytes.size();
-        std::string_view line = bytes.substr(start, end - start);
+            end = piece.size();
+        std::string_view line = piece.substr(start, end - start);
         if (!IsAscii(line)) {
             if (!IsValidUtf8(line)) {
-                ++invalidLines;
+                ++m_invalidLines;
             } else {
                 Plausibility p = Utf8Plausibility(line);
+                m_utf8Characters += p.characters;
+                m_utf8Chinese += p.chinese;
                 if (p.chinese == p.characters)
-                    ++chineseUtf8Lines;
+                    ++m_chineseUtf8Lines;
             }
         }
         start = end + 1;
     }
-    return chineseUtf8Lines > 0 && chineseUtf8Lines >= invalidLines ? Judgement::DamagedUtf8
-                                                                    : Judgement::Gbk;
+}
+
+EncodingJudge::Verdict EncodingJudge::Result() const
+{
+    if (m_ascii)
+        return Verdict::Utf8;
+    if (m_validUtf8) {
+        if (m_utf8Chinese == m_utf8Characters)
+            return Verdict::Utf8;
+        Plausibility utf8{m_utf8Characters, m_utf8Chinese};
+        Plausibility gbk{m_gbkCharacters, m_gbkChinese};
+        return gbk.Share() > utf8.Share() && m_decodesAsGbk ? Verdict::Gbk : Verdict::Utf8;
+    }
+    return m_chineseUtf8Lines > 0 && m_chineseUtf8Lines >= m_invalidLines ? Verdict::DamagedUtf8
+                                                                          : Verdict::Gbk;
+}
+
+namespace {
+
+EncodingJudge::Verdict JudgeEncoding(std::string_view bytes)
+{
+    EncodingJudge judge;
+    judge.Add(bytes);
+    return judge.Result();
 }
 
 } // namespace
@@ -269,28 +286,28 @@ DecodedText DecodeText(std::string_view bytes)
         }
         return decoded;
     }
-    switch (JudgeEncoding(bytes)) {
-    case Judgement::Utf8:
-        decoded.encoding = TextEncoding::Utf8;
-        decoded.text.assign(bytes);
-        return decoded;
-    case Judgement::DamagedUtf8: {
-        std::size_t bad = FirstInvalidUtf8(bytes);
-        decoded.encoding = TextEncoding::Utf8;
-        decoded.status = CodePageStatus::InvalidBytes;
-        decoded.line = LineOfOffset(bytes, bad);
-        decoded.text.assign(bytes.substr(0, bad));
+    return DecodePiece(bytes, JudgeEncoding(bytes) == EncodingJudge::Verdict::Gbk ? TextEncoding::Gbk
+                                                                                    : TextEncoding::Utf8);
+}
+
+DecodedText DecodePiece(std::string_view piece, TextEncoding encoding)
+{
+    DecodedText decoded;
+    decoded.encoding = encoding;
+    if (encoding != TextEncoding::Gbk) {
+        std::size_t bad = FirstInvalidUtf8(piece);
+        decoded.text.assign(piece.substr(0, bad));
+        if (bad != std::string_view::npos) {
+            decoded.status = CodePageStatus::InvalidBytes;
+            decoded.line = LineOfOffset(piece, bad);
+        }
         return decoded;
     }
-    case Judgement::Gbk:
-        break;
-    }
-    decoded.encoding = TextEncoding::Gbk;
-    IconvResult r = Convert("UTF-8", "GBK", bytes);
+    IconvResult r = Convert("UTF-8", "GBK", piece);
     decoded.text = std::move(r.output);
     if (!r.ok) {
         decoded.status = CodePageStatus::InvalidBytes;
-        decoded.line = LineOfOffset(bytes, r.failedAt);
+        decoded.line = LineOfOffset(piece, r.failedAt);
     }
     return decoded;
 }
@@ -300,7 +317,7 @@ DecodedText DecodeText(std::string&& bytes)
     bool bom = bytes.size() >= 2 && (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ||
                                      bytes.compare(0, 2, "\xFF\xFE") == 0 ||
                                      bytes.compare(0, 2, "\xFE\xFF") == 0);
-    if (!bom && JudgeEncoding(bytes) == Judgement::Utf8) {
+    if (!bom && JudgeEncoding(bytes) == EncodingJudge::Verdict::Utf8) {
         DecodedText decoded;
         decoded.encoding = TextEncoding::Utf8;
         decoded.text = std::move(bytes);

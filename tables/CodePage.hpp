@@ -2,6 +2,7 @@
 // program: GBK (the Chinese Windows code page) and UTF-8, with UTF-16 accepted on reading.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,36 @@ struct EncodedText {
 DecodedText DecodeText(std::string_view bytes);
 // The same, taking the bytes over: UTF-8 without a byte-order mark is kept without a copy.
 DecodedText DecodeText(std::string&& bytes);
+
+// Decides how bytes without a byte-order mark are read, from pieces given in order, each
+// ending at a line end (LF) or at the end of the bytes. ASCII and Chinese UTF-8 read as UTF-8.
+// Bytes valid in both encodings read as the one whose characters are more plausible Chinese
+// (GBK "炉" is the valid UTF-8 "¯"). Bytes that are not valid UTF-8 are judged by lines: GBK
+// lines of Chinese names are valid UTF-8 only by rare coincidence, and then seldom decode to
+// Chinese, so when at least as many lines read as Chinese UTF-8 as there are invalid lines,
+// the file is UTF-8 with damaged lines; otherwise it is GBK.
+class EncodingJudge {
+public:
+    enum class Verdict { Utf8, DamagedUtf8, Gbk };
+    void Add(std::string_view piece);
+    Verdict Result() const;
+
+private:
+    bool m_ascii = true;
+    bool m_validUtf8 = true;
+    bool m_decodesAsGbk = true;
+    std::size_t m_utf8Characters = 0;
+    std::size_t m_utf8Chinese = 0;
+    std::size_t m_gbkCharacters = 0;
+    std::size_t m_gbkChinese = 0;
+    std::size_t m_chineseUtf8Lines = 0;
+    std::size_t m_invalidLines = 0;
+};
+
+// Decodes one piece of a file (ending at a line end) that was judged to be in `encoding`
+// (Utf8 or Gbk): UTF-8 is checked and kept, GBK converted. Invalid bytes give InvalidBytes
+// with the line inside the piece, and the text decoded before them.
+DecodedText DecodePiece(std::string_view piece, TextEncoding encoding);
 
 // Encodes UTF-8 text as GBK or UTF-8 (no byte-order mark). A character that GBK cannot
 // hold gives Unrepresentable and its line; invalid UTF-8 input gives InvalidBytes.

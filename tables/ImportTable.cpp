@@ -105,7 +105,8 @@ void AppendMappedRows(CoordinateTable& table, std::vector<std::string>& cells, i
 }
 
 int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int rows,
-                    int columns, platform::Prompter& prompter, const ImportContext& context)
+                    int columns, platform::Prompter& prompter, const ImportContext& context,
+                    platform::ColumnMapping* chosen)
 {
     if (rows <= 0 || columns <= 0 ||
         static_cast<long long>(cells.size()) != static_cast<long long>(rows) * columns)
@@ -123,6 +124,8 @@ int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int
     mapping.removeTitleRow = LooksLikeTitleRow(mapping.sampleFields);
     if (!prompter.ChooseImportColumns(mapping))
         return 0;
+    if (chosen)
+        *chosen = mapping;
     int before = table.RowCount();
     AppendMappedRows(table, cells, rows, columns, mapping.columnMap, mapping.removeTitleRow);
     return table.RowCount() - before;

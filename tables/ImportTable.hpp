@@ -34,9 +34,10 @@ struct ImportContext {
 
 // Asks the prompter for the mapping (pre-filled as above) and appends the rows. Does nothing
 // unless rows > 0, columns > 0 and cells.size() == rows*columns, or when the user cancels.
-// Returns the number of rows appended.
+// Returns the number of rows appended; `chosen` receives the mapping the user accepted.
 // `cells` may be left moved-from.
 int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int rows,
-                    int columns, platform::Prompter& prompter, const ImportContext& context = {});
+                    int columns, platform::Prompter& prompter, const ImportContext& context = {},
+                    platform::ColumnMapping* chosen = nullptr);
 
 } // namespace carvento::tables

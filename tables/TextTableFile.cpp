@@ -2,6 +2,7 @@
 #include "tables/TextTableFile.hpp"
 
 #include "tables/FieldSplit.hpp"
+#include "tables/RowReader.hpp"
 
 #include <cerrno>
 #include <climits>
@@ -201,36 +202,21 @@ int TextTableFile::ReadAll(std::vector<std::string>& cells, int& rows, int& colu
     columns = DetectColumns(names);
     if (columns == 0)
         return 0;
-    std::string separators = m_delimiters.empty() ? std::string(",") : m_delimiters;
-    std::vector<std::string_view> fields;
     // Reserve for the lines left, but never more than the file's size allows: one wide first
     // line must not make every short line count as that wide.
     std::size_t remaining = m_lines.size() - m_nextLine;
     std::size_t perLine = std::min<std::size_t>(static_cast<std::size_t>(columns), 64);
     cells.reserve(std::min(remaining * perLine, m_text.size() + 16));
-    m_firstDataLine = 0;
-    bool previousBlank = true;
+    RowReader reader(columns, m_delimiters.empty() ? std::string(",") : m_delimiters);
     std::string_view line;
     while (ReadLine(line)) {
-        int n = SplitOnAnyViews(line, separators, fields);
-        if (n >= columns) {
-            if (m_firstDataLine == 0)
-                m_firstDataLine = static_cast<int>(m_nextLine);
-            for (int i = 0; i < columns; ++i)
-                cells.emplace_back(fields[static_cast<std::size_t>(i)]);
-            ++rows;
-            previousBlank = false;
-        } else if (n == 0) {
-            if (!previousBlank) {
-                cells.resize(cells.size() + static_cast<std::size_t>(columns));
-                ++rows;
-            }
-            previousBlank = true;
-        } else {
+        if (!reader.Take(line, static_cast<int>(m_nextLine), cells, rows)) {
+            m_firstDataLine = reader.FirstDataLine();
             m_result = {FileStatus::ShortLine, static_cast<int>(m_nextLine)};
             return 0;
         }
     }
+    m_firstDataLine = reader.FirstDataLine();
     if (m_invalidLine > 0) {
         m_result = {FileStatus::InvalidBytes, m_invalidLine};
         return 0;
@@ -313,6 +299,7 @@ int TextTableFile::WriteTable(std::span<const std::string> cells, int rows, int 
 {
     m_result = {};
     Truncate();
+    m_previousBlank = false;
     if (!titles.empty()) {
         std::string header;
         for (std::size_t i = 0; i < titles.size(); ++i) {
@@ -334,6 +321,7 @@ int TextTableFile::WriteRows(std::span<const std::string> cells, int rows, int c
     if (truncateFirst) {
         m_result = {};
         Truncate();
+        m_previousBlank = false;
     }
     if (rows < 0 || columns < 0 ||
         static_cast<long long>(cells.size()) != static_cast<long long>(rows) * columns) {
@@ -345,7 +333,7 @@ int TextTableFile::WriteRows(std::span<const std::string> cells, int rows, int c
     constexpr std::size_t kBlockBytes = 1 << 20;
     std::string block;
     int blockLines = 0;
-    bool previousBlank = false;
+    bool& previousBlank = m_previousBlank;
     std::size_t index = 0;
     for (int r = 0; r < rows; ++r) {
         std::size_t lineStart = block.size();

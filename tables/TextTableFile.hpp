@@ -78,7 +78,7 @@ public:
     // Truncates, writes the titles joined by "," (when any) and then WriteRows.
     int WriteTable(std::span<const std::string> cells, int rows, int columns,
                    const std::vector<std::string>& titles);
-    // Writes one line per row; a run of blank rows becomes one empty line. Returns the
+    // Writes one line per row; a run of blank rows becomes one empty line, also across calls. Returns the
     // number of cells, or 0 (nothing written) when cells.size() != rows*columns or on error.
     int WriteRows(std::span<const std::string> cells, int rows, int columns,
                   bool truncateFirst);
@@ -104,6 +104,7 @@ private:
     std::string m_targetPath;
     std::string m_temporaryPath;
     int m_firstDataLine = 0;
+    bool m_previousBlank = false; // last row written was blank (runs span WriteRows calls)
     TextEncoding m_encoding = TextEncoding::Gbk;
     int m_linesWritten = 0;
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -220,4 +221,32 @@ TEST_F(CliTest, BadInputIsRefusedOrConvertedCompletely)
         for (const auto& entry : std::filesystem::directory_iterator(m_dir))
             EXPECT_NE('.', entry.path().filename().string().front()) << "left behind: " << entry.path();
     }
+}
+
+// A file of several blocks converts exactly as the page converts it at once, and a fault in a
+// later block still leaves an existing output file untouched.
+TEST_F(CliTest, BlockwiseConversionEqualsThePageExport)
+{
+    std::string bytes;
+    for (int i = 0; i < 70000; ++i)
+        bytes += (i == 32767 || i == 40000 ? "\r\n\r\n\r\n" : "") + ("点" + std::to_string(i)) + "," +
+                 std::to_string(20 + i % 30) + ".5," + std::to_string(100 + i % 10) + ".25\r\n";
+    std::string input = Write("many.txt", bytes);
+    pages::CGSZSDlg page({prompter, clipboard, profile});
+    page.Field("unit").pendingIndex = pages::kUnitDegrees;
+    std::string expected = PageExport(page, input);
+
+    CliRun fromFile = Cli("gauss-forward --unit deg -o " + Path("out.txt") + " " + input);
+    EXPECT_EQ(0, fromFile.status) << fromFile.err;
+    EXPECT_TRUE(expected == Slurp(Path("out.txt")));
+    CliRun fromStdin = Cli("gauss-forward --unit deg -", bytes);
+    EXPECT_EQ(0, fromStdin.status) << fromStdin.err;
+    EXPECT_TRUE(expected == fromStdin.out);
+
+    Write("many.txt", bytes + "P,30\r\n");
+    CliRun shortAtTheEnd = Cli("gauss-forward --unit deg -o " + Path("out.txt") + " " + input);
+    EXPECT_EQ(1, shortAtTheEnd.status);
+    long shortLine = std::count(bytes.begin(), bytes.end(), '\n') + 1;
+    EXPECT_NE(std::string::npos, shortAtTheEnd.err.find("第" + std::to_string(shortLine) + "行数据不足"));
+    EXPECT_TRUE(expected == Slurp(Path("out.txt")));
 }

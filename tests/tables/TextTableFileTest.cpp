@@ -1,5 +1,6 @@
 // Reading and writing coordinate text files: column detection, blank and short lines,
 // code pages, and write failures.
+#include "tables/TableStream.hpp"
 #include "tables/TextTableFile.hpp"
 
 #include <gtest/gtest.h>
@@ -323,5 +324,48 @@ TEST(DecodeText, JudgesTheEncodingByPlausibleLines)
         DecodedText moved = DecodeText(std::string(c.bytes));
         EXPECT_EQ(c.encoding, moved.encoding);
         EXPECT_EQ(c.text, moved.text);
+    }
+}
+
+// The block reader gives exactly the rows, results and line numbers of the whole-file reader,
+// whatever the block size and wherever pieces of the file end.
+TEST(TableStream, ReadsInBlocksWhatReadAllReads)
+{
+    const std::string gbk = "\xB5\xBC\xCF\xDF\xB5\xE3"; // 导线点
+    std::string longFile;
+    for (int i = 0; i < 60000; ++i)
+        longFile += (i % 7000 == 6999 ? "\r\n\r\n" : "") + gbk + std::to_string(i) + ",1.5,2.5\r\n";
+    const std::string inputs[] = {
+        "P1,30.1,114.2\n\n\nP2,30.2,114.3\n\n\n",
+        "\n\nP1,1,2,3\nP2,4,5\n",            // short line 4
+        "P1,1,2\r\r\nP2,3,4\r\r\n",
+        "测站一,1,2\n导线点,3,4\n水准\xE7\x82,5,6", // damaged UTF-8 in line 3
+        "\xEF\xBB\xBFP1,1,2\nP2,3,4\n",
+        std::string("\xFF\xFEP\0,\0001\0\n\0", 10),
+        "",
+        longFile,
+    };
+    TempDir dir;
+    for (const std::string& bytes : inputs) {
+        SCOPED_TRACE(bytes.substr(0, 40));
+        Read whole = ReadBytes(bytes);
+        std::ofstream(dir.File("in.txt"), std::ios::binary | std::ios::trunc) << bytes;
+        for (int block : {1, 3, 40000}) {
+            TableStream stream;
+            ASSERT_TRUE(stream.Open(dir.File("in.txt")));
+            stream.AddDelimiter(',');
+            int columns = stream.DetectColumns();
+            EXPECT_EQ(whole.columns, columns);
+            Cells cells;
+            int rows = 0;
+            for (int got; columns > 0 && (got = stream.ReadRows(cells, block)) > 0;)
+                rows += got;
+            EXPECT_EQ(whole.result.status, stream.LastResult().status);
+            EXPECT_EQ(whole.result.line, stream.LastResult().line);
+            if (whole.result.Ok()) {
+                EXPECT_EQ(whole.rows, rows);
+                EXPECT_TRUE(whole.cells == cells);
+            }
+        }
     }
 }
