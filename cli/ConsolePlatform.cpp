@@ -16,7 +16,8 @@ platform::MessageAnswer ConsolePrompter::ShowMessage(const platform::Message& me
     // Nobody answers questions on a batch run: decline them.
     switch (message.buttons) {
     case platform::MessageButtons::Ok: return platform::MessageAnswer::Ok;
-    case platform::MessageButtons::OkCancel: return platform::MessageAnswer::Cancel;
+    case platform::MessageButtons::OkCancel:
+    case platform::MessageButtons::YesNoCancel: return platform::MessageAnswer::Cancel;
     default: return platform::MessageAnswer::No;
     }
 }

@@ -70,6 +70,8 @@ platform::MessageAnswer QtPrompter::ShowMessage(const platform::Message& message
     RunOnUiThread([&] {
         QMessageBox box(QApplication::activeWindow());
         box.setWindowTitle(Q(message.caption));
+        // Texts can come from outside (a release description): never read them as markup.
+        box.setTextFormat(Qt::PlainText);
         box.setText(Q(message.text));
         switch (message.icon) {
         case platform::MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
@@ -85,6 +87,9 @@ platform::MessageAnswer QtPrompter::ShowMessage(const platform::Message& message
             break;
         case platform::MessageButtons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        case platform::MessageButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
         }
         switch (box.exec()) {
