@@ -87,7 +87,7 @@ Arguments Parse(int argc, char** argv, int first)
 struct PageVerb {
     const char* name;
     const char* summary;
-    std::function<std::unique_ptr<pages::TablePage>(pages::PageContext)> make;
+    std::function<std::unique_ptr<pages::ConversionPage>(pages::PageContext)> make;
     std::vector<std::string> options; // beyond the common ones
 };
 
@@ -132,7 +132,7 @@ void PrintUsage(std::ostream& out)
         << "\n" << kProgram << " VERB --help describes a verb's options.\n";
 }
 
-void PrintVerbHelp(const PageVerb& verb, pages::TablePage& page)
+void PrintVerbHelp(const PageVerb& verb, pages::ConversionPage& page)
 {
     std::cout << "usage: " << kProgram << ' ' << verb.name << " [options] [FILE|-]\n"
               << verb.summary << "\n\noptions:\n"
@@ -273,7 +273,7 @@ private:
 // Converts the input a block of rows at a time: read, map, convert and write, so memory stays
 // bounded whatever the file's size. The output is what the page's 导出 writes for the whole
 // file; a refused input leaves an existing output file as it was.
-int StreamPage(pages::TablePage& page, cli::ConsolePrompter& prompter, const std::string& input,
+int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter, const std::string& input,
                const std::string& output, tables::TextEncoding encoding)
 {
     constexpr int kBlockRows = 32768;
@@ -338,7 +338,7 @@ int RunPage(const PageVerb& verb, const Arguments& args, platform::Profile& prof
     cli::ConsolePrompter prompter(kProgram);
     cli::NoClipboard clipboard;
     pages::PageContext context{prompter, clipboard, profile};
-    std::unique_ptr<pages::TablePage> page = verb.make(context);
+    std::unique_ptr<pages::ConversionPage> page = verb.make(context);
     if (args.Flag("--help") || args.Flag("-h")) {
         PrintVerbHelp(verb, *page);
         return kExitOk;
@@ -364,8 +364,8 @@ int RunPage(const PageVerb& verb, const Arguments& args, platform::Profile& prof
             throw UsageError("--encoding: gbk or utf-8");
     }
 
-    if (auto* withEllipsoid = dynamic_cast<pages::EllipsoidPage*>(page.get()))
-        SelectEllipsoid(withEllipsoid->Ellipsoid(), args);
+    if (geodesy::EllipsoidPanel* ellipsoid = page->EllipsoidPanelOf(""))
+        SelectEllipsoid(*ellipsoid, args);
     const std::map<std::string, int> unitAliases = {{"dms", 0}, {"packed", 0}, {"dotted", 1}, {"deg", 2}};
     for (pages::PageField& field : page->Fields()) {
         auto option = args.options.find("--" + field.id);
@@ -426,9 +426,9 @@ int RunEllipsoid(const Arguments& args, platform::Profile& profile)
                 return update->ok();
             };
         pages::CustomEllipsoidPage editor({prompter, clipboard, profile}, store);
-        editor.name = args.positional[1];
-        editor.aText = args.positional[2];
-        editor.bText = args.positional[3];
+        editor.EditText("name", args.positional[1]);
+        editor.EditText("a", args.positional[2]);
+        editor.EditText("b", args.positional[3]);
         if (!editor.Accept()) {
             if (update)
                 std::cerr << kProgram << ": " << settings->FilePath() << ": " << update->description() << '\n';

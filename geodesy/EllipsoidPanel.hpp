@@ -49,6 +49,8 @@ public:
     void SetAText(std::string text) { m_aText = std::move(text); }
     void SetBText(std::string text) { m_bText = std::move(text); }
     bool AxesEditable() const { return m_axesEditable; }
+    // The axes the computation uses now (typed axes count only once "自定义" is chosen).
+    const Ellipsoid& AppliedEllipsoid() const { return m_projector.GetEllipsoid(); }
 
 private:
     void ShowAxes(double a, double b);

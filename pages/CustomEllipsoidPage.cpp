@@ -7,8 +7,20 @@
 
 namespace carvento::pages {
 
+CustomEllipsoidPage::CustomEllipsoidPage(PageContext context, ProfileStore store)
+    : ToolPage(context), m_store(std::move(store))
+{
+    AddField({.id = "name", .label = kNameLabel, .kind = FieldKind::Text});
+    AddField({.id = "a", .label = kALabel, .kind = FieldKind::Text});
+    AddField({.id = "b", .label = kBLabel, .kind = FieldKind::Text});
+    AddCommand({.id = "ok", .caption = "确定"});
+}
+
 bool CustomEllipsoidPage::Accept()
 {
+    const std::string& name = Field("name").text;
+    const std::string& aText = Field("a").text;
+    const std::string& bText = Field("b").text;
     const auto refuse = [this](const char* text) {
         m_context.prompter.ShowMessage({text, messages::kApplicationTitle,
                                         platform::MessageIcon::Warning, platform::MessageButtons::Ok});

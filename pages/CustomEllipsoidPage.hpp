@@ -1,13 +1,13 @@
 // "自定义椭球参数设置": names a new ellipsoid by its axes and stores it in the profile.
 #pragma once
 
-#include "pages/TablePage.hpp"
+#include "pages/ToolPage.hpp"
 
 #include <functional>
 
 namespace carvento::pages {
 
-class CustomEllipsoidPage {
+class CustomEllipsoidPage final : public ToolPage {
 public:
     // A change to the profile, and what carries it there. Without a store the change is made
     // on the context's profile directly. A profile file that other programs share supplies a
@@ -17,27 +17,23 @@ public:
     using ProfileChange = std::function<void(platform::Profile&)>;
     using ProfileStore = std::function<bool(const ProfileChange&)>;
 
-    explicit CustomEllipsoidPage(PageContext context, ProfileStore store = {})
-        : m_context(context), m_store(std::move(store))
-    {
-    }
+    explicit CustomEllipsoidPage(PageContext context, ProfileStore store = {});
 
-    static std::string Title() { return "自定义椭球参数设置"; }
+    std::string Title() const override { return "自定义椭球参数设置"; }
+    PageFrame Frame() const override { return PageFrame::Form; }
     static constexpr const char* kNameLabel = "椭球名称:";
     static constexpr const char* kALabel = "长半径a=";
     static constexpr const char* kBLabel = "短半径b=";
 
-    std::string name;
-    std::string aText;
-    std::string bText;
-
     // 确定: stores the ellipsoid (a and b read with atof semantics) and returns true (close).
     // Refuses with a message, storing nothing and returning false (the page stays open with
     // its contents): an empty field; a name holding ";" or ","; a store that failed.
+    // The text fields are "name", "a" and "b"; the command "ok" is 确定.
     bool Accept();
 
 private:
-    PageContext m_context;
+    bool OnCommand(const std::string& id) override { return id == "ok" && Accept(); }
+
     ProfileStore m_store;
 };
 

@@ -6,16 +6,17 @@
 namespace carvento::pages {
 
 EllipsoidPage::EllipsoidPage(PageContext context)
-    : TablePage(context), m_panel(m_projector, context.profile)
+    : ConversionPage(context), m_panel(m_projector, context.profile)
 {
+    AddPanel({.kind = PanelKind::Ellipsoid, .side = "", .title = kParameterPanelTitle, .ellipsoid = &m_panel});
 }
 
 void EllipsoidPage::AddZoneFields(const std::string& idPrefix, const std::string& group,
                                   const std::string& meridianLabel)
 {
-    AddField({idPrefix + "meridian", group, meridianLabel, FieldKind::Integer, {},
-              kDefaultCentralMeridian, {}, 0});
-    AddField({idPrefix + "y-add", group, kYAddLabel, FieldKind::Integer, {}, kDefaultYAdd, {}, 0});
+    AddField({.id = idPrefix + "meridian", .group = group, .label = meridianLabel,
+              .value = kDefaultCentralMeridian});
+    AddField({.id = idPrefix + "y-add", .group = group, .label = kYAddLabel, .value = kDefaultYAdd});
 }
 
 double EllipsoidPage::MeridianDegrees(const std::string& idPrefix)

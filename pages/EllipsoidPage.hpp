@@ -4,7 +4,7 @@
 
 #include "geodesy/EllipsoidPanel.hpp"
 #include "geodesy/GaussProjector.hpp"
-#include "pages/TablePage.hpp"
+#include "pages/ConversionPage.hpp"
 
 namespace carvento::pages {
 
@@ -17,7 +17,7 @@ inline constexpr int kDefaultYAdd = 500000;
 enum AngleUnit : int { kUnitPacked = 0, kUnitDotted = 1, kUnitDegrees = 2 };
 inline const std::vector<std::string> kAngleUnitChoices = {"DDDMMSS.SS", "DDD.MMSSSS", "度"};
 
-class EllipsoidPage : public TablePage {
+class EllipsoidPage : public ConversionPage {
 public:
     explicit EllipsoidPage(PageContext context);
 

@@ -39,8 +39,8 @@ GaussPage::GaussPage(PageContext context, const TableLayout& source, const Table
 {
     SetLayout(source, result);
     AddZoneFields("", "", meridianLabel);
-    AddField({"unit", "", "单位:", FieldKind::Choice, kAngleUnitChoices, kUnitPacked, {}, 0,
-              unitPlacement});
+    AddField({.id = "unit", .label = "单位:", .kind = FieldKind::Choice, .choices = kAngleUnitChoices,
+              .value = kUnitPacked, .placement = unitPlacement});
 }
 
 void GaussPage::PrepareConvert()

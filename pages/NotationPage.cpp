@@ -51,14 +51,15 @@ std::span<const NotationConversion> NotationConversions()
     return kConversions;
 }
 
-CDWZHDlg::CDWZHDlg(PageContext context) : TablePage(context)
+CDWZHDlg::CDWZHDlg(PageContext context) : ConversionPage(context)
 {
     const std::vector<std::string> titles{"序号", "纬度B", "经度L"};
     SetLayout({"源坐标(B,L)", titles, {35, 85, 90}}, {"目标坐标(B,L)", titles, {35, 85, 90}});
     std::vector<std::string> captions;
     for (const NotationConversion& conversion : kConversions)
         captions.emplace_back(conversion.caption);
-    AddField({"type", "坐标格式", "转换类型", FieldKind::Choice, captions, 0, {}, 0});
+    AddField({.id = "type", .group = "坐标格式", .label = "转换类型", .kind = FieldKind::Choice,
+              .choices = captions});
 }
 
 bool CDWZHDlg::ReadsAsValue(int column, std::string_view cell) const
@@ -66,10 +67,10 @@ bool CDWZHDlg::ReadsAsValue(int column, std::string_view cell) const
     const auto& conversions = kConversions;
     int type = Fields().front().pendingIndex;
     if (type < 0 || type >= static_cast<int>(std::size(conversions)))
-        return TablePage::ReadsAsValue(column, cell);
+        return ConversionPage::ReadsAsValue(column, cell);
     std::string_view caption = conversions[type].caption;
     if (!caption.starts_with("度°"))
-        return TablePage::ReadsAsValue(column, cell);
+        return ConversionPage::ReadsAsValue(column, cell);
     // A degree text: optional blanks and "-", digits, then the degree sign.
     std::size_t degree = cell.find("°");
     if (degree == std::string_view::npos)

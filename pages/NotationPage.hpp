@@ -1,7 +1,7 @@
 // "单位转换" (CDWZHDlg): latitude/longitude pairs from one angle notation into another.
 #pragma once
 
-#include "pages/TablePage.hpp"
+#include "pages/ConversionPage.hpp"
 
 namespace carvento::pages {
 
@@ -14,7 +14,7 @@ struct NotationConversion {
 // The twelve conversion types in drop-down order.
 std::span<const NotationConversion> NotationConversions();
 
-class CDWZHDlg final : public TablePage {
+class CDWZHDlg final : public ConversionPage {
 public:
     explicit CDWZHDlg(PageContext context);
     std::string Title() const override { return "单位转换"; }

@@ -10,12 +10,12 @@ CZBHDDlg::CZBHDDlg(PageContext context) : EllipsoidPage(context)
     const std::vector<std::string> titles{"序号", "坐标x(m)", "坐标y(m)"};
     SetLayout({"原投影带坐标(x,y)", titles, {35, 85, 90}}, {"新投影带坐标(x,y)", titles, {35, 85, 90}});
     // Exchange order: old meridian, new meridian, old add constant, new add constant.
-    AddField({"from-meridian", "原投影带参数", "中央子午线(dfm)", FieldKind::Integer, {},
-              kDefaultCentralMeridian, {}, 0});
-    AddField({"to-meridian", "新投影带参数", "中央子午线(dfm)", FieldKind::Integer, {},
-              kDefaultCentralMeridian, {}, 0});
-    AddField({"from-y-add", "原投影带参数", kYAddLabel, FieldKind::Integer, {}, kDefaultYAdd, {}, 0});
-    AddField({"to-y-add", "新投影带参数", kYAddLabel, FieldKind::Integer, {}, kDefaultYAdd, {}, 0});
+    AddField({.id = "from-meridian", .group = "原投影带参数", .label = "中央子午线(dfm)",
+              .value = kDefaultCentralMeridian});
+    AddField({.id = "to-meridian", .group = "新投影带参数", .label = "中央子午线(dfm)",
+              .value = kDefaultCentralMeridian});
+    AddField({.id = "from-y-add", .group = "原投影带参数", .label = kYAddLabel, .value = kDefaultYAdd});
+    AddField({.id = "to-y-add", .group = "新投影带参数", .label = kYAddLabel, .value = kDefaultYAdd});
 }
 
 void CZBHDDlg::PrepareConvert()

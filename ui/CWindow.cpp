@@ -29,7 +29,7 @@ namespace carvento::ui {
 namespace {
 
 // The pages of this build, by catalogue id.
-std::unique_ptr<pages::TablePage> MakeTablePage(int id, pages::PageContext context)
+std::unique_ptr<pages::ConversionPage> MakeTablePage(int id, pages::PageContext context)
 {
     switch (id) {
     case 103: return std::make_unique<pages::CGSZSDlg>(context);
@@ -198,7 +198,7 @@ bool CWindow::OpenPage(int id)
         ShowPage(editor);
         return true;
     }
-    std::unique_ptr<pages::TablePage> page = MakeTablePage(id, m_context);
+    std::unique_ptr<pages::ConversionPage> page = MakeTablePage(id, m_context);
     if (!page)
         return false;
     auto* window = new TablePageWindow(std::move(page));

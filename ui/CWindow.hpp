@@ -3,7 +3,7 @@
 // or an entry has been chosen. It carries out the catalogue's actions.
 #pragma once
 
-#include "pages/TablePage.hpp"
+#include "pages/ConversionPage.hpp"
 #include "shell/Catalogue.hpp"
 
 #include <QPointer>

@@ -31,7 +31,7 @@ CustomEllipsoidWindow::CustomEllipsoidWindow(pages::PageContext context, QWidget
     : QDialog(parent), m_page(context, SharedFileStore(context.profile))
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QString::fromStdString(pages::CustomEllipsoidPage::Title()));
+    setWindowTitle(QString::fromStdString(m_page.Title()));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     m_name = new QLineEdit;
@@ -52,9 +52,9 @@ CustomEllipsoidWindow::CustomEllipsoidWindow(pages::PageContext context, QWidget
 
 void CustomEllipsoidWindow::accept()
 {
-    m_page.name = m_name->text().toStdString();
-    m_page.aText = m_a->text().toStdString();
-    m_page.bText = m_b->text().toStdString();
+    m_page.EditText("name", m_name->text().toStdString());
+    m_page.EditText("a", m_a->text().toStdString());
+    m_page.EditText("b", m_b->text().toStdString());
     if (m_page.Accept())
         QDialog::accept();
 }

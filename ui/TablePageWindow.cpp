@@ -1,9 +1,10 @@
 // Generic table-page window.
 #include "ui/TablePageWindow.hpp"
 
-#include "pages/EllipsoidPage.hpp"
+#include "geodesy/EllipsoidPanel.hpp"
 #include "platform/NumberText.hpp"
 #include "ui/CoordinateGrid.hpp"
+#include "ui/PageWidgets.hpp"
 #include "ui/WindowPlacement.hpp"
 
 #include <QApplication>
@@ -36,21 +37,16 @@ QString Q(const std::string& text)
 // Rows above which 转换 shows a progress dialog.
 constexpr int kProgressRows = 50000;
 
-// An axis as typed against the axis in use; a typed "nan" that was applied counts as applied.
-bool SameAxis(double typed, double used)
-{
-    return typed == used || (std::isnan(typed) && std::isnan(used));
-}
-
 } // namespace
 
-TablePageWindow::TablePageWindow(std::unique_ptr<pages::TablePage> page, QWidget* parent)
+TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QWidget* parent)
     : QWidget(parent, Qt::Window), m_page(std::move(page))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
     setWindowTitle(Q(m_page->Title()));
-    m_ellipsoidPage = dynamic_cast<pages::EllipsoidPage*>(m_page.get());
+    m_ellipsoid = m_page->EllipsoidPanelOf("");
+    m_fields = std::make_unique<FieldBinder>(*m_page);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(BuildParameterPanel());
@@ -173,33 +169,12 @@ QPushButton* TablePageWindow::Button(const QString& caption) const
 
 QWidget* TablePageWindow::FieldWidget(const std::string& id) const
 {
-    for (const auto& [fieldId, widget] : m_fieldWidgets)
-        if (fieldId == id)
-            return widget;
-    return nullptr;
+    return m_fields->Editor(id);
 }
 
 QWidget* TablePageWindow::FieldEditor(pages::PageField& field)
 {
-    QWidget* editor = nullptr;
-    if (field.kind == pages::FieldKind::Choice) {
-        auto* combo = new QComboBox;
-        for (const std::string& choice : field.choices)
-            combo->addItem(Q(choice));
-        combo->setCurrentIndex(field.pendingIndex);
-        connect(combo, &QComboBox::currentIndexChanged, this,
-                [&field](int index) { field.pendingIndex = index; });
-        editor = combo;
-    } else {
-        auto* edit = new QLineEdit(Q(field.text));
-        // Digits only; an emptied field is refused when the page takes the fields.
-        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-        connect(edit, &QLineEdit::textChanged, this,
-                [&field](const QString& text) { field.text = text.toStdString(); });
-        editor = edit;
-    }
-    m_fieldWidgets.emplace_back(field.id, editor);
-    return editor;
+    return m_fields->MakeEditor(field);
 }
 
 QWidget* TablePageWindow::BuildFieldRow(pages::FieldPlacement placement)
@@ -214,8 +189,10 @@ QWidget* TablePageWindow::BuildFieldRow(pages::FieldPlacement placement)
             layout = new QHBoxLayout(row);
             layout->setContentsMargins(0, 0, 0, 0);
         }
-        layout->addWidget(new QLabel(Q(field.label)));
+        auto* label = new QLabel(Q(field.label));
+        layout->addWidget(label);
         layout->addWidget(FieldEditor(field), 1);
+        m_fields->SetLabel(field.id, label);
     }
     return row;
 }
@@ -224,45 +201,18 @@ QWidget* TablePageWindow::BuildParameterPanel()
 {
     // Pages with an ellipsoid show their parameters in one titled panel; the others only have
     // their own group boxes.
-    QWidget* panel = m_ellipsoidPage ? new QGroupBox(Q(pages::kParameterPanelTitle)) : new QWidget;
+    const pages::PagePanel* described = nullptr;
+    for (const pages::PagePanel& candidate : m_page->Panels())
+        if (candidate.kind == pages::PanelKind::Ellipsoid && candidate.side.empty())
+            described = &candidate;
+    QWidget* panel = described ? new QGroupBox(Q(described->title)) : new QWidget;
     auto* layout = new QHBoxLayout(panel);
-    if (!m_ellipsoidPage)
+    if (!m_ellipsoid)
         layout->setContentsMargins(0, 0, 0, 0);
 
-    if (m_ellipsoidPage) {
-        geodesy::EllipsoidPanel& ellipsoid = m_ellipsoidPage->Ellipsoid();
-        auto* form = new QFormLayout;
-        m_ellipsoidCombo = new QComboBox;
-        for (const std::string& entry : ellipsoid.Entries())
-            m_ellipsoidCombo->addItem(Q(entry));
-        m_ellipsoidCombo->setCurrentIndex(ellipsoid.Selection());
-        m_aEdit = new QLineEdit;
-        m_bEdit = new QLineEdit;
-        form->addRow(Q(geodesy::kEllipsoidLabel), m_ellipsoidCombo);
-        form->addRow(Q(geodesy::kAxisALabel), m_aEdit);
-        form->addRow(Q(geodesy::kAxisBLabel), m_bEdit);
-        // Typed axes reach the computation only when "自定义" is picked again; until then
-        // the fields say so, so nobody converts with axes they did not mean.
-        m_unappliedAxes = new QLabel(QStringLiteral("未应用：请重新选择“自定义”"));
-        m_unappliedAxes->setStyleSheet(QStringLiteral("color: #c62828;"));
-        m_unappliedAxes->setToolTip(QStringLiteral(
-            "a=、b= 中的数值尚未用于计算，转换仍使用上次选择“自定义”时的数值。\n"
-            "在“坐标系”中重新选择“自定义”即可应用。"));
-        QSizePolicy keepRoom = m_unappliedAxes->sizePolicy();
-        keepRoom.setRetainSizeWhenHidden(true);
-        m_unappliedAxes->setSizePolicy(keepRoom);
-        form->addRow(QString(), m_unappliedAxes);
-        layout->addLayout(form, 2);
-        ShowAxes();
-        connect(m_ellipsoidCombo, &QComboBox::activated, this, &TablePageWindow::OnEllipsoidChosen);
-        connect(m_aEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
-            m_ellipsoidPage->Ellipsoid().SetAText(text.toStdString());
-            ShowWhetherAxesApplied();
-        });
-        connect(m_bEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
-            m_ellipsoidPage->Ellipsoid().SetBText(text.toStdString());
-            ShowWhetherAxesApplied();
-        });
+    if (m_ellipsoid) {
+        m_ellipsoidBox = new EllipsoidBox(*m_ellipsoid);
+        layout->addWidget(m_ellipsoidBox, 2);
     }
 
     // Panel fields, grouped by their group box title in order of appearance.
@@ -285,36 +235,11 @@ QWidget* TablePageWindow::BuildParameterPanel()
             }
             groups.emplace_back(field.group, form);
         }
-        form->addRow(Q(field.label), FieldEditor(field));
+        auto* label = new QLabel(Q(field.label));
+        form->addRow(label, FieldEditor(field));
+        m_fields->SetLabel(field.id, label);
     }
     return panel;
-}
-
-void TablePageWindow::ShowAxes()
-{
-    geodesy::EllipsoidPanel& ellipsoid = m_ellipsoidPage->Ellipsoid();
-    m_aEdit->setText(Q(ellipsoid.AText()));
-    m_bEdit->setText(Q(ellipsoid.BText()));
-    m_aEdit->setEnabled(ellipsoid.AxesEditable());
-    m_bEdit->setEnabled(ellipsoid.AxesEditable());
-    ShowWhetherAxesApplied();
-}
-
-void TablePageWindow::ShowWhetherAxesApplied()
-{
-    const geodesy::EllipsoidPanel& ellipsoid = m_ellipsoidPage->Ellipsoid();
-    const geodesy::Ellipsoid& used = m_ellipsoidPage->Projector().GetEllipsoid();
-    // The texts are read the way picking "自定义" reads them.
-    const bool pending = ellipsoid.AxesEditable() &&
-                         (!SameAxis(platform::ParseDouble(ellipsoid.AText()), used.a) ||
-                          !SameAxis(platform::ParseDouble(ellipsoid.BText()), used.b));
-    m_unappliedAxes->setVisible(pending);
-}
-
-void TablePageWindow::OnEllipsoidChosen(int index)
-{
-    m_ellipsoidPage->Ellipsoid().Select(index);
-    ShowAxes();
 }
 
 void TablePageWindow::Convert()

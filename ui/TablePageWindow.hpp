@@ -4,7 +4,8 @@
 // does the work.
 #pragma once
 
-#include "pages/TablePage.hpp"
+#include "pages/ConversionPage.hpp"
+#include "ui/PageWidgets.hpp"
 
 #include <QWidget>
 
@@ -16,8 +17,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace carvento::pages {
-class EllipsoidPage;
+namespace carvento::geodesy {
+class EllipsoidPanel;
 }
 
 namespace carvento::ui {
@@ -28,21 +29,21 @@ class TablePageWindow final : public QWidget {
     Q_OBJECT
 public:
     // Takes ownership of the page. The window deletes itself when closed.
-    explicit TablePageWindow(std::unique_ptr<pages::TablePage> page, QWidget* parent = nullptr);
+    explicit TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QWidget* parent = nullptr);
     ~TablePageWindow() override;
 
-    pages::TablePage& Page() { return *m_page; }
+    pages::ConversionPage& Page() { return *m_page; }
     CoordinateGrid* SourceGrid() const { return m_sourceGrid; }
     CoordinateGrid* ResultGrid() const { return m_resultGrid; }
     // The button with the given caption ("转换", "导入", ...), for tests.
     QPushButton* Button(const QString& caption) const;
     // The edit or drop-down of a page field, for tests.
     QWidget* FieldWidget(const std::string& id) const;
-    QComboBox* EllipsoidCombo() const { return m_ellipsoidCombo; }
-    QLineEdit* AxisAEdit() const { return m_aEdit; }
-    QLineEdit* AxisBEdit() const { return m_bEdit; }
+    QComboBox* EllipsoidCombo() const { return m_ellipsoidBox ? m_ellipsoidBox->Combo() : nullptr; }
+    QLineEdit* AxisAEdit() const { return m_ellipsoidBox ? m_ellipsoidBox->AxisAEdit() : nullptr; }
+    QLineEdit* AxisBEdit() const { return m_ellipsoidBox ? m_ellipsoidBox->AxisBEdit() : nullptr; }
     // Shown while the a= / b= texts differ from the axes the computation uses.
-    QLabel* UnappliedAxesLabel() const { return m_unappliedAxes; }
+    QLabel* UnappliedAxesLabel() const { return m_ellipsoidBox ? m_ellipsoidBox->UnappliedAxesLabel() : nullptr; }
     // The line under the tables: rows of each table, then what the last 转换 and 导出 did.
     QString StatusText() const;
 
@@ -59,27 +60,21 @@ private:
     QWidget* BuildFieldRow(pages::FieldPlacement placement);
     QWidget* FieldEditor(pages::PageField& field);
     QPushButton* AddButton(const QString& caption, const std::function<void()>& action);
-    void OnEllipsoidChosen(int index);
-    void ShowAxes();
-    void ShowWhetherAxesApplied();
     void Convert();
     void Export();
     void ShowRowCounts();
     void ShowExported(const QString& text);
 
-    std::unique_ptr<pages::TablePage> m_page;
-    pages::EllipsoidPage* m_ellipsoidPage = nullptr;
+    std::unique_ptr<pages::ConversionPage> m_page;
+    geodesy::EllipsoidPanel* m_ellipsoid = nullptr;
     CoordinateGrid* m_sourceGrid = nullptr;
     CoordinateGrid* m_resultGrid = nullptr;
-    QComboBox* m_ellipsoidCombo = nullptr;
-    QLineEdit* m_aEdit = nullptr;
-    QLineEdit* m_bEdit = nullptr;
-    QLabel* m_unappliedAxes = nullptr;
+    EllipsoidBox* m_ellipsoidBox = nullptr;
+    std::unique_ptr<FieldBinder> m_fields;
     QLabel* m_rowCounts = nullptr;
     QLabel* m_convertStatus = nullptr;
     QLabel* m_exportStatus = nullptr;
     std::vector<QPushButton*> m_buttons;
-    std::vector<std::pair<std::string, QWidget*>> m_fieldWidgets;
 };
 
 } // namespace carvento::ui

@@ -66,7 +66,7 @@ protected:
     }
 
     // What the page itself exports for the same file.
-    std::string PageExport(pages::TablePage& page, const std::string& input) const
+    std::string PageExport(pages::ConversionPage& page, const std::string& input) const
     {
         page.ImportFile(input);
         page.Convert();

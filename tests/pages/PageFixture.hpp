@@ -1,7 +1,7 @@
 // A page context made of recording fakes, and helpers to fill and read page tables.
 #pragma once
 
-#include "pages/TablePage.hpp"
+#include "pages/ConversionPage.hpp"
 #include "platform/Profile.hpp"
 #include "support/FakePlatform.hpp"
 
@@ -19,13 +19,13 @@ struct FakeContext {
     pages::PageContext Context() { return {prompter, clipboard, profile}; }
 };
 
-inline void FillSource(pages::TablePage& page, const Cells& cells)
+inline void FillSource(pages::ConversionPage& page, const Cells& cells)
 {
     int columns = page.Source().ColumnCount();
     page.Source().FillRows(cells, static_cast<int>(cells.size()) / columns, columns);
 }
 
-inline Cells ResultCells(pages::TablePage& page)
+inline Cells ResultCells(pages::ConversionPage& page)
 {
     Cells cells;
     page.Result().CollectCells(cells);

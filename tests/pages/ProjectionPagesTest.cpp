@@ -162,13 +162,13 @@ TEST(CustomEllipsoidEditor, RefusesEmptyFieldsAndStoresSixDecimals)
 {
     FakeContext fake;
     CustomEllipsoidPage editor(fake.Context());
-    editor.name = "测试椭球";
-    editor.aText = "6378137";
+    editor.EditText("name", "测试椭球");
+    editor.EditText("a", "6378137");
     EXPECT_FALSE(editor.Accept());
     EXPECT_EQ(Cells({messages::kEllipsoidIncomplete}), fake.prompter.MessageTexts());
     EXPECT_TRUE(fake.profile.Values().empty());
 
-    editor.bText = "6356752.3141";
+    editor.EditText("b", "6356752.3141");
     EXPECT_TRUE(editor.Accept());
     EXPECT_EQ("6378137.000000,6356752.314100",
               fake.profile.GetString("CoordinateSystem", "测试椭球", ""));

@@ -44,7 +44,7 @@ protected:
     std::filesystem::path m_dir;
 };
 
-Cells SourceCells(TablePage& page)
+Cells SourceCells(ConversionPage& page)
 {
     Cells cells;
     page.Source().CollectCells(cells);

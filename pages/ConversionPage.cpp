@@ -1,5 +1,5 @@
-// The shared table-page frame.
-#include "pages/TablePage.hpp"
+// The conversion frame.
+#include "pages/ConversionPage.hpp"
 
 #include "pages/Messages.hpp"
 #include "platform/NumberText.hpp"
@@ -16,45 +16,6 @@
 namespace carvento::pages {
 namespace {
 
-// An integer field's text as the dialog exchange reads it: blanks, an optional sign, digits,
-// blanks, within the int range. Anything else (an emptied field included) is refused.
-bool ParseIntegerField(const std::string& text, int& value)
-{
-    std::size_t i = 0;
-    auto blank = [&](std::size_t k) { return k < text.size() && (text[k] == ' ' || text[k] == '\t'); };
-    while (blank(i))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    std::size_t digitsStart = i;
-    long long number = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        number = number * 10 + (text[i++] - '0');
-        if (number > static_cast<long long>(INT_MAX) + 1)
-            return false;
-    }
-    if (i == digitsStart)
-        return false;
-    while (blank(i))
-        ++i;
-    if (i != text.size())
-        return false;
-    number = negative ? -number : number;
-    if (number > INT_MAX || number < INT_MIN)
-        return false;
-    value = static_cast<int>(number);
-    return true;
-}
-
-std::string ReplaceFirst(std::string text, const std::string& marker, const std::string& with)
-{
-    std::size_t at = text.find(marker);
-    if (at != std::string::npos)
-        text.replace(at, marker.size(), with);
-    return text;
-}
-
 bool HasExtension(const std::string& path, const char* extension)
 {
     std::size_t dot = path.rfind('.');
@@ -68,29 +29,14 @@ bool HasExtension(const std::string& path, const char* extension)
 
 } // namespace
 
-std::string FormatMessage(const char* pattern, int number)
-{
-    return ReplaceFirst(pattern, "%d", std::to_string(number));
-}
-
-std::string FormatMessage(const char* pattern, const std::string& text)
-{
-    return ReplaceFirst(pattern, "%s", text);
-}
-
-std::string FormatMessage(const char* pattern, int number, const std::string& text)
-{
-    return ReplaceFirst(FormatMessage(pattern, number), "%s", text);
-}
-
-TablePage::TablePage(PageContext context) : m_context(context)
+ConversionPage::ConversionPage(PageContext context) : ToolPage(context)
 {
     m_result.SetEditable(false);
 }
 
-TablePage::~TablePage() = default;
+ConversionPage::~ConversionPage() = default;
 
-void TablePage::SetLayout(TableLayout source, TableLayout result)
+void ConversionPage::SetLayout(TableLayout source, TableLayout result)
 {
     m_sourceLayout = std::move(source);
     m_resultLayout = std::move(result);
@@ -98,47 +44,7 @@ void TablePage::SetLayout(TableLayout source, TableLayout result)
     m_result.SetupColumns(m_resultLayout.titles, m_resultLayout.widths);
 }
 
-PageField& TablePage::AddField(PageField field)
-{
-    if (field.kind == FieldKind::Integer)
-        field.text = std::to_string(field.value);
-    else
-        field.pendingIndex = field.value;
-    m_fields.push_back(std::move(field));
-    return m_fields.back();
-}
-
-PageField& TablePage::Field(const std::string& id)
-{
-    for (PageField& field : m_fields)
-        if (field.id == id)
-            return field;
-    throw std::out_of_range("no page field " + id);
-}
-
-bool TablePage::ExchangeFields()
-{
-    for (PageField& field : m_fields) {
-        if (field.kind == FieldKind::Choice) {
-            field.value = field.pendingIndex;
-            continue;
-        }
-        int value = 0;
-        if (!ParseIntegerField(field.text, value)) {
-            ShowMessage(messages::kEnterInteger, platform::MessageIcon::Warning);
-            return false;
-        }
-        field.value = value;
-    }
-    return true;
-}
-
-void TablePage::ShowMessage(const std::string& text, platform::MessageIcon icon)
-{
-    m_context.prompter.ShowMessage({text, messages::kApplicationTitle, icon, platform::MessageButtons::Ok});
-}
-
-int TablePage::Import()
+int ConversionPage::Import()
 {
     platform::FileDialog dialog;
     dialog.filters = {{messages::kTextFileFilterName, messages::kTextFileFilter}};
@@ -148,7 +54,7 @@ int TablePage::Import()
     return ImportFile(paths.front(), true);
 }
 
-int TablePage::ImportFile(const std::string& path, bool reportUnreadable)
+int ConversionPage::ImportFile(const std::string& path, bool reportUnreadable)
 {
     tables::TextTableFile file;
     if (!file.OpenForRead(path)) {
@@ -159,14 +65,14 @@ int TablePage::ImportFile(const std::string& path, bool reportUnreadable)
     return ImportOpened(file);
 }
 
-int TablePage::ImportBytes(std::string bytes)
+int ConversionPage::ImportBytes(std::string bytes)
 {
     tables::TextTableFile file;
     file.OpenForReadFromBytes(std::move(bytes));
     return ImportOpened(file);
 }
 
-int TablePage::ImportOpened(tables::TextTableFile& file)
+int ConversionPage::ImportOpened(tables::TextTableFile& file)
 {
     file.SetTitleLine(false);
     file.AddDelimiter(',');
@@ -181,7 +87,7 @@ int TablePage::ImportOpened(tables::TextTableFile& file)
     return ImportRows(cells, rows, columns, firstLine);
 }
 
-int TablePage::DropFiles(const std::vector<std::string>& paths)
+int ConversionPage::DropFiles(const std::vector<std::string>& paths)
 {
     int rows = 0;
     for (const std::string& path : paths)
@@ -190,7 +96,7 @@ int TablePage::DropFiles(const std::vector<std::string>& paths)
     return rows;
 }
 
-int TablePage::Paste()
+int ConversionPage::Paste()
 {
     std::optional<std::string> text = m_context.clipboard.GetText();
     if (!text || text->empty())
@@ -198,7 +104,7 @@ int TablePage::Paste()
     return tables::PasteText(m_source, *text);
 }
 
-std::vector<int> TablePage::ComputedColumns() const
+std::vector<int> ConversionPage::ComputedColumns() const
 {
     std::vector<int> columns;
     for (int c = 1; c < static_cast<int>(m_sourceLayout.titles.size()); ++c)
@@ -206,12 +112,12 @@ std::vector<int> TablePage::ComputedColumns() const
     return columns;
 }
 
-bool TablePage::ReadsAsValue(int, std::string_view cell) const
+bool ConversionPage::ReadsAsValue(int, std::string_view cell) const
 {
     return platform::IsNumberText(cell);
 }
 
-void TablePage::Convert()
+void ConversionPage::Convert()
 {
     std::vector<std::string> cells;
     if (m_source.CollectCells(cells) <= 0)
@@ -244,7 +150,7 @@ void TablePage::Convert()
     m_result.FillRows(std::move(cells), rows, columns);
 }
 
-bool TablePage::Copy()
+bool ConversionPage::Copy()
 {
     std::span<const std::string> cells = m_result.DataCells();
     if (cells.empty())
@@ -256,7 +162,7 @@ bool TablePage::Copy()
     return true;
 }
 
-bool TablePage::Export()
+bool ConversionPage::Export()
 {
     platform::FileDialog dialog;
     dialog.filters = {{messages::kTextFileFilterName, messages::kTextFileFilter}};
@@ -277,7 +183,7 @@ tables::TextEncoding ExportEncoding(const platform::Profile& profile)
     return name == "utf-8" || name == "utf8" ? tables::TextEncoding::Utf8 : tables::TextEncoding::Gbk;
 }
 
-bool TablePage::ReportNothingToExport()
+bool ConversionPage::ReportNothingToExport()
 {
     if (!m_result.DataCells().empty())
         return false;
@@ -285,7 +191,7 @@ bool TablePage::ReportNothingToExport()
     return true;
 }
 
-bool TablePage::ExportToFile(const std::string& path, tables::TextEncoding encoding)
+bool ConversionPage::ExportToFile(const std::string& path, tables::TextEncoding encoding)
 {
     // No file is created for an empty result table.
     if (ReportNothingToExport())
@@ -293,12 +199,12 @@ bool TablePage::ExportToFile(const std::string& path, tables::TextEncoding encod
     return BeginExport(path, encoding) && ExportBlock() && EndExport();
 }
 
-bool TablePage::ExportToStdout(tables::TextEncoding encoding)
+bool ConversionPage::ExportToStdout(tables::TextEncoding encoding)
 {
     return ExportToFile("-", encoding);
 }
 
-bool TablePage::BeginExport(const std::string& path, tables::TextEncoding encoding)
+bool ConversionPage::BeginExport(const std::string& path, tables::TextEncoding encoding)
 {
     m_export = std::make_unique<tables::TextTableFile>();
     m_exportPath = path;
@@ -314,7 +220,7 @@ bool TablePage::BeginExport(const std::string& path, tables::TextEncoding encodi
     return true;
 }
 
-bool TablePage::ExportBlock()
+bool ConversionPage::ExportBlock()
 {
     if (!m_export)
         return false;
@@ -341,7 +247,7 @@ bool TablePage::ExportBlock()
     return true;
 }
 
-bool TablePage::EndExport()
+bool ConversionPage::EndExport()
 {
     if (!m_export)
         return false;
@@ -360,7 +266,7 @@ bool TablePage::EndExport()
     return true;
 }
 
-void TablePage::AbandonExport()
+void ConversionPage::AbandonExport()
 {
     if (!m_export)
         return;
@@ -369,7 +275,7 @@ void TablePage::AbandonExport()
     m_export.reset();
 }
 
-bool TablePage::ReportReadResult(const tables::FileResult& result)
+bool ConversionPage::ReportReadResult(const tables::FileResult& result)
 {
     switch (result.status) {
     case tables::FileStatus::NoData:
@@ -386,7 +292,7 @@ bool TablePage::ReportReadResult(const tables::FileResult& result)
     }
 }
 
-int TablePage::ImportRows(std::vector<std::string>& cells, int rows, int columns, int firstLine,
+int ConversionPage::ImportRows(std::vector<std::string>& cells, int rows, int columns, int firstLine,
                           platform::ColumnMapping* chosen)
 {
     tables::ImportContext context{ComputedColumns(), firstLine};

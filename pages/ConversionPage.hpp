@@ -1,10 +1,8 @@
-// The shared frame of every table page: a source and a result CoordinateTable, the row
-// commands, 导入 / dropped files, 粘贴, 导出, 复制, the page's fields with their exchange
-// rules, and one row loop that calls the page's row function.
+// The conversion frame: a source and a result CoordinateTable, the row commands, 导入 /
+// dropped files, 粘贴, 导出, 复制, and one row loop that calls the page's row function.
 #pragma once
 
-#include "platform/Profile.hpp"
-#include "platform/Prompter.hpp"
+#include "pages/ToolPage.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/CoordinateTable.hpp"
 
@@ -22,43 +20,6 @@ struct FileResult;
 
 namespace carvento::pages {
 
-// What a page needs from the program around it.
-struct PageContext {
-    platform::Prompter& prompter;
-    platform::Clipboard& clipboard;
-    platform::Profile& profile;
-};
-
-// A table on a page: group box title, column titles and pixel widths.
-struct TableLayout {
-    std::string group;
-    std::vector<std::string> titles;
-    std::vector<int> widths;
-};
-
-enum class FieldKind {
-    Integer, // an edit field holding an integer (digits only in the window)
-    Choice,  // a drop-down list
-};
-
-// Where a page window shows a field: in the parameter panel, or under one of the tables.
-enum class FieldPlacement { Panel, BelowSource, BelowResult };
-
-// One field of a page. `text` / `pendingIndex` are what the window shows; `value` is what the
-// computation uses, taken over by ExchangeFields. A field that fails to exchange keeps its
-// previous value, and so does every field after it in exchange order.
-struct PageField {
-    std::string id;    // short name, used by the command-line options
-    std::string group; // group box title; empty for the main parameter panel
-    std::string label;
-    FieldKind kind = FieldKind::Integer;
-    std::vector<std::string> choices;
-    int value = 0;
-    std::string text;     // Integer fields
-    int pendingIndex = 0; // Choice fields; -1 for no choice
-    FieldPlacement placement = FieldPlacement::Panel;
-};
-
 // What the status line under a page shows about the last commands.
 struct PageStatus {
     int convertedRows = 0;    // data rows of the last 转换
@@ -69,15 +30,12 @@ struct PageStatus {
 // Progress of a long conversion: rows done and total; return false to stop early.
 using ProgressCallback = std::function<bool(int done, int total)>;
 
-class TablePage {
+class ConversionPage : public ToolPage {
 public:
-    explicit TablePage(PageContext context);
-    virtual ~TablePage();
-    TablePage(const TablePage&) = delete;
-    TablePage& operator=(const TablePage&) = delete;
+    explicit ConversionPage(PageContext context);
+    ~ConversionPage() override;
 
-    // Window title, such as "高斯坐标正算".
-    virtual std::string Title() const = 0;
+    PageFrame Frame() const override { return PageFrame::Conversion; }
     // Export header titles of 导出.
     virtual std::vector<std::string> ExportHeader() const = 0;
 
@@ -85,14 +43,6 @@ public:
     tables::CoordinateTable& Result() { return m_result; }
     const TableLayout& SourceLayout() const { return m_sourceLayout; }
     const TableLayout& ResultLayout() const { return m_resultLayout; }
-
-    // Fields in exchange order.
-    std::vector<PageField>& Fields() { return m_fields; }
-    const std::vector<PageField>& Fields() const { return m_fields; }
-    PageField& Field(const std::string& id);
-    // Takes the window's field texts into the values, in exchange order; a text that is not an
-    // integer shows the standard prompt and stops the exchange (false).
-    bool ExchangeFields();
 
     // Row commands on the source table.
     void AddRow() { m_source.AppendRow(); }
@@ -156,19 +106,14 @@ public:
                    platform::ColumnMapping* chosen = nullptr);
 
 protected:
-    // Page set-up: both tables and the fields in exchange order.
+    // Page set-up: both tables.
     void SetLayout(TableLayout source, TableLayout result);
-    PageField& AddField(PageField field);
-    // Shows a fixed message with the application title as caption.
-    void ShowMessage(const std::string& text, platform::MessageIcon icon = platform::MessageIcon::Warning);
 
     // Called once per Convert after the fields are exchanged, before the rows.
     virtual void PrepareConvert() {}
     // Converts one row in place: `cells` holds the row's cells (column 0 is the point name).
     // Rows whose column 1 is empty never reach it: they pass through unchanged.
     virtual void ConvertRow(std::span<std::string> cells) = 0;
-
-    PageContext m_context;
 
 private:
     int ImportOpened(tables::TextTableFile& file);
@@ -179,7 +124,6 @@ private:
     TableLayout m_resultLayout;
     tables::CoordinateTable m_source;
     tables::CoordinateTable m_result;
-    std::vector<PageField> m_fields;
     ProgressCallback m_progress;
     PageStatus m_status;
     std::unique_ptr<tables::TextTableFile> m_export;
@@ -192,10 +136,5 @@ private:
 inline constexpr const char* kSettingsSection = "Settings";
 inline constexpr const char* kExportEncodingKey = "ExportEncoding";
 tables::TextEncoding ExportEncoding(const platform::Profile& profile);
-
-// Formats a message text with one %d or %s argument.
-std::string FormatMessage(const char* pattern, int number);
-std::string FormatMessage(const char* pattern, const std::string& text);
-std::string FormatMessage(const char* pattern, int number, const std::string& text);
 
 } // namespace carvento::pages
