@@ -15,7 +15,9 @@
 #include "geodesy/AngleNotation.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <iterator>
 
 namespace carvento::geodesy {
@@ -41,8 +43,11 @@ constexpr double kArcSecondsPerRadian = 206264.80624709636;
 constexpr double kFootpointConvergence = 1e-12;
 // Some x make the iteration alternate for ever between two values one ulp apart
 // (x = 5 460 217.5 m on Krasovsky); convergence otherwise takes well under ten steps.
-// The cap returns the last value, which is then as good as any.
+// The cap returns the last value, which is then as good as any; the loop sees a cycle of two
+// coming and returns at once what the cap would return.
 constexpr int kFootpointMaxIterations = 100;
+// Arcs (m) below which the footpoint iteration keeps the plain start x / a0.
+constexpr double kPlainStartBelow = 1.0;
 
 constexpr double kOneSixth = 0.16666666666666666;
 constexpr double kOneTwelfth = 0.08333333333333333;
@@ -100,40 +105,7 @@ void GaussProjector::SetEllipsoid(int kind, double a, double b)
     k.a6 = k.m6 * 0.03125 + k.m8 * 0.0625;
     k.a8 = k.m8 * 0.0078125;
 
-    ComputeFootpointStart();
-}
-
-// The footpoint iteration converges by a factor of about e² per step, so from x / a0 it takes
-// seven or eight steps of four sines each. Started instead from the Fourier series of the
-// inverse of this projector's own (truncated) arc, it begins within an ulp or two of its end
-// and needs one or two steps; the stopping test and the iteration are unchanged, and so is
-// every printed result (verified on over a million points against the plain start).
-// The series: Bf(μ) − μ is odd and π-periodic in μ = x / a0, so Σ β_k·sin 2kμ; the β_k come
-// from a discrete sine transform of the footpoint solved on a grid in (0, π/2). The terms fall
-// off like (a2/a0)^k ≈ 0.005^k, so eight terms are exact to far below an ulp.
-void GaussProjector::ComputeFootpointStart()
-{
-    constexpr int kGrid = 32;
-    constexpr double kPi = 3.14159265358979323846;
-    double* beta = m_footpointStart;
-    std::fill(beta, beta + kFootpointStartTerms, 0.0);
-    double samples[kGrid] = {};
-    for (int j = 1; j < kGrid; ++j) {
-        double mu = j * kPi / (2 * kGrid);
-        samples[j] = FootpointLatitude(mu * m_constants.a0) - mu;
-    }
-    double fitted[kFootpointStartTerms] = {};
-    for (int k = 1; k <= kFootpointStartTerms; ++k) {
-        double sum = 0.0;
-        for (int j = 1; j < kGrid; ++j)
-            sum += samples[j] * std::sin(kPi * j * k / kGrid);
-        fitted[k - 1] = sum * 2 / kGrid;
-    }
-    // Degenerate axes give non-numbers; the plain start x / a0 then behaves as before.
-    for (double value : fitted)
-        if (!std::isfinite(value))
-            return;
-    std::copy(std::begin(fitted), std::end(fitted), beta);
+    FitFootpointStart();
 }
 
 namespace {
@@ -145,6 +117,11 @@ namespace {
 struct MultipleSines {
     double s2, s4, s6, s8;
 };
+
+bool SameBits(double a, double b)
+{
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
 
 MultipleSines SinesOfMultiples(double sinB, double cosB)
 {
@@ -184,36 +161,196 @@ double GaussProjector::PrimeVerticalRadius(double bRad) const
     return RadiusFromSine(std::sin(bRad));
 }
 
+// Starting value of the footpoint iteration.
+//
+// From x / a0 the iteration gains a factor of about e² per step: seven or eight steps of a
+// sine/cosine pair each. Its end point, though, can be foreseen. Near the footpoint the
+// periodic part F changes by about 4e-12 m per ulp of B, far below the spacing of doubles near
+// x (up to 9.3e-10 m), so the rounded sum x + F(B) is the same for every B within a few ulps of
+// the footpoint: it is x + F(Bf) rounded, and the fixed point is that sum divided by a0. The
+// start is computed exactly so, from F(Bf(x)) given by a polynomial accurate to about 1e-12 m;
+// in all but about one case in a thousand (sums that close to a rounding tie, and the last
+// ulps of the sines) the first step returns its own argument and ends the loop. The iteration
+// and its stopping test are unchanged: the start only decides how soon they end, and every
+// printed result stays as it was (checked against the plain start on over a million points).
+//
+// The quadrant of arc is cut into kStartPieces pieces; on each, F(Bf(x)) = a0·Bf(x) − x is
+// interpolated at the Chebyshev points of degree kStartDegree. It is a sine series falling off
+// like (a2/a0)^k, and over a piece of 0.1 rad the interpolation error is some 1e-13 m on the
+// presets. The footpoints at the nodes come from Newton steps on the arc finished in long
+// double, whose 64-bit significand (x86-64) leaves some 1e-13 m of error in a0·Bf − x; where
+// long double is no wider than double the error is some 1e-11 m, the start misses the fixed
+// point a few times in a hundred and the loop then takes one step more.
+//
+// Below 1 m of arc, beyond the quadrant and for non-numbers the start stays x / a0. Near the
+// equator the loop stops on the absolute change before it reaches the fixed point, and there the
+// plain start keeps the results as they always were, the sign of zero included.
+void GaussProjector::FitFootpointStart()
+{
+    using Wide = long double;
+    constexpr int kNodes = kStartDegree + 1;
+    constexpr Wide kWidePi = 3.141592653589793238462643383279502884L;
+    // A start further than this from the plain iteration's result (radians) is not used.
+    constexpr double kStartTolerance = 1e-12;
+
+    // Until the fit is in place FootpointLatitude starts at x / a0, which the check below needs.
+    m_startPieceCount = 0;
+    const SeriesConstants& k = m_constants;
+    double quadrant = static_cast<double>(k.a0 * kWidePi / 2);
+    double pieceLength = quadrant / kStartPieces;
+    double piecesPerMetre = kStartPieces / quadrant;
+    double tauPerMetre = 2 / pieceLength;
+    if (!(quadrant > 0) || !std::isfinite(piecesPerMetre) || !std::isfinite(tauPerMetre))
+        return;
+
+    // One Newton step on the arc X(b) = x, in the precision of T.
+    auto newtonStep = [&]<typename T>(T b, T x) {
+        T s = std::sin(b);
+        T c = std::cos(b);
+        T s2 = 2 * s * c, c2 = (c - s) * (c + s);
+        T s4 = 2 * s2 * c2, c4 = (c2 - s2) * (c2 + s2);
+        T s6 = s4 * c2 + c4 * s2, c6 = c4 * c2 - s4 * s2;
+        T s8 = 2 * s4 * c4, c8 = (c4 - s4) * (c4 + s4);
+        T arc = T(k.a0) * b - T(k.a2) * s2 / 2 + T(k.a4) * s4 / 4 - T(k.a6) * s6 * T(kOneSixth) +
+                T(k.a8) * s8 / 8;
+        T slope = T(k.a0) - T(k.a2) * c2 + T(k.a4) * c4 - T(k.a6) * c6 + T(k.a8) * c8;
+        return b - (arc - x) / slope;
+    };
+    // a0·Bf(x) − x. From x / a0, three steps in double bring Bf within an ulp or so; the last
+    // step, in long double, leaves some 1e-13 m. (Long double sines cost ten double ones.)
+    auto periodicAtFoot = [&](Wide x) {
+        double b = static_cast<double>(x / k.a0);
+        for (int step = 0; step < 3; ++step)
+            b = newtonStep(b, static_cast<double>(x));
+        return Wide(k.a0) * newtonStep(Wide(b), x) - x;
+    };
+
+    // T_m(τ_i) at the nodes τ_i = cos θ_i, θ_i = π(i + ½)/n, and the monomial coefficients of T_m.
+    Wide chebyshevAtNode[kNodes][kNodes];
+    for (int i = 0; i < kNodes; ++i) {
+        Wide tau = std::cos(kWidePi * (i + 0.5L) / kNodes);
+        chebyshevAtNode[i][0] = 1;
+        chebyshevAtNode[i][1] = tau;
+        for (int m = 2; m < kNodes; ++m)
+            chebyshevAtNode[i][m] =
+                2 * tau * chebyshevAtNode[i][m - 1] - chebyshevAtNode[i][m - 2];
+    }
+    Wide chebyshevPowers[kNodes][kNodes] = {};
+    chebyshevPowers[0][0] = 1;
+    chebyshevPowers[1][1] = 1;
+    for (int m = 2; m < kNodes; ++m)
+        for (int p = 0; p < kNodes; ++p)
+            chebyshevPowers[m][p] =
+                (p > 0 ? 2 * chebyshevPowers[m - 1][p - 1] : 0) - chebyshevPowers[m - 2][p];
+
+    StartPiece pieces[kStartPieces];
+    for (int j = 0; j < kStartPieces; ++j) {
+        StartPiece& piece = pieces[j];
+        piece.centre = (j + 0.5) * pieceLength;
+        Wide coefficient[kNodes] = {};
+        for (int i = 0; i < kNodes; ++i) {
+            Wide value = periodicAtFoot(piece.centre + chebyshevAtNode[i][1] / tauPerMetre);
+            for (int m = 0; m < kNodes; ++m)
+                coefficient[m] += value * chebyshevAtNode[i][m] * 2 / kNodes;
+        }
+        coefficient[0] /= 2;
+        Wide power[kNodes] = {};
+        for (int m = 0; m < kNodes; ++m)
+            for (int p = 0; p < kNodes; ++p)
+                power[p] += coefficient[m] * chebyshevPowers[m][p];
+        piece.value = static_cast<double>(power[0]);
+        for (int p = 1; p < kNodes; ++p)
+            piece.power[p - 1] = static_cast<double>(power[p]);
+
+        // Non-numbers, or a shape too far from a sphere for the series: keep the plain start.
+        for (double edge : {piece.centre - pieceLength / 2, piece.centre + pieceLength / 2}) {
+            double tau = (edge - piece.centre) * tauPerMetre;
+            double start = (edge + EvaluatePiece(piece, tau)) / k.a0;
+            if (!(std::fabs(start - FootpointLatitude(edge)) <= kStartTolerance))
+                return;
+        }
+    }
+    std::copy(std::begin(pieces), std::end(pieces), std::begin(m_startPieces));
+    m_startPiecesPerMetre = piecesPerMetre;
+    m_startTauPerMetre = tauPerMetre;
+    m_startPieceCount = kStartPieces;
+}
+
+// Estrin's scheme: half the dependent steps of Horner's. The start need not be bit-exact, only
+// within about 1e-12 m, and the rounding errors of either scheme are some 1e-13 m.
+double GaussProjector::EvaluatePiece(const StartPiece& piece, double tau)
+{
+    const double* q = piece.power;
+    double tau2 = tau * tau;
+    double tau4 = tau2 * tau2;
+    double sum = (q[0] + q[1] * tau) + tau2 * (q[2] + q[3] * tau) +
+                 tau4 * ((q[4] + q[5] * tau) + tau2 * (q[6] + q[7] * tau));
+    return piece.value + tau * sum;
+}
+
+// The last step of the iteration, (x + F) / a0, with F the periodic part at the foot.
+double GaussProjector::FootpointStart(double x) const
+{
+    double ax = std::fabs(x);
+    double index = ax * m_startPiecesPerMetre;
+    if (!(ax >= kPlainStartBelow && index < m_startPieceCount))
+        return x / m_constants.a0;
+    const StartPiece& piece = m_startPieces[static_cast<int>(index)];
+    double periodic = EvaluatePiece(piece, (ax - piece.centre) * m_startTauPerMetre);
+    return std::copysign((ax + periodic) / m_constants.a0, x);
+}
+
 double GaussProjector::FootpointLatitude(double x) const
 {
+    double sinBf = 0.0;
+    double cosBf = 0.0;
+    return Footpoint(x, sinBf, cosBf);
+}
+
+double GaussProjector::Footpoint(double x, double& sinBf, double& cosBf) const
+{
     const SeriesConstants& k = m_constants;
-    // Starting value: μ + Σ β_k·sin 2kμ by Clenshaw's recurrence (all β are 0 while they are
-    // being fitted, which starts at x / a0).
-    double mu = x / k.a0;
-    double sin2mu = std::sin(2 * mu);
-    double twoCos2mu = 2 * std::cos(2 * mu);
-    double y1 = 0.0;
-    double y2 = 0.0;
-    for (int i = kFootpointStartTerms - 1; i >= 0; --i) {
-        double y0 = m_footpointStart[i] + twoCos2mu * y1 - y2;
-        y2 = y1;
-        y1 = y0;
-    }
     // Fixed point of X(B) = x: B = (x + F(B)) / a0 with F the periodic part of the arc,
     // each term evaluated in the order MeridianArc uses (coefficient, sine, then fraction).
-    double current = mu + y1 * sin2mu;
-    double next = current;
-    for (int i = 0; i < kFootpointMaxIterations; ++i) {
-        MultipleSines m = SinesOfMultiples(std::sin(current), std::cos(current));
+    double current = FootpointStart(x);
+    double previous = 0.0;
+    double sinPrevious = 0.0;
+    double cosPrevious = 0.0;
+    for (int i = 1;; ++i) {
+        double s = std::sin(current);
+        double c = std::cos(current);
+        MultipleSines m = SinesOfMultiples(s, c);
         double f = k.a2 * m.s2 * 0.5 - k.a4 * m.s4 * 0.25 + k.a6 * m.s6 * kOneSixth -
                    k.a8 * m.s8 * 0.125;
-        next = (x + f) / k.a0;
+        double next = (x + f) / k.a0;
         // Written as "not yet converged" so that a NaN change ends the loop.
-        if (!(std::fabs(next - current) * kArcSecondsPerRadian >= kFootpointConvergence))
-            break;
+        if (!(std::fabs(next - current) * kArcSecondsPerRadian >= kFootpointConvergence) ||
+            i == kFootpointMaxIterations) {
+            // Usually the last step returned its own argument, whose sine and cosine are at
+            // hand. Compared bit for bit: +0 and −0 have different sines.
+            if (SameBits(next, current)) {
+                sinBf = s;
+                cosBf = c;
+            } else {
+                sinBf = std::sin(next);
+                cosBf = std::cos(next);
+            }
+            return next;
+        }
+        // Back at the value before: from here the iteration alternates between `previous` and
+        // `current` for ever (the change never shrinks) and the cap decides which it returns,
+        // previous if the steps left are even in number. Return that now.
+        if (i > 1 && SameBits(next, previous)) {
+            bool endsOnPrevious = (kFootpointMaxIterations - i) % 2 == 0;
+            sinBf = endsOnPrevious ? sinPrevious : s;
+            cosBf = endsOnPrevious ? cosPrevious : c;
+            return endsOnPrevious ? previous : current;
+        }
+        previous = current;
+        sinPrevious = s;
+        cosPrevious = c;
         current = next;
     }
-    return next;
 }
 
 void GaussProjector::GaussForward(double B, double L, double L0, double yAdd, double& x,
@@ -258,9 +395,9 @@ void GaussProjector::GaussInverse(double x, double y, double L0, double yAdd, do
     // the add constant. floor, so a negative y is reduced upward (−100 becomes 999 900).
     double yReduced = y - std::floor(y * 1e-6) * 1e6 - yAdd;
 
-    double bf = FootpointLatitude(x);
-    double sf = std::sin(bf);
-    double cf = std::cos(bf);
+    double sf = 0.0;
+    double cf = 0.0;
+    double bf = Footpoint(x, sf, cf);
     double eta2 = ep * ep * cf * cf;
     double v = std::sqrt(1 + eta2);
     double t = sf / cf;

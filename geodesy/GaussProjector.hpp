@@ -37,7 +37,7 @@ public:
 
     // Sets the preset ellipsoid of `kind`, or the axes a, b (metres) for kUserDefined, and
     // recomputes every constant (some tens of microseconds: it also fits the footpoint's
-    // starting series). a and b are ignored for preset kinds. Degenerate axes (zero,
+    // starting polynomials). a and b are ignored for preset kinds. Degenerate axes (zero,
     // negative, b > a) are not refused: the constants then hold NaN or inf.
     void SetEllipsoid(int kind, double a = 0.0, double b = 0.0);
 
@@ -69,14 +69,30 @@ private:
     // The arc and the radius from sin B and cos B already at hand.
     double ArcFromSines(double bRad, double sinB, double cosB) const;
     double RadiusFromSine(double sinB) const;
-    // Number of sine terms of the footpoint starting value (see FootpointLatitude).
-    static constexpr int kFootpointStartTerms = 8;
-    void ComputeFootpointStart();
+    // FootpointLatitude together with the sine and cosine of the value it returns.
+    double Footpoint(double x, double& sinBf, double& cosBf) const;
+    // Starting value of the footpoint iteration (radians) for the arc x (metres).
+    double FootpointStart(double x) const;
+    void FitFootpointStart();
+
+    // The quadrant of arc 0 <= |x| < a0·π/2 is cut into kStartPieces equal pieces; on each,
+    // F(Bf(x)) = a0·Bf(x) − x is a polynomial of degree kStartDegree in τ ∈ [−1, 1].
+    static constexpr int kStartPieces = 16;
+    static constexpr int kStartDegree = 8;
+    struct StartPiece {
+        double centre = 0;               // arc at τ = 0, m
+        double value = 0;                // F at τ = 0 (with the fit's constant), m
+        double power[kStartDegree] = {}; // coefficients of τ¹ … τ⁸, m
+    };
+    // F (m) on a piece at τ.
+    static double EvaluatePiece(const StartPiece& piece, double tau);
 
     Ellipsoid m_ellipsoid;
     SeriesConstants m_constants;
-    // Coefficients of Bf − μ = Σ β_k·sin 2kμ, μ = x / a0, fitted to this projector's own arc.
-    double m_footpointStart[kFootpointStartTerms] = {};
+    StartPiece m_startPieces[kStartPieces];
+    int m_startPieceCount = 0;        // 0 while unfitted: every x then starts at x / a0
+    double m_startPiecesPerMetre = 0; // pieces per metre of arc
+    double m_startTauPerMetre = 0;    // τ per metre of arc from a piece's centre
 };
 
 // Preset axes for combo index 0..3 (true); any other index returns false and leaves a, b.
