@@ -1,6 +1,6 @@
 // GaussProjector: ellipsoid constants, arc and radius series, the documented projection and zone
 // change examples (compared as the text a page writes), the inverse's easting reduction and the
-// footpoint iteration's end.
+// footpoint iteration's end, its start and the ellipsoid changes that refit it.
 #include "geodesy/GaussProjector.hpp"
 
 #include "geodesy/AngleNotation.hpp"
@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -213,6 +215,57 @@ TEST(GaussProjector, NotANumberEndsFootpointIteration)
 {
     GaussProjector projector;
     EXPECT_TRUE(std::isnan(projector.FootpointLatitude(std::numeric_limits<double>::quiet_NaN())));
+}
+
+std::uint64_t Bits(double v) { return std::bit_cast<std::uint64_t>(v); }
+
+// Near the equator the loop stops on the absolute change, so its start shows in the result. The
+// plain start keeps x = ±0 at +0 and the smallest arcs as they were; a fitted start there would
+// leave some 1e-17 rad, a tiny negative latitude printing as "-0.00000000".
+TEST(GaussProjector, FootpointOfZeroArcIsPositiveZero)
+{
+    GaussProjector projector;
+    EXPECT_EQ(Bits(0.0), Bits(projector.FootpointLatitude(0.0)));
+    EXPECT_EQ(Bits(0.0), Bits(projector.FootpointLatitude(-0.0)));
+    for (double x : {1e-12, 1e-9, 1e-6}) {
+        double mu = x / projector.Constants().a0;
+        EXPECT_NEAR(mu, projector.FootpointLatitude(x), 0.01 * mu) << x;
+    }
+    double B = 0.0, L = 0.0;
+    projector.GaussInverse(-0.0, 612345.6789, kL0, kYAdd, B, L);
+    EXPECT_EQ("0.00000000", Degrees(B));
+}
+
+// The iteration is odd in x bit for bit (sines are odd, every rounding symmetric); the start,
+// fitted on the northern quadrant only, must keep it so on the southern one.
+TEST(GaussProjector, FootpointIsOddInTheArc)
+{
+    GaussProjector projector;
+    projector.SetEllipsoid(kCgcs2000);
+    for (int i = 0; i <= 20000; ++i) {
+        double x = 500.0 * i + 0.1234;
+        ASSERT_EQ(Bits(-projector.FootpointLatitude(x)), Bits(projector.FootpointLatitude(-x)))
+            << x;
+    }
+}
+
+// Selecting axes refits the footpoint start: unusable axes leave the plain start (NaN in, NaN
+// out), a sphere starts and ends at x / a, and a preset chosen afterwards works again.
+TEST(GaussProjector, FootpointFollowsEveryEllipsoidChange)
+{
+    GaussProjector projector;
+    projector.SetEllipsoid(kUserDefined, 6378137.0, 6400000.0); // b > a
+    EXPECT_TRUE(std::isnan(projector.FootpointLatitude(3000000.0)));
+
+    projector.SetEllipsoid(kUserDefined, 6371000.0, 6371000.0);
+    for (double x : {1.0, 123456.7891, 3000000.0, 9999999.9999})
+        EXPECT_EQ(Bits(x / 6371000.0), Bits(projector.FootpointLatitude(x))) << x;
+
+    projector.SetEllipsoid(kWgs84);
+    for (double x : {1.5, 654321.0987, 3000000.0, 7000000.0, 9990000.0}) {
+        double bf = projector.FootpointLatitude(x);
+        EXPECT_NEAR(x, projector.MeridianArc(bf), kMicrometre) << x;
+    }
 }
 
 TEST(GaussProjector, ZoneChangeDocumentedExample)
