@@ -11,10 +11,12 @@
 namespace carvento::platform {
 namespace {
 
-// An update holds the lock for the few milliseconds of one read and one write. Waiting
-// this long covers a queue of twenty programs on a loaded machine; a lock older than the stale
-// time, or one whose program has died, is broken by QLockFile.
-constexpr int kUpdateWaitMs = 10000;
+// An update holds the lock for the few milliseconds of one read and one write, but a queue
+// of programs starting at once on a loaded machine can take many seconds, and QLockFile's
+// polling is not first come, first served: waiting a minute is better than refusing the
+// change. A lock whose program has died is broken at once, one older than the stale time
+// (a hung holder) after that time.
+constexpr int kUpdateWaitMs = 60000;
 constexpr int kUpdateLockStaleMs = 30000;
 
 QString QtText(std::string_view text)

@@ -1,0 +1,80 @@
+// The page table.
+#include "pages/PageRegistry.hpp"
+
+#include "pages/CustomEllipsoidPage.hpp"
+#include "pages/GaussPages.hpp"
+#include "pages/NotationPage.hpp"
+#include "pages/ZoneChangePage.hpp"
+
+#include <array>
+
+namespace carvento::pages {
+namespace {
+
+template <typename Page>
+std::unique_ptr<ToolPage> Make(PageContext context)
+{
+    return std::make_unique<Page>(context);
+}
+
+using enum PageFrame;
+
+constexpr std::array kPages = {
+    PageRegistration{103, "CGSZSDlg", "gauss-forward", "latitude/longitude to Gauss-Krueger x, y (高斯坐标正算)",
+                     Conversion, Make<CGSZSDlg>},
+    PageRegistration{104, "CGSFSDlg", "gauss-inverse", "Gauss-Krueger x, y to latitude/longitude (高斯坐标反算)",
+                     Conversion, Make<CGSFSDlg>},
+    PageRegistration{105, "CZBHDDlg", "zone-change", "x, y from one zone to another (坐标换带)", Conversion,
+                     Make<CZBHDDlg>},
+    PageRegistration{108, "CDWZHDlg", "notation", "latitude/longitude notation conversion (单位转换)", Conversion,
+                     Make<CDWZHDlg>},
+    PageRegistration{140, "CustomEllipsoidPage", "", "store a user-defined ellipsoid (自定义椭球参数设置)", Form,
+                     Make<CustomEllipsoidPage>},
+    // Not built yet.
+    PageRegistration{106, "CTrans7Dlg", "transform7", "seven-parameter datum transformation (七参数转换)",
+                     Conversion, nullptr},
+    PageRegistration{144, "CTrans3Dlg", "transform3", "three-parameter datum transformation (三参数转换)",
+                     Conversion, nullptr},
+    PageRegistration{143, "CTrans4Dlg", "transform4", "four-parameter plane transformation (四参数转换)", Conversion,
+                     nullptr},
+    PageRegistration{107, "CParams7", "solve7", "seven parameters from common points (计算七参数)", CommonPoint,
+                     nullptr},
+    PageRegistration{145, "CParams3", "solve3", "three parameters from common points (计算三参数)", CommonPoint,
+                     nullptr},
+    PageRegistration{109, "CParams4", "solve4", "four parameters from common points (计算四参数)", CommonPoint,
+                     nullptr},
+    PageRegistration{136, "TxtToKmlPage", "txt2kml", "text files to KML (TXT->KML)", BatchFile, nullptr},
+    PageRegistration{137, "KmlToTxtPage", "kml2txt", "KML files to text (KML->TXT)", BatchFile, nullptr},
+    PageRegistration{138, "GpxToTxtPage", "gpx2txt", "GPX files to text (GPX->TXT)", BatchFile, nullptr},
+    PageRegistration{139, "TxtToGpxPage", "txt2gpx", "text files to GPX (TXT->GPX)", BatchFile, nullptr},
+    PageRegistration{142, "BlnToTxtPage", "bln2txt", "Surfer BLN files to text (BLN->TXT)", BatchFile, nullptr},
+    PageRegistration{133, "BatchElevationPage", "elevation", "elevations of a point list (批量获取高程)", Task,
+                     nullptr},
+    PageRegistration{130, "DemSamplingPage", "dem", "a grid of terrain elevations (获取DEM数据)", Task, nullptr},
+    PageRegistration{43523, "MapFramePage", "mapframe", "a graticule as KML (生成图框)", Form, nullptr},
+};
+
+} // namespace
+
+std::span<const PageRegistration> PageRegistry()
+{
+    return kPages;
+}
+
+const PageRegistration* FindPageById(int catalogueId)
+{
+    for (const PageRegistration& page : kPages)
+        if (page.catalogueId == catalogueId)
+            return &page;
+    return nullptr;
+}
+
+const PageRegistration* FindPageByVerb(std::string_view verb)
+{
+    for (const PageRegistration& page : kPages)
+        if (!verb.empty() && page.verb == verb)
+            return &page;
+    return nullptr;
+}
+
+} // namespace carvento::pages
