@@ -1,7 +1,9 @@
 // GaussForward and GaussInverse per point beside PROJ's transverse Mercator on the same
-// ellipsoid and the same million points, with the ratio ours / PROJ printed at the end.
+// ellipsoid and the same million points, with both per-point times and the ratio ours / PROJ
+// printed side by side at the end (CPU time; with --benchmark_repetitions=N the medians).
 //   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCARVENTO_BENCH=ON
-//   cmake --build build-bench --target gauss_bench && build-bench/bench/gauss_bench
+//   cmake --build build-bench --target gauss_bench
+//   build-bench/bench/gauss_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only
 #include "geodesy/GaussProjector.hpp"
 
 #include "platform/NumberText.hpp"
@@ -147,18 +149,34 @@ BENCHMARK(ProjForward)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursInverse)->Unit(benchmark::kMillisecond);
 BENCHMARK(ProjInverse)->Unit(benchmark::kMillisecond);
 
-// Console output as usual, plus the CPU time of each run (ms per iteration = ns per point)
-// kept for the summary.
+// Console output as usual, plus the CPU time of each benchmark (ms per iteration = ns per point)
+// kept for the summary: the median of the repetitions when there are several, else the run.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
-        for (const Run& run : runs)
+        for (const Run& run : runs) {
+            const std::string& name = run.run_name.function_name;
             if (run.run_type == Run::RT_Iteration)
-                cpuTime[run.benchmark_name()] = run.GetAdjustedCPUTime();
+                single[name] = run.GetAdjustedCPUTime();
+            else if (run.aggregate_name == "median")
+                median[name] = run.GetAdjustedCPUTime();
+        }
         ConsoleReporter::ReportRuns(runs);
     }
-    std::map<std::string, double> cpuTime;
+    // ns per point of `name`, or a negative number when it did not run.
+    double CpuTime(const std::string& name) const
+    {
+        if (auto m = median.find(name); m != median.end())
+            return m->second;
+        if (auto s = single.find(name); s != single.end())
+            return s->second;
+        return -1.0;
+    }
+
+private:
+    std::map<std::string, double> single;
+    std::map<std::string, double> median;
 };
 
 } // namespace
@@ -170,14 +188,14 @@ int main(int argc, char** argv)
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto ratio = [&](const char* ours, const char* proj) {
-        auto o = reporter.cpuTime.find(ours);
-        auto p = reporter.cpuTime.find(proj);
-        if (o == reporter.cpuTime.end() || p == reporter.cpuTime.end() || p->second <= 0)
+        double o = reporter.CpuTime(ours);
+        double p = reporter.CpuTime(proj);
+        if (o < 0 || p <= 0)
             return;
         using carvento::platform::FormatFixed;
-        std::printf("%s %s ns/point, %s %s ns/point, ratio %s\n", ours,
-                    FormatFixed(o->second, 1).c_str(), proj, FormatFixed(p->second, 1).c_str(),
-                    FormatFixed(o->second / p->second, 2).c_str());
+        std::printf("%-12s %7s ns/point   %-12s %7s ns/point   ratio %s\n", ours,
+                    FormatFixed(o, 1).c_str(), proj, FormatFixed(p, 1).c_str(),
+                    FormatFixed(o / p, 2).c_str());
     };
     ratio("OursForward", "ProjForward");
     ratio("OursInverse", "ProjInverse");
