@@ -289,15 +289,18 @@ double GaussProjector::EvaluatePiece(const StartPiece& piece, double tau)
 }
 
 // The last step of the iteration, (x + F) / a0, with F the periodic part at the foot.
-double GaussProjector::FootpointStart(double x) const
+double GaussProjector::FootpointStart(double x, double& numerator) const
 {
     double ax = std::fabs(x);
     double index = ax * m_startPiecesPerMetre;
-    if (!(ax >= kPlainStartBelow && index < m_startPieceCount))
-        return x / m_constants.a0;
-    const StartPiece& piece = m_startPieces[static_cast<int>(index)];
-    double periodic = EvaluatePiece(piece, (ax - piece.centre) * m_startTauPerMetre);
-    return std::copysign((ax + periodic) / m_constants.a0, x);
+    if (!(ax >= kPlainStartBelow && index < m_startPieceCount)) {
+        numerator = x;
+    } else {
+        const StartPiece& piece = m_startPieces[static_cast<int>(index)];
+        double periodic = EvaluatePiece(piece, (ax - piece.centre) * m_startTauPerMetre);
+        numerator = std::copysign(ax + periodic, x);
+    }
+    return numerator / m_constants.a0;
 }
 
 double GaussProjector::FootpointLatitude(double x) const
@@ -312,7 +315,8 @@ double GaussProjector::Footpoint(double x, double& sinBf, double& cosBf) const
     const SeriesConstants& k = m_constants;
     // Fixed point of X(B) = x: B = (x + F(B)) / a0 with F the periodic part of the arc,
     // each term evaluated in the order MeridianArc uses (coefficient, sine, then fraction).
-    double current = FootpointStart(x);
+    double numerator = 0.0;
+    double current = FootpointStart(x, numerator);
     double previous = 0.0;
     double sinPrevious = 0.0;
     double cosPrevious = 0.0;
@@ -322,7 +326,15 @@ double GaussProjector::Footpoint(double x, double& sinBf, double& cosBf) const
         MultipleSines m = SinesOfMultiples(s, c);
         double f = k.a2 * m.s2 * 0.5 - k.a4 * m.s4 * 0.25 + k.a6 * m.s6 * kOneSixth -
                    k.a8 * m.s8 * 0.125;
-        double next = (x + f) / k.a0;
+        double sum = x + f;
+        // current is numerator / a0, so the same sum, bit for bit, divides to current again:
+        // the step returned its own argument, known without waiting for the division.
+        if (SameBits(sum, numerator)) {
+            sinBf = s;
+            cosBf = c;
+            return current;
+        }
+        double next = sum / k.a0;
         // Written as "not yet converged" so that a NaN change ends the loop.
         if (!(std::fabs(next - current) * kArcSecondsPerRadian >= kFootpointConvergence) ||
             i == kFootpointMaxIterations) {
@@ -349,6 +361,7 @@ double GaussProjector::Footpoint(double x, double& sinBf, double& cosBf) const
         previous = current;
         sinPrevious = s;
         cosPrevious = c;
+        numerator = sum;
         current = next;
     }
 }

@@ -71,8 +71,9 @@ private:
     double RadiusFromSine(double sinB) const;
     // FootpointLatitude together with the sine and cosine of the value it returns.
     double Footpoint(double x, double& sinBf, double& cosBf) const;
-    // Starting value of the footpoint iteration (radians) for the arc x (metres).
-    double FootpointStart(double x) const;
+    // Starting value of the footpoint iteration (radians) for the arc x (metres), as the
+    // quotient numerator / a0 that the iteration's step also forms (numerator in metres).
+    double FootpointStart(double x, double& numerator) const;
     void FitFootpointStart();
 
     // The quadrant of arc 0 <= |x| < a0·π/2 is cut into kStartPieces equal pieces; on each,
