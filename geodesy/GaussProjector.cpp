@@ -178,9 +178,9 @@ double GaussProjector::PrimeVerticalRadius(double bRad) const
 // interpolated at the Chebyshev points of degree kStartDegree. It is a sine series falling off
 // like (a2/a0)^k, and over a piece of 0.1 rad the interpolation error is some 1e-13 m on the
 // presets. The footpoints at the nodes come from Newton steps on the arc finished in long
-// double, whose 64-bit significand (x86-64) leaves some 1e-13 m of error in a0·Bf − x; where
-// long double is no wider than double the error is some 1e-11 m, the start misses the fixed
-// point a few times in a hundred and the loop then takes one step more.
+// double, whose 64-bit significand (x86-64) leaves some 1e-13 m of error in a0·Bf − x. Where
+// long double is no wider than double the error is some 1e-10 m; the first step then ends the
+// loop about three times in five, and otherwise the second does.
 //
 // Below 1 m of arc, beyond the quadrant and for non-numbers the start stays x / a0. Near the
 // equator the loop stops on the absolute change before it reaches the fixed point, and there the
