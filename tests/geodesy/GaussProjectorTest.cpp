@@ -236,19 +236,6 @@ TEST(GaussProjector, FootpointOfZeroArcIsPositiveZero)
     EXPECT_EQ("0.00000000", Degrees(B));
 }
 
-// The iteration is odd in x bit for bit (sines are odd, every rounding symmetric); the start,
-// fitted on the northern quadrant only, must keep it so on the southern one.
-TEST(GaussProjector, FootpointIsOddInTheArc)
-{
-    GaussProjector projector;
-    projector.SetEllipsoid(kCgcs2000);
-    for (int i = 0; i <= 20000; ++i) {
-        double x = 500.0 * i + 0.1234;
-        ASSERT_EQ(Bits(-projector.FootpointLatitude(x)), Bits(projector.FootpointLatitude(-x)))
-            << x;
-    }
-}
-
 // Selecting axes refits the footpoint start: unusable axes leave the plain start (NaN in, NaN
 // out), a sphere starts and ends at x / a, and a preset chosen afterwards works again.
 TEST(GaussProjector, FootpointFollowsEveryEllipsoidChange)
