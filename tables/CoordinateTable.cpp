@@ -7,10 +7,24 @@
 
 namespace carvento::tables {
 
-void CoordinateTable::Changed() const
+void CoordinateTable::Changed(TableChange change) const
 {
-    if (m_changed)
-        m_changed();
+    for (const auto& [handle, observer] : m_observers.entries)
+        observer(change);
+    if (m_observers.changed)
+        m_observers.changed();
+}
+
+int CoordinateTable::AddObserver(Observer observer)
+{
+    int handle = m_observers.nextHandle++;
+    m_observers.entries.emplace_back(handle, std::move(observer));
+    return handle;
+}
+
+void CoordinateTable::RemoveObserver(int handle)
+{
+    std::erase_if(m_observers.entries, [handle](const auto& entry) { return entry.first == handle; });
 }
 
 void CoordinateTable::SetupColumns(const std::vector<std::string>& titles,
@@ -22,7 +36,7 @@ void CoordinateTable::SetupColumns(const std::vector<std::string>& titles,
     m_data.clear();
     m_widths = widths;
     m_widths.resize(titles.size(), 80);
-    Changed();
+    Changed(TableChange::Kind::Reset, 0, -1);
 }
 
 std::vector<std::string> CoordinateTable::ColumnTitles() const
@@ -48,7 +62,7 @@ void CoordinateTable::SetCell(int row, int column, std::string text)
         m_titles[static_cast<std::size_t>(column)] = std::move(text);
     else
         m_data[static_cast<std::size_t>(row - 1) * m_columnCount + column] = std::move(text);
-    Changed();
+    Changed(TableChange::Kind::Cells, row, row);
 }
 
 void CoordinateTable::InsertRow(int row)
@@ -61,7 +75,7 @@ void CoordinateTable::InsertRow(int row)
 int CoordinateTable::AppendRow()
 {
     InsertRow(m_rowCount);
-    Changed();
+    Changed(TableChange::Kind::Inserted, m_rowCount - 1, m_rowCount - 1);
     return m_rowCount - 1;
 }
 
@@ -69,6 +83,7 @@ void CoordinateTable::AppendRows(std::vector<std::string>&& cells)
 {
     if (m_columnCount <= 0 || cells.empty() || cells.size() % static_cast<std::size_t>(m_columnCount) != 0)
         return;
+    const int first = m_rowCount;
     m_rowCount += static_cast<int>(cells.size() / static_cast<std::size_t>(m_columnCount));
     if (m_data.empty()) {
         m_data = std::move(cells);
@@ -76,7 +91,7 @@ void CoordinateTable::AppendRows(std::vector<std::string>&& cells)
         m_data.reserve(m_data.size() + cells.size());
         std::move(cells.begin(), cells.end(), std::back_inserter(m_data));
     }
-    Changed();
+    Changed(TableChange::Kind::Inserted, first, m_rowCount - 1);
 }
 
 void CoordinateTable::InsertRowBeforeSelection(const RowSelection& selection)
@@ -87,7 +102,7 @@ void CoordinateTable::InsertRowBeforeSelection(const RowSelection& selection)
     if (row < 1 || row >= m_rowCount)
         return;
     InsertRow(row);
-    Changed();
+    Changed(TableChange::Kind::Inserted, row, row);
 }
 
 void CoordinateTable::DeleteSelectedRow(const RowSelection& selection)
@@ -99,7 +114,7 @@ void CoordinateTable::DeleteSelectedRow(const RowSelection& selection)
     auto at = m_data.begin() + static_cast<std::ptrdiff_t>(row - 1) * m_columnCount;
     m_data.erase(at, at + m_columnCount);
     --m_rowCount;
-    Changed();
+    Changed(TableChange::Kind::Removed, row, row);
 }
 
 void CoordinateTable::ClearRows()
@@ -112,9 +127,15 @@ void CoordinateTable::ClearRows()
 void CoordinateTable::SetRowCount(int rowCount)
 {
     rowCount = std::max(rowCount, 1);
+    const int before = m_rowCount;
     m_data.resize(static_cast<std::size_t>(rowCount - 1) * m_columnCount);
     m_rowCount = rowCount;
-    Changed();
+    if (rowCount > before)
+        Changed(TableChange::Kind::Inserted, before, rowCount - 1);
+    else if (rowCount < before)
+        Changed(TableChange::Kind::Removed, rowCount, before - 1);
+    else
+        Changed(TableChange::Kind::Cells, 1, rowCount - 1);
 }
 
 int CoordinateTable::CollectCells(std::vector<std::string>& cells) const
@@ -133,21 +154,24 @@ void CoordinateTable::FillRows(std::vector<std::string>&& cells, int n, int k)
     if (n < 0 || k < 0 ||
         static_cast<long long>(cells.size()) != static_cast<long long>(n) * k)
         return;
+    const int before = m_rowCount;
     if (k == m_columnCount) {
         // Same shape: the list becomes the table's data as it is.
         m_data = std::move(cells);
-        m_rowCount = n + 1;
-        Changed();
-        return;
+    } else {
+        m_data.resize(static_cast<std::size_t>(n) * m_columnCount);
+        int used = std::min(m_columnCount, k);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < used; ++j)
+                m_data[static_cast<std::size_t>(i) * m_columnCount + j] =
+                    std::move(cells[static_cast<std::size_t>(i) * k + j]);
     }
-    m_data.resize(static_cast<std::size_t>(n) * m_columnCount);
     m_rowCount = n + 1;
-    int used = std::min(m_columnCount, k);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < used; ++j)
-            m_data[static_cast<std::size_t>(i) * m_columnCount + j] =
-                std::move(cells[static_cast<std::size_t>(i) * k + j]);
-    Changed();
+    // Every data row is new: a grid redraws them all, but only once.
+    if (before == m_rowCount)
+        Changed(TableChange::Kind::Cells, 1, n);
+    else
+        Changed(TableChange::Kind::Reset, 0, -1);
 }
 
 bool CoordinateTable::IsBlankRow(int row) const

@@ -9,6 +9,17 @@
 
 namespace carvento::tables {
 
+// What a change did to a table, in table rows (the header is row 0). Cells: the cells of rows
+// first..last changed (row 0: the titles). Inserted: rows first..last are new, later rows moved
+// down. Removed: rows first..last of the table before the change are gone. Reset: anything,
+// columns included, may have changed.
+struct TableChange {
+    enum class Kind { Cells, Inserted, Removed, Reset };
+    Kind kind = Kind::Reset;
+    int first = 0;
+    int last = -1;
+};
+
 // The current selection of the grid that shows a table: smallest and largest selected row.
 // Nothing selected is {rowCount, -1}, as the grid reports it.
 struct RowSelection {
@@ -65,11 +76,29 @@ public:
     bool IsEditable() const { return m_editable; }
     void SetEditable(bool editable) { m_editable = editable; }
 
-    // Called after every change of rows or cells (the grid redraws).
-    void SetChangedHandler(std::function<void()> handler) { m_changed = std::move(handler); }
+    // Observers are told after every change which rows it touched. AddObserver returns a handle
+    // for RemoveObserver; an observer must not add or remove observers while it is told. Copies
+    // of a table start without observers.
+    using Observer = std::function<void(const TableChange&)>;
+    int AddObserver(Observer observer);
+    void RemoveObserver(int handle);
+    // One extra handler called after every change, whatever it was; replaces the previous one.
+    void SetChangedHandler(std::function<void()> handler) { m_observers.changed = std::move(handler); }
 
 private:
-    void Changed() const;
+    // Observers belong to one table object: copying a table copies none of them (nor the
+    // changed handler).
+    struct ObserverList {
+        ObserverList() = default;
+        ObserverList(const ObserverList&) {}
+        ObserverList& operator=(const ObserverList&) { return *this; }
+        std::vector<std::pair<int, Observer>> entries;
+        std::function<void()> changed;
+        int nextHandle = 1;
+    };
+
+    void Changed(TableChange change) const;
+    void Changed(TableChange::Kind kind, int first, int last) const { Changed(TableChange{kind, first, last}); }
     void InsertRow(int row);
 
     int m_rowCount = 0;
@@ -78,7 +107,7 @@ private:
     std::vector<std::string> m_titles; // row 0
     std::vector<std::string> m_data;   // (m_rowCount - 1) * m_columnCount, row-major
     bool m_editable = true;
-    std::function<void()> m_changed;
+    ObserverList m_observers;
 };
 
 } // namespace carvento::tables

@@ -78,36 +78,80 @@ private:
 } // namespace
 
 CoordinateTableModel::CoordinateTableModel(tables::CoordinateTable& table, QObject* parent)
-    : QAbstractTableModel(parent), m_table(table)
+    : QAbstractTableModel(parent), m_table(table), m_rows(table.DataRowCount()), m_columns(table.ColumnCount())
 {
-    m_table.SetChangedHandler([this] {
-        if (!m_editing)
-            Refresh();
+    m_observer = m_table.AddObserver([this](const tables::TableChange& change) {
+        if (!m_batching)
+            Follow(change);
     });
+}
+
+CoordinateTableModel::~CoordinateTableModel()
+{
+    m_table.RemoveObserver(m_observer);
+}
+
+void CoordinateTableModel::Follow(const tables::TableChange& change)
+{
+    using Kind = tables::TableChange::Kind;
+    // Model row r is table row r + 1.
+    const int first = change.first - 1;
+    const int last = change.last - 1;
+    const int count = change.last - change.first + 1;
+    switch (change.kind) {
+    case Kind::Cells:
+        if (change.first == 0)
+            emit headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
+        if (const int top = std::max(first, 0), bottom = std::min(last, m_rows - 1); top <= bottom && m_columns > 0)
+            emit dataChanged(index(top, 0), index(bottom, m_columns - 1));
+        return;
+    case Kind::Inserted:
+        if (count > 0 && first >= 0 && first <= m_rows && m_table.DataRowCount() == m_rows + count) {
+            beginInsertRows(QModelIndex(), first, last);
+            m_rows += count;
+            endInsertRows();
+            return;
+        }
+        break;
+    case Kind::Removed:
+        if (count > 0 && first >= 0 && last < m_rows && m_table.DataRowCount() == m_rows - count) {
+            beginRemoveRows(QModelIndex(), first, last);
+            m_rows -= count;
+            endRemoveRows();
+            return;
+        }
+        break;
+    case Kind::Reset:
+        break;
+    }
+    // A reset, or a report that does not fit the shape the view knows.
+    Refresh();
 }
 
 void CoordinateTableModel::Refresh()
 {
     beginResetModel();
+    m_rows = m_table.DataRowCount();
+    m_columns = m_table.ColumnCount();
     endResetModel();
 }
 
 void CoordinateTableModel::Batch(const std::function<void()>& change)
 {
-    m_editing = true;
+    m_batching = true;
     change();
-    m_editing = false;
+    m_batching = false;
     Refresh();
 }
 
 int CoordinateTableModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_table.DataRowCount();
+    return parent.isValid() ? 0 : m_rows;
 }
 
 int CoordinateTableModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_table.ColumnCount();
+    return parent.isValid() ? 0 : m_columns;
 }
 
 QVariant CoordinateTableModel::data(const QModelIndex& index, int role) const
@@ -124,10 +168,8 @@ bool CoordinateTableModel::setData(const QModelIndex& index, const QVariant& val
 {
     if (!index.isValid() || role != Qt::EditRole || !m_table.IsEditable())
         return false;
-    m_editing = true;
+    // The table reports the changed row back, and the view redraws it.
     m_table.SetCell(index.row() + 1, index.column(), value.toString().toStdString());
-    m_editing = false;
-    emit dataChanged(index, index);
     return true;
 }
 

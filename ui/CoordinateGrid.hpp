@@ -24,6 +24,7 @@ class CoordinateTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit CoordinateTableModel(tables::CoordinateTable& table, QObject* parent = nullptr);
+    ~CoordinateTableModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -38,8 +39,16 @@ public:
     void Batch(const std::function<void()>& change);
 
 private:
+    // Turns a table change into the model's signals for just those rows.
+    void Follow(const tables::TableChange& change);
+
     tables::CoordinateTable& m_table;
-    bool m_editing = false;
+    int m_observer = 0;
+    // The shape the view was last told about. The table reports a change after making it, so
+    // the model answers with these counts until it has announced the new rows.
+    int m_rows = 0;
+    int m_columns = 0;
+    bool m_batching = false;
 };
 
 class CoordinateGrid final : public QTableView {

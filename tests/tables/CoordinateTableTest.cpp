@@ -119,3 +119,87 @@ TEST(CoordinateTable, ChangesAreReported)
     table.ClearRows();
     EXPECT_EQ(3, changes);
 }
+
+namespace {
+
+struct Report {
+    TableChange::Kind kind;
+    int first;
+    int last;
+    bool operator==(const Report&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Report& report)
+{
+    return out << static_cast<int>(report.kind) << ':' << report.first << '-' << report.last;
+}
+
+struct Recorder {
+    std::vector<Report> reports;
+    int Attach(CoordinateTable& table)
+    {
+        return table.AddObserver(
+            [this](const TableChange& change) { reports.push_back({change.kind, change.first, change.last}); });
+    }
+};
+
+using Kind = TableChange::Kind;
+
+} // namespace
+
+TEST(CoordinateTableObservers, EachChangeNamesTheRowsItTouched)
+{
+    // A grid redraws only what it is told: a wrong range leaves stale rows on screen.
+    CoordinateTable table = MakeTable({"1", "a", "b", "2", "c", "d"});
+    Recorder recorder;
+    recorder.Attach(table);
+    table.SetCell(2, 1, "x");
+    table.SetCell(0, 1, "B");
+    table.AppendRow();
+    table.AppendRows({"4", "", "", "5", "", ""});
+    table.InsertRowBeforeSelection({2, 2});
+    table.DeleteSelectedRow({1, 3});
+    table.SetRowCount(7);
+    table.ClearRows();
+    EXPECT_EQ((std::vector<Report>{{Kind::Cells, 2, 2},
+                                   {Kind::Cells, 0, 0},
+                                   {Kind::Inserted, 3, 3},
+                                   {Kind::Inserted, 4, 5},
+                                   {Kind::Inserted, 2, 2},
+                                   {Kind::Removed, 1, 1},
+                                   {Kind::Inserted, 6, 6},
+                                   {Kind::Removed, 1, 6}}),
+              recorder.reports);
+}
+
+TEST(CoordinateTableObservers, RefillIsOneReportWhateverTheRowCount)
+{
+    CoordinateTable table = MakeTable({"1", "a", "b", "2", "c", "d"});
+    Recorder recorder;
+    recorder.Attach(table);
+    table.FillRows(Cells{"1", "e", "f", "2", "g", "h"}, 2, 3); // same rows: their cells changed
+    table.FillRows(Cells{"1", "e", "f"}, 1, 3);                // fewer rows: anything may have changed
+    table.SetupColumns({"序号", "x"}, {35, 80});
+    EXPECT_EQ((std::vector<Report>{{Kind::Cells, 1, 2}, {Kind::Reset, 0, -1}, {Kind::Reset, 0, -1}}),
+              recorder.reports);
+}
+
+TEST(CoordinateTableObservers, SeveralObserversUntilRemovedAndNoneInCopies)
+{
+    CoordinateTable table = MakeTable({});
+    Recorder first;
+    Recorder second;
+    int handle = first.Attach(table);
+    second.Attach(table);
+    int legacy = 0;
+    table.SetChangedHandler([&] { ++legacy; });
+    table.AppendRow();
+    table.RemoveObserver(handle);
+    table.AppendRow();
+    CoordinateTable copy = table;
+    copy.AppendRow();
+    EXPECT_EQ(1u, first.reports.size());
+    EXPECT_EQ(2u, second.reports.size());
+    EXPECT_EQ(2, legacy);
+    EXPECT_EQ(3, copy.DataRowCount());
+}
