@@ -14,22 +14,11 @@
 #include <stdexcept>
 
 namespace carvento::pages {
-namespace {
 
-bool HasExtension(const std::string& path, const char* extension)
-{
-    std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos)
-        return false;
-    std::string suffix = path.substr(dot);
-    std::transform(suffix.begin(), suffix.end(), suffix.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return suffix == extension;
-}
-
-} // namespace
-
-ConversionPage::ConversionPage(PageContext context) : ToolPage(context)
+ConversionPage::ConversionPage(PageContext context)
+    : ToolPage(context),
+      m_editor(m_source, context.prompter, context.clipboard, ImportPolicy{},
+               [this] { return ComputedColumns(); })
 {
     m_result.SetEditable(false);
 }
@@ -42,66 +31,6 @@ void ConversionPage::SetLayout(TableLayout source, TableLayout result)
     m_resultLayout = std::move(result);
     m_source.SetupColumns(m_sourceLayout.titles, m_sourceLayout.widths);
     m_result.SetupColumns(m_resultLayout.titles, m_resultLayout.widths);
-}
-
-int ConversionPage::Import()
-{
-    platform::FileDialog dialog;
-    dialog.filters = {{messages::kTextFileFilterName, messages::kTextFileFilter}};
-    std::vector<std::string> paths = m_context.prompter.ChooseOpenFiles(dialog);
-    if (paths.empty())
-        return 0;
-    return ImportFile(paths.front(), true);
-}
-
-int ConversionPage::ImportFile(const std::string& path, bool reportUnreadable)
-{
-    tables::TextTableFile file;
-    if (!file.OpenForRead(path)) {
-        if (reportUnreadable)
-            ShowMessage(FormatMessage(messages::kCannotReadFile, path), platform::MessageIcon::Error);
-        return 0;
-    }
-    return ImportOpened(file);
-}
-
-int ConversionPage::ImportBytes(std::string bytes)
-{
-    tables::TextTableFile file;
-    file.OpenForReadFromBytes(std::move(bytes));
-    return ImportOpened(file);
-}
-
-int ConversionPage::ImportOpened(tables::TextTableFile& file)
-{
-    file.SetTitleLine(false);
-    file.AddDelimiter(',');
-    std::vector<std::string> cells;
-    int rows = 0;
-    int columns = 0;
-    file.ReadAll(cells, rows, columns);
-    ReportReadResult(file.LastResult());
-    int firstLine = file.FirstDataLine();
-    file.Close();
-    // Rows read before a short line or bad bytes are still offered.
-    return ImportRows(cells, rows, columns, firstLine);
-}
-
-int ConversionPage::DropFiles(const std::vector<std::string>& paths)
-{
-    int rows = 0;
-    for (const std::string& path : paths)
-        if (HasExtension(path, ".txt") || HasExtension(path, ".csv"))
-            rows += ImportFile(path);
-    return rows;
-}
-
-int ConversionPage::Paste()
-{
-    std::optional<std::string> text = m_context.clipboard.GetText();
-    if (!text || text->empty())
-        return 0;
-    return tables::PasteText(m_source, *text);
 }
 
 std::vector<int> ConversionPage::ComputedColumns() const
@@ -273,30 +202,6 @@ void ConversionPage::AbandonExport()
     m_export->Discard();
     m_export->Close();
     m_export.reset();
-}
-
-bool ConversionPage::ReportReadResult(const tables::FileResult& result)
-{
-    switch (result.status) {
-    case tables::FileStatus::NoData:
-        ShowMessage(messages::kNoDataInFirstLines);
-        return true;
-    case tables::FileStatus::ShortLine:
-        ShowMessage(FormatMessage(messages::kShortLine, result.line));
-        return true;
-    case tables::FileStatus::InvalidBytes:
-        ShowMessage(FormatMessage(messages::kInvalidBytes, result.line));
-        return true;
-    default:
-        return false;
-    }
-}
-
-int ConversionPage::ImportRows(std::vector<std::string>& cells, int rows, int columns, int firstLine,
-                          platform::ColumnMapping* chosen)
-{
-    tables::ImportContext context{ComputedColumns(), firstLine};
-    return tables::ImportIntoTable(m_source, cells, rows, columns, m_context.prompter, context, chosen);
 }
 
 } // namespace carvento::pages

@@ -2,6 +2,7 @@
 // dropped files, 粘贴, 导出, 复制, and one row loop that calls the page's row function.
 #pragma once
 
+#include "pages/EditableTable.hpp"
 #include "pages/ToolPage.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/CoordinateTable.hpp"
@@ -45,23 +46,26 @@ public:
     const TableLayout& ResultLayout() const { return m_resultLayout; }
 
     // Row commands on the source table.
-    void AddRow() { m_source.AppendRow(); }
-    void InsertRow(const tables::RowSelection& selection) { m_source.InsertRowBeforeSelection(selection); }
-    void DeleteRow(const tables::RowSelection& selection) { m_source.DeleteSelectedRow(selection); }
-    void ClearRows() { m_source.ClearRows(); }
+    void AddRow() { m_editor.AddRow(); }
+    void InsertRow(const tables::RowSelection& selection) { m_editor.InsertRow(selection); }
+    void DeleteRow(const tables::RowSelection& selection) { m_editor.DeleteRow(selection); }
+    void ClearRows() { m_editor.ClearRows(); }
 
     // 导入: open dialog, then ImportFile. Returns rows appended.
-    int Import();
+    int Import() { return m_editor.Import(); }
     // Reads a text file (comma separated, no title line), reports problems, and appends its
     // rows through the column-mapping dialog. An unreadable file is reported when asked,
     // otherwise skipped silently (dropped files).
-    int ImportFile(const std::string& path, bool reportUnreadable = false);
+    int ImportFile(const std::string& path, bool reportUnreadable = false)
+    {
+        return m_editor.ImportFile(path, reportUnreadable);
+    }
     // Imports already-read bytes (standard input) the same way.
-    int ImportBytes(std::string bytes);
+    int ImportBytes(std::string bytes) { return m_editor.ImportBytes(std::move(bytes)); }
     // Files dropped on the page: .txt and .csv (any case) are imported in order.
-    int DropFiles(const std::vector<std::string>& paths);
+    int DropFiles(const std::vector<std::string>& paths) { return m_editor.DropFiles(paths); }
     // 粘贴: appends the clipboard's rows to the source table.
-    int Paste();
+    int Paste() { return m_editor.Paste(); }
 
     // 转换: every source row through the page's row function into the result table.
     void Convert();
@@ -99,11 +103,14 @@ public:
     void AbandonExport();
 
     // Shows the message for a file that could not be read completely; false when it could.
-    bool ReportReadResult(const tables::FileResult& result);
+    bool ReportReadResult(const tables::FileResult& result) { return m_editor.ReportReadResult(result); }
     // Appends read rows through the column-mapping question; `chosen` receives the mapping
     // used, so that further blocks of the same file are mapped alike.
     int ImportRows(std::vector<std::string>& cells, int rows, int columns, int firstLine,
-                   platform::ColumnMapping* chosen = nullptr);
+                   platform::ColumnMapping* chosen = nullptr)
+    {
+        return m_editor.ImportRows(cells, rows, columns, firstLine, chosen);
+    }
 
 protected:
     // Page set-up: both tables.
@@ -116,7 +123,6 @@ protected:
     virtual void ConvertRow(std::span<std::string> cells) = 0;
 
 private:
-    int ImportOpened(tables::TextTableFile& file);
     // Shows that the result table is empty; true when it is.
     bool ReportNothingToExport();
 
@@ -124,6 +130,7 @@ private:
     TableLayout m_resultLayout;
     tables::CoordinateTable m_source;
     tables::CoordinateTable m_result;
+    EditableTable m_editor;
     ProgressCallback m_progress;
     PageStatus m_status;
     std::unique_ptr<tables::TextTableFile> m_export;
