@@ -1,0 +1,98 @@
+// The batch-file frame: a list of input files (添加文件, 删除, 清空, dropped files filtered by
+// suffix), the page's options as fields, the multi-file mode (one merged output or one output
+// per input) and 转换, which runs the page's conversion over every file in list order. The five
+// file conversions sit on it.
+#pragma once
+
+#include "pages/ToolPage.hpp"
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace carvento::pages {
+
+// What a page declares once, in its constructor.
+struct BatchFileSetup {
+    std::vector<std::string> suffixes{}; // accepted inputs with the dot, such as ".kml"
+    std::vector<std::pair<std::string, std::string>> inputFilters{};  // 添加文件
+    std::vector<std::pair<std::string, std::string>> outputFilters{}; // merged output
+    std::string outputExtension{};       // merged output's default extension, without the dot
+    std::string note{};                  // lines shown above the list (the input format); may be empty
+    std::string runCaption = "转换";
+};
+
+// The outcome of one file (or of starting or finishing a merged output): a failure carries the
+// page's own message, such as "a.kml 加载失败!".
+struct FileOutcome {
+    bool ok = true;
+    std::string message{};
+    static FileOutcome Failed(std::string message) { return {false, std::move(message)}; }
+};
+
+// What a 转换 did: files converted, and the messages of those that were not.
+struct BatchReport {
+    bool ran = false; // false when nothing ran (merge output not chosen, fields refused)
+    int converted = 0;
+    std::vector<std::string> failures{};
+};
+
+class BatchFilePage : public ToolPage {
+public:
+    static constexpr const char* kRunCommand = "run";
+    // The multi-file mode field, a radio of 合并文件 (0) and 生成独立文件 (1).
+    static constexpr const char* kModeField = "mode";
+    static constexpr int kMerge = 0;
+    static constexpr int kSeparate = 1;
+
+    explicit BatchFilePage(PageContext context);
+
+    PageFrame Frame() const override { return PageFrame::BatchFile; }
+    const BatchFileSetup& Setup() const { return m_setup; }
+
+    // The list, kept sorted (duplicates allowed).
+    const std::vector<std::string>& Files() const { return m_files; }
+    // 添加文件: the open dialog with multiple selection; every chosen file is added. Files added.
+    int AddFiles();
+    // Adds paths as they are, suffix or not (what the dialog chose).
+    int AddFilePaths(const std::vector<std::string>& paths);
+    // Dropped files: only those with an accepted suffix (any letter case). Files added.
+    int DropFiles(const std::vector<std::string>& paths);
+    // 删除: the entry at `index`; nothing for an index outside the list (no selection).
+    void RemoveFile(int index);
+    // 清空.
+    void ClearFiles() { m_files.clear(); }
+
+    // 转换: takes the fields; in merge mode asks for the output (cancel: nothing runs), then Run.
+    BatchReport Convert();
+    // Converts every file in list order: into `mergedOutput` when given, one output per input
+    // otherwise. A failing file is reported and the others still run.
+    BatchReport Run(const std::optional<std::string>& mergedOutput);
+
+    // The path up to (not including) its last "." of the file name: outputs are named after it.
+    static std::string OutputBase(const std::string& path);
+
+protected:
+    // Page set-up: suffixes, dialogs, note and the 转换 caption. Adds the mode field after the
+    // page's own fields, so the page declares its options first.
+    void SetUp(BatchFileSetup setup);
+
+    // Converts one input. Separate mode: the page writes its output(s) beside the input (see
+    // OutputBase). Merge mode: the input goes into the output begun by BeginMerge.
+    virtual FileOutcome ConvertFile(const std::string& input, bool merged) = 0;
+    // Merge mode: before the first and after the last input (the page saves its document in
+    // EndMerge). Nothing by default.
+    virtual FileOutcome BeginMerge(const std::string&) { return {}; }
+    virtual FileOutcome EndMerge(const std::string&) { return {}; }
+
+    bool OnCommand(const std::string& id) override;
+
+private:
+    void Report(const FileOutcome& outcome, BatchReport& report);
+
+    BatchFileSetup m_setup;
+    std::vector<std::string> m_files;
+};
+
+} // namespace carvento::pages

@@ -1,0 +1,90 @@
+// The common-point frame.
+#include "pages/CommonPointPage.hpp"
+
+#include "pages/ConversionPage.hpp"
+#include "pages/Messages.hpp"
+
+#include <numeric>
+
+namespace carvento::pages {
+
+CommonPointPage::CommonPointPage(PageContext context)
+    : ToolPage(context), m_editor(m_table, context.prompter, context.clipboard, ImportPolicy{})
+{
+}
+
+void CommonPointPage::SetUp(CommonPointSetup setup)
+{
+    m_setup = std::move(setup);
+    if (m_setup.savedColumns.empty()) {
+        m_setup.savedColumns.resize(m_setup.table.titles.size());
+        std::iota(m_setup.savedColumns.begin(), m_setup.savedColumns.end(), 0);
+    }
+    m_table.SetupColumns(m_setup.table.titles, m_setup.table.widths);
+    m_editor.SetPolicy(m_setup.import);
+    AddCommand({kSolveCommand, m_setup.solveCaption});
+    AddCommand({kSavePointsCommand, "保存公共点"});
+}
+
+bool CommonPointPage::OnCommand(const std::string& id)
+{
+    if (id == kSolveCommand)
+        return SolveCommand();
+    if (id == kSavePointsCommand)
+        return SavePoints();
+    return false;
+}
+
+bool CommonPointPage::SolveCommand()
+{
+    if (!ExchangeFields())
+        return false;
+    const int rows = m_table.DataRowCount();
+    if (rows < m_setup.minimumPoints) {
+        ShowMessage(m_setup.tooFewPointsMessage);
+        return false;
+    }
+    std::vector<std::string> cells;
+    m_table.CollectCells(cells);
+    const int columns = m_table.ColumnCount();
+    const PointRows points{cells, rows, columns};
+    if (!Solve(points))
+        return false;
+    const int residual = m_setup.residualColumn;
+    if (residual < 0 || residual >= columns)
+        return true;
+    // Every residual is computed from the rows as the solve read them, then the table changes
+    // once.
+    std::vector<std::string> residuals;
+    residuals.reserve(static_cast<std::size_t>(rows));
+    for (int r = 0; r < rows; ++r)
+        residuals.push_back(Residual(points.Row(r)));
+    for (int r = 0; r < rows; ++r)
+        cells[static_cast<std::size_t>(r) * columns + residual] = std::move(residuals[static_cast<std::size_t>(r)]);
+    m_table.FillRows(std::move(cells), rows, columns);
+    return true;
+}
+
+bool CommonPointPage::SavePoints()
+{
+    platform::FileDialog dialog;
+    dialog.filters = m_editor.Policy().filters;
+    dialog.defaultExtension = "txt";
+    std::optional<std::string> path = m_context.prompter.ChooseSaveFile(dialog);
+    if (!path)
+        return false;
+    return SavePointsToFile(*path, ExportEncoding(m_context.profile));
+}
+
+bool CommonPointPage::SavePointsToFile(const std::string& path, tables::TextEncoding encoding)
+{
+    std::vector<std::string> titles;
+    if (m_setup.saveTitles)
+        for (int c : m_setup.savedColumns)
+            titles.push_back(m_table.GetCell(0, c));
+    const std::vector<std::string> cells = ColumnCells(m_table, m_setup.savedColumns);
+    return WriteTableFile(m_context.prompter, path, cells, m_table.DataRowCount(),
+                          static_cast<int>(m_setup.savedColumns.size()), titles, encoding);
+}
+
+} // namespace carvento::pages

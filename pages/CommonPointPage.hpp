@@ -1,0 +1,88 @@
+// The common-point frame: one editable table of common points, a solve the page implements
+// that reads the table, a residual pass writing one value per row back into the table, and
+// 保存公共点. The 3/4/7-parameter computations sit on it.
+#pragma once
+
+#include "pages/EditableTable.hpp"
+#include "pages/ToolPage.hpp"
+#include "tables/CodePage.hpp"
+#include "tables/CoordinateTable.hpp"
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace carvento::pages {
+
+// The common points as a solve reads them: `rows` rows of `columns` cells, row-major.
+struct PointRows {
+    std::span<const std::string> cells;
+    int rows = 0;
+    int columns = 0;
+    std::span<const std::string> Row(int r) const
+    {
+        return cells.subspan(static_cast<std::size_t>(r) * columns, static_cast<std::size_t>(columns));
+    }
+};
+
+// What a common-point page declares once, in its constructor.
+struct CommonPointSetup {
+    TableLayout table{};      // "公共点坐标" and its columns
+    ImportPolicy import{};    // how 导入 and dropped files fill the table
+    int minimumPoints = 1;    // data rows a solve needs
+    std::string tooFewPointsMessage{}; // shown when there are fewer, such as "公共点个数不足3个!"
+    int residualColumn = -1;  // the column the residual pass writes ("中误差(m)")
+    std::vector<int> savedColumns{}; // columns 保存公共点 writes, in order; every column when empty
+    bool saveTitles = true;   // 保存公共点 writes the saved columns' titles as its first line
+    std::string solveCaption{}; // the solve button, such as "解算七参数"
+};
+
+class CommonPointPage : public ToolPage {
+public:
+    // Command ids of the frame (Commands() lists them with their captions).
+    static constexpr const char* kSolveCommand = "solve";
+    static constexpr const char* kSavePointsCommand = "save-points";
+
+    explicit CommonPointPage(PageContext context);
+
+    PageFrame Frame() const override { return PageFrame::CommonPoint; }
+
+    tables::CoordinateTable& Table() { return m_table; }
+    const tables::CoordinateTable& Table() const { return m_table; }
+    const TableLayout& Layout() const { return m_setup.table; }
+    int ResidualColumn() const { return m_setup.residualColumn; }
+    // Row commands, 导入, 粘贴 and dropped files on the table.
+    EditableTable& Editor() { return m_editor; }
+
+    // 解算: takes the fields, checks the number of points, runs the page's Solve and, when it
+    // succeeds, writes every row's residual into the residual column in one change. false
+    // (table unchanged) when the fields are refused, there are too few points or the solve
+    // fails.
+    bool SolveCommand();
+    // 保存公共点: save dialog, then SavePointsToFile; false when cancelled or not written.
+    bool SavePoints();
+    // Writes the saved columns of every data row (titles first when set up so) in place of the
+    // file's content; failures are reported and leave the file as it was.
+    bool SavePointsToFile(const std::string& path, tables::TextEncoding encoding);
+
+protected:
+    // Page set-up: the table, the import policy and the commands.
+    void SetUp(CommonPointSetup setup);
+
+    // Estimates the page's parameters from the rows and shows them in the page's fields; false
+    // when they cannot be estimated (the page shows why). Runs on the user-interface thread.
+    virtual bool Solve(const PointRows& points) = 0;
+    // The residual of one row with the parameters of the last successful Solve, as the text
+    // the residual column shows.
+    virtual std::string Residual(std::span<const std::string> row) const = 0;
+
+    // The frame's commands; pages with more commands handle theirs and pass the rest on.
+    bool OnCommand(const std::string& id) override;
+
+private:
+    CommonPointSetup m_setup;
+    tables::CoordinateTable m_table;
+    EditableTable m_editor;
+};
+
+} // namespace carvento::pages

@@ -1,0 +1,323 @@
+// The task frame.
+#include "pages/TaskPage.hpp"
+
+#include "pages/ConversionPage.hpp"
+#include "pages/Messages.hpp"
+#include "platform/ProgramFolder.hpp"
+#include "tables/TextTableFile.hpp"
+
+#include <algorithm>
+
+namespace carvento::pages {
+
+TaskPage::TaskPage(PageContext context)
+    : ToolPage(context), m_editor(m_table, context.prompter, context.clipboard, ImportPolicy{})
+{
+}
+
+TaskPage::~TaskPage()
+{
+    Close();
+}
+
+void TaskPage::SetUp(TaskSetup setup)
+{
+    m_setup = std::move(setup);
+    m_table.SetupColumns(m_setup.table.titles, m_setup.table.widths);
+    AddField({.id = kProgressField, .kind = FieldKind::ReadOnlyText, .text = messages::kProgressPrefix});
+    AddCommand({kStartCommand, "启动/暂停"});
+    AddCommand({kStopCommand, "停止"});
+    AddCommand({kSaveDataCommand, "保存数据"});
+    AddCommand({kSaveTaskCommand, "保存任务"});
+    AddCommand({kRestoreTaskCommand, "恢复任务"});
+}
+
+bool TaskPage::OnCommand(const std::string& id)
+{
+    if (id == kStartCommand)
+        return StartOrPause();
+    if (id == kStopCommand) {
+        Stop();
+        return true;
+    }
+    if (id == kSaveDataCommand)
+        return SaveData();
+    if (id == kSaveTaskCommand)
+        return SaveTask();
+    if (id == kRestoreTaskCommand)
+        return RestoreTask();
+    return false;
+}
+
+bool TaskPage::StartOrPause()
+{
+    switch (m_state) {
+    case State::Idle: return Start();
+    case State::Running: Pause(); return true;
+    case State::Paused: Resume(); return true;
+    }
+    return false;
+}
+
+bool TaskPage::Start(int firstStep)
+{
+    if (m_state != State::Idle || m_closing || !ExchangeFields())
+        return false;
+    std::unique_ptr<TaskWork> work = MakeWork();
+    if (!work)
+        return false;
+    // A worker whose last notice made the page idle may still be returning; it calls nothing
+    // on this thread any more, so waiting for it is short and safe.
+    m_runner.Stop();
+    m_work = std::move(work);
+    m_stopAsked = false;
+    m_state = State::Running;
+    m_runner.Start([this, firstStep](const platform::TaskControl& control) { Work(control, firstStep); });
+    return true;
+}
+
+bool TaskPage::RunHere(int firstStep)
+{
+    if (m_state != State::Idle || !ExchangeFields())
+        return false;
+    m_work = MakeWork();
+    if (!m_work)
+        return false;
+    m_stopAsked = false;
+    m_state = State::Running;
+    platform::TaskControl control;
+    Work(control, firstStep);
+    return true;
+}
+
+void TaskPage::Pause()
+{
+    // A pause after 停止 would hold a worker that is about to end.
+    if (m_state != State::Running || m_stopAsked)
+        return;
+    m_runner.Pause();
+    m_state = State::Paused;
+}
+
+void TaskPage::Resume()
+{
+    if (m_state != State::Paused)
+        return;
+    m_runner.Resume();
+    m_state = State::Running;
+}
+
+void TaskPage::Stop()
+{
+    if (m_state == State::Idle)
+        return;
+    m_stopAsked = true;
+    // A paused worker wakes, sees the request and ends.
+    m_runner.Resume();
+}
+
+void TaskPage::Post(const std::function<void()>& notice)
+{
+    if (!m_closing)
+        m_dispatcher->RunAndWait(notice);
+}
+
+void TaskPage::Work(const platform::TaskControl& control, int firstStep)
+{
+    TaskWork& work = *m_work;
+    const int total = work.StepCount();
+    int next = std::clamp(firstStep, 0, std::max(total, 0));
+    Post([&] { ShowProgress(next, total); });
+    while (next < total) {
+        // The flags are looked at between steps only: a step once begun is finished.
+        if (m_stopAsked || !control.Proceed() || m_stopAsked)
+            break;
+        std::optional<TaskOutput> output = work.Step(next);
+        ++next;
+        Post([&] {
+            Apply(output);
+            ShowProgress(next, total);
+        });
+    }
+    m_endStep = next;
+    m_endFinished = next >= total;
+    Post([&] { Ended(next >= total, next); });
+}
+
+void TaskPage::Apply(const std::optional<TaskOutput>& output)
+{
+    if (!output)
+        return;
+    m_saved = false;
+    if (output->row == TaskOutput::kAppendRow) {
+        const int columns = m_table.ColumnCount();
+        std::vector<std::string> row(static_cast<std::size_t>(columns));
+        if (output->firstColumn > 0 && columns > 0)
+            row[0] = std::to_string(m_table.RowCount());
+        for (std::size_t i = 0; i < output->cells.size(); ++i) {
+            const std::size_t column = static_cast<std::size_t>(output->firstColumn) + i;
+            if (column < row.size())
+                row[column] = output->cells[i];
+        }
+        m_table.AppendRows(std::move(row));
+        return;
+    }
+    for (std::size_t i = 0; i < output->cells.size(); ++i)
+        m_table.SetCell(output->row, output->firstColumn + static_cast<int>(i), output->cells[i]);
+}
+
+void TaskPage::ShowProgress(int done, int total)
+{
+    m_shownDone = done;
+    m_shownTotal = total;
+    SetFieldText(kProgressField,
+                 std::string(messages::kProgressPrefix) + std::to_string(done) + "/" + std::to_string(total));
+    if (m_progressHandler)
+        m_progressHandler(done, total);
+}
+
+void TaskPage::Ended(bool finished, int nextStep)
+{
+    if (m_state == State::Idle)
+        return;
+    m_state = State::Idle;
+    // Stopped: the label starts over. Finished: it stays at the total, told once more so that
+    // a window sees the task idle.
+    if (finished)
+        ShowProgress(m_shownDone, m_shownTotal);
+    else
+        ShowProgress(0, 0);
+    if (!m_savePending)
+        return;
+    m_savePending = false;
+    const std::string folder = CacheFolder();
+    if (folder.empty()) {
+        ShowMessage(messages::kNoCacheFolder);
+        return;
+    }
+    if (WriteCache(folder))
+        m_saved = true;
+    SaveTaskPosition(nextStep);
+}
+
+void TaskPage::Close()
+{
+    if (m_closing.exchange(true))
+        return;
+    m_runner.Stop();
+    // The worker's last notice was dropped when the page began closing: its end is handled here.
+    if (m_state != State::Idle)
+        Ended(m_endFinished, m_endStep);
+    m_progressHandler = {};
+}
+
+std::string TaskPage::CacheFolder() const
+{
+    return m_cacheFolder ? *m_cacheFolder : platform::CacheFolder();
+}
+
+bool TaskPage::WriteCache(const std::string& folder)
+{
+    std::vector<std::string> titles;
+    for (int c : m_setup.savedColumns)
+        titles.push_back(m_table.GetCell(0, c));
+    const std::vector<std::string> cells = ColumnCells(m_table, m_setup.savedColumns);
+    return WriteTableFile(m_context.prompter, folder + "/" + m_setup.cacheFileName, cells, m_table.DataRowCount(),
+                          static_cast<int>(m_setup.savedColumns.size()), titles, ExportEncoding(m_context.profile));
+}
+
+bool TaskPage::SaveData()
+{
+    platform::FileDialog dialog;
+    dialog.filters = m_editor.Policy().filters;
+    dialog.defaultExtension = "txt";
+    std::optional<std::string> path = m_context.prompter.ChooseSaveFile(dialog);
+    return path && SaveDataToFile(*path);
+}
+
+bool TaskPage::SaveDataToFile(const std::string& path)
+{
+    std::vector<std::string> titles;
+    for (int c : m_setup.savedColumns)
+        titles.push_back(m_table.GetCell(0, c));
+    const std::vector<std::string> cells = ColumnCells(m_table, m_setup.savedColumns);
+    if (!WriteTableFile(m_context.prompter, path, cells, m_table.DataRowCount(),
+                        static_cast<int>(m_setup.savedColumns.size()), titles, ExportEncoding(m_context.profile)))
+        return false;
+    m_saved = true;
+    return true;
+}
+
+bool TaskPage::SaveTask()
+{
+    if (m_state == State::Idle) {
+        ShowMessage(messages::kTaskAlreadyDone);
+        return false;
+    }
+    m_savePending = true;
+    Stop();
+    return true;
+}
+
+bool TaskPage::RestoreTask()
+{
+    if (m_state != State::Idle)
+        return false;
+    const std::string folder = CacheFolder();
+    if (folder.empty()) {
+        ShowMessage(messages::kNoCacheFolder);
+        return false;
+    }
+    tables::TextTableFile file;
+    if (!file.OpenForRead(folder + "/" + m_setup.cacheFileName)) {
+        ShowMessage(messages::kCacheMissing);
+        return false;
+    }
+    // The cache's first line holds the titles.
+    file.AddDelimiter(',');
+    std::vector<std::string> fields;
+    int rows = 0;
+    int columns = 0;
+    file.ReadAll(fields, rows, columns);
+    m_editor.ReportReadResult(file.LastResult());
+    file.Close();
+
+    // Cache line k becomes data row k, numbered k, ahead of the rows already listed.
+    const int tableColumns = m_table.ColumnCount();
+    std::vector<std::string> cells(static_cast<std::size_t>(rows) * tableColumns);
+    for (int r = 0; r < rows; ++r) {
+        std::string* row = cells.data() + static_cast<std::size_t>(r) * tableColumns;
+        if (tableColumns > 0)
+            row[0] = std::to_string(r + 1);
+        for (int j = 0; j < columns && j < static_cast<int>(m_setup.savedColumns.size()); ++j) {
+            const int column = m_setup.savedColumns[static_cast<std::size_t>(j)];
+            if (column >= 0 && column < tableColumns)
+                row[column] = std::move(fields[static_cast<std::size_t>(r) * columns + j]);
+        }
+    }
+    const int kept = m_table.DataRowCount();
+    m_table.CollectCells(cells);
+    m_table.FillRows(std::move(cells), rows + kept, tableColumns);
+
+    const int firstStep = RestoreTaskPosition();
+    if (!Start(firstStep))
+        return false;
+    m_saved = false;
+    return true;
+}
+
+bool TaskPage::QueryClose()
+{
+    if (m_saved)
+        return true;
+    const platform::MessageAnswer answer = m_context.prompter.ShowMessage(
+        {messages::kAskSaveData, messages::kApplicationTitle, platform::MessageIcon::Question,
+         platform::MessageButtons::YesNoCancel});
+    if (answer == platform::MessageAnswer::Cancel)
+        return false;
+    if (answer == platform::MessageAnswer::Yes)
+        SaveData();
+    return true;
+}
+
+} // namespace carvento::pages
