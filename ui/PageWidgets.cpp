@@ -7,15 +7,24 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QUrl>
+#include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace carvento::ui {
@@ -222,6 +231,159 @@ void EllipsoidBox::ShowWhetherAxesApplied()
     const bool pending = m_panel.AxesEditable() && (!SameAxis(platform::ParseDouble(m_panel.AText()), used.a) ||
                                                      !SameAxis(platform::ParseDouble(m_panel.BText()), used.b));
     m_unapplied->setVisible(pending);
+}
+
+FileListBox::FileListBox(const QString& title, QWidget* parent) : QWidget(parent)
+{
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* box = new QGroupBox(title);
+    outer->addWidget(box);
+    auto* layout = new QVBoxLayout(box);
+    m_list = new QListWidget;
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Long paths stay readable from their file name end.
+    m_list->setTextElideMode(Qt::ElideLeft);
+    layout->addWidget(m_list, 1);
+    auto* buttons = new QHBoxLayout;
+    m_add = new QPushButton(QStringLiteral("添加文件"));
+    m_remove = new QPushButton(QStringLiteral("删除"));
+    m_clear = new QPushButton(QStringLiteral("清空"));
+    buttons->addWidget(m_add);
+    buttons->addWidget(m_remove);
+    buttons->addWidget(m_clear);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    connect(m_add, &QPushButton::clicked, this, &FileListBox::addRequested);
+    connect(m_remove, &QPushButton::clicked, this, [this] {
+        const QList<QListWidgetItem*> selected = m_list->selectedItems();
+        emit removeRequested(selected.isEmpty() ? -1 : m_list->row(selected.front()));
+    });
+    connect(m_clear, &QPushButton::clicked, this, &FileListBox::clearRequested);
+}
+
+void FileListBox::setFiles(const std::vector<std::string>& paths)
+{
+    m_list->clear();
+    for (const std::string& path : paths) {
+        auto* item = new QListWidgetItem(Q(path));
+        item->setToolTip(Q(path));
+        m_list->addItem(item);
+    }
+}
+
+ProgressLabel::ProgressLabel(QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_label = new QLabel;
+    m_label->setMinimumWidth(m_label->fontMetrics().horizontalAdvance(QStringLiteral("当前进度:00000/00000")));
+    m_bar = new QProgressBar;
+    m_bar->setRange(0, 1);
+    m_bar->setValue(0);
+    m_bar->setTextVisible(false);
+    layout->addWidget(m_label);
+    layout->addWidget(m_bar, 1);
+}
+
+void ProgressLabel::showProgress(const QString& text, int done, int total)
+{
+    m_label->setText(text);
+    // A range of 0..0 makes a busy bar; an empty task shows an empty bar instead.
+    m_bar->setRange(0, std::max(total, 1));
+    m_bar->setValue(total > 0 ? std::clamp(done, 0, total) : 0);
+}
+
+QString ProgressLabel::text() const
+{
+    return m_label->text();
+}
+
+QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder, std::vector<EllipsoidBox*>& boxes,
+                          const std::set<std::string>& skip)
+{
+    auto* area = new QWidget;
+    auto* layout = new QHBoxLayout(area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    std::vector<std::pair<std::string, QFormLayout*>> groups;
+    auto formOf = [&](const std::string& title) -> QFormLayout*& {
+        for (auto& [existing, form] : groups)
+            if (existing == title)
+                return form;
+        groups.emplace_back(title, nullptr);
+        return groups.back().second;
+    };
+    // The panels first, each with its own box that its fields join.
+    for (const pages::PagePanel& panel : page.Panels()) {
+        if (panel.kind != pages::PanelKind::Ellipsoid || !panel.ellipsoid)
+            continue;
+        auto* box = new QGroupBox(Q(panel.title));
+        auto* inner = new QVBoxLayout(box);
+        auto* ellipsoid = new EllipsoidBox(*panel.ellipsoid);
+        inner->addWidget(ellipsoid);
+        boxes.push_back(ellipsoid);
+        auto* form = new QFormLayout;
+        inner->addLayout(form);
+        inner->addStretch(1);
+        formOf(panel.title) = form;
+        layout->addWidget(box, 2);
+    }
+    for (pages::PageField& field : page.Fields()) {
+        if (field.placement != pages::FieldPlacement::Panel || skip.count(field.id))
+            continue;
+        QFormLayout*& form = formOf(field.group);
+        if (!form) {
+            form = new QFormLayout;
+            if (field.group.empty()) {
+                layout->addLayout(form, 1);
+            } else {
+                auto* box = new QGroupBox(Q(field.group));
+                box->setLayout(form);
+                layout->addWidget(box, 1);
+            }
+        }
+        QWidget* editor = binder.MakeEditor(field);
+        if (field.kind == pages::FieldKind::Check || field.label.empty()) {
+            // A check box carries its own label.
+            form->addRow(editor);
+        } else {
+            auto* label = new QLabel(Q(field.label));
+            form->addRow(label, editor);
+            binder.SetLabel(field.id, label);
+        }
+    }
+    return area;
+}
+
+QWidget* BuildCommandBar(pages::ToolPage& page, std::vector<QPushButton*>& buttons,
+                         const std::function<void(const std::string& id)>& after)
+{
+    auto* bar = new QWidget;
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (const pages::PageCommand& command : page.Commands()) {
+        auto* button = new QPushButton(Q(command.caption));
+        button->setObjectName(Q(command.id));
+        const std::string id = command.id;
+        QObject::connect(button, &QPushButton::clicked, button, [&page, id, after] {
+            page.RunCommand(id);
+            if (after)
+                after(id);
+        });
+        layout->addWidget(button);
+        buttons.push_back(button);
+    }
+    layout->addStretch(1);
+    return bar;
+}
+
+std::vector<std::string> DroppedPaths(const QDropEvent& event)
+{
+    std::vector<std::string> paths;
+    for (const QUrl& url : event.mimeData()->urls())
+        if (url.isLocalFile())
+            paths.push_back(url.toLocalFile().toStdString());
+    return paths;
 }
 
 } // namespace carvento::ui

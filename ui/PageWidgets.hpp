@@ -7,12 +7,18 @@
 
 #include <QWidget>
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 class QComboBox;
+class QDropEvent;
 class QLabel;
 class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
 
 namespace carvento::geodesy {
 class EllipsoidPanel;
@@ -76,5 +82,65 @@ private:
     QLineEdit* m_bEdit = nullptr;
     QLabel* m_unapplied = nullptr;
 };
+
+// The list of a batch page's input files with 添加文件, 删除 and 清空. It only shows the list
+// it is given and says what was asked; the page keeps the list.
+class FileListBox final : public QWidget {
+    Q_OBJECT
+public:
+    explicit FileListBox(const QString& title, QWidget* parent = nullptr);
+
+    // Shows these paths, in this order (the selection is cleared).
+    void setFiles(const std::vector<std::string>& paths);
+    QListWidget* list() const { return m_list; }
+    QPushButton* addButton() const { return m_add; }
+    QPushButton* removeButton() const { return m_remove; }
+    QPushButton* clearButton() const { return m_clear; }
+
+signals:
+    void addRequested();
+    // The selected entry's index in the list; -1 without a selection.
+    void removeRequested(int index);
+    void clearRequested();
+
+private:
+    QListWidget* m_list = nullptr;
+    QPushButton* m_add = nullptr;
+    QPushButton* m_remove = nullptr;
+    QPushButton* m_clear = nullptr;
+};
+
+// A task's progress: the page's progress text and a bar from 0 to the total.
+class ProgressLabel final : public QWidget {
+    Q_OBJECT
+public:
+    explicit ProgressLabel(QWidget* parent = nullptr);
+
+    // `total` 0 empties the bar.
+    void showProgress(const QString& text, int done, int total);
+    QString text() const;
+    QProgressBar* bar() const { return m_bar; }
+
+private:
+    QLabel* m_label = nullptr;
+    QProgressBar* m_bar = nullptr;
+};
+
+// The parameter area of a page window, from the page's description: each ellipsoid panel in a
+// box titled as the panel, holding the fields whose group is that title; the other groups in
+// boxes of their own; fields without a group in a plain form. Side by side, in order of
+// appearance. Fields listed in `skip` and fields placed under a table are left out. The
+// ellipsoid boxes made are appended to `boxes`.
+QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder, std::vector<EllipsoidBox*>& boxes,
+                          const std::set<std::string>& skip = {});
+
+// One button per command of the page, in order; a click runs the command, then `after` (the
+// window's redraw of what the page keeps outside tables and fields). Buttons are appended to
+// `buttons`.
+QWidget* BuildCommandBar(pages::ToolPage& page, std::vector<QPushButton*>& buttons,
+                         const std::function<void(const std::string& id)>& after = {});
+
+// The local files a drop names, as paths.
+std::vector<std::string> DroppedPaths(const QDropEvent& event);
 
 } // namespace carvento::ui

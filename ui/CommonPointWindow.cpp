@@ -1,0 +1,77 @@
+// Generic common-point window.
+#include "ui/CommonPointWindow.hpp"
+
+#include "ui/CoordinateGrid.hpp"
+#include "ui/WindowPlacement.hpp"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QMimeData>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace carvento::ui {
+
+CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> page, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_page(std::move(page))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAcceptDrops(true);
+    setWindowTitle(QString::fromStdString(m_page->Title()));
+    m_fields = std::make_unique<FieldBinder>(*m_page);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(BuildFieldPanels(*m_page, *m_fields, m_ellipsoidBoxes));
+
+    auto* tableBox = new QGroupBox(QString::fromStdString(m_page->Layout().group));
+    auto* tableLayout = new QVBoxLayout(tableBox);
+    m_grid = new CoordinateGrid(m_page->Table());
+    tableLayout->addWidget(m_grid, 1);
+    auto* rowButtons = new QHBoxLayout;
+    pages::EditableTable& editor = m_page->Editor();
+    auto add = [&](const QString& caption, const std::function<void()>& action) {
+        auto* button = new QPushButton(caption);
+        connect(button, &QPushButton::clicked, this, [action] { action(); });
+        rowButtons->addWidget(button);
+        m_buttons.push_back(button);
+    };
+    add(QStringLiteral("添加"), [&editor] { editor.AddRow(); });
+    add(QStringLiteral("插入"), [this, &editor] { editor.InsertRow(m_grid->Selection()); });
+    add(QStringLiteral("删除"), [this, &editor] { editor.DeleteRow(m_grid->Selection()); });
+    add(QStringLiteral("清空"), [&editor] { editor.ClearRows(); });
+    add(QStringLiteral("导入"), [&editor] { editor.Import(); });
+    add(QStringLiteral("粘贴"), [&editor] { editor.Paste(); });
+    rowButtons->addStretch(1);
+    tableLayout->addLayout(rowButtons);
+    tableLayout->addWidget(BuildCommandBar(*m_page, m_buttons));
+    layout->addWidget(tableBox, 1);
+
+    resize(900, 600);
+    PlaceWindow(*this);
+}
+
+CommonPointWindow::~CommonPointWindow() = default;
+
+QPushButton* CommonPointWindow::Button(const QString& caption) const
+{
+    for (QPushButton* button : m_buttons)
+        if (button->text() == caption)
+            return button;
+    return nullptr;
+}
+
+void CommonPointWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CommonPointWindow::dropEvent(QDropEvent* event)
+{
+    event->acceptProposedAction();
+    m_page->Editor().DropFiles(DroppedPaths(*event));
+}
+
+} // namespace carvento::ui

@@ -1,0 +1,46 @@
+// The window of any common-point page, rendered from the page's description: its panels and
+// fields, the common-point table with the row buttons, and the page's commands (解算…,
+// 保存公共点 and any of its own). It forwards clicks and drops; the page does the work.
+#pragma once
+
+#include "pages/CommonPointPage.hpp"
+#include "ui/PageWidgets.hpp"
+
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+class QPushButton;
+
+namespace carvento::ui {
+
+class CoordinateGrid;
+
+class CommonPointWindow final : public QWidget {
+    Q_OBJECT
+public:
+    // Takes ownership of the page. The window deletes itself when closed.
+    explicit CommonPointWindow(std::unique_ptr<pages::CommonPointPage> page, QWidget* parent = nullptr);
+    ~CommonPointWindow() override;
+
+    pages::CommonPointPage& Page() { return *m_page; }
+    CoordinateGrid* Grid() const { return m_grid; }
+    // The button with this caption, for tests.
+    QPushButton* Button(const QString& caption) const;
+    QWidget* FieldWidget(const std::string& id) const { return m_fields->Editor(id); }
+    const std::vector<EllipsoidBox*>& EllipsoidBoxes() const { return m_ellipsoidBoxes; }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    std::unique_ptr<pages::CommonPointPage> m_page;
+    std::unique_ptr<FieldBinder> m_fields;
+    std::vector<EllipsoidBox*> m_ellipsoidBoxes;
+    CoordinateGrid* m_grid = nullptr;
+    std::vector<QPushButton*> m_buttons;
+};
+
+} // namespace carvento::ui
