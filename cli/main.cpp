@@ -1,26 +1,25 @@
-// carvento-cli: the table pages as a batch command-line tool. Each verb runs the same page
-// object as the desktop program, so its output is byte for byte what the page's 导出 writes.
+// carvento-cli: the pages as a batch command-line tool. Each verb runs the same page object as
+// the desktop program, so its output is byte for byte what the page's 导出 writes. The verbs
+// and their options come from the page registry and the pages' own fields and panels.
 #include "cli/ConsolePlatform.hpp"
-#include "geodesy/CustomEllipsoids.hpp"
 #include "geodesy/EllipsoidPanel.hpp"
+#include "pages/ConversionPage.hpp"
 #include "pages/CustomEllipsoidPage.hpp"
-#include "pages/GaussPages.hpp"
-#include "pages/NotationPage.hpp"
-#include "pages/ZoneChangePage.hpp"
-#include "platform/NumberText.hpp"
-#include "platform/qt/SettingsProfile.hpp"
 #include "pages/Messages.hpp"
+#include "pages/PageRegistry.hpp"
+#include "platform/qt/SettingsProfile.hpp"
 #include "tables/ImportTable.hpp"
 #include "tables/TableStream.hpp"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <functional>
 #include <iostream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -40,126 +39,6 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Parsed command line: options with values, flags, and positional arguments.
-struct Arguments {
-    std::map<std::string, std::string> options;
-    std::vector<std::string> flags;
-    std::vector<std::string> positional;
-
-    bool Has(const std::string& name) const { return options.count(name) != 0; }
-    bool Flag(const std::string& name) const
-    {
-        return std::find(flags.begin(), flags.end(), name) != flags.end();
-    }
-};
-
-const std::vector<std::string> kFlagNames = {"--help", "-h", "--skip-title", "--keep-title"};
-
-Arguments Parse(int argc, char** argv, int first)
-{
-    Arguments args;
-    for (int i = first; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "-" || arg.rfind("-", 0) != 0 || (arg.size() > 1 && std::isdigit(static_cast<unsigned char>(arg[1])))) {
-            args.positional.push_back(arg);
-            continue;
-        }
-        if (std::find(kFlagNames.begin(), kFlagNames.end(), arg) != kFlagNames.end()) {
-            args.flags.push_back(arg);
-            continue;
-        }
-        std::string value;
-        std::size_t eq = arg.find('=');
-        if (eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-        } else if (i + 1 < argc) {
-            value = argv[++i];
-        } else {
-            throw UsageError("option " + arg + " needs a value");
-        }
-        args.options[arg] = value;
-    }
-    return args;
-}
-
-// The verbs that run a table page, with the options each understands.
-struct PageVerb {
-    const char* name;
-    const char* summary;
-    std::function<std::unique_ptr<pages::ConversionPage>(pages::PageContext)> make;
-    std::vector<std::string> options; // beyond the common ones
-};
-
-const char* const kCommonHelp =
-    "  FILE                 input text file (comma separated), or - for standard input\n"
-    "  -o FILE              output file (standard output when absent)\n"
-    "  --encoding gbk|utf-8 output encoding (default gbk, CR LF line ends)\n"
-    "  --skip-title / --keep-title   drop or keep the first row (default: guessed as the\n"
-    "                       import dialog does)\n"
-    "  --columns LIST       file column (1-based, 0 for none) for each table column, e.g. 1,3,2\n";
-
-const char* const kEllipsoidHelp =
-    "  --ellipsoid E        0-3, beijing54, xian80, cgcs2000, wgs84, or a user-defined name\n"
-    "  --a A --b B          typed axes in metres (chooses \"自定义\")\n";
-
-std::vector<PageVerb> PageVerbs()
-{
-    return {
-        {"gauss-forward", "latitude/longitude to Gauss-Krueger x, y (高斯坐标正算)",
-         [](pages::PageContext c) { return std::make_unique<pages::CGSZSDlg>(c); },
-         {"--ellipsoid", "--a", "--b", "--meridian", "--y-add", "--unit"}},
-        {"gauss-inverse", "Gauss-Krueger x, y to latitude/longitude (高斯坐标反算)",
-         [](pages::PageContext c) { return std::make_unique<pages::CGSFSDlg>(c); },
-         {"--ellipsoid", "--a", "--b", "--meridian", "--y-add", "--unit"}},
-        {"zone-change", "x, y from one zone to another (坐标换带)",
-         [](pages::PageContext c) { return std::make_unique<pages::CZBHDDlg>(c); },
-         {"--ellipsoid", "--a", "--b", "--from-meridian", "--to-meridian", "--from-y-add",
-          "--to-y-add"}},
-        {"notation", "latitude/longitude notation conversion (单位转换)",
-         [](pages::PageContext c) { return std::make_unique<pages::CDWZHDlg>(c); }, {"--type"}},
-    };
-}
-
-void PrintUsage(std::ostream& out)
-{
-    out << "usage: " << kProgram << " VERB [options] [FILE|-]\n\nverbs:\n";
-    for (const PageVerb& verb : PageVerbs())
-        out << "  " << verb.name << std::string(16 - std::string(verb.name).size(), ' ')
-            << verb.summary << '\n';
-    out << "  ellipsoid list  user-defined and preset ellipsoids\n"
-        << "  ellipsoid add NAME A B   store a user-defined ellipsoid (自定义椭球参数设置)\n"
-        << "\n" << kProgram << " VERB --help describes a verb's options.\n";
-}
-
-void PrintVerbHelp(const PageVerb& verb, pages::ConversionPage& page)
-{
-    std::cout << "usage: " << kProgram << ' ' << verb.name << " [options] [FILE|-]\n"
-              << verb.summary << "\n\noptions:\n"
-              << kCommonHelp;
-    bool hasEllipsoid = std::find(verb.options.begin(), verb.options.end(), "--ellipsoid") !=
-                        verb.options.end();
-    if (hasEllipsoid)
-        std::cout << kEllipsoidHelp;
-    for (const pages::PageField& field : page.Fields()) {
-        std::string option = "--" + field.id;
-        std::cout << "  " << option << (option.size() < 21 ? std::string(21 - option.size(), ' ') : " ")
-                  << (field.group.empty() ? "" : field.group + " ") << field.label;
-        if (field.kind == pages::FieldKind::Integer) {
-            std::cout << " (default " << field.value << ")\n";
-        } else {
-            std::cout << '\n';
-            for (std::size_t i = 0; i < field.choices.size(); ++i)
-                std::cout << "                       " << i << ": " << field.choices[i] << '\n';
-        }
-    }
-    std::cout << "\ntable columns: ";
-    const auto& titles = page.SourceLayout().titles;
-    for (std::size_t i = 0; i < titles.size(); ++i)
-        std::cout << (i ? ", " : "") << titles[i];
-    std::cout << "\n";
-}
-
 int ChoiceIndex(const pages::PageField& field, const std::string& text,
                 const std::map<std::string, int>& aliases)
 {
@@ -174,35 +53,6 @@ int ChoiceIndex(const pages::PageField& field, const std::string& text,
     if (!text.empty() && *end == '\0' && index >= 0 && index < static_cast<long>(field.choices.size()))
         return static_cast<int>(index);
     throw UsageError("--" + field.id + ": unknown value " + text);
-}
-
-void SelectEllipsoid(geodesy::EllipsoidPanel& panel, const Arguments& args)
-{
-    const std::map<std::string, int> aliases = {
-        {"beijing54", 0}, {"krasovsky", 0}, {"xian80", 1}, {"cgcs2000", 2}, {"wgs84", 3}};
-    const auto& entries = panel.Entries();
-    int custom = static_cast<int>(entries.size()) - 1;
-    if (args.Has("--a") || args.Has("--b")) {
-        if (!args.Has("--a") || !args.Has("--b"))
-            throw UsageError("--a and --b go together");
-        if (args.Has("--ellipsoid"))
-            throw UsageError("--ellipsoid and --a/--b exclude each other");
-        panel.SetAText(args.options.at("--a"));
-        panel.SetBText(args.options.at("--b"));
-        panel.Select(custom);
-        return;
-    }
-    if (!args.Has("--ellipsoid"))
-        return;
-    const std::string& name = args.options.at("--ellipsoid");
-    if (auto alias = aliases.find(name); alias != aliases.end())
-        return panel.Select(alias->second);
-    for (int i = 0; i < custom; ++i)
-        if (entries[static_cast<std::size_t>(i)] == name && !name.empty())
-            return panel.Select(i);
-    if (name.size() == 1 && name[0] >= '0' && name[0] <= '3')
-        return panel.Select(name[0] - '0');
-    throw UsageError("--ellipsoid: unknown ellipsoid " + name + " (see: " + kProgram + " ellipsoid list)");
 }
 
 // Far more than any line can hold in memory, and small enough for an int.
@@ -242,12 +92,124 @@ void CheckIntegerOption(const std::string& option, const std::string& text)
         throw UsageError(option + ": " + text + " is out of range");
 }
 
-std::unique_ptr<platform::Profile> OpenProfile()
+// The options of one page verb, declared from the page's description: the common input and
+// output options, each ellipsoid panel (prefixed by its side on two-sided pages) and each field.
+class PageVerb {
+public:
+    PageVerb(CLI::App& app, const pages::PageRegistration& registration, std::unique_ptr<pages::ToolPage> page)
+        : m_registration(registration), m_page(std::move(page))
+    {
+        m_command = app.add_subcommand(std::string(registration.verb), std::string(registration.summary));
+        m_command->add_option("FILE", m_input, "input text file (comma separated), or - for standard input")
+            ->required();
+        Add("-o", "output file (standard output when absent)");
+        Add("--encoding", "output encoding: gbk (default, CR LF line ends) or utf-8");
+        m_skipTitle = m_command->add_flag("--skip-title")->description("drop the first row as a title");
+        m_keepTitle = m_command->add_flag("--keep-title")->description("keep the first row as data")->excludes(m_skipTitle);
+        Add("--columns", "file column (1-based, 0 for none) for each table column, e.g. 1,3,2");
+        for (const pages::PagePanel& panel : m_page->Panels()) {
+            if (panel.kind != pages::PanelKind::Ellipsoid)
+                continue;
+            std::string prefix = panel.side.empty() ? "--" : "--" + panel.side + "-";
+            Add(prefix + "ellipsoid", "0-3, beijing54, xian80, cgcs2000, wgs84, or a user-defined name");
+            Add(prefix + "a", "typed semi-major axis in metres (chooses \"自定义\"; with " + prefix + "b)");
+            Add(prefix + "b", "typed semi-minor axis in metres");
+        }
+        for (const pages::PageField& field : m_page->Fields()) {
+            std::string text = (field.group.empty() ? "" : field.group + " ") + field.label;
+            switch (field.kind) {
+            case pages::FieldKind::ReadOnlyText:
+                continue;
+            case pages::FieldKind::Check:
+                m_flags[field.id] = m_command->add_flag("--" + field.id)->description(text);
+                continue;
+            case pages::FieldKind::Integer:
+                text += " (default " + std::to_string(field.value) + ")";
+                break;
+            case pages::FieldKind::Spin:
+                text += " (" + std::to_string(field.minimum) + " to " + std::to_string(field.maximum) + ")";
+                break;
+            case pages::FieldKind::Choice:
+            case pages::FieldKind::Radio:
+                if (text.ends_with(":"))
+                    text.pop_back();
+                for (std::size_t i = 0; i < field.choices.size(); ++i)
+                    text += (i ? ", " : ": ") + std::to_string(i) + " " + field.choices[i];
+                break;
+            case pages::FieldKind::Text:
+                break;
+            }
+            Add("--" + field.id, text);
+        }
+        std::string columns;
+        if (const auto* conversion = AsConversion())
+            for (const std::string& title : conversion->SourceLayout().titles)
+                columns += (columns.empty() ? "" : ", ") + title;
+        if (!columns.empty())
+            m_command->footer("table columns: " + columns);
+    }
+
+    bool Chosen() const { return m_command->parsed(); }
+    int Run(platform::Profile& profile, cli::ConsolePrompter& prompter);
+
+private:
+    void Add(const std::string& name, const std::string& text) { m_options[name] = m_command->add_option(name, text); }
+    std::optional<std::string> Value(const std::string& name) const
+    {
+        auto option = m_options.find(name);
+        if (option == m_options.end() || option->second->count() == 0)
+            return std::nullopt;
+        return option->second->as<std::string>();
+    }
+    pages::ConversionPage* AsConversion() const
+    {
+        // The frame is the page's own statement of its class.
+        return m_page->Frame() == pages::PageFrame::Conversion ? static_cast<pages::ConversionPage*>(m_page.get())
+                                                               : nullptr;
+    }
+    void SelectEllipsoid(const pages::PagePanel& panel);
+
+    const pages::PageRegistration& m_registration;
+    std::unique_ptr<pages::ToolPage> m_page;
+    CLI::App* m_command = nullptr;
+    std::string m_input;
+    std::map<std::string, CLI::Option*> m_options;
+    std::map<std::string, CLI::Option*> m_flags;
+    CLI::Option* m_skipTitle = nullptr;
+    CLI::Option* m_keepTitle = nullptr;
+};
+
+void PageVerb::SelectEllipsoid(const pages::PagePanel& panel)
 {
-    // CARVENTO_PROFILE names an INI file to use instead of the user's profile.
-    if (const char* path = std::getenv("CARVENTO_PROFILE"); path && *path)
-        return platform::SettingsProfile::FromIniFile(path);
-    return std::make_unique<platform::SettingsProfile>();
+    const std::map<std::string, int> aliases = {
+        {"beijing54", 0}, {"krasovsky", 0}, {"xian80", 1}, {"cgcs2000", 2}, {"wgs84", 3}};
+    geodesy::EllipsoidPanel& ellipsoid = *panel.ellipsoid;
+    const std::string prefix = panel.side.empty() ? "--" : "--" + panel.side + "-";
+    const auto& entries = ellipsoid.Entries();
+    const int custom = static_cast<int>(entries.size()) - 1;
+    std::optional<std::string> a = Value(prefix + "a");
+    std::optional<std::string> b = Value(prefix + "b");
+    std::optional<std::string> name = Value(prefix + "ellipsoid");
+    if (a || b) {
+        if (!a || !b)
+            throw UsageError(prefix + "a and " + prefix + "b go together");
+        if (name)
+            throw UsageError(prefix + "ellipsoid and " + prefix + "a/" + prefix + "b exclude each other");
+        ellipsoid.SetAText(*a);
+        ellipsoid.SetBText(*b);
+        ellipsoid.Select(custom);
+        return;
+    }
+    if (!name)
+        return;
+    if (auto alias = aliases.find(*name); alias != aliases.end())
+        return ellipsoid.Select(alias->second);
+    for (int i = 0; i < custom; ++i)
+        if (entries[static_cast<std::size_t>(i)] == *name && !name->empty())
+            return ellipsoid.Select(i);
+    if (name->size() == 1 && (*name)[0] >= '0' && (*name)[0] <= '3')
+        return ellipsoid.Select((*name)[0] - '0');
+    throw UsageError(prefix + "ellipsoid: unknown ellipsoid " + *name + " (see: " + kProgram + " ellipsoid list)");
 }
 
 class ProgressBar {
@@ -333,139 +295,163 @@ int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter, cons
     return page.EndExport() ? kExitOk : kExitRefused;
 }
 
-int RunPage(const PageVerb& verb, const Arguments& args, platform::Profile& profile)
+int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
+{
+    pages::ConversionPage* page = AsConversion();
+    if (!page)
+        throw UsageError(std::string(m_registration.verb) + ": not available on the command line yet");
+
+    tables::TextEncoding encoding = tables::TextEncoding::Gbk;
+    if (std::optional<std::string> name = Value("--encoding")) {
+        if (*name == "utf-8" || *name == "utf8" || *name == "UTF-8")
+            encoding = tables::TextEncoding::Utf8;
+        else if (*name != "gbk" && *name != "GBK")
+            throw UsageError("--encoding: gbk or utf-8");
+    }
+    for (const pages::PagePanel& panel : page->Panels())
+        if (panel.kind == pages::PanelKind::Ellipsoid)
+            SelectEllipsoid(panel);
+    const std::map<std::string, int> unitAliases = {{"dms", 0}, {"packed", 0}, {"dotted", 1}, {"deg", 2}};
+    for (pages::PageField& field : page->Fields()) {
+        if (auto flag = m_flags.find(field.id); flag != m_flags.end()) {
+            if (flag->second->count() > 0)
+                page->Choose(field.id, 1);
+            continue;
+        }
+        std::optional<std::string> value = Value("--" + field.id);
+        if (!value)
+            continue;
+        switch (field.kind) {
+        case pages::FieldKind::Integer:
+            CheckIntegerOption("--" + field.id, *value);
+            page->EditText(field.id, *value);
+            break;
+        case pages::FieldKind::Text:
+            page->EditText(field.id, *value);
+            break;
+        case pages::FieldKind::Spin:
+            CheckIntegerOption("--" + field.id, *value);
+            if (std::stoll(*value) < field.minimum || std::stoll(*value) > field.maximum)
+                throw UsageError("--" + field.id + ": " + *value + " is out of range");
+            page->Choose(field.id, std::stoi(*value));
+            break;
+        default:
+            page->Choose(field.id, ChoiceIndex(field, *value, unitAliases));
+            break;
+        }
+    }
+
+    if (std::optional<std::string> columns = Value("--columns"))
+        prompter.columns = ParseColumns(*columns);
+    if (m_skipTitle->count() > 0)
+        prompter.removeTitleRow = true;
+    if (m_keepTitle->count() > 0)
+        prompter.removeTitleRow = false;
+    prompter.readsAsValue = [page](int column, std::string_view cell) { return page->ReadsAsValue(column, cell); };
+    return StreamPage(*page, prompter, m_input, Value("-o").value_or("-"), encoding);
+}
+
+int ListEllipsoids(platform::Profile& profile)
+{
+    geodesy::GaussProjector projector;
+    geodesy::EllipsoidPanel panel(projector, profile);
+    const auto& entries = panel.Entries();
+    for (int i = 0; i + 1 < static_cast<int>(entries.size()); ++i) {
+        panel.Select(i);
+        std::cout << i << '\t' << entries[static_cast<std::size_t>(i)] << '\t' << panel.AText() << '\t'
+                  << panel.BText() << '\n';
+    }
+    return kExitOk;
+}
+
+int AddEllipsoid(const std::string& name, const std::string& a, const std::string& b,
+                 platform::SettingsProfile& profile)
 {
     cli::ConsolePrompter prompter(kProgram);
     cli::NoClipboard clipboard;
-    pages::PageContext context{prompter, clipboard, profile};
-    std::unique_ptr<pages::ConversionPage> page = verb.make(context);
-    if (args.Flag("--help") || args.Flag("-h")) {
-        PrintVerbHelp(verb, *page);
-        return kExitOk;
-    }
-
-    // Every option must be known to this verb.
-    std::vector<std::string> known = {"-o", "--encoding", "--columns"};
-    known.insert(known.end(), verb.options.begin(), verb.options.end());
-    for (const auto& [name, value] : args.options)
-        if (std::find(known.begin(), known.end(), name) == known.end())
-            throw UsageError(std::string(verb.name) + ": unknown option " + name);
-    if (args.positional.size() != 1)
-        throw UsageError(std::string(verb.name) + ": expected one input FILE or -");
-    if (args.Flag("--skip-title") && args.Flag("--keep-title"))
-        throw UsageError("--skip-title and --keep-title exclude each other");
-
-    tables::TextEncoding encoding = tables::TextEncoding::Gbk;
-    if (args.Has("--encoding")) {
-        std::string name = args.options.at("--encoding");
-        if (name == "utf-8" || name == "utf8" || name == "UTF-8")
-            encoding = tables::TextEncoding::Utf8;
-        else if (name != "gbk" && name != "GBK")
-            throw UsageError("--encoding: gbk or utf-8");
-    }
-
-    if (geodesy::EllipsoidPanel* ellipsoid = page->EllipsoidPanelOf(""))
-        SelectEllipsoid(*ellipsoid, args);
-    const std::map<std::string, int> unitAliases = {{"dms", 0}, {"packed", 0}, {"dotted", 1}, {"deg", 2}};
-    for (pages::PageField& field : page->Fields()) {
-        auto option = args.options.find("--" + field.id);
-        if (option == args.options.end())
-            continue;
-        if (field.kind == pages::FieldKind::Integer) {
-            CheckIntegerOption(option->first, option->second);
-            field.text = option->second;
-        } else
-            field.pendingIndex = ChoiceIndex(field, option->second, unitAliases);
-    }
-
-    if (args.Has("--columns"))
-        prompter.columns = ParseColumns(args.options.at("--columns"));
-    if (args.Flag("--skip-title"))
-        prompter.removeTitleRow = true;
-    if (args.Flag("--keep-title"))
-        prompter.removeTitleRow = false;
-    prompter.readsAsValue = [&page](int column, std::string_view cell) {
-        return page->ReadsAsValue(column, cell);
+    // Other copies of this tool and the desktop program may add ellipsoids at the same
+    // time: the profile file is locked, re-read, changed and written as one step.
+    std::optional<platform::ProfileUpdate> update;
+    pages::CustomEllipsoidPage::ProfileStore store = [&](const pages::CustomEllipsoidPage::ProfileChange& change) {
+        update = profile.Update(change);
+        return update->ok();
     };
-
-    const std::string& input = args.positional.front();
-    return StreamPage(*page, prompter, input, args.Has("-o") ? args.options.at("-o") : "-", encoding);
+    pages::CustomEllipsoidPage editor({prompter, clipboard, profile}, store);
+    editor.EditText("name", name);
+    editor.EditText("a", a);
+    editor.EditText("b", b);
+    if (!editor.Accept()) {
+        if (update)
+            std::cerr << kProgram << ": " << profile.FilePath() << ": " << update->description() << '\n';
+        return kExitRefused;
+    }
+    if (update && update->damaged)
+        std::cerr << kProgram << ": " << profile.FilePath()
+                  << " held lines that could not be read; they were left out of the rewritten profile"
+                  << (update->damagedCopy.empty() ? std::string() : ", kept in " + update->damagedCopy)
+                  << '\n';
+    return kExitOk;
 }
 
-int RunEllipsoid(const Arguments& args, platform::Profile& profile)
+std::unique_ptr<platform::SettingsProfile> OpenProfile()
 {
-    if (args.Flag("--help") || args.Flag("-h") || args.positional.empty()) {
-        std::cout << "usage: " << kProgram << " ellipsoid list\n"
-                  << "       " << kProgram << " ellipsoid add NAME A B\n"
-                  << "User-defined ellipsoids are shared with the desktop program.\n";
-        return args.positional.empty() && !args.Flag("--help") && !args.Flag("-h") ? kExitUsage : kExitOk;
-    }
-    const std::string& action = args.positional.front();
-    if (action == "list" && args.positional.size() == 1) {
-        geodesy::GaussProjector projector;
-        geodesy::EllipsoidPanel panel(projector, profile);
-        const auto& entries = panel.Entries();
-        for (int i = 0; i + 1 < static_cast<int>(entries.size()); ++i) {
-            panel.Select(i);
-            std::cout << i << '\t' << entries[static_cast<std::size_t>(i)] << '\t'
-                      << panel.AText() << '\t' << panel.BText() << '\n';
-        }
-        return kExitOk;
-    }
-    if (action == "add" && args.positional.size() == 4) {
-        cli::ConsolePrompter prompter(kProgram);
-        cli::NoClipboard clipboard;
-        // Other copies of this tool and the desktop program may add ellipsoids at the same
-        // time: the profile file is locked, re-read, changed and written as one step.
-        auto* settings = dynamic_cast<platform::SettingsProfile*>(&profile);
-        std::optional<platform::ProfileUpdate> update;
-        pages::CustomEllipsoidPage::ProfileStore store;
-        if (settings)
-            store = [&](const pages::CustomEllipsoidPage::ProfileChange& change) {
-                update = settings->Update(change);
-                return update->ok();
-            };
-        pages::CustomEllipsoidPage editor({prompter, clipboard, profile}, store);
-        editor.EditText("name", args.positional[1]);
-        editor.EditText("a", args.positional[2]);
-        editor.EditText("b", args.positional[3]);
-        if (!editor.Accept()) {
-            if (update)
-                std::cerr << kProgram << ": " << settings->FilePath() << ": " << update->description() << '\n';
-            return kExitRefused;
-        }
-        if (update && update->damaged)
-            std::cerr << kProgram << ": " << settings->FilePath()
-                      << " held lines that could not be read; they were left out of the rewritten profile"
-                      << (update->damagedCopy.empty() ? std::string() : ", kept in " + update->damagedCopy)
-                      << '\n';
-        return kExitOk;
-    }
-    throw UsageError("ellipsoid: expected 'list' or 'add NAME A B'");
+    // CARVENTO_PROFILE names an INI file to use instead of the user's profile.
+    if (const char* path = std::getenv("CARVENTO_PROFILE"); path && *path)
+        return platform::SettingsProfile::FromIniFile(path);
+    return std::make_unique<platform::SettingsProfile>();
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    CLI::App app{"Carvento coordinate tools on the command line: each verb runs one tool page on a text file "
+                 "and writes what the page's 导出 writes.",
+                 kProgram};
+    app.require_subcommand(1);
+    app.footer(std::string(kProgram) + " VERB --help describes a verb's options. Exit status: 0 done, 1 input "
+               "refused (the page's message on standard error), 2 usage error.\n");
     try {
-        if (argc < 2) {
-            PrintUsage(std::cerr);
-            return kExitUsage;
-        }
-        std::string verb = argv[1];
-        if (verb == "--help" || verb == "-h" || verb == "help") {
-            PrintUsage(std::cout);
-            return kExitOk;
-        }
-        Arguments args = Parse(argc, argv, 2);
-        std::unique_ptr<platform::Profile> profile = OpenProfile();
-        if (verb == "ellipsoid")
-            return RunEllipsoid(args, *profile);
-        for (const PageVerb& pageVerb : PageVerbs())
-            if (verb == pageVerb.name)
-                return RunPage(pageVerb, args, *profile);
-        throw UsageError("unknown verb " + verb);
+        std::unique_ptr<platform::SettingsProfile> profile = OpenProfile();
+        cli::ConsolePrompter prompter(kProgram);
+        cli::NoClipboard clipboard;
+        pages::PageContext context{prompter, clipboard, *profile};
+
+        std::vector<std::unique_ptr<PageVerb>> verbs;
+        for (const pages::PageRegistration& registration : pages::PageRegistry())
+            if (registration.Built() && !registration.verb.empty() &&
+                registration.frame == pages::PageFrame::Conversion)
+                verbs.push_back(std::make_unique<PageVerb>(app, registration, registration.factory(context)));
+
+        CLI::App* ellipsoid = app.add_subcommand("ellipsoid", "user-defined ellipsoids, shared with the desktop program");
+        ellipsoid->require_subcommand(1);
+        CLI::App* list = ellipsoid->add_subcommand("list", "user-defined and preset ellipsoids");
+        CLI::App* add = ellipsoid->add_subcommand("add", "store a user-defined ellipsoid (自定义椭球参数设置)");
+        std::string name, a, b;
+        add->add_option("NAME", name, "the ellipsoid's name")->required();
+        add->add_option("A", a, "semi-major axis in metres")->required();
+        add->add_option("B", b, "semi-minor axis in metres")->required();
+
+        // "help" as a verb, as many tools accept.
+        std::vector<std::string> arguments(argv + 1, argv + argc);
+        if (arguments.size() == 1 && arguments[0] == "help")
+            arguments[0] = "--help";
+        std::reverse(arguments.begin(), arguments.end());
+        app.parse(arguments);
+
+        if (list->parsed())
+            return ListEllipsoids(*profile);
+        if (add->parsed())
+            return AddEllipsoid(name, a, b, *profile);
+        for (const auto& verb : verbs)
+            if (verb->Chosen())
+                return verb->Run(*profile, prompter);
+        return kExitUsage;
+    } catch (const CLI::ParseError& error) {
+        if (error.get_exit_code() == 0)
+            return app.exit(error); // --help
+        std::cerr << kProgram << ": " << error.what() << "\n(" << kProgram << " --help lists the verbs)\n";
+        return kExitUsage;
     } catch (const UsageError& error) {
         std::cerr << kProgram << ": " << error.what() << "\n(" << kProgram << " --help lists the verbs)\n";
         return kExitUsage;

@@ -1,15 +1,13 @@
 // Launcher panel, tray icon and catalogue actions.
 #include "ui/CWindow.hpp"
 
-#include "pages/GaussPages.hpp"
-#include "pages/NotationPage.hpp"
-#include "pages/ZoneChangePage.hpp"
+#include "pages/Messages.hpp"
+#include "pages/PageRegistry.hpp"
 #include "shell/Application.hpp"
 #include "shell/PanelPlacement.hpp"
 #include "shell/UpdateCheck.hpp"
-#include "ui/CustomEllipsoidWindow.hpp"
+#include "ui/PageWindows.hpp"
 #include "ui/QtPlatform.hpp"
-#include "ui/TablePageWindow.hpp"
 #include "ui/WindowPlacement.hpp"
 #include "ui/XOutLookBar.hpp"
 
@@ -26,23 +24,6 @@
 #include <thread>
 
 namespace carvento::ui {
-namespace {
-
-// The pages of this build, by catalogue id.
-std::unique_ptr<pages::ConversionPage> MakeTablePage(int id, pages::PageContext context)
-{
-    switch (id) {
-    case 103: return std::make_unique<pages::CGSZSDlg>(context);
-    case 104: return std::make_unique<pages::CGSFSDlg>(context);
-    case 105: return std::make_unique<pages::CZBHDDlg>(context);
-    case 108: return std::make_unique<pages::CDWZHDlg>(context);
-    default: return nullptr;
-    }
-}
-
-constexpr int kCustomEllipsoidId = 140;
-
-} // namespace
 
 CWindow::CWindow(pages::PageContext context, platform::Launcher& launcher, QWidget* parent)
     : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint),
@@ -193,16 +174,17 @@ void CWindow::ShowPage(QWidget* page)
 
 bool CWindow::OpenPage(int id)
 {
-    if (id == kCustomEllipsoidId) {
-        auto* editor = new CustomEllipsoidWindow(m_context);
-        ShowPage(editor);
-        return true;
-    }
-    std::unique_ptr<pages::ConversionPage> page = MakeTablePage(id, m_context);
-    if (!page)
+    const pages::PageRegistration* registration = pages::FindPageById(id);
+    if (!registration || !registration->Built()) {
+        const shell::CatalogueEntry* entry = shell::FindCatalogueEntry(id);
+        std::string caption = entry ? std::string(entry->caption) : std::string();
+        m_context.prompter.ShowMessage({"“" + caption + "”尚未提供，敬请期待。", pages::messages::kApplicationTitle,
+                                        platform::MessageIcon::Information, platform::MessageButtons::Ok});
         return false;
-    auto* window = new TablePageWindow(std::move(page));
-    window->SetClipboard(m_context.clipboard);
+    }
+    QWidget* window = MakePageWindow(*registration, m_context);
+    if (!window)
+        return false;
     ShowPage(window);
     return true;
 }

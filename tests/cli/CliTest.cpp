@@ -2,6 +2,7 @@
 // exit status and messages tell a refused input from a usage error.
 #include "pages/EllipsoidPage.hpp"
 #include "pages/GaussPages.hpp"
+#include "pages/PageRegistry.hpp"
 #include "pages/ZoneChangePage.hpp"
 #include "support/FakePlatform.hpp"
 
@@ -249,4 +250,31 @@ TEST_F(CliTest, BlockwiseConversionEqualsThePageExport)
     long shortLine = std::count(bytes.begin(), bytes.end(), '\n') + 1;
     EXPECT_NE(std::string::npos, shortAtTheEnd.err.find("第" + std::to_string(shortLine) + "行数据不足"));
     EXPECT_TRUE(expected == Slurp(Path("out.txt")));
+}
+
+// Every page verb offers exactly what its page describes: an option per field and the
+// ellipsoid options of each panel, prefixed by the panel's side.
+TEST_F(CliTest, EveryVerbsOptionsComeFromItsPage)
+{
+    int verbs = 0;
+    for (const pages::PageRegistration& row : pages::PageRegistry()) {
+        if (!row.Built() || row.verb.empty() || row.frame != pages::PageFrame::Conversion)
+            continue;
+        ++verbs;
+        SCOPED_TRACE(std::string(row.verb));
+        std::unique_ptr<pages::ToolPage> page = row.factory({prompter, clipboard, profile});
+        CliRun help = Cli(std::string(row.verb) + " --help");
+        EXPECT_EQ(0, help.status);
+        for (const pages::PageField& field : page->Fields()) {
+            EXPECT_NE(std::string::npos, help.out.find("--" + field.id + " ")) << help.out;
+            EXPECT_NE(std::string::npos, help.out.find(field.label.substr(0, field.label.find(':')))) << help.out;
+        }
+        for (const pages::PagePanel& panel : page->Panels()) {
+            std::string prefix = panel.side.empty() ? "--" : "--" + panel.side + "-";
+            for (const char* option : {"ellipsoid", "a", "b"})
+                EXPECT_NE(std::string::npos, help.out.find(prefix + option + " ")) << help.out;
+        }
+        EXPECT_EQ(2, Cli(std::string(row.verb) + " --no-such-option 1 -").status);
+    }
+    EXPECT_EQ(4, verbs);
 }

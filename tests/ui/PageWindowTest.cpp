@@ -1,10 +1,12 @@
 // A page window driven through its widgets gives what the page object gives.
 #include "pages/GaussPages.hpp"
+#include "pages/PageRegistry.hpp"
 #include "pages/ZoneChangePage.hpp"
 #include "support/FakePlatform.hpp"
 #include "ui/CoordinateGrid.hpp"
 #include "ui/CustomEllipsoidWindow.hpp"
 #include "ui/TablePageWindow.hpp"
+#include "ui/PageWindows.hpp"
 #include "ui/WindowPlacement.hpp"
 
 #include <gtest/gtest.h>
@@ -209,4 +211,24 @@ TEST(WindowPlacement, PageWindowFitsASmallScreenWithItsTitleBarOnIt)
     EXPECT_LE(window.width(), small.width());
     EXPECT_LE(window.height(), small.height() - 20);
     EXPECT_TRUE(small.contains(window.pos())) << window.x() << "," << window.y();
+}
+
+// Every built page of the registry opens in the window of its frame, titled as the page.
+TEST(PageWindows, EveryRegisteredPageOpensInItsFramesWindow)
+{
+    Fakes fakes;
+    int opened = 0;
+    for (const pages::PageRegistration& row : pages::PageRegistry()) {
+        if (!row.Built())
+            continue;
+        SCOPED_TRACE(std::string(row.pageClass));
+        std::unique_ptr<QWidget> window(ui::MakePageWindow(row, fakes.Context()));
+        ASSERT_NE(nullptr, window);
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        EXPECT_EQ(QString::fromStdString(row.factory(fakes.Context())->Title()), window->windowTitle());
+        window->show();
+        EXPECT_TRUE(window->isVisible());
+        ++opened;
+    }
+    EXPECT_EQ(5, opened);
 }

@@ -1,0 +1,49 @@
+// Windows by frame.
+#include "ui/PageWindows.hpp"
+
+#include "pages/BatchFilePage.hpp"
+#include "pages/CommonPointPage.hpp"
+#include "pages/ConversionPage.hpp"
+#include "pages/TaskPage.hpp"
+#include "ui/BatchFileWindow.hpp"
+#include "ui/CommonPointWindow.hpp"
+#include "ui/CustomEllipsoidWindow.hpp"
+#include "ui/TablePageWindow.hpp"
+#include "ui/TaskWindow.hpp"
+
+namespace carvento::ui {
+
+namespace {
+
+// The frame a page names is its own statement of the frame class it derives from.
+template <typename Frame>
+std::unique_ptr<Frame> AsFrame(std::unique_ptr<pages::ToolPage> page)
+{
+    return std::unique_ptr<Frame>(static_cast<Frame*>(page.release()));
+}
+
+} // namespace
+
+QWidget* MakePageWindow(const pages::PageRegistration& registration, pages::PageContext context)
+{
+    switch (registration.frame) {
+    case pages::PageFrame::Conversion: {
+        auto* window = new TablePageWindow(AsFrame<pages::ConversionPage>(registration.factory(context)));
+        window->SetClipboard(context.clipboard);
+        return window;
+    }
+    case pages::PageFrame::CommonPoint:
+        return new CommonPointWindow(AsFrame<pages::CommonPointPage>(registration.factory(context)));
+    case pages::PageFrame::BatchFile:
+        return new BatchFileWindow(AsFrame<pages::BatchFilePage>(registration.factory(context)));
+    case pages::PageFrame::Task:
+        return new TaskWindow(AsFrame<pages::TaskPage>(registration.factory(context)));
+    case pages::PageFrame::Form:
+        // The ellipsoid editor is the one form page so far; it saves through the locked
+        // profile file shared with other programs.
+        return new CustomEllipsoidWindow(context);
+    }
+    return nullptr;
+}
+
+} // namespace carvento::ui
