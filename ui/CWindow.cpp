@@ -21,7 +21,6 @@
 #include <QPainter>
 #include <QScreen>
 
-#include <thread>
 
 namespace carvento::ui {
 
@@ -63,6 +62,10 @@ CWindow::CWindow(pages::PageContext context, platform::Launcher& launcher, QWidg
 CWindow::~CWindow()
 {
     m_tray->hide();
+    // A check still asking would wait for this thread: release it, then wait for its end
+    // (at most the time limit of its request).
+    m_updateDispatcher.Close();
+    m_updateRunner.Stop();
 }
 
 std::vector<QWidget*> CWindow::OpenPages() const
@@ -200,14 +203,40 @@ void CWindow::OpenUrl(std::string_view url)
     m_launcher.OpenUrl(std::string(url));
 }
 
+namespace {
+
+// The page's prompter, reached from a worker thread through the dispatcher. A question the
+// dispatcher drops (the program is closing) is answered "Cancel".
+class DispatchedPrompter final : public platform::Prompter {
+public:
+    DispatchedPrompter(platform::Prompter& prompter, platform::UiDispatcher& dispatcher)
+        : m_prompter(prompter), m_dispatcher(dispatcher)
+    {
+    }
+    platform::MessageAnswer ShowMessage(const platform::Message& message) override
+    {
+        platform::MessageAnswer answer = platform::MessageAnswer::Cancel;
+        m_dispatcher.RunAndWait([&] { answer = m_prompter.ShowMessage(message); });
+        return answer;
+    }
+    std::vector<std::string> ChooseOpenFiles(const platform::FileDialog&) override { return {}; }
+    std::optional<std::string> ChooseSaveFile(const platform::FileDialog&) override { return {}; }
+    bool ChooseImportColumns(platform::ColumnMapping&) override { return false; }
+
+private:
+    platform::Prompter& m_prompter;
+    platform::UiDispatcher& m_dispatcher;
+};
+
+} // namespace
+
 void CWindow::StartInteractiveUpdateCheck()
 {
-    platform::Prompter& prompter = m_context.prompter;
-    platform::Launcher& launcher = m_launcher;
-    std::thread([&prompter, &launcher] {
-        shell::CheckForUpdateInteractive(prompter, launcher, shell::ReleasePageAddress(),
-                                         shell::kCurrentVersion);
-    }).detach();
+    // One check at a time: a second "更新" while one runs does nothing.
+    m_updateRunner.Start([this](const platform::TaskControl&) {
+        DispatchedPrompter prompter(m_context.prompter, m_updateDispatcher);
+        shell::CheckForUpdateInteractive(prompter, m_launcher, shell::ReleasePageAddress(), shell::kCurrentVersion);
+    });
 }
 
 void CWindow::Exit()

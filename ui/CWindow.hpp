@@ -4,7 +4,9 @@
 #pragma once
 
 #include "pages/ConversionPage.hpp"
+#include "platform/Tasks.hpp"
 #include "shell/Catalogue.hpp"
+#include "ui/QtDispatcher.hpp"
 
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -70,6 +72,10 @@ private:
     QMenu* m_trayMenu = nullptr;
     std::vector<QPointer<QWidget>> m_pages;
     bool m_ordinaryWindow = false;
+    // The interactive update check runs on this runner's thread and asks its questions
+    // through the dispatcher; the window releases and joins both before it goes.
+    QtDispatcher m_updateDispatcher;
+    platform::TaskRunner m_updateRunner;
 };
 
 } // namespace carvento::ui
