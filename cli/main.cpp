@@ -261,6 +261,8 @@ int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter, cons
     bool first = true;
     for (;;) {
         cells.clear();
+        // Room for a block of ordinary lines; a very wide file grows the list as it needs.
+        cells.reserve(std::min<std::size_t>(static_cast<std::size_t>(kBlockRows) * columns, 1 << 20));
         int rows = stream.ReadRows(cells, kBlockRows);
         if (page.ReportReadResult(stream.LastResult())) {
             page.AbandonExport();
@@ -278,7 +280,7 @@ int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter, cons
         } else {
             tables::AppendMappedRows(page.Source(), cells, rows, columns, mapping.columnMap, false);
         }
-        page.Convert();
+        page.Convert(pages::ConversionPage::SourceAfterConvert::Consumed);
         if (prompter.Problems() > 0) {
             page.AbandonExport();
             return kExitRefused;
@@ -374,7 +376,7 @@ int AddEllipsoid(const std::string& name, const std::string& a, const std::strin
     std::optional<platform::ProfileUpdate> update;
     pages::CustomEllipsoidPage::ProfileStore store = [&](const pages::CustomEllipsoidPage::ProfileChange& change) {
         update = profile.Update(change);
-        return update->ok();
+        return update->Ok();
     };
     pages::CustomEllipsoidPage editor({prompter, clipboard, profile}, store);
     editor.EditText("name", name);

@@ -1,5 +1,6 @@
 // Angle notation conversions: numeric forms with floor splitting, D°M′S″ texts with truncation.
 #include "geodesy/AngleNotation.hpp"
+#include "platform/AsciiText.hpp"
 
 #include "platform/NumberText.hpp"
 
@@ -120,11 +121,6 @@ Pieces SplitText(std::string_view text)
     return pieces;
 }
 
-bool IsCSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // A leading minus applies to the whole angle: "-117°30′" is −117.5°, not −117° + 30′. Only a
 // minus directly followed by a digit or "." counts, so texts that atoi reads as 0 ("--5",
 // "- 5") still read as before. 0.0 − magnitude keeps a zero result positive.
@@ -132,7 +128,7 @@ template <typename Reader>
 double ParseSigned(std::string_view text, Reader reader)
 {
     size_t i = 0;
-    while (i < text.size() && IsCSpace(text[i]))
+    while (i < text.size() && platform::IsCSpace(text[i]))
         ++i;
     if (i + 1 < text.size() && text[i] == '-' &&
         ((text[i + 1] >= '0' && text[i + 1] <= '9') || text[i + 1] == '.'))

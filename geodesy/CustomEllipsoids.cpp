@@ -1,25 +1,12 @@
 // Profile storage of user-defined ellipsoids.
 #include "geodesy/CustomEllipsoids.hpp"
+#include "platform/AsciiText.hpp"
+#include "platform/TextSplit.hpp"
 
 #include "platform/NumberText.hpp"
 
 namespace carvento::geodesy {
 namespace {
-
-// Splits at every separator without merging neighbours: each separator ends one part, and the
-// text after the last separator (empty or not) is the final part. "A;B;" gives A, B and "".
-std::vector<std::string_view> SplitOnChar(std::string_view text, char separator)
-{
-    std::vector<std::string_view> parts;
-    size_t begin = 0;
-    for (size_t pos = text.find(separator); pos != std::string_view::npos;
-         pos = text.find(separator, begin)) {
-        parts.push_back(text.substr(begin, pos - begin));
-        begin = pos + 1;
-    }
-    parts.push_back(text.substr(begin));
-    return parts;
-}
 
 bool IsListed(std::string_view list, std::string_view name)
 {
@@ -30,8 +17,6 @@ bool IsListed(std::string_view list, std::string_view name)
     return list.find(";" + entry) != std::string_view::npos;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 } // namespace
 
 std::vector<std::string> ListCustomNames(const platform::Profile& profile)
@@ -40,7 +25,9 @@ std::vector<std::string> ListCustomNames(const platform::Profile& profile)
     std::vector<std::string> names;
     if (value.empty())
         return names;
-    for (std::string_view part : SplitOnChar(value, ';'))
+    std::vector<std::string_view> parts;
+    platform::SplitOnAnyViews(value, ";", parts);
+    for (std::string_view part : parts)
         names.emplace_back(part);
     return names;
 }
@@ -51,10 +38,11 @@ double ReadCustomAxis(const platform::Profile& profile, std::string_view name,
     std::string value = profile.GetString(kCustomSection, name, "");
     if (value.empty())
         return defaultValue;
-    std::vector<std::string_view> parts = SplitOnChar(value, ',');
+    std::vector<std::string_view> parts;
+    platform::SplitOnAnyViews(value, ",", parts);
     if (parts.size() != 2 || which.size() != 1)
         return defaultValue;
-    switch (AsciiLower(which[0])) {
+    switch (platform::AsciiLower(which[0])) {
     case 'a':
         return platform::ParseDouble(parts[0]);
     case 'b':

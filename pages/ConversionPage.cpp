@@ -1,5 +1,6 @@
 // The conversion frame.
 #include "pages/ConversionPage.hpp"
+#include "platform/AsciiText.hpp"
 
 #include "pages/Messages.hpp"
 #include "platform/NumberText.hpp"
@@ -46,15 +47,19 @@ bool ConversionPage::ReadsAsValue(int, std::string_view cell) const
     return platform::IsNumberText(cell);
 }
 
-void ConversionPage::Convert()
+void ConversionPage::Convert(SourceAfterConvert after)
 {
+    const int columns = m_source.ColumnCount();
+    const int rows = m_source.DataRowCount();
     std::vector<std::string> cells;
-    if (m_source.CollectCells(cells) <= 0)
+    if (after == SourceAfterConvert::Consumed)
+        cells = m_source.TakeDataCells();
+    else
+        m_source.CollectCells(cells);
+    if (cells.empty())
         return;
     ExchangeFields();
     PrepareConvert();
-    const int columns = m_source.ColumnCount();
-    const int rows = m_source.DataRowCount();
     std::vector<int> computed = ComputedColumns();
     std::erase_if(computed, [columns](int c) { return c < 0 || c >= columns; });
     m_status.convertedRows = rows;
@@ -106,9 +111,7 @@ bool ConversionPage::Export()
 
 tables::TextEncoding ExportEncoding(const platform::Profile& profile)
 {
-    std::string name = profile.GetString(kSettingsSection, kExportEncodingKey, "gbk");
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string name = platform::AsciiLower(profile.GetString(kSettingsSection, kExportEncodingKey, "gbk"));
     return name == "utf-8" || name == "utf8" ? tables::TextEncoding::Utf8 : tables::TextEncoding::Gbk;
 }
 

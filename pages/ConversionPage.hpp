@@ -67,8 +67,10 @@ public:
     // 粘贴: appends the clipboard's rows to the source table.
     int Paste() { return m_editor.Paste(); }
 
-    // 转换: every source row through the page's row function into the result table.
-    void Convert();
+    // 转换: every source row through the page's row function into the result table. A block
+    // converter that needs the source rows no more lets them be consumed (no copy).
+    enum class SourceAfterConvert { Kept, Consumed };
+    void Convert(SourceAfterConvert after = SourceAfterConvert::Kept);
     void SetProgressCallback(ProgressCallback callback) { m_progress = std::move(callback); }
 
     // Source columns the row function computes from (table column indices); by default every

@@ -1,5 +1,6 @@
 // The shared editable table: row commands, 粘贴, 导入 and dropped files.
 #include "pages/EditableTable.hpp"
+#include "platform/AsciiText.hpp"
 
 #include "pages/Messages.hpp"
 #include "pages/ToolPage.hpp"
@@ -13,13 +14,6 @@
 
 namespace carvento::pages {
 namespace {
-
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 // Rows of `columns` fields as rows of the table's width: missing fields empty, extra ones
 // dropped.
@@ -41,9 +35,9 @@ bool HasSuffix(const std::string& path, const std::vector<std::string>& suffixes
     std::size_t dot = path.rfind('.');
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
         return false;
-    const std::string suffix = Lower(path.substr(dot));
+    const std::string suffix = platform::AsciiLower(path.substr(dot));
     return std::any_of(suffixes.begin(), suffixes.end(),
-                       [&](const std::string& accepted) { return Lower(accepted) == suffix; });
+                       [&](const std::string& accepted) { return platform::AsciiLower(accepted) == suffix; });
 }
 
 bool WriteTableFile(platform::Prompter& prompter, const std::string& path, std::span<const std::string> cells,

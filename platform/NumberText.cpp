@@ -1,5 +1,6 @@
 // Locale-free number text: std::from_chars / std::to_chars with the C conventions around them.
 #include "platform/NumberText.hpp"
+#include "platform/AsciiText.hpp"
 
 #include <array>
 #include <cerrno>
@@ -13,11 +14,6 @@
 
 namespace carvento::platform {
 namespace {
-
-bool IsCSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 bool IsHexDigit(char c)
 {

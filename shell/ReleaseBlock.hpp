@@ -28,7 +28,7 @@ struct ReleaseBlock {
     ReleaseBlockStatus status = ReleaseBlockStatus::NoMarkers;
     ReleaseInfo info;
 
-    bool ok() const { return status == ReleaseBlockStatus::Found; }
+    bool Ok() const { return status == ReleaseBlockStatus::Found; }
     // A short English explanation of the status, for logs and test output.
     const char* description() const;
 };

@@ -404,7 +404,7 @@ FetchResult FetchReleaseInfo(const std::string& address, const std::string& curr
         const QByteArray& body = reader.body();
         const ReleaseBlock block = ParseReleaseBlock(
             std::string_view(body.constData(), static_cast<std::size_t>(body.size())));
-        if (!block.ok())
+        if (!block.Ok())
             return result;
         result.info = block.info;
         result.result = CompareVersions(block.info.version, currentVersion);

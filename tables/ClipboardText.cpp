@@ -19,7 +19,7 @@ std::string FormatClipboardText(const std::vector<std::string>& cells, int colum
     return text;
 }
 
-int PasteText(CoordinateTable& table, std::string_view text)
+std::string CleanPastedText(std::string_view text)
 {
     std::string cleaned;
     cleaned.reserve(text.size());
@@ -28,6 +28,12 @@ int PasteText(CoordinateTable& table, std::string_view text)
             continue; // the space of a space+TAB pair
         cleaned += text[i];
     }
+    return cleaned;
+}
+
+int PasteText(CoordinateTable& table, std::string_view text)
+{
+    std::string cleaned = CleanPastedText(text);
     std::vector<std::string> lines;
     SplitOnChar(cleaned, '\n', lines);
     std::vector<std::string> fields;

@@ -18,4 +18,8 @@ std::string FormatClipboardText(const std::vector<std::string>& cells, int colum
 // number of rows appended.
 int PasteText(CoordinateTable& table, std::string_view text);
 
+// Pasted text with every space that directly precedes a TAB removed (spreadsheets put one
+// there); both paste commands split what is left at ", \t;".
+std::string CleanPastedText(std::string_view text);
+
 } // namespace carvento::tables

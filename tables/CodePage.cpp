@@ -64,20 +64,6 @@ IconvResult Convert(const char* to, const char* from, std::string_view input)
     return result;
 }
 
-bool IsAscii(std::string_view bytes)
-{
-    std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        std::uint64_t block;
-        std::memcpy(&block, bytes.data() + i, sizeof block);
-        if (block & 0x8080808080808080ULL)
-            return false;
-    }
-    for (; i < bytes.size(); ++i)
-        if (static_cast<unsigned char>(bytes[i]) >= 0x80)
-            return false;
-    return true;
-}
 
 
 // Characters that Chinese coordinate text is made of beyond ASCII: ideographs, CJK and
@@ -251,6 +237,21 @@ std::size_t FirstInvalidUtf8(std::string_view bytes)
         p += length;
     }
     return std::string_view::npos;
+}
+
+bool IsAscii(std::string_view bytes)
+{
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t block;
+        std::memcpy(&block, bytes.data() + i, sizeof block);
+        if (block & 0x8080808080808080ULL)
+            return false;
+    }
+    for (; i < bytes.size(); ++i)
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80)
+            return false;
+    return true;
 }
 
 bool IsValidUtf8(std::string_view bytes)

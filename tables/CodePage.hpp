@@ -72,6 +72,9 @@ DecodedText DecodePiece(std::string_view piece, TextEncoding encoding);
 // hold gives Unrepresentable and its line; invalid UTF-8 input gives InvalidBytes.
 EncodedText EncodeText(std::string_view utf8, TextEncoding encoding);
 
+// True when every byte is below 0x80.
+bool IsAscii(std::string_view bytes);
+
 // Offset of the first byte that does not start a well-formed UTF-8 sequence, npos when none.
 std::size_t FirstInvalidUtf8(std::string_view bytes);
 

@@ -3,6 +3,7 @@
 #include "tables/CoordinateTable.hpp"
 
 #include <algorithm>
+#include <utility>
 #include <iterator>
 
 namespace carvento::tables {
@@ -122,6 +123,17 @@ void CoordinateTable::ClearRows()
     if (m_rowCount <= 1)
         return;
     SetRowCount(1);
+}
+
+std::vector<std::string> CoordinateTable::TakeDataCells()
+{
+    std::vector<std::string> cells = std::exchange(m_data, {});
+    const int before = m_rowCount;
+    if (before > 1) {
+        m_rowCount = 1;
+        Changed(TableChange::Kind::Removed, 1, before - 1);
+    }
+    return cells;
 }
 
 void CoordinateTable::SetRowCount(int rowCount)

@@ -66,6 +66,9 @@ public:
     // FillRows taking the cells by value (no copy for a moved list).
     void FillRows(std::vector<std::string>&& cells, int n, int k);
 
+    // Moves the data cells out, row-major, leaving the header row only (no copy).
+    std::vector<std::string> TakeDataCells();
+
     // The data cells in place, row-major (no copy; valid until the next change).
     std::span<const std::string> DataCells() const { return m_data; }
 

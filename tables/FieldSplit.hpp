@@ -2,6 +2,8 @@
 // never merged and no field is trimmed.
 #pragma once
 
+#include "platform/TextSplit.hpp"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,8 +19,7 @@ int SplitOnAny(std::string_view text, std::string_view separators,
                std::vector<std::string>& fields);
 
 // Allocation-free variant for bulk reading: the views point into `text`.
-int SplitOnAnyViews(std::string_view text, std::string_view separators,
-                    std::vector<std::string_view>& fields);
+using platform::SplitOnAnyViews;
 
 // Splits text into lines at LF, CR LF or a lone CR; the line ends are not part of the lines.
 // A final line end does not start a further line. Views point into `text`.

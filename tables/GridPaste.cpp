@@ -1,6 +1,7 @@
 // Block paste, range copy and range clearing on a CoordinateTable.
 #include "tables/GridPaste.hpp"
 
+#include "tables/ClipboardText.hpp"
 #include "tables/FieldSplit.hpp"
 
 #include <algorithm>
@@ -25,13 +26,7 @@ bool IsEmpty(const CellRange& range)
 CellBlock SplitCellBlock(std::string_view text)
 {
     // The same separators as 粘贴, so a text pasted either way gives the same cells.
-    std::string cleaned;
-    cleaned.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == ' ' && i + 1 < text.size() && text[i + 1] == '\t')
-            continue;
-        cleaned += text[i];
-    }
+    std::string cleaned = CleanPastedText(text);
     std::vector<std::string_view> lines = SplitLines(cleaned);
     std::vector<std::vector<std::string>> rows(lines.size());
     std::size_t width = 0;

@@ -1,19 +1,12 @@
 // Column mapping for imports.
 #include "tables/ImportTable.hpp"
+#include "platform/AsciiText.hpp"
 
 #include <algorithm>
 #include <cctype>
 
 namespace carvento::tables {
 namespace {
-
-// Upper-cases ASCII letters only; other bytes (UTF-8 sequences) stay as they are.
-std::string Upper(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 bool IsPlainNumber(const std::string& field)
 {
@@ -38,11 +31,11 @@ std::vector<int> InitialColumnChoice(const std::vector<std::string>& titles,
     if (titles.empty() || sample.empty())
         return choice;
     for (std::size_t i = 0; i < titles.size(); ++i) {
-        std::string title = Upper(titles[i]);
+        std::string title = platform::AsciiUpper(titles[i]);
         int candidate = -1;
         // An empty field (a trailing comma, a point without a name) names no column.
         for (std::size_t j = 0; j < sample.size(); ++j)
-            if (!sample[j].empty() && title.find(Upper(sample[j])) != std::string::npos)
+            if (!sample[j].empty() && title.find(platform::AsciiUpper(sample[j])) != std::string::npos)
                 candidate = static_cast<int>(j);
         if (candidate < 0 && i < sample.size())
             candidate = static_cast<int>(i);
@@ -68,6 +61,15 @@ void AppendMappedRows(CoordinateTable& table, std::vector<std::string>& cells, i
         int s = i < static_cast<int>(map.size()) ? map[static_cast<std::size_t>(i)] : -1;
         return s >= 0 && s < columns ? s : -1;
     };
+    // The file's columns in table order, no title row: the rows are the table's as they are.
+    bool identity = first == 0 && tableColumns == columns;
+    for (int i = 0; identity && i < tableColumns; ++i)
+        identity = source(i) == i;
+    if (identity) {
+        cells.resize(static_cast<std::size_t>(rows) * tableColumns);
+        table.AppendRows(std::move(cells));
+        return;
+    }
     std::vector<int> uses(static_cast<std::size_t>(columns), 0);
     for (int i = 0; i < tableColumns; ++i)
         if (source(i) >= 0)

@@ -22,18 +22,14 @@ bool ReadChunk(std::FILE* file, std::string& buffer)
     return got > 0;
 }
 
-// Splits off the bytes up to and including the last LF of `buffer`, or all of it at the end.
-std::string TakeWholeLines(std::string& buffer, bool atEnd)
+// Length of the whole lines at the start of `buffer` (up to and including its last LF), or
+// all of it at the end of the file; 0 when more bytes are needed for a whole line.
+std::size_t WholeLines(std::string_view buffer, bool atEnd)
 {
+    if (atEnd)
+        return buffer.size();
     std::size_t lf = buffer.rfind('\n');
-    if (atEnd || lf == std::string::npos) {
-        if (!atEnd)
-            return {};
-        return std::exchange(buffer, {});
-    }
-    std::string piece = buffer.substr(0, lf + 1);
-    buffer.erase(0, lf + 1);
-    return piece;
+    return lf == std::string_view::npos ? 0 : lf + 1;
 }
 
 } // namespace
@@ -100,10 +96,11 @@ bool TableStream::Judge()
         bool more = ReadChunk(m_file, buffer);
         if (std::ferror(m_file))
             return false;
-        std::string piece = TakeWholeLines(buffer, !more);
-        m_size += piece.size();
+        std::size_t whole = WholeLines(buffer, !more);
+        m_size += whole;
         if (m_skip == 0)
-            judge.Add(piece);
+            judge.Add(std::string_view(buffer).substr(0, whole));
+        buffer.erase(0, whole);
         if (!more)
             break;
     }
@@ -116,6 +113,7 @@ bool TableStream::Judge()
 void TableStream::Restart()
 {
     m_raw.clear();
+    m_consumed = 0;
     m_text.clear();
     m_lines.clear();
     m_next = 0;
@@ -143,19 +141,33 @@ bool TableStream::LoadPiece()
     m_linesBefore += static_cast<int>(m_lines.size());
     m_lines.clear();
     m_next = 0;
-    std::string piece;
-    while (piece.empty()) {
+    // The lines of the last piece are done with: keep only the bytes after them.
+    m_raw.erase(0, m_consumed);
+    m_consumed = 0;
+    while (m_consumed == 0) {
         bool more = ReadChunk(m_file, m_raw);
-        piece = TakeWholeLines(m_raw, !more);
+        m_consumed = WholeLines(m_raw, !more);
         if (!more) {
             m_end = true;
             break;
         }
     }
+    std::string_view piece = std::string_view(m_raw).substr(0, m_consumed);
     m_offset += piece.size();
-    DecodedText decoded = DecodePiece(piece, m_encoding);
-    m_text = std::move(decoded.text);
-    m_lines = SplitLines(m_text);
+    DecodedText decoded;
+    if (m_encoding == TextEncoding::Utf8) {
+        // UTF-8 is only checked: the lines are read where they lie.
+        std::size_t bad = FirstInvalidUtf8(piece);
+        m_lines = SplitLines(piece.substr(0, bad));
+        if (bad != std::string_view::npos) {
+            decoded.status = CodePageStatus::InvalidBytes;
+            decoded.line = DecodePiece(piece, m_encoding).line;
+        }
+    } else {
+        decoded = DecodePiece(piece, m_encoding);
+        m_text = std::move(decoded.text);
+        m_lines = SplitLines(m_text);
+    }
     if (decoded.status != CodePageStatus::Ok) {
         // Keep only the complete lines before the one with the bad bytes.
         m_invalidLine = m_linesBefore + decoded.line;

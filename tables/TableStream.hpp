@@ -56,8 +56,9 @@ private:
     TextEncoding m_encoding = TextEncoding::Utf8;
     std::optional<DecodedText> m_whole; // UTF-16 files are decoded at once
 
-    std::string m_raw;  // bytes read but not yet decoded (after the last line end)
-    std::string m_text; // decoded piece
+    std::string m_raw;          // bytes read: the current piece, then the start of the next
+    std::size_t m_consumed = 0; // length of the current piece in m_raw
+    std::string m_text;         // the current piece decoded, when it is not UTF-8
     std::vector<std::string_view> m_lines;
     std::size_t m_next = 0;
     int m_linesBefore = 0; // lines of the pieces before the current one

@@ -278,15 +278,21 @@ bool TextTableFile::WriteText(const std::string& text)
 {
     if (!m_out || m_writeFailed)
         return false;
-    EncodedText encoded = EncodeText(text, m_encoding);
-    if (encoded.status != CodePageStatus::Ok) {
-        m_discard = true;
-        m_result = {encoded.status == CodePageStatus::Unrepresentable ? FileStatus::Unrepresentable
-                                                                       : FileStatus::InvalidBytes,
-                    m_linesWritten + encoded.line};
-        return false;
+    // ASCII is the same in every output encoding: written as it is, without a copy.
+    const std::string* bytes = &text;
+    EncodedText encoded;
+    if (!IsAscii(text)) {
+        encoded = EncodeText(text, m_encoding);
+        if (encoded.status != CodePageStatus::Ok) {
+            m_discard = true;
+            m_result = {encoded.status == CodePageStatus::Unrepresentable ? FileStatus::Unrepresentable
+                                                                           : FileStatus::InvalidBytes,
+                        m_linesWritten + encoded.line};
+            return false;
+        }
+        bytes = &encoded.bytes;
     }
-    if (std::fwrite(encoded.bytes.data(), 1, encoded.bytes.size(), m_out) != encoded.bytes.size()) {
+    if (std::fwrite(bytes->data(), 1, bytes->size(), m_out) != bytes->size()) {
         m_writeFailed = true;
         m_result = {FileStatus::WriteFailed, 0};
         return false;

@@ -21,7 +21,7 @@ pages::CustomEllipsoidPage::ProfileStore SharedFileStore(platform::Profile& prof
     if (!settings)
         return {};
     return [settings](const pages::CustomEllipsoidPage::ProfileChange& change) {
-        return settings->Update(change).ok();
+        return settings->Update(change).Ok();
     };
 }
 

@@ -39,7 +39,7 @@ struct ProfileUpdate {
     bool damaged = false;
     std::string damagedCopy;
 
-    bool ok() const { return status == ProfileUpdateStatus::Written; }
+    bool Ok() const { return status == ProfileUpdateStatus::Written; }
     // A short English explanation of the status, for the command line and test output.
     const char* description() const;
 };

@@ -21,7 +21,7 @@ std::string Padding(std::size_t bytes) { return std::string(bytes, 'x'); }
 TEST(ReleaseBlock, DocumentedBlockYieldsVersionDescriptionAndBareLink)
 {
     const ReleaseBlock block = ParseReleaseBlock(kPage);
-    ASSERT_TRUE(block.ok()) << block.description();
+    ASSERT_TRUE(block.Ok()) << block.description();
     EXPECT_EQ("8.0.1", block.info.version);
     EXPECT_EQ("修正换带计算,新增批量转换", block.info.description);
     EXPECT_EQ("https://www.hvfactory.cn/carvento/Carvento-8.0.1.zip", block.info.link);
@@ -33,7 +33,7 @@ TEST(ReleaseBlock, FirstOfTheFourSeparatorsEndsTheVersion)
         const std::string page = std::string("Version:9.1") + separator +
                                  "说明;含|分[隔]符</p>link</p>Version-End";
         const ReleaseBlock block = ParseReleaseBlock(page);
-        ASSERT_TRUE(block.ok()) << separator;
+        ASSERT_TRUE(block.Ok()) << separator;
         EXPECT_EQ("9.1", block.info.version) << separator;
         EXPECT_EQ("说明;含|分[隔]符", block.info.description) << separator;
         EXPECT_EQ("link", block.info.link) << separator;
@@ -45,7 +45,7 @@ TEST(ReleaseBlock, TextsAreTakenAsTheyStand)
     // Nothing is trimmed; only the paragraph tags leave the link.
     const ReleaseBlock block =
         ParseReleaseBlock("Version: 8.1 ;  new\n</p>\n<p> http://a/b </p>\nVersion-End");
-    ASSERT_TRUE(block.ok());
+    ASSERT_TRUE(block.Ok());
     EXPECT_EQ(" 8.1 ", block.info.version);
     EXPECT_EQ("  new\n", block.info.description);
     EXPECT_EQ("\n http://a/b \n", block.info.link);
@@ -55,7 +55,7 @@ TEST(ReleaseBlock, WithoutClosingParagraphDescriptionAndLinkAreEmpty)
 {
     // A "</p>" before the separator does not count.
     const ReleaseBlock block = ParseReleaseBlock("Version:8</p>.1;text <p>link<p>Version-End");
-    ASSERT_TRUE(block.ok());
+    ASSERT_TRUE(block.Ok());
     EXPECT_EQ("8</p>.1", block.info.version);
     EXPECT_EQ("", block.info.description);
     EXPECT_EQ("", block.info.link);
@@ -83,7 +83,7 @@ TEST(ReleaseBlock, OnlyTheFirst3000BytesAreExamined)
     // Ending on the last examined byte is found; one byte later is not.
     const std::string fits = Padding(kReleaseReadLimit - block.size()) + block;
     ASSERT_EQ(kReleaseReadLimit, fits.size());
-    EXPECT_TRUE(ParseReleaseBlock(fits).ok());
+    EXPECT_TRUE(ParseReleaseBlock(fits).Ok());
     EXPECT_EQ(ReleaseBlockStatus::NoMarkers, ParseReleaseBlock("x" + fits).status);
     EXPECT_EQ(ReleaseBlockStatus::NoMarkers,
               ParseReleaseBlock(Padding(kReleaseReadLimit) + block).status);
