@@ -30,3 +30,11 @@ namespace carvento::pages::messages {
 inline constexpr const char* kEllipsoidNameSeparator = "椭球名称不能包含分号(;)或逗号(,)，新建椭球失败！";
 inline constexpr const char* kEllipsoidNotStored = "无法写入配置文件，新建椭球失败！";
 } // namespace carvento::pages::messages
+
+// The parameter import of the transformation pages: the widest of the file's first lines
+// holds fewer values than the page needs.
+namespace carvento::pages::messages {
+inline constexpr const char* kThreeParamsFieldCount = "行参数不足或多余3个,请检查!";
+inline constexpr const char* kFourParamsFieldCount = "行参数不足或多余4个,请检查!";
+inline constexpr const char* kSevenParamsFieldCount = "行参数不足或多余7个,请检查!";
+} // namespace carvento::pages::messages
