@@ -139,7 +139,7 @@ bool ConversionPage::ExportToStdout(tables::TextEncoding encoding)
 bool ConversionPage::BeginExport(const std::string& path, tables::TextEncoding encoding)
 {
     m_export = std::make_unique<tables::TextTableFile>();
-    m_exportPath = path;
+    m_exportPath = path == "-" ? "standard output" : path;
     m_exportedRows = 0;
     m_exportStarted = false;
     if (path == "-") {

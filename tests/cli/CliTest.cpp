@@ -278,3 +278,15 @@ TEST_F(CliTest, EveryVerbsOptionsComeFromItsPage)
     }
     EXPECT_EQ(4, verbs);
 }
+
+// A filter whose output cannot be written says so and fails, as any filter does.
+TEST_F(CliTest, AFullStandardOutputIsAFailure)
+{
+    std::string input = std::string(CARVENTO_EXAMPLES) + "/bl-degrees.csv";
+    std::string command = std::string(CARVENTO_CLI) + " gauss-forward --unit deg " + input + " >/dev/full 2>" +
+                          Path("stderr.txt");
+    int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(1, WEXITSTATUS(raw));
+    EXPECT_NE(std::string::npos, Slurp(Path("stderr.txt")).find("文件写入失败,数据未完整保存: standard output"));
+}
