@@ -24,6 +24,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace carvento::ui {
@@ -199,6 +200,13 @@ QWidget* TablePageWindow::BuildFieldRow(pages::FieldPlacement placement)
 
 QWidget* TablePageWindow::BuildParameterPanel()
 {
+    // Two-sided pages: one box per side's ellipsoid panel with that side's fields.
+    const bool sided = std::any_of(m_page->Panels().begin(), m_page->Panels().end(),
+                                   [](const pages::PagePanel& panel) { return !panel.side.empty(); });
+    if (sided) {
+        std::vector<EllipsoidBox*> boxes;
+        return BuildFieldPanels(*m_page, *m_fields, boxes);
+    }
     // Pages with an ellipsoid show their parameters in one titled panel; the others only have
     // their own group boxes.
     const pages::PagePanel* described = nullptr;

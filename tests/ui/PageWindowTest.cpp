@@ -1,9 +1,12 @@
 // A page window driven through its widgets gives what the page object gives.
+#include "pages/DatumSide.hpp"
 #include "pages/GaussPages.hpp"
 #include "pages/PageRegistry.hpp"
 #include "pages/ZoneChangePage.hpp"
 #include "support/FakePlatform.hpp"
 #include "ui/CoordinateGrid.hpp"
+#include "ui/PageWidgets.hpp"
+#include "geodesy/EllipsoidPanel.hpp"
 #include "ui/CustomEllipsoidWindow.hpp"
 #include "ui/TablePageWindow.hpp"
 #include "ui/PageWindows.hpp"
@@ -231,4 +234,39 @@ TEST(PageWindows, EveryRegisteredPageOpensInItsFramesWindow)
         ++opened;
     }
     EXPECT_EQ(5, opened);
+}
+
+namespace {
+
+// A two-sided conversion page, as the datum pages are built.
+class TwoSidedFake final : public pages::TwoSidedPage<pages::ConversionPage> {
+public:
+    explicit TwoSidedFake(pages::PageContext context)
+        : TwoSidedPage(context, pages::kAngleUnitChoices, pages::kAngleUnitChoices)
+    {
+        SetLayout({"源", {"序号", "x", "y"}, {35, 85, 90}}, {"目标", {"序号", "x", "y"}, {35, 85, 90}});
+    }
+    std::string Title() const override { return "两侧"; }
+    std::vector<std::string> ExportHeader() const override { return {"序号", "x", "y"}; }
+
+private:
+    void ConvertRow(std::span<std::string>) override {}
+};
+
+} // namespace
+
+// A two-sided page shows one ellipsoid box per side, and a side's edits reach its own panel.
+TEST(TablePageWindow, TwoSidedPageShowsBothSidesPanels)
+{
+    Fakes fakes;
+    ui::TablePageWindow window(std::make_unique<TwoSidedFake>(fakes.Context()));
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    const auto boxes = window.findChildren<ui::EllipsoidBox*>();
+    ASSERT_EQ(2, boxes.size());
+    auto& page = window.Page();
+    boxes[1]->Combo()->activated(3);
+    EXPECT_EQ(3, page.EllipsoidPanelOf("to")->Selection());
+    EXPECT_NE(3, page.EllipsoidPanelOf("from")->Selection());
+    EXPECT_NE(nullptr, window.FieldWidget("from-meridian"));
+    EXPECT_NE(nullptr, window.FieldWidget("to-meridian"));
 }
