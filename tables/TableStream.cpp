@@ -11,7 +11,6 @@ namespace carvento::tables {
 namespace {
 
 constexpr std::size_t kPieceBytes = 1 << 20;
-constexpr int kDetectLines = 8;
 
 bool ReadChunk(std::FILE* file, std::string& buffer)
 {
@@ -193,16 +192,10 @@ int TableStream::DetectColumns()
     m_result = {};
     Restart();
     std::string separators = m_delimiters.empty() ? std::string(",") : m_delimiters;
-    std::vector<std::string_view> fields;
-    int columns = 0;
-    std::string_view line;
     int lineNumber = 0;
-    for (int i = 0; i < kDetectLines && NextLine(line, lineNumber); ++i)
-        columns = std::max(columns, SplitOnAnyViews(line, separators, fields));
+    int columns = WidestOfFirstLines(separators, [&](std::string_view& line) { return NextLine(line, lineNumber); });
     if (columns == 0) {
-        bool invalidInDetectWindow = m_invalidLine > 0 && m_invalidLine <= kDetectLines;
-        m_result = invalidInDetectWindow ? FileResult{FileStatus::InvalidBytes, m_invalidLine}
-                                         : FileResult{FileStatus::NoData, 0};
+        m_result = NoColumnsResult(m_invalidLine);
         return 0;
     }
     Restart();

@@ -15,8 +15,6 @@
 namespace carvento::tables {
 namespace {
 
-constexpr int kDetectLines = 8;
-
 std::string ColumnName(int number)
 {
     return "列" + std::to_string(number);
@@ -164,14 +162,10 @@ int TextTableFile::DetectColumns(std::vector<std::string>& names)
     Rewind();
     std::string separators = m_delimiters.empty() ? std::string(",") : m_delimiters;
     std::vector<std::string_view> fields;
-    int columns = 0;
     std::string_view line;
-    for (int i = 0; i < kDetectLines && ReadLine(line); ++i)
-        columns = std::max(columns, SplitOnAnyViews(line, separators, fields));
+    int columns = WidestOfFirstLines(separators, [this](std::string_view& next) { return ReadLine(next); });
     if (columns == 0) {
-        bool invalidInDetectWindow = m_invalidLine > 0 && m_invalidLine <= kDetectLines;
-        m_result = invalidInDetectWindow ? FileResult{FileStatus::InvalidBytes, m_invalidLine}
-                                         : FileResult{FileStatus::NoData, 0};
+        m_result = NoColumnsResult(m_invalidLine);
         return 0;
     }
     Rewind();

@@ -5,7 +5,9 @@
 #pragma once
 
 #include "tables/CodePage.hpp"
+#include "tables/FieldSplit.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -30,6 +32,30 @@ struct FileResult {
     int line = 0; // 1-based line in the file for ShortLine, InvalidBytes, Unrepresentable
     bool Ok() const { return status == FileStatus::Ok; }
 };
+
+// Lines DetectColumns looks at.
+inline constexpr int kDetectLines = 8;
+
+// The widest field count of the first kDetectLines lines that `nextLine(line)` hands out
+// (it returns false at the end of the file).
+template <typename NextLine>
+int WidestOfFirstLines(std::string_view separators, NextLine nextLine)
+{
+    std::vector<std::string_view> fields;
+    int columns = 0;
+    std::string_view line;
+    for (int i = 0; i < kDetectLines && nextLine(line); ++i)
+        columns = std::max(columns, SplitOnAnyViews(line, separators, fields));
+    return columns;
+}
+
+// DetectColumns' outcome when no line had a field: the invalid bytes when they stopped the
+// reading within the first lines (line `invalidLine`, 0 for none), else no data.
+inline FileResult NoColumnsResult(int invalidLine)
+{
+    return invalidLine > 0 && invalidLine <= kDetectLines ? FileResult{FileStatus::InvalidBytes, invalidLine}
+                                                          : FileResult{FileStatus::NoData, 0};
+}
 
 class TextTableFile {
 public:
