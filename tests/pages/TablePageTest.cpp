@@ -164,3 +164,83 @@ TEST_F(TablePageTest, ImportReportsInvalidBytesWithTheirLine)
     EXPECT_EQ(1, page.ImportFile(Write("bad.txt", "P1,1,2\r\nP2,\xFF\xFE\xFD,3\r\n")));
     EXPECT_EQ(Cells({"第2行含有无法识别的字符编码,请检查文件!"}), fake.prompter.MessageTexts());
 }
+
+namespace {
+
+// A conversion page whose check box enables its scale field, with a spin field, a read-only
+// note and an extra command.
+class OptionsPage final : public ConversionPage {
+public:
+    explicit OptionsPage(PageContext context) : ConversionPage(context)
+    {
+        SetLayout({"源", {"序号", "x"}, {35, 85}}, {"目标", {"序号", "x"}, {35, 85}});
+        AddField({.id = "scaled", .label = "缩放", .kind = FieldKind::Check});
+        AddField({.id = "factor", .label = "倍数", .value = 2, .enabled = false});
+        AddField({.id = "digits", .label = "小数位", .kind = FieldKind::Spin, .value = 3, .minimum = 0, .maximum = 6});
+        AddField({.id = "note", .label = "说明", .kind = FieldKind::ReadOnlyText, .text = "只读"});
+        AddCommand({.id = "reset", .caption = "复位"});
+    }
+    std::string Title() const override { return "选项"; }
+    std::vector<std::string> ExportHeader() const override { return {"序号", "x"}; }
+    int resets = 0;
+
+private:
+    void OnFieldEdited(const PageField& field) override
+    {
+        if (field.id == "scaled")
+            SetFieldEnabled("factor", field.pendingIndex != 0);
+    }
+    bool OnCommand(const std::string& id) override
+    {
+        ++resets;
+        SetFieldText("factor", "1");
+        return id == "reset";
+    }
+    void ConvertRow(std::span<std::string> cells) override
+    {
+        double x = std::stod(cells[1]) * (Field("scaled").value ? Field("factor").value : 1);
+        char text[32];
+        std::snprintf(text, sizeof text, "%.*f", Field("digits").value, x);
+        cells[1] = text;
+    }
+};
+
+struct RecordingView final : PageView {
+    std::vector<std::string> changes;
+    void FieldChanged(const PageField& field) override
+    {
+        changes.push_back(field.id + (field.enabled ? "+" : "-") + field.text);
+    }
+};
+
+} // namespace
+
+TEST(ConversionFrame, FieldStatesReachTheViewAndCommandsThePage)
+{
+    FakeContext fake;
+    OptionsPage page(fake.Context());
+    RecordingView view;
+    page.SetView(&view);
+
+    page.Choose("scaled", 1);
+    page.EditText("factor", "10");
+    page.Choose("digits", 9); // beyond the spin box's limit
+    page.EditText("note", "changed"); // read-only: ignored
+    EXPECT_EQ(std::vector<std::string>({"factor+2"}), view.changes);
+    EXPECT_EQ(6, page.Field("digits").pendingIndex);
+    EXPECT_EQ("只读", page.Field("note").text);
+
+    FillSource(page, {"P", "1.5"});
+    page.Convert();
+    EXPECT_EQ(Cells({"P", "15.000000"}), ResultCells(page));
+
+    EXPECT_FALSE(page.RunCommand("unknown"));
+    EXPECT_EQ(0, page.resets);
+    EXPECT_TRUE(page.RunCommand("reset"));
+    EXPECT_EQ(1, page.resets);
+    EXPECT_EQ("factor+1", view.changes.back());
+    page.SetView(nullptr);
+    page.Choose("scaled", 0); // no view: nothing recorded, the state still follows
+    EXPECT_FALSE(page.Field("factor").enabled);
+    EXPECT_EQ(2u, view.changes.size());
+}
