@@ -20,7 +20,10 @@ using namespace carvento;
 // Answers every question as the dialog's defaults would.
 class DefaultPrompter final : public platform::Prompter {
 public:
-    platform::MessageAnswer ShowMessage(const platform::Message&) override { return platform::MessageAnswer::Ok; }
+    platform::MessageAnswer ShowMessage(const platform::Message&) override
+    {
+        return platform::MessageAnswer::Ok;
+    }
     std::vector<std::string> ChooseOpenFiles(const platform::FileDialog&) override { return {}; }
     std::optional<std::string> ChooseSaveFile(const platform::FileDialog&) override { return {}; }
     bool ChooseImportColumns(platform::ColumnMapping&) override { return true; }
@@ -34,7 +37,9 @@ public:
 
 std::string WriteInput(int lines)
 {
-    std::string path = (std::filesystem::temp_directory_path() / ("carvento-page-bench-" + std::to_string(::getpid()) + ".csv")).string();
+    std::string path = (std::filesystem::temp_directory_path() /
+                        ("carvento-page-bench-" + std::to_string(::getpid()) + ".csv"))
+                           .string();
     std::FILE* out = std::fopen(path.c_str(), "wb");
     std::mt19937 random(7);
     std::uniform_real_distribution<double> lat(18.0, 53.0), lon(102.0, 108.0);

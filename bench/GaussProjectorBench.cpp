@@ -62,13 +62,16 @@ PJ* ProjTmerc(PJ_CONTEXT* context)
     using carvento::platform::FormatFixed;
     const auto& el = Projector().GetEllipsoid();
     std::string definition = "+proj=tmerc +k=1 +lon_0=" + FormatFixed(kL0, 0) +
-                             " +x_0=" + FormatFixed(kYAdd, 0) + " +y_0=0 +a=" +
-                             FormatFixed(el.a, 9) + " +b=" + FormatFixed(el.b, 9);
+                             " +x_0=" + FormatFixed(kYAdd, 0) +
+                             " +y_0=0 +a=" + FormatFixed(el.a, 9) + " +b=" + FormatFixed(el.b, 9);
     return proj_create(context, definition.c_str());
 }
 
 // One iteration runs all million points, so milliseconds per iteration are nanoseconds per point.
-void PerPoint(benchmark::State& state) { state.SetItemsProcessed(state.iterations() * kPoints); }
+void PerPoint(benchmark::State& state)
+{
+    state.SetItemsProcessed(state.iterations() * kPoints);
+}
 
 void OursForward(benchmark::State& state)
 {
@@ -91,8 +94,8 @@ void ProjForward(benchmark::State& state)
     PJ* tmerc = ProjTmerc(context);
     for (auto _ : state) {
         for (int i = 0; i < kPoints; ++i) {
-            PJ_COORD out =
-                proj_trans(tmerc, PJ_FWD, proj_coord(proj_torad(p.L[i]), proj_torad(p.B[i]), 0, 0));
+            PJ_COORD out = proj_trans(tmerc, PJ_FWD,
+                                      proj_coord(proj_torad(p.L[i]), proj_torad(p.B[i]), 0, 0));
             benchmark::DoNotOptimize(out);
         }
     }

@@ -16,7 +16,8 @@ std::string MakeFile(int lines)
     std::string text = "点号,纬度B,经度L\r\n";
     char buffer[96];
     for (int i = 0; i < lines; ++i) {
-        int n = std::snprintf(buffer, sizeof buffer, "P%d,%.8f,%.8f\r\n", i + 1, lat(random), lon(random));
+        int n = std::snprintf(buffer, sizeof buffer, "P%d,%.8f,%.8f\r\n", i + 1, lat(random),
+                              lon(random));
         text.append(buffer, static_cast<std::size_t>(n));
     }
     return text;
@@ -34,7 +35,8 @@ void BM_ReadAll(benchmark::State& state)
         int rows = 0, columns = 0;
         benchmark::DoNotOptimize(file.ReadAll(cells, rows, columns));
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(bytes.size()));
     state.counters["lines"] = 1000001;
 }
 BENCHMARK(BM_ReadAll)->Unit(benchmark::kMillisecond)->MinTime(2.0);

@@ -15,10 +15,13 @@ platform::MessageAnswer ConsolePrompter::ShowMessage(const platform::Message& me
         std::cerr << m_programName << ": " << message.text << '\n';
     // Nobody answers questions on a batch run: decline them.
     switch (message.buttons) {
-    case platform::MessageButtons::Ok: return platform::MessageAnswer::Ok;
+    case platform::MessageButtons::Ok:
+        return platform::MessageAnswer::Ok;
     case platform::MessageButtons::OkCancel:
-    case platform::MessageButtons::YesNoCancel: return platform::MessageAnswer::Cancel;
-    default: return platform::MessageAnswer::No;
+    case platform::MessageButtons::YesNoCancel:
+        return platform::MessageAnswer::Cancel;
+    default:
+        return platform::MessageAnswer::No;
     }
 }
 
@@ -41,9 +44,11 @@ bool ConsolePrompter::ChooseImportColumns(platform::ColumnMapping& mapping)
     if (!missing.empty()) {
         std::string names;
         for (int column : missing)
-            names += (names.empty() ? "" : ", ") + mapping.tableTitles[static_cast<std::size_t>(column)];
-        Report("no file column for " + names + " (the file has " + std::to_string(mapping.fileColumns) +
-               " column" + (mapping.fileColumns == 1 ? "" : "s") +
+            names += (names.empty() ? "" : ", ") +
+                     mapping.tableTitles[static_cast<std::size_t>(column)];
+        Report("no file column for " + names + " (the file has " +
+               std::to_string(mapping.fileColumns) + " column" +
+               (mapping.fileColumns == 1 ? "" : "s") +
                " per line; choose them with --columns); nothing converted");
         return false;
     }

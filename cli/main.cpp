@@ -50,7 +50,8 @@ int ChoiceIndex(const pages::PageField& field, const std::string& text,
             return static_cast<int>(i);
     char* end = nullptr;
     long index = std::strtol(text.c_str(), &end, 10);
-    if (!text.empty() && *end == '\0' && index >= 0 && index < static_cast<long>(field.choices.size()))
+    if (!text.empty() && *end == '\0' && index >= 0 &&
+        index < static_cast<long>(field.choices.size()))
         return static_cast<int>(index);
     throw UsageError("--" + field.id + ": unknown value " + text);
 }
@@ -64,7 +65,8 @@ std::vector<int> ParseColumns(const std::string& text)
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t comma = text.find(',', start);
-        std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos
+                                                                          : comma - start);
         char* end = nullptr;
         errno = 0;
         long long number = std::strtoll(piece.c_str(), &end, 10);
@@ -96,23 +98,32 @@ void CheckIntegerOption(const std::string& option, const std::string& text)
 // output options, each ellipsoid panel (prefixed by its side on two-sided pages) and each field.
 class PageVerb {
 public:
-    PageVerb(CLI::App& app, const pages::PageRegistration& registration, std::unique_ptr<pages::ToolPage> page)
+    PageVerb(CLI::App& app, const pages::PageRegistration& registration,
+             std::unique_ptr<pages::ToolPage> page)
         : m_registration(registration), m_page(std::move(page))
     {
-        m_command = app.add_subcommand(std::string(registration.verb), std::string(registration.summary));
-        m_command->add_option("FILE", m_input, "input text file (comma separated), or - for standard input")
+        m_command = app.add_subcommand(std::string(registration.verb),
+                                       std::string(registration.summary));
+        m_command
+            ->add_option("FILE", m_input,
+                         "input text file (comma separated), or - for standard input")
             ->required();
         Add("-o", "output file (standard output when absent)");
         Add("--encoding", "output encoding: gbk (default, CR LF line ends) or utf-8");
-        m_skipTitle = m_command->add_flag("--skip-title")->description("drop the first row as a title");
-        m_keepTitle = m_command->add_flag("--keep-title")->description("keep the first row as data")->excludes(m_skipTitle);
+        m_skipTitle =
+            m_command->add_flag("--skip-title")->description("drop the first row as a title");
+        m_keepTitle = m_command->add_flag("--keep-title")
+                          ->description("keep the first row as data")
+                          ->excludes(m_skipTitle);
         Add("--columns", "file column (1-based, 0 for none) for each table column, e.g. 1,3,2");
         for (const pages::PagePanel& panel : m_page->Panels()) {
             if (panel.kind != pages::PanelKind::Ellipsoid)
                 continue;
             std::string prefix = panel.side.empty() ? "--" : "--" + panel.side + "-";
-            Add(prefix + "ellipsoid", "0-3, beijing54, xian80, cgcs2000, wgs84, or a user-defined name");
-            Add(prefix + "a", "typed semi-major axis in metres (chooses \"自定义\"; with " + prefix + "b)");
+            Add(prefix + "ellipsoid",
+                "0-3, beijing54, xian80, cgcs2000, wgs84, or a user-defined name");
+            Add(prefix + "a",
+                "typed semi-major axis in metres (chooses \"自定义\"; with " + prefix + "b)");
             Add(prefix + "b", "typed semi-minor axis in metres");
         }
         for (const pages::PageField& field : m_page->Fields()) {
@@ -127,7 +138,8 @@ public:
                 text += " (default " + std::to_string(field.value) + ")";
                 break;
             case pages::FieldKind::Spin:
-                text += " (" + std::to_string(field.minimum) + " to " + std::to_string(field.maximum) + ")";
+                text += " (" + std::to_string(field.minimum) + " to " +
+                        std::to_string(field.maximum) + ")";
                 break;
             case pages::FieldKind::Choice:
             case pages::FieldKind::Radio:
@@ -153,7 +165,10 @@ public:
     int Run(platform::Profile& profile, cli::ConsolePrompter& prompter);
 
 private:
-    void Add(const std::string& name, const std::string& text) { m_options[name] = m_command->add_option(name, text); }
+    void Add(const std::string& name, const std::string& text)
+    {
+        m_options[name] = m_command->add_option(name, text);
+    }
     std::optional<std::string> Value(const std::string& name) const
     {
         auto option = m_options.find(name);
@@ -164,8 +179,9 @@ private:
     pages::ConversionPage* AsConversion() const
     {
         // The frame is the page's own statement of its class.
-        return m_page->Frame() == pages::PageFrame::Conversion ? static_cast<pages::ConversionPage*>(m_page.get())
-                                                               : nullptr;
+        return m_page->Frame() == pages::PageFrame::Conversion
+                   ? static_cast<pages::ConversionPage*>(m_page.get())
+                   : nullptr;
     }
     void SelectEllipsoid(const pages::PagePanel& panel);
 
@@ -194,7 +210,8 @@ void PageVerb::SelectEllipsoid(const pages::PagePanel& panel)
         if (!a || !b)
             throw UsageError(prefix + "a and " + prefix + "b go together");
         if (name)
-            throw UsageError(prefix + "ellipsoid and " + prefix + "a/" + prefix + "b exclude each other");
+            throw UsageError(prefix + "ellipsoid and " + prefix + "a/" + prefix +
+                             "b exclude each other");
         ellipsoid.SetAText(*a);
         ellipsoid.SetBText(*b);
         ellipsoid.Select(custom);
@@ -209,7 +226,8 @@ void PageVerb::SelectEllipsoid(const pages::PagePanel& panel)
             return ellipsoid.Select(i);
     if (name->size() == 1 && (*name)[0] >= '0' && (*name)[0] <= '3')
         return ellipsoid.Select((*name)[0] - '0');
-    throw UsageError(prefix + "ellipsoid: unknown ellipsoid " + *name + " (see: " + kProgram + " ellipsoid list)");
+    throw UsageError(prefix + "ellipsoid: unknown ellipsoid " + *name + " (see: " + kProgram +
+                     " ellipsoid list)");
 }
 
 class ProgressBar {
@@ -221,7 +239,8 @@ public:
             return true;
         m_shown = percent;
         int filled = percent * 40 / 100;
-        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+        std::fprintf(stderr, "\r[%s%s] %3d%%",
+                     std::string(static_cast<std::size_t>(filled), '#').c_str(),
                      std::string(static_cast<std::size_t>(40 - filled), ' ').c_str(), percent);
         if (done == total)
             std::fputc('\n', stderr);
@@ -235,16 +254,17 @@ private:
 // Converts the input a block of rows at a time: read, map, convert and write, so memory stays
 // bounded whatever the file's size. The output is what the page's 导出 writes for the whole
 // file; a refused input leaves an existing output file as it was.
-int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter, const std::string& input,
-               const std::string& output, tables::TextEncoding encoding)
+int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter,
+               const std::string& input, const std::string& output, tables::TextEncoding encoding)
 {
     constexpr int kBlockRows = 32768;
     tables::TableStream stream;
     bool opened = input == "-" ? stream.OpenStandardInput() : stream.Open(input);
     if (!opened) {
         // A folder, a missing file or a read error is reported, never taken as empty input.
-        std::cerr << kProgram << ": " << pages::FormatMessage(pages::messages::kCannotReadFile,
-                                                              input == "-" ? "standard input" : input)
+        std::cerr << kProgram << ": "
+                  << pages::FormatMessage(pages::messages::kCannotReadFile,
+                                          input == "-" ? "standard input" : input)
                   << '\n';
         return kExitRefused;
     }
@@ -262,7 +282,8 @@ int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter, cons
     for (;;) {
         cells.clear();
         // Room for a block of ordinary lines; a very wide file grows the list as it needs.
-        cells.reserve(std::min<std::size_t>(static_cast<std::size_t>(kBlockRows) * columns, 1 << 20));
+        cells.reserve(std::min<std::size_t>(static_cast<std::size_t>(kBlockRows) * columns,
+                                            1 << 20));
         int rows = stream.ReadRows(cells, kBlockRows);
         if (page.ReportReadResult(stream.LastResult())) {
             page.AbandonExport();
@@ -301,7 +322,8 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
 {
     pages::ConversionPage* page = AsConversion();
     if (!page)
-        throw UsageError(std::string(m_registration.verb) + ": not available on the command line yet");
+        throw UsageError(std::string(m_registration.verb) +
+                         ": not available on the command line yet");
 
     tables::TextEncoding encoding = tables::TextEncoding::Gbk;
     if (std::optional<std::string> name = Value("--encoding")) {
@@ -313,7 +335,8 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
     for (const pages::PagePanel& panel : page->Panels())
         if (panel.kind == pages::PanelKind::Ellipsoid)
             SelectEllipsoid(panel);
-    const std::map<std::string, int> unitAliases = {{"dms", 0}, {"packed", 0}, {"dotted", 1}, {"deg", 2}};
+    const std::map<std::string, int> unitAliases = {
+        {"dms", 0}, {"packed", 0}, {"dotted", 1}, {"deg", 2}};
     for (pages::PageField& field : page->Fields()) {
         if (auto flag = m_flags.find(field.id); flag != m_flags.end()) {
             if (flag->second->count() > 0)
@@ -349,7 +372,9 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
         prompter.removeTitleRow = true;
     if (m_keepTitle->count() > 0)
         prompter.removeTitleRow = false;
-    prompter.readsAsValue = [page](int column, std::string_view cell) { return page->ReadsAsValue(column, cell); };
+    prompter.readsAsValue = [page](int column, std::string_view cell) {
+        return page->ReadsAsValue(column, cell);
+    };
     return StreamPage(*page, prompter, m_input, Value("-o").value_or("-"), encoding);
 }
 
@@ -360,8 +385,8 @@ int ListEllipsoids(platform::Profile& profile)
     const auto& entries = panel.Entries();
     for (int i = 0; i + 1 < static_cast<int>(entries.size()); ++i) {
         panel.Select(i);
-        std::cout << i << '\t' << entries[static_cast<std::size_t>(i)] << '\t' << panel.AText() << '\t'
-                  << panel.BText() << '\n';
+        std::cout << i << '\t' << entries[static_cast<std::size_t>(i)] << '\t' << panel.AText()
+                  << '\t' << panel.BText() << '\n';
     }
     return kExitOk;
 }
@@ -374,24 +399,27 @@ int AddEllipsoid(const std::string& name, const std::string& a, const std::strin
     // Other copies of this tool and the desktop program may add ellipsoids at the same
     // time: the profile file is locked, re-read, changed and written as one step.
     std::optional<platform::ProfileUpdate> update;
-    pages::CustomEllipsoidPage::ProfileStore store = [&](const pages::CustomEllipsoidPage::ProfileChange& change) {
-        update = profile.Update(change);
-        return update->Ok();
-    };
+    pages::CustomEllipsoidPage::ProfileStore store =
+        [&](const pages::CustomEllipsoidPage::ProfileChange& change) {
+            update = profile.Update(change);
+            return update->Ok();
+        };
     pages::CustomEllipsoidPage editor({prompter, clipboard, profile}, store);
     editor.EditText("name", name);
     editor.EditText("a", a);
     editor.EditText("b", b);
     if (!editor.Accept()) {
         if (update)
-            std::cerr << kProgram << ": " << profile.FilePath() << ": " << update->description() << '\n';
+            std::cerr << kProgram << ": " << profile.FilePath() << ": " << update->description()
+                      << '\n';
         return kExitRefused;
     }
     if (update && update->damaged)
-        std::cerr << kProgram << ": " << profile.FilePath()
-                  << " held lines that could not be read; they were left out of the rewritten profile"
-                  << (update->damagedCopy.empty() ? std::string() : ", kept in " + update->damagedCopy)
-                  << '\n';
+        std::cerr
+            << kProgram << ": " << profile.FilePath()
+            << " held lines that could not be read; they were left out of the rewritten profile"
+            << (update->damagedCopy.empty() ? std::string() : ", kept in " + update->damagedCopy)
+            << '\n';
     return kExitOk;
 }
 
@@ -407,11 +435,13 @@ std::unique_ptr<platform::SettingsProfile> OpenProfile()
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Carvento coordinate tools on the command line: each verb runs one tool page on a text file "
+    CLI::App app{"Carvento coordinate tools on the command line: each verb runs one tool page on a "
+                 "text file "
                  "and writes what the page's 导出 writes.",
                  kProgram};
     app.require_subcommand(1);
-    app.footer(std::string(kProgram) + " VERB --help describes a verb's options. Exit status: 0 done, 1 input "
+    app.footer(std::string(kProgram) +
+               " VERB --help describes a verb's options. Exit status: 0 done, 1 input "
                "refused (the page's message on standard error), 2 usage error.\n");
     try {
         std::unique_ptr<platform::SettingsProfile> profile = OpenProfile();
@@ -423,12 +453,15 @@ int main(int argc, char** argv)
         for (const pages::PageRegistration& registration : pages::PageRegistry())
             if (registration.Built() && !registration.verb.empty() &&
                 registration.frame == pages::PageFrame::Conversion)
-                verbs.push_back(std::make_unique<PageVerb>(app, registration, registration.factory(context)));
+                verbs.push_back(std::make_unique<PageVerb>(app, registration,
+                                                           registration.factory(context)));
 
-        CLI::App* ellipsoid = app.add_subcommand("ellipsoid", "user-defined ellipsoids, shared with the desktop program");
+        CLI::App* ellipsoid = app.add_subcommand(
+            "ellipsoid", "user-defined ellipsoids, shared with the desktop program");
         ellipsoid->require_subcommand(1);
         CLI::App* list = ellipsoid->add_subcommand("list", "user-defined and preset ellipsoids");
-        CLI::App* add = ellipsoid->add_subcommand("add", "store a user-defined ellipsoid (自定义椭球参数设置)");
+        CLI::App* add =
+            ellipsoid->add_subcommand("add", "store a user-defined ellipsoid (自定义椭球参数设置)");
         std::string name, a, b;
         add->add_option("NAME", name, "the ellipsoid's name")->required();
         add->add_option("A", a, "semi-major axis in metres")->required();
@@ -452,10 +485,12 @@ int main(int argc, char** argv)
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)
             return app.exit(error); // --help
-        std::cerr << kProgram << ": " << error.what() << "\n(" << kProgram << " --help lists the verbs)\n";
+        std::cerr << kProgram << ": " << error.what() << "\n(" << kProgram
+                  << " --help lists the verbs)\n";
         return kExitUsage;
     } catch (const UsageError& error) {
-        std::cerr << kProgram << ": " << error.what() << "\n(" << kProgram << " --help lists the verbs)\n";
+        std::cerr << kProgram << ": " << error.what() << "\n(" << kProgram
+                  << " --help lists the verbs)\n";
         return kExitUsage;
     } catch (const std::exception& error) {
         std::cerr << kProgram << ": " << error.what() << '\n';

@@ -24,7 +24,8 @@ using geodesy::ThreeParams;
 // so their normal matrix has exactly zero columns and Solve reports it singular without relying
 // on rounding errors to cancel.
 template <int Dim>
-std::array<double, Dim> Centroid(const PointList& points, int n) {
+std::array<double, Dim> Centroid(const PointList& points, int n)
+{
     std::array<double, Dim> centroid{};
     for (int k = 0; k < Dim; ++k) {
         const double origin = points(0, k);
@@ -40,7 +41,8 @@ std::array<double, Dim> Centroid(const PointList& points, int n) {
 } // namespace
 
 int SolveFourParams(const PointList& oldPoints, const PointList& newPoints, int n,
-                    FourParams& params) {
+                    FourParams& params)
+{
     if (n < 2) {
         return 0;
     }
@@ -77,7 +79,8 @@ int SolveFourParams(const PointList& oldPoints, const PointList& newPoints, int 
 }
 
 int SolveSevenParams(const PointList& oldPoints, const PointList& newPoints, int n,
-                     SevenParams& params) {
+                     SevenParams& params)
+{
     if (n < 3) {
         return 0;
     }
@@ -129,8 +132,8 @@ int SolveSevenParams(const PointList& oldPoints, const PointList& newPoints, int
     return 1;
 }
 
-int SolveThreeParams(const PointList& oldPoints, const PointList& newPoints,
-                     ThreeParams& params) {
+int SolveThreeParams(const PointList& oldPoints, const PointList& newPoints, ThreeParams& params)
+{
     params.DX = newPoints(0, 0) - oldPoints(0, 0);
     params.DY = newPoints(0, 1) - oldPoints(0, 1);
     params.DZ = newPoints(0, 2) - oldPoints(0, 2);

@@ -26,7 +26,10 @@ constexpr std::string_view kDegreeSign = "\u00B0";
 constexpr std::string_view kMinuteSign = "\u2032";
 constexpr std::string_view kSecondSign = "\u2033";
 
-double Frac(double v) { return v - std::floor(v); }
+double Frac(double v)
+{
+    return v - std::floor(v);
+}
 
 // "%d°%02d′%05.2f″" of whole degrees, whole minutes and seconds. D and M are integral doubles
 // (truncated in double arithmetic, so values beyond the int range still print their digits).
@@ -110,12 +113,12 @@ Pieces SplitText(std::string_view text)
     Pieces pieces;
     if (degree.position >= 0)
         pieces.degrees = text.substr(0, static_cast<size_t>(degree.position));
-    std::ptrdiff_t minutesBegin =
-        degree.position >= 0 ? degree.position + degree.length : kAbsentSignEnd;
+    std::ptrdiff_t minutesBegin = degree.position >= 0 ? degree.position + degree.length
+                                                       : kAbsentSignEnd;
     if (minute.position >= 0)
         pieces.minutes = Piece(text, minutesBegin, minute.position);
-    std::ptrdiff_t secondsBegin =
-        minute.position >= 0 ? minute.position + minute.length : kAbsentSignEnd;
+    std::ptrdiff_t secondsBegin = minute.position >= 0 ? minute.position + minute.length
+                                                       : kAbsentSignEnd;
     if (second.position >= 0)
         pieces.seconds = Piece(text, secondsBegin, second.position);
     return pieces;
@@ -170,9 +173,15 @@ double PackedToDegrees(double x)
     return (d + m * kOneSixtieth) + s * kOneThirtySixHundredth;
 }
 
-double PackedToDotted(double x) { return x * 0.0001; }
+double PackedToDotted(double x)
+{
+    return x * 0.0001;
+}
 
-double DottedToPacked(double x) { return x * 10000; }
+double DottedToPacked(double x)
+{
+    return x * 10000;
+}
 
 std::string FormatPackedAsText(double x)
 {
@@ -224,8 +233,8 @@ double ParseTextAsDegrees(std::string_view text)
 double ParseTextAsDotted(std::string_view text)
 {
     return ParseSigned(text, [](const Pieces& p) {
-        return ParseInt(p.degrees) + (ParseDouble(p.minutes) * 0.01 +
-                                      ParseDouble(p.seconds) * 0.0001);
+        return ParseInt(p.degrees) +
+               (ParseDouble(p.minutes) * 0.01 + ParseDouble(p.seconds) * 0.0001);
     });
 }
 

@@ -23,9 +23,15 @@ inline constexpr double kRadiansPerDegree = 0.017453292519943295;
 inline constexpr double kDegreesPerRadian = 57.29577951308232;
 
 // x (degrees) · 0.017453292519943295.
-inline double DegreesToRadians(double x) { return x * kRadiansPerDegree; }
+inline double DegreesToRadians(double x)
+{
+    return x * kRadiansPerDegree;
+}
 // x (radians) · 57.29577951308232.
-inline double RadiansToDegrees(double x) { return x * kDegreesPerRadian; }
+inline double RadiansToDegrees(double x)
+{
+    return x * kDegreesPerRadian;
+}
 
 // Decimal degrees to dotted DDD.MMSSSS, with a 1e-8 degree guard against values a hair below a
 // whole minute. Negative angles: floor split (see above).

@@ -22,15 +22,17 @@ constexpr double kLatitudeTolerance = 1e-10;
 // negative axes makes the iteration alternate between two values for ever.
 constexpr int kMaxIterations = 1000;
 
-double PrimeVerticalRadius(double a, double e2, double bRad) {
+double PrimeVerticalRadius(double a, double e2, double bRad)
+{
     const double s = std::sin(bRad);
     return a / std::sqrt(1.0 - e2 * s * s);
 }
 
 } // namespace
 
-void GeodeticToCartesian(const GaussProjector& ellipsoid, double B, double L, double H,
-                         double& X, double& Y, double& Z) {
+void GeodeticToCartesian(const GaussProjector& ellipsoid, double B, double L, double H, double& X,
+                         double& Y, double& Z)
+{
     const Ellipsoid& el = ellipsoid.GetEllipsoid();
     const double e2 = el.e * el.e;
     const double bRad = DegreesToRadians(B);
@@ -42,8 +44,9 @@ void GeodeticToCartesian(const GaussProjector& ellipsoid, double B, double L, do
     Z = (n * (1.0 - e2) + H) * std::sin(bRad);
 }
 
-void CartesianToGeodetic(const GaussProjector& ellipsoid, double X, double Y, double Z,
-                         double& B, double& L, double& H) {
+void CartesianToGeodetic(const GaussProjector& ellipsoid, double X, double Y, double Z, double& B,
+                         double& L, double& H)
+{
     const Ellipsoid& el = ellipsoid.GetEllipsoid();
     const double a = el.a;
     const double e2 = el.e * el.e;
@@ -91,17 +94,19 @@ void CartesianToGeodetic(const GaussProjector& ellipsoid, double X, double Y, do
     H = hOut;
 }
 
-void TransformThreeParams(const GaussProjector& source, const GaussProjector& target,
-                          double B, double L, double H, const ThreeParams& params,
-                          double& BOut, double& LOut, double& HOut) {
+void TransformThreeParams(const GaussProjector& source, const GaussProjector& target, double B,
+                          double L, double H, const ThreeParams& params, double& BOut, double& LOut,
+                          double& HOut)
+{
     double X, Y, Z;
     GeodeticToCartesian(source, B, L, H, X, Y, Z);
     CartesianToGeodetic(target, X + params.DX, Y + params.DY, Z + params.DZ, BOut, LOut, HOut);
 }
 
-void TransformSevenParams(const GaussProjector& source, const GaussProjector& target,
-                          double B, double L, double H, const SevenParams& params,
-                          double& BOut, double& LOut, double& HOut) {
+void TransformSevenParams(const GaussProjector& source, const GaussProjector& target, double B,
+                          double L, double H, const SevenParams& params, double& BOut, double& LOut,
+                          double& HOut)
+{
     double X, Y, Z;
     GeodeticToCartesian(source, B, L, H, X, Y, Z);
     // Coordinate-frame convention, first-order rotations not scaled (see SevenParams).
@@ -112,14 +117,16 @@ void TransformSevenParams(const GaussProjector& source, const GaussProjector& ta
     CartesianToGeodetic(target, xNew, yNew, zNew, BOut, LOut, HOut);
 }
 
-void SevenParamsToInternal(SevenParams& params) {
+void SevenParamsToInternal(SevenParams& params)
+{
     params.WX *= kRadiansPerArcSecond;
     params.WY *= kRadiansPerArcSecond;
     params.WZ *= kRadiansPerArcSecond;
     params.K *= 1e-6;
 }
 
-void SevenParamsToDisplay(SevenParams& params) {
+void SevenParamsToDisplay(SevenParams& params)
+{
     params.WX *= kArcSecondsPerRadian;
     params.WY *= kArcSecondsPerRadian;
     params.WZ *= kArcSecondsPerRadian;

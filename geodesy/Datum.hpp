@@ -47,28 +47,28 @@ inline constexpr double kArcSecondsPerRadian = 206264.80624709636;
 
 // Geodetic B, L (decimal degrees) and ellipsoidal height H (m) to spatial Cartesian X, Y, Z (m)
 // on the ellipsoid of `ellipsoid` (its a and e). No input is refused; non-numbers propagate.
-void GeodeticToCartesian(const GaussProjector& ellipsoid, double B, double L, double H,
-                         double& X, double& Y, double& Z);
+void GeodeticToCartesian(const GaussProjector& ellipsoid, double B, double L, double H, double& X,
+                         double& Y, double& Z);
 
 // Spatial Cartesian X, Y, Z (m) to B (degrees, −90..90), L (degrees, −180..180) and H (m).
 // Points on the polar axis give B = ±90 and L = 0; points on the equatorial plane (Z = 0) give
 // B = 0 and H = P − a, P being the distance from the axis. The iteration is capped, so
 // degenerate ellipsoids (e.g. negative axes) still return, with an unconverged value.
-void CartesianToGeodetic(const GaussProjector& ellipsoid, double X, double Y, double Z,
-                         double& B, double& L, double& H);
+void CartesianToGeodetic(const GaussProjector& ellipsoid, double X, double Y, double Z, double& B,
+                         double& L, double& H);
 
 // Moves a point B, L (degrees), H (m) on `source` to `target` by adding the shift to its
 // Cartesian coordinates. Outputs may be the input variables.
-void TransformThreeParams(const GaussProjector& source, const GaussProjector& target,
-                          double B, double L, double H, const ThreeParams& params,
-                          double& BOut, double& LOut, double& HOut);
+void TransformThreeParams(const GaussProjector& source, const GaussProjector& target, double B,
+                          double L, double H, const ThreeParams& params, double& BOut, double& LOut,
+                          double& HOut);
 
 // Moves a point B, L (degrees), H (m) on `source` to `target` with the seven-parameter model
 // above; `params` must hold internal units (radians, plain factor). Outputs may be the input
 // variables.
-void TransformSevenParams(const GaussProjector& source, const GaussProjector& target,
-                          double B, double L, double H, const SevenParams& params,
-                          double& BOut, double& LOut, double& HOut);
+void TransformSevenParams(const GaussProjector& source, const GaussProjector& target, double B,
+                          double L, double H, const SevenParams& params, double& BOut, double& LOut,
+                          double& HOut);
 
 // Arc-seconds and ppm to radians and a plain factor, in place; DX, DY, DZ are untouched.
 void SevenParamsToInternal(SevenParams& params);

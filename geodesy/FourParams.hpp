@@ -18,7 +18,6 @@ struct FourParams {
 
 // x' = DX + K·x − T·y, y' = DY + T·x + K·y (x the first, northing-like column, metres).
 // Outputs may be the input variables. Non-numbers propagate.
-void TransformFourParams(double x, double y, const FourParams& params, double& xOut,
-                         double& yOut);
+void TransformFourParams(double x, double y, const FourParams& params, double& xOut, double& yOut);
 
 } // namespace carvento::geodesy

@@ -67,7 +67,10 @@ bool PresetAxes(int index, double& a, double& b)
     return true;
 }
 
-GaussProjector::GaussProjector() { SetEllipsoid(kKrasovsky); }
+GaussProjector::GaussProjector()
+{
+    SetEllipsoid(kKrasovsky);
+}
 
 void GaussProjector::SetEllipsoid(int kind, double a, double b)
 {
@@ -232,16 +235,15 @@ void GaussProjector::FitFootpointStart()
         chebyshevAtNode[i][0] = 1;
         chebyshevAtNode[i][1] = tau;
         for (int m = 2; m < kNodes; ++m)
-            chebyshevAtNode[i][m] =
-                2 * tau * chebyshevAtNode[i][m - 1] - chebyshevAtNode[i][m - 2];
+            chebyshevAtNode[i][m] = 2 * tau * chebyshevAtNode[i][m - 1] - chebyshevAtNode[i][m - 2];
     }
     Wide chebyshevPowers[kNodes][kNodes] = {};
     chebyshevPowers[0][0] = 1;
     chebyshevPowers[1][1] = 1;
     for (int m = 2; m < kNodes; ++m)
         for (int p = 0; p < kNodes; ++p)
-            chebyshevPowers[m][p] =
-                (p > 0 ? 2 * chebyshevPowers[m - 1][p - 1] : 0) - chebyshevPowers[m - 2][p];
+            chebyshevPowers[m][p] = (p > 0 ? 2 * chebyshevPowers[m - 1][p - 1] : 0) -
+                                    chebyshevPowers[m - 2][p];
 
     StartPiece pieces[kStartPieces];
     for (int j = 0; j < kStartPieces; ++j) {
@@ -391,12 +393,10 @@ void GaussProjector::GaussForward(double B, double L, double L0, double yAdd, do
     double l4 = l2 * l2;
 
     x = arc + n * t *
-                  (0.5 * c2 * l * l +
-                   kOneTwentyFourth * (5 - t2 + 9 * eta2 + 4 * eta4) * c4 * l4 +
+                  (0.5 * c2 * l * l + kOneTwentyFourth * (5 - t2 + 9 * eta2 + 4 * eta4) * c4 * l4 +
                    kOne720th * (61 - 58 * t2 + t4) * (c4 * c2) * (l4 * l2));
     y = n * (c * l + kOneSixth * (1 - t2 + eta2) * (c2 * c) * (l2 * l) +
-             kOne120th * (5 - 18 * t2 + t4 + 14 * eta2 - 58 * eta2 * t2) * (c4 * c) *
-                 (l4 * l)) +
+             kOne120th * (5 - 18 * t2 + t4 + 14 * eta2 - 58 * eta2 * t2) * (c4 * c) * (l4 * l)) +
         yAdd;
 }
 

@@ -15,11 +15,11 @@ struct Ellipsoid {
 
 // Codes taken by GaussProjector::SetEllipsoid. Every code other than 1..4 means Krasovsky.
 enum EllipsoidKind : int {
-    kKrasovsky = 0,     // Beijing 1954
-    kIag1975 = 1,       // Xian 1980
-    kCgcs2000 = 2,      // China Geodetic Coordinate System 2000
-    kWgs84 = 3,         // WGS84
-    kUserDefined = 4,   // axes passed in
+    kKrasovsky = 0,   // Beijing 1954
+    kIag1975 = 1,     // Xian 1980
+    kCgcs2000 = 2,    // China Geodetic Coordinate System 2000
+    kWgs84 = 3,       // WGS84
+    kUserDefined = 4, // axes passed in
 };
 
 // Series constants of an ellipsoid (p: prime-vertical radius, m: meridian radius,
@@ -62,8 +62,8 @@ public:
     void GaussInverse(double x, double y, double L0, double yAdd, double& B, double& L) const;
     // Re-projects x, y from central meridian L0old / add constant yAddOld to L0new / yAddNew
     // (degrees, metres). Note the order: both meridians, then both add constants.
-    void ChangeZone(double x, double y, double L0old, double L0new, double yAddOld,
-                    double yAddNew, double& xNew, double& yNew) const;
+    void ChangeZone(double x, double y, double L0old, double L0new, double yAddOld, double yAddNew,
+                    double& xNew, double& yNew) const;
 
 private:
     // The arc and the radius from sin B and cos B already at hand.

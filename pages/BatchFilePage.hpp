@@ -18,8 +18,8 @@ struct BatchFileSetup {
     std::vector<std::string> suffixes{}; // accepted inputs with the dot, such as ".kml"
     std::vector<std::pair<std::string, std::string>> inputFilters{};  // 添加文件
     std::vector<std::pair<std::string, std::string>> outputFilters{}; // merged output
-    std::string outputExtension{};       // merged output's default extension, without the dot
-    std::string note{};                  // lines shown above the list (the input format); may be empty
+    std::string outputExtension{}; // merged output's default extension, without the dot
+    std::string note{};            // lines shown above the list (the input format); may be empty
     std::string runCaption = "转换";
 };
 

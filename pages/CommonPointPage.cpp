@@ -60,7 +60,8 @@ bool CommonPointPage::SolveCommand()
     for (int r = 0; r < rows; ++r)
         residuals.push_back(Residual(points.Row(r)));
     for (int r = 0; r < rows; ++r)
-        cells[static_cast<std::size_t>(r) * columns + residual] = std::move(residuals[static_cast<std::size_t>(r)]);
+        cells[static_cast<std::size_t>(r) * columns + residual] =
+            std::move(residuals[static_cast<std::size_t>(r)]);
     m_table.FillRows(std::move(cells), rows, columns);
     return true;
 }

@@ -21,19 +21,20 @@ struct PointRows {
     int columns = 0;
     std::span<const std::string> Row(int r) const
     {
-        return cells.subspan(static_cast<std::size_t>(r) * columns, static_cast<std::size_t>(columns));
+        return cells.subspan(static_cast<std::size_t>(r) * columns,
+                             static_cast<std::size_t>(columns));
     }
 };
 
 // What a common-point page declares once, in its constructor.
 struct CommonPointSetup {
-    TableLayout table{};      // "公共点坐标" and its columns
-    ImportPolicy import{};    // how 导入 and dropped files fill the table
-    int minimumPoints = 1;    // data rows a solve needs
+    TableLayout table{};               // "公共点坐标" and its columns
+    ImportPolicy import{};             // how 导入 and dropped files fill the table
+    int minimumPoints = 1;             // data rows a solve needs
     std::string tooFewPointsMessage{}; // shown when there are fewer, such as "公共点个数不足3个!"
-    int residualColumn = -1;  // the column the residual pass writes ("中误差(m)")
+    int residualColumn = -1;           // the column the residual pass writes ("中误差(m)")
     std::vector<int> savedColumns{}; // columns 保存公共点 writes, in order; every column when empty
-    bool saveTitles = true;   // 保存公共点 writes the saved columns' titles as its first line
+    bool saveTitles = true; // 保存公共点 writes the saved columns' titles as its first line
     std::string solveCaption{}; // the solve button, such as "解算七参数"
 };
 

@@ -17,9 +17,8 @@
 namespace carvento::pages {
 
 ConversionPage::ConversionPage(PageContext context)
-    : ToolPage(context),
-      m_editor(m_source, context.prompter, context.clipboard, ImportPolicy{},
-               [this] { return ComputedColumns(); })
+    : ToolPage(context), m_editor(m_source, context.prompter, context.clipboard, ImportPolicy{},
+                                  [this] { return ComputedColumns(); })
 {
     m_result.SetEditable(false);
 }
@@ -111,8 +110,10 @@ bool ConversionPage::Export()
 
 tables::TextEncoding ExportEncoding(const platform::Profile& profile)
 {
-    const std::string name = platform::AsciiLower(profile.GetString(kSettingsSection, kExportEncodingKey, "gbk"));
-    return name == "utf-8" || name == "utf8" ? tables::TextEncoding::Utf8 : tables::TextEncoding::Gbk;
+    const std::string name =
+        platform::AsciiLower(profile.GetString(kSettingsSection, kExportEncodingKey, "gbk"));
+    return name == "utf-8" || name == "utf8" ? tables::TextEncoding::Utf8
+                                             : tables::TextEncoding::Gbk;
 }
 
 bool ConversionPage::ReportNothingToExport()
@@ -161,7 +162,8 @@ bool ConversionPage::ExportBlock()
     if (cells.empty())
         return true;
     if (!m_exportStarted)
-        m_export->WriteTable(cells, m_result.DataRowCount(), m_result.ColumnCount(), ExportHeader());
+        m_export->WriteTable(cells, m_result.DataRowCount(), m_result.ColumnCount(),
+                             ExportHeader());
     else
         m_export->WriteRows(cells, m_result.DataRowCount(), m_result.ColumnCount(), false);
     m_exportStarted = true;
@@ -172,7 +174,8 @@ bool ConversionPage::ExportBlock()
             ShowMessage(FormatMessage(messages::kUnrepresentable, written.line, m_exportPath),
                         platform::MessageIcon::Error);
         else
-            ShowMessage(FormatMessage(messages::kWriteFailed, m_exportPath), platform::MessageIcon::Error);
+            ShowMessage(FormatMessage(messages::kWriteFailed, m_exportPath),
+                        platform::MessageIcon::Error);
         return false;
     }
     m_exportedRows += m_result.DataRowCount();
@@ -191,7 +194,8 @@ bool ConversionPage::EndExport()
     tables::FileResult closed = m_export->Close();
     m_export.reset();
     if (!closed.Ok()) {
-        ShowMessage(FormatMessage(messages::kWriteFailed, m_exportPath), platform::MessageIcon::Error);
+        ShowMessage(FormatMessage(messages::kWriteFailed, m_exportPath),
+                    platform::MessageIcon::Error);
         return false;
     }
     m_status.exportedPath = m_exportPath;

@@ -91,7 +91,8 @@ public:
     // Writes the result table with the page's header; an empty result table, a file that
     // cannot be created or written is reported (an existing file then keeps its content).
     // true when everything reached the file.
-    bool ExportToFile(const std::string& path, tables::TextEncoding encoding = tables::TextEncoding::Gbk);
+    bool ExportToFile(const std::string& path,
+                      tables::TextEncoding encoding = tables::TextEncoding::Gbk);
     // Same content to standard output.
     bool ExportToStdout(tables::TextEncoding encoding = tables::TextEncoding::Gbk);
 
@@ -105,7 +106,10 @@ public:
     void AbandonExport();
 
     // Shows the message for a file that could not be read completely; false when it could.
-    bool ReportReadResult(const tables::FileResult& result) { return m_editor.ReportReadResult(result); }
+    bool ReportReadResult(const tables::FileResult& result)
+    {
+        return m_editor.ReportReadResult(result);
+    }
     // Appends read rows through the column-mapping question; `chosen` receives the mapping
     // used, so that further blocks of the same file are mapped alike.
     int ImportRows(std::vector<std::string>& cells, int rows, int columns, int firstLine,

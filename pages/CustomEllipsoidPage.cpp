@@ -23,7 +23,8 @@ bool CustomEllipsoidPage::Accept()
     const std::string& bText = Field("b").text;
     const auto refuse = [this](const char* text) {
         m_context.prompter.ShowMessage({text, messages::kApplicationTitle,
-                                        platform::MessageIcon::Warning, platform::MessageButtons::Ok});
+                                        platform::MessageIcon::Warning,
+                                        platform::MessageButtons::Ok});
         return false;
     };
     if (name.empty() || aText.empty() || bText.empty())

@@ -18,7 +18,10 @@ struct Notation {
     int decimals;
 };
 
-double Unchanged(double degrees) { return degrees; }
+double Unchanged(double degrees)
+{
+    return degrees;
+}
 
 // Indexed by AngleUnit.
 constexpr Notation kNotations[] = {
@@ -30,7 +33,8 @@ constexpr Notation kNotations[] = {
 // A unit list without a choice (-1) reads and writes decimal degrees.
 const Notation& NotationOf(int unit)
 {
-    return unit >= kUnitPacked && unit <= kUnitDegrees ? kNotations[unit] : kNotations[kUnitDegrees];
+    return unit >= kUnitPacked && unit <= kUnitDegrees ? kNotations[unit]
+                                                       : kNotations[kUnitDegrees];
 }
 
 // Column titles after the side's "原" or "新", indexed by CoordinateType.
@@ -50,27 +54,33 @@ double CellValue(std::span<const std::string> cells, std::size_t index)
 
 DatumSide::DatumSide(DatumSideHost& host, DatumRole role, const platform::Profile& profile,
                      std::vector<std::string> unitChoices)
-    : m_host(host),
-      m_role(role),
-      m_side(role == DatumRole::Source ? "from" : "to"),
-      m_meridianId(m_side + "-meridian"),
-      m_yAddId(m_side + "-y-add"),
-      m_coordsId(m_side + "-coords"),
-      m_unitId(m_side + "-unit"),
-      m_panel(m_projector, profile)
+    : m_host(host), m_role(role), m_side(role == DatumRole::Source ? "from" : "to"),
+      m_meridianId(m_side + "-meridian"), m_yAddId(m_side + "-y-add"),
+      m_coordsId(m_side + "-coords"), m_unitId(m_side + "-unit"), m_panel(m_projector, profile)
 {
     const std::string title = role == DatumRole::Source ? kSourcePanelTitle : kTargetPanelTitle;
     if (role == DatumRole::Target)
         m_panel.Select(1);
-    m_host.AddSidePanel({.kind = PanelKind::Ellipsoid, .side = m_side, .title = title, .ellipsoid = &m_panel});
-    m_host.AddSideField({.id = m_meridianId, .group = title, .label = kDatumMeridianLabel,
+    m_host.AddSidePanel(
+        {.kind = PanelKind::Ellipsoid, .side = m_side, .title = title, .ellipsoid = &m_panel});
+    m_host.AddSideField({.id = m_meridianId,
+                         .group = title,
+                         .label = kDatumMeridianLabel,
                          .value = kDefaultCentralMeridian});
-    m_host.AddSideField({.id = m_yAddId, .group = title, .label = kYAddLabel, .value = kDefaultYAdd});
-    m_host.AddSideField({.id = m_coordsId, .group = title, .label = kCoordinateTypeLabel,
-                         .kind = FieldKind::Radio, .choices = kCoordinateTypeChoices,
+    m_host.AddSideField(
+        {.id = m_yAddId, .group = title, .label = kYAddLabel, .value = kDefaultYAdd});
+    m_host.AddSideField({.id = m_coordsId,
+                         .group = title,
+                         .label = kCoordinateTypeLabel,
+                         .kind = FieldKind::Radio,
+                         .choices = kCoordinateTypeChoices,
                          .value = kPlaneCoordinates});
-    m_host.AddSideField({.id = m_unitId, .group = title, .kind = FieldKind::Choice,
-                         .choices = std::move(unitChoices), .value = kUnitDegrees, .visible = false});
+    m_host.AddSideField({.id = m_unitId,
+                         .group = title,
+                         .kind = FieldKind::Choice,
+                         .choices = std::move(unitChoices),
+                         .value = kUnitDegrees,
+                         .visible = false});
 }
 
 bool DatumSide::ShowsGeodetic() const

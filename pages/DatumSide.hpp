@@ -150,9 +150,9 @@ public:
     const DatumSide& To() const { return m_to; }
 
 protected:
-    TwoSidedPage(PageContext context, std::vector<std::string> fromUnits, std::vector<std::string> toUnits)
-        : Frame(context),
-          m_from(*this, DatumRole::Source, context.profile, std::move(fromUnits)),
+    TwoSidedPage(PageContext context, std::vector<std::string> fromUnits,
+                 std::vector<std::string> toUnits)
+        : Frame(context), m_from(*this, DatumRole::Source, context.profile, std::move(fromUnits)),
           m_to(*this, DatumRole::Target, context.profile, std::move(toUnits))
     {
     }
@@ -164,15 +164,24 @@ protected:
     }
 
 private:
-    const PageField& SideField(const std::string& id) const override { return *this->FindField(id); }
+    const PageField& SideField(const std::string& id) const override
+    {
+        return *this->FindField(id);
+    }
     void AddSideField(PageField field) override { this->AddField(std::move(field)); }
     void AddSidePanel(PagePanel panel) override { this->AddPanel(std::move(panel)); }
     void SetSideFieldText(const std::string& id, std::string text) override
     {
         this->SetFieldText(id, std::move(text));
     }
-    void SetSideFieldEnabled(const std::string& id, bool enabled) override { this->SetFieldEnabled(id, enabled); }
-    void SetSideFieldVisible(const std::string& id, bool visible) override { this->SetFieldVisible(id, visible); }
+    void SetSideFieldEnabled(const std::string& id, bool enabled) override
+    {
+        this->SetFieldEnabled(id, enabled);
+    }
+    void SetSideFieldVisible(const std::string& id, bool visible) override
+    {
+        this->SetFieldVisible(id, visible);
+    }
     bool ReadForm() override { return this->ExchangeFields(); }
 
     DatumSide m_from;

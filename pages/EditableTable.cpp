@@ -17,7 +17,8 @@ namespace {
 
 // Rows of `columns` fields as rows of the table's width: missing fields empty, extra ones
 // dropped.
-std::vector<std::string> Reshape(std::vector<std::string>& cells, int rows, int columns, int tableColumns)
+std::vector<std::string> Reshape(std::vector<std::string>& cells, int rows, int columns,
+                                 int tableColumns)
 {
     std::vector<std::string> shaped(static_cast<std::size_t>(rows) * tableColumns);
     const int used = std::min(columns, tableColumns);
@@ -36,16 +37,18 @@ bool HasSuffix(const std::string& path, const std::vector<std::string>& suffixes
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
         return false;
     const std::string suffix = platform::AsciiLower(path.substr(dot));
-    return std::any_of(suffixes.begin(), suffixes.end(),
-                       [&](const std::string& accepted) { return platform::AsciiLower(accepted) == suffix; });
+    return std::any_of(suffixes.begin(), suffixes.end(), [&](const std::string& accepted) {
+        return platform::AsciiLower(accepted) == suffix;
+    });
 }
 
-bool WriteTableFile(platform::Prompter& prompter, const std::string& path, std::span<const std::string> cells,
-                    int rows, int columns, const std::vector<std::string>& titles, tables::TextEncoding encoding)
+bool WriteTableFile(platform::Prompter& prompter, const std::string& path,
+                    std::span<const std::string> cells, int rows, int columns,
+                    const std::vector<std::string>& titles, tables::TextEncoding encoding)
 {
     auto show = [&](const std::string& text) {
-        prompter.ShowMessage(
-            {text, messages::kApplicationTitle, platform::MessageIcon::Error, platform::MessageButtons::Ok});
+        prompter.ShowMessage({text, messages::kApplicationTitle, platform::MessageIcon::Error,
+                              platform::MessageButtons::Ok});
     };
     tables::TextTableFile file;
     if (!file.OpenForWrite(path, encoding)) {
@@ -73,7 +76,8 @@ bool WriteTableFile(platform::Prompter& prompter, const std::string& path, std::
     return true;
 }
 
-std::vector<std::string> ColumnCells(const tables::CoordinateTable& table, const std::vector<int>& columns)
+std::vector<std::string> ColumnCells(const tables::CoordinateTable& table,
+                                     const std::vector<int>& columns)
 {
     std::vector<std::string> cells;
     cells.reserve(static_cast<std::size_t>(table.DataRowCount()) * columns.size());
@@ -86,7 +90,8 @@ std::vector<std::string> ColumnCells(const tables::CoordinateTable& table, const
 EditableTable::EditableTable(tables::CoordinateTable& table, platform::Prompter& prompter,
                              platform::Clipboard& clipboard, ImportPolicy policy,
                              std::function<std::vector<int>()> requiredColumns)
-    : m_table(table), m_prompter(prompter), m_clipboard(clipboard), m_requiredColumns(std::move(requiredColumns))
+    : m_table(table), m_prompter(prompter), m_clipboard(clipboard),
+      m_requiredColumns(std::move(requiredColumns))
 {
     SetPolicy(std::move(policy));
 }
@@ -179,9 +184,8 @@ int EditableTable::TakeFields(std::vector<std::string>& cells, int rows, int col
         return 0;
     }
     if (m_policy.skipTitleLine &&
-        std::none_of(cells.begin() + 1, cells.begin() + columns, [](const std::string& field) {
-            return platform::IsNumberText(field);
-        })) {
+        std::none_of(cells.begin() + 1, cells.begin() + columns,
+                     [](const std::string& field) { return platform::IsNumberText(field); })) {
         cells.erase(cells.begin(), cells.begin() + columns);
         if (--rows == 0)
             return 0;
@@ -214,7 +218,8 @@ bool EditableTable::ReportReadResult(const tables::FileResult& result)
 int EditableTable::ImportRows(std::vector<std::string>& cells, int rows, int columns, int firstLine,
                               platform::ColumnMapping* chosen)
 {
-    tables::ImportContext context{m_requiredColumns ? m_requiredColumns() : std::vector<int>{}, firstLine};
+    tables::ImportContext context{m_requiredColumns ? m_requiredColumns() : std::vector<int>{},
+                                  firstLine};
     return tables::ImportIntoTable(m_table, cells, rows, columns, m_prompter, context, chosen);
 }
 

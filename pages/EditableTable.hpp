@@ -46,12 +46,14 @@ struct ImportPolicy {
 // in place of the file's content. A file that cannot be created or written, or a character
 // the encoding cannot hold, is reported through the prompter, and the file keeps its earlier
 // content. true when everything reached the file.
-bool WriteTableFile(platform::Prompter& prompter, const std::string& path, std::span<const std::string> cells,
-                    int rows, int columns, const std::vector<std::string>& titles, tables::TextEncoding encoding);
+bool WriteTableFile(platform::Prompter& prompter, const std::string& path,
+                    std::span<const std::string> cells, int rows, int columns,
+                    const std::vector<std::string>& titles, tables::TextEncoding encoding);
 
 // The cells of `columns` (in that order) of every data row of `table`, row-major; columns out
 // of range give empty cells.
-std::vector<std::string> ColumnCells(const tables::CoordinateTable& table, const std::vector<int>& columns);
+std::vector<std::string> ColumnCells(const tables::CoordinateTable& table,
+                                     const std::vector<int>& columns);
 
 // Whether `path` ends in one of `suffixes` ("." included), compared without regard to case.
 bool HasSuffix(const std::string& path, const std::vector<std::string>& suffixes);
@@ -60,15 +62,19 @@ class EditableTable {
 public:
     // `table` must outlive this object. `requiredColumns` gives the table columns a page
     // computes from, for the mapping dialog (none when empty).
-    EditableTable(tables::CoordinateTable& table, platform::Prompter& prompter, platform::Clipboard& clipboard,
-                  ImportPolicy policy, std::function<std::vector<int>()> requiredColumns = {});
+    EditableTable(tables::CoordinateTable& table, platform::Prompter& prompter,
+                  platform::Clipboard& clipboard, ImportPolicy policy,
+                  std::function<std::vector<int>()> requiredColumns = {});
 
     tables::CoordinateTable& Table() { return m_table; }
     const ImportPolicy& Policy() const { return m_policy; }
     void SetPolicy(ImportPolicy policy);
 
     void AddRow() { m_table.AppendRow(); }
-    void InsertRow(const tables::RowSelection& selection) { m_table.InsertRowBeforeSelection(selection); }
+    void InsertRow(const tables::RowSelection& selection)
+    {
+        m_table.InsertRowBeforeSelection(selection);
+    }
     void DeleteRow(const tables::RowSelection& selection) { m_table.DeleteSelectedRow(selection); }
     void ClearRows() { m_table.ClearRows(); }
 

@@ -8,15 +8,21 @@ namespace carvento::pages {
 EllipsoidPage::EllipsoidPage(PageContext context)
     : ConversionPage(context), m_panel(m_projector, context.profile)
 {
-    AddPanel({.kind = PanelKind::Ellipsoid, .side = "", .title = kParameterPanelTitle, .ellipsoid = &m_panel});
+    AddPanel({.kind = PanelKind::Ellipsoid,
+              .side = "",
+              .title = kParameterPanelTitle,
+              .ellipsoid = &m_panel});
 }
 
 void EllipsoidPage::AddZoneFields(const std::string& idPrefix, const std::string& group,
                                   const std::string& meridianLabel)
 {
-    AddField({.id = idPrefix + "meridian", .group = group, .label = meridianLabel,
+    AddField({.id = idPrefix + "meridian",
+              .group = group,
+              .label = meridianLabel,
               .value = kDefaultCentralMeridian});
-    AddField({.id = idPrefix + "y-add", .group = group, .label = kYAddLabel, .value = kDefaultYAdd});
+    AddField(
+        {.id = idPrefix + "y-add", .group = group, .label = kYAddLabel, .value = kDefaultYAdd});
 }
 
 double EllipsoidPage::MeridianDegrees(const std::string& idPrefix)

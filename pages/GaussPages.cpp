@@ -16,18 +16,24 @@ const TableLayout kPlaneTable{"平面坐标(x,y)", {"序号", "坐标x(m)", "坐
 double ToDegrees(double value, int unit)
 {
     switch (unit) {
-    case kUnitPacked: return geodesy::PackedToDegrees(value);
-    case kUnitDotted: return geodesy::DottedToDegrees(value);
-    default: return value;
+    case kUnitPacked:
+        return geodesy::PackedToDegrees(value);
+    case kUnitDotted:
+        return geodesy::DottedToDegrees(value);
+    default:
+        return value;
     }
 }
 
 std::string FromDegrees(double degrees, int unit)
 {
     switch (unit) {
-    case kUnitPacked: return FormatFixed(geodesy::DegreesToPacked(degrees), 4);
-    case kUnitDotted: return FormatFixed(geodesy::DegreesToDotted(degrees), 8);
-    default: return FormatFixed(degrees, 8);
+    case kUnitPacked:
+        return FormatFixed(geodesy::DegreesToPacked(degrees), 4);
+    case kUnitDotted:
+        return FormatFixed(geodesy::DegreesToDotted(degrees), 8);
+    default:
+        return FormatFixed(degrees, 8);
     }
 }
 
@@ -39,8 +45,12 @@ GaussPage::GaussPage(PageContext context, const TableLayout& source, const Table
 {
     SetLayout(source, result);
     AddZoneFields("", "", meridianLabel);
-    AddField({.id = "unit", .label = "单位:", .kind = FieldKind::Choice, .choices = kAngleUnitChoices,
-              .value = kUnitPacked, .placement = unitPlacement});
+    AddField({.id = "unit",
+              .label = "单位:",
+              .kind = FieldKind::Choice,
+              .choices = kAngleUnitChoices,
+              .value = kUnitPacked,
+              .placement = unitPlacement});
 }
 
 void GaussPage::PrepareConvert()
@@ -51,7 +61,8 @@ void GaussPage::PrepareConvert()
 }
 
 CGSZSDlg::CGSZSDlg(PageContext context)
-    : GaussPage(context, kGeodeticTable, kPlaneTable, "中央子午线(dms)", FieldPlacement::BelowSource)
+    : GaussPage(context, kGeodeticTable, kPlaneTable, "中央子午线(dms)",
+                FieldPlacement::BelowSource)
 {
 }
 
@@ -67,7 +78,8 @@ void CGSZSDlg::ConvertRow(std::span<std::string> cells)
 }
 
 CGSFSDlg::CGSFSDlg(PageContext context)
-    : GaussPage(context, kPlaneTable, kGeodeticTable, "中央子午线(dfm)", FieldPlacement::BelowResult)
+    : GaussPage(context, kPlaneTable, kGeodeticTable, "中央子午线(dfm)",
+                FieldPlacement::BelowResult)
 {
 }
 

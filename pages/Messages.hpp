@@ -13,9 +13,9 @@ inline constexpr const char* kEllipsoidIncomplete = "数据填写不完整，新
 
 // Our own texts for failures that must not pass silently.
 inline constexpr const char* kInvalidBytes = "第%d行含有无法识别的字符编码,请检查文件!"; // %d: line
-inline constexpr const char* kCannotCreateFile = "无法创建文件: %s"; // %s: path
-inline constexpr const char* kWriteFailed = "文件写入失败,数据未完整保存: %s"; // %s: path
-inline constexpr const char* kCannotReadFile = "无法读取文件: %s"; // %s: path
+inline constexpr const char* kCannotCreateFile = "无法创建文件: %s";                     // %s: path
+inline constexpr const char* kWriteFailed = "文件写入失败,数据未完整保存: %s";           // %s: path
+inline constexpr const char* kCannotReadFile = "无法读取文件: %s";                       // %s: path
 inline constexpr const char* kNothingToExport = "结果表中没有数据,没有导出文件。";
 inline constexpr const char* kUnrepresentable =
     "第%d行含有GBK编码无法保存的字符,导出失败: %s"; // %d: line in the file, %s: path
@@ -27,7 +27,8 @@ inline constexpr const char* kTextFileFilter = "*.txt;*.dat;*.csv";
 
 // The custom ellipsoid editor's refusals beyond an empty field.
 namespace carvento::pages::messages {
-inline constexpr const char* kEllipsoidNameSeparator = "椭球名称不能包含分号(;)或逗号(,)，新建椭球失败！";
+inline constexpr const char* kEllipsoidNameSeparator =
+    "椭球名称不能包含分号(;)或逗号(,)，新建椭球失败！";
 inline constexpr const char* kEllipsoidNotStored = "无法写入配置文件，新建椭球失败！";
 } // namespace carvento::pages::messages
 

@@ -58,7 +58,10 @@ CDWZHDlg::CDWZHDlg(PageContext context) : ConversionPage(context)
     std::vector<std::string> captions;
     for (const NotationConversion& conversion : kConversions)
         captions.emplace_back(conversion.caption);
-    AddField({.id = "type", .group = "坐标格式", .label = "转换类型", .kind = FieldKind::Choice,
+    AddField({.id = "type",
+              .group = "坐标格式",
+              .label = "转换类型",
+              .kind = FieldKind::Choice,
               .choices = captions});
 }
 

@@ -38,8 +38,13 @@ const std::array<ParameterSetInfo, 3> kParameterSets = {{
      "四参数",
      "解算四参数"},
     {ParameterKind::Seven,
-     {{"DX", "DX=", 10}, {"DY", "DY=", 10}, {"DZ", "DZ=", 10}, {"WX", "WX=", 10}, {"WY", "WY=", 10},
-      {"WZ", "WZ=", 10}, {"K", "K=", 10}},
+     {{"DX", "DX=", 10},
+      {"DY", "DY=", 10},
+      {"DZ", "DZ=", 10},
+      {"WX", "WX=", 10},
+      {"WY", "WY=", 10},
+      {"WZ", "WZ=", 10},
+      {"K", "K=", 10}},
      {0, 1, 2, 3, 4, 5, 6},
      messages::kSevenParamsFieldCount,
      "七参数设置(DX,DY,DZ:米;WX,WY,WZ:秒;K:ppm)",
@@ -49,24 +54,26 @@ const std::array<ParameterSetInfo, 3> kParameterSets = {{
 }};
 
 // The record members in display order.
-constexpr double ThreeParams::* kThreeMembers[] = {&ThreeParams::DX, &ThreeParams::DY, &ThreeParams::DZ};
-constexpr double FourParams::* kFourMembers[] = {&FourParams::DX, &FourParams::DY, &FourParams::T,
-                                                 &FourParams::K};
-constexpr double SevenParams::* kSevenMembers[] = {&SevenParams::DX, &SevenParams::DY, &SevenParams::DZ,
-                                                   &SevenParams::WX, &SevenParams::WY, &SevenParams::WZ,
-                                                   &SevenParams::K};
+constexpr double ThreeParams::*kThreeMembers[] = {&ThreeParams::DX, &ThreeParams::DY,
+                                                  &ThreeParams::DZ};
+constexpr double FourParams::*kFourMembers[] = {&FourParams::DX, &FourParams::DY, &FourParams::T,
+                                                &FourParams::K};
+constexpr double SevenParams::*kSevenMembers[] = {&SevenParams::DX, &SevenParams::DY,
+                                                  &SevenParams::DZ, &SevenParams::WX,
+                                                  &SevenParams::WY, &SevenParams::WZ,
+                                                  &SevenParams::K};
 
 template <class Record, std::size_t N>
-std::vector<double> ValuesOf(const Record& record, double Record::* const (&members)[N])
+std::vector<double> ValuesOf(const Record& record, double Record::*const (&members)[N])
 {
     std::vector<double> values;
-    for (double Record::* member : members)
+    for (double Record::*member : members)
         values.push_back(record.*member);
     return values;
 }
 
 template <class Record, std::size_t N>
-Record RecordOf(const std::vector<double>& values, double Record::* const (&members)[N])
+Record RecordOf(const std::vector<double>& values, double Record::*const (&members)[N])
 {
     Record record;
     if (values.size() != N)
@@ -85,8 +92,9 @@ ParameterReadResult ReadFrom(tables::TextTableFile& file, ParameterSet& set)
     result.fields = file.DetectColumns(names);
     if (result.fields == 0) {
         const tables::FileResult& detected = file.LastResult();
-        result.status = detected.status == tables::FileStatus::InvalidBytes ? ParameterReadStatus::InvalidBytes
-                                                                            : ParameterReadStatus::NoData;
+        result.status = detected.status == tables::FileStatus::InvalidBytes
+                            ? ParameterReadStatus::InvalidBytes
+                            : ParameterReadStatus::NoData;
         result.line = detected.line;
         return result;
     }
@@ -175,7 +183,8 @@ std::vector<std::string> ParameterSet::FieldTexts(ParameterShown shown) const
     const std::vector<ParameterName>& names = Info().names;
     std::vector<std::string> texts;
     for (std::size_t i = 0; i < m_values.size(); ++i) {
-        int decimals = shown == ParameterShown::Imported ? kImportedDecimals : names[i].solvedDecimals;
+        int decimals = shown == ParameterShown::Imported ? kImportedDecimals
+                                                         : names[i].solvedDecimals;
         texts.push_back(platform::FormatFixed(m_values[i], decimals));
     }
     return texts;
@@ -198,22 +207,27 @@ ParameterReadResult ReadParameterBytes(std::string bytes, ParameterSet& set)
     return ReadFrom(file, set);
 }
 
-std::vector<std::string> ParameterReadMessages(const ParameterReadResult& result, ParameterKind kind,
-                                               const std::string& path)
+std::vector<std::string> ParameterReadMessages(const ParameterReadResult& result,
+                                               ParameterKind kind, const std::string& path)
 {
     const std::string fieldCount = ParameterSetOf(kind).tooFewFieldsMessage;
     switch (result.status) {
-    case ParameterReadStatus::Ok: return {};
-    case ParameterReadStatus::Unreadable: return {FormatMessage(messages::kCannotReadFile, path)};
-    case ParameterReadStatus::NoData: return {messages::kNoDataInFirstLines, fieldCount};
+    case ParameterReadStatus::Ok:
+        return {};
+    case ParameterReadStatus::Unreadable:
+        return {FormatMessage(messages::kCannotReadFile, path)};
+    case ParameterReadStatus::NoData:
+        return {messages::kNoDataInFirstLines, fieldCount};
     case ParameterReadStatus::InvalidBytes:
         return {FormatMessage(messages::kInvalidBytes, result.line), fieldCount};
-    case ParameterReadStatus::TooFewFields: return {fieldCount};
+    case ParameterReadStatus::TooFewFields:
+        return {fieldCount};
     }
     return {};
 }
 
-std::vector<std::string> ParameterFileLine(ParameterKind kind, std::span<const std::string> displayTexts)
+std::vector<std::string> ParameterFileLine(ParameterKind kind,
+                                           std::span<const std::string> displayTexts)
 {
     const std::vector<int>& order = ParameterSetOf(kind).fileOrder;
     std::vector<std::string> line;

@@ -21,9 +21,9 @@ enum class ParameterKind { Three, Four, Seven };
 enum class ParameterShown { Imported, Solved };
 
 struct ParameterName {
-    const char* name;    // "DX"
-    const char* label;   // the field's label, "DX="
-    int solvedDecimals;  // decimals after a solve
+    const char* name;   // "DX"
+    const char* label;  // the field's label, "DX="
+    int solvedDecimals; // decimals after a solve
 };
 
 // One kind of parameter set. Display order is the order of the pages' fields; file order is
@@ -33,11 +33,11 @@ struct ParameterSetInfo {
     ParameterKind kind;
     std::vector<ParameterName> names; // display order
     std::vector<int> fileOrder;       // file value k is display value fileOrder[k]
-    const char* tooFewFieldsMessage;  // the parameter import's, "行参数不足或多余7个,请检查!"
-    const char* transformPanelTitle;  // "七参数设置(DX,DY,DZ:米;WX,WY,WZ:秒;K:ppm)"
-    const char* importCaption;        // "导入七参数"
-    const char* solvePanelTitle;      // "七参数"
-    const char* solveCaption;         // "解算七参数"
+    const char* tooFewFieldsMessage; // the parameter import's, "行参数不足或多余7个,请检查!"
+    const char* transformPanelTitle; // "七参数设置(DX,DY,DZ:米;WX,WY,WZ:秒;K:ppm)"
+    const char* importCaption;       // "导入七参数"
+    const char* solvePanelTitle;     // "七参数"
+    const char* solveCaption;        // "解算七参数"
     int Count() const { return static_cast<int>(names.size()); }
 };
 
@@ -103,12 +103,13 @@ ParameterReadResult ReadParameterBytes(std::string bytes, ParameterSet& set);
 // The messages a page shows, in order, for a read that failed: the reader's own message
 // (nothing in the first 8 lines, bad bytes), then the kind's field-count message; only
 // kCannotReadFile with `path` for a file that could not be read. Nothing for Ok.
-std::vector<std::string> ParameterReadMessages(const ParameterReadResult& result, ParameterKind kind,
-                                               const std::string& path);
+std::vector<std::string> ParameterReadMessages(const ParameterReadResult& result,
+                                               ParameterKind kind, const std::string& path);
 
 // The line "保存参数" writes: the field texts, given in display order, in file order.
 // Missing texts are empty.
-std::vector<std::string> ParameterFileLine(ParameterKind kind, std::span<const std::string> displayTexts);
+std::vector<std::string> ParameterFileLine(ParameterKind kind,
+                                           std::span<const std::string> displayTexts);
 // Writes that line (one line, comma-separated; all texts empty gives one empty line) in
 // place of the file's content. Failures are reported through `prompter` and leave the file
 // as it was; true when everything reached the file.

@@ -24,7 +24,8 @@ void TaskPage::SetUp(TaskSetup setup)
 {
     m_setup = std::move(setup);
     m_table.SetupColumns(m_setup.table.titles, m_setup.table.widths);
-    AddField({.id = kProgressField, .kind = FieldKind::ReadOnlyText, .text = messages::kProgressPrefix});
+    AddField(
+        {.id = kProgressField, .kind = FieldKind::ReadOnlyText, .text = messages::kProgressPrefix});
     AddCommand({kStartCommand, "启动/暂停"});
     AddCommand({kStopCommand, "停止"});
     AddCommand({kSaveDataCommand, "保存数据"});
@@ -52,9 +53,14 @@ bool TaskPage::OnCommand(const std::string& id)
 bool TaskPage::StartOrPause()
 {
     switch (m_state) {
-    case State::Idle: return Start();
-    case State::Running: Pause(); return true;
-    case State::Paused: Resume(); return true;
+    case State::Idle:
+        return Start();
+    case State::Running:
+        Pause();
+        return true;
+    case State::Paused:
+        Resume();
+        return true;
     }
     return false;
 }
@@ -72,7 +78,9 @@ bool TaskPage::Start(int firstStep)
     m_work = std::move(work);
     m_stopAsked = false;
     m_state = State::Running;
-    m_runner.Start([this, firstStep](const platform::TaskControl& control) { Work(control, firstStep); });
+    m_runner.Start([this, firstStep](const platform::TaskControl& control) {
+        Work(control, firstStep);
+    });
     return true;
 }
 
@@ -170,8 +178,8 @@ void TaskPage::ShowProgress(int done, int total)
 {
     m_shownDone = done;
     m_shownTotal = total;
-    SetFieldText(kProgressField,
-                 std::string(messages::kProgressPrefix) + std::to_string(done) + "/" + std::to_string(total));
+    SetFieldText(kProgressField, std::string(messages::kProgressPrefix) + std::to_string(done) +
+                                     "/" + std::to_string(total));
     if (m_progressHandler)
         m_progressHandler(done, total);
 }
@@ -222,8 +230,9 @@ bool TaskPage::WriteCache(const std::string& folder)
     for (int c : m_setup.savedColumns)
         titles.push_back(m_table.GetCell(0, c));
     const std::vector<std::string> cells = ColumnCells(m_table, m_setup.savedColumns);
-    return WriteTableFile(m_context.prompter, folder + "/" + m_setup.cacheFileName, cells, m_table.DataRowCount(),
-                          static_cast<int>(m_setup.savedColumns.size()), titles, ExportEncoding(m_context.profile));
+    return WriteTableFile(m_context.prompter, folder + "/" + m_setup.cacheFileName, cells,
+                          m_table.DataRowCount(), static_cast<int>(m_setup.savedColumns.size()),
+                          titles, ExportEncoding(m_context.profile));
 }
 
 bool TaskPage::SaveData()
@@ -242,7 +251,8 @@ bool TaskPage::SaveDataToFile(const std::string& path)
         titles.push_back(m_table.GetCell(0, c));
     const std::vector<std::string> cells = ColumnCells(m_table, m_setup.savedColumns);
     if (!WriteTableFile(m_context.prompter, path, cells, m_table.DataRowCount(),
-                        static_cast<int>(m_setup.savedColumns.size()), titles, ExportEncoding(m_context.profile)))
+                        static_cast<int>(m_setup.savedColumns.size()), titles,
+                        ExportEncoding(m_context.profile)))
         return false;
     m_saved = true;
     return true;

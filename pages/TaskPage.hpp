@@ -52,7 +52,7 @@ public:
 // What a task page declares once, in its constructor.
 struct TaskSetup {
     TableLayout table{};
-    std::string cacheFileName{};   // in the cache folder, such as "Attitude.txt"
+    std::string cacheFileName{};     // in the cache folder, such as "Attitude.txt"
     std::vector<int> savedColumns{}; // columns of 保存数据 and of the cache, their titles first
 };
 
@@ -84,7 +84,10 @@ public:
     // The folder of the cache file; platform::CacheFolder() unless set ("" means none).
     void SetCacheFolder(std::string folder) { m_cacheFolder = std::move(folder); }
     // Called (through the dispatcher) whenever the progress label changes: steps done, total.
-    void SetProgressHandler(std::function<void(int done, int total)> handler) { m_progressHandler = std::move(handler); }
+    void SetProgressHandler(std::function<void(int done, int total)> handler)
+    {
+        m_progressHandler = std::move(handler);
+    }
 
     State TaskState() const { return m_state; }
     // false once a step wrote into the table, until 保存数据 or a task save wrote it.

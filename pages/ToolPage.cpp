@@ -15,7 +15,9 @@ namespace {
 bool ParseIntegerField(const std::string& text, int& value)
 {
     std::size_t i = 0;
-    auto blank = [&](std::size_t k) { return k < text.size() && (text[k] == ' ' || text[k] == '\t'); };
+    auto blank = [&](std::size_t k) {
+        return k < text.size() && (text[k] == ' ' || text[k] == '\t');
+    };
     while (blank(i))
         ++i;
     bool negative = false;
@@ -201,7 +203,8 @@ void ToolPage::Notify(const PageField& field)
 
 void ToolPage::ShowMessage(const std::string& text, platform::MessageIcon icon)
 {
-    m_context.prompter.ShowMessage({text, messages::kApplicationTitle, icon, platform::MessageButtons::Ok});
+    m_context.prompter.ShowMessage({text, messages::kApplicationTitle, icon,
+                                    platform::MessageButtons::Ok});
 }
 
 } // namespace carvento::pages

@@ -150,7 +150,8 @@ protected:
     virtual bool OnCommand(const std::string&) { return false; }
 
     // Shows a fixed message with the application title as caption.
-    void ShowMessage(const std::string& text, platform::MessageIcon icon = platform::MessageIcon::Warning);
+    void ShowMessage(const std::string& text,
+                     platform::MessageIcon icon = platform::MessageIcon::Warning);
 
     PageContext m_context;
 

@@ -8,14 +8,21 @@ namespace carvento::pages {
 CZBHDDlg::CZBHDDlg(PageContext context) : EllipsoidPage(context)
 {
     const std::vector<std::string> titles{"序号", "坐标x(m)", "坐标y(m)"};
-    SetLayout({"原投影带坐标(x,y)", titles, {35, 85, 90}}, {"新投影带坐标(x,y)", titles, {35, 85, 90}});
+    SetLayout({"原投影带坐标(x,y)", titles, {35, 85, 90}},
+              {"新投影带坐标(x,y)", titles, {35, 85, 90}});
     // Exchange order: old meridian, new meridian, old add constant, new add constant.
-    AddField({.id = "from-meridian", .group = "原投影带参数", .label = "中央子午线(dfm)",
+    AddField({.id = "from-meridian",
+              .group = "原投影带参数",
+              .label = "中央子午线(dfm)",
               .value = kDefaultCentralMeridian});
-    AddField({.id = "to-meridian", .group = "新投影带参数", .label = "中央子午线(dfm)",
+    AddField({.id = "to-meridian",
+              .group = "新投影带参数",
+              .label = "中央子午线(dfm)",
               .value = kDefaultCentralMeridian});
-    AddField({.id = "from-y-add", .group = "原投影带参数", .label = kYAddLabel, .value = kDefaultYAdd});
-    AddField({.id = "to-y-add", .group = "新投影带参数", .label = kYAddLabel, .value = kDefaultYAdd});
+    AddField(
+        {.id = "from-y-add", .group = "原投影带参数", .label = kYAddLabel, .value = kDefaultYAdd});
+    AddField(
+        {.id = "to-y-add", .group = "新投影带参数", .label = kYAddLabel, .value = kDefaultYAdd});
 }
 
 void CZBHDDlg::PrepareConvert()
@@ -30,8 +37,8 @@ void CZBHDDlg::ConvertRow(std::span<std::string> cells)
 {
     double x = 0.0;
     double y = 0.0;
-    m_projector.ChangeZone(platform::ParseDouble(cells[1]), platform::ParseDouble(cells[2]), m_L0old,
-                           m_L0new, m_yAddOld, m_yAddNew, x, y);
+    m_projector.ChangeZone(platform::ParseDouble(cells[1]), platform::ParseDouble(cells[2]),
+                           m_L0old, m_L0new, m_yAddOld, m_yAddNew, x, y);
     cells[1] = platform::FormatFixed(x, 4);
     cells[2] = platform::FormatFixed(y, 4);
 }

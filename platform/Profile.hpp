@@ -30,8 +30,7 @@ class MemoryProfile final : public Profile {
 public:
     std::string GetString(std::string_view section, std::string_view key,
                           std::string_view defaultValue) const override;
-    void SetString(std::string_view section, std::string_view key,
-                   std::string_view value) override;
+    void SetString(std::string_view section, std::string_view key, std::string_view value) override;
     int GetInt(std::string_view section, std::string_view key, int defaultValue) const override;
     void SetInt(std::string_view section, std::string_view key, int value) override;
 

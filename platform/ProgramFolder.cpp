@@ -17,7 +17,8 @@ std::string ProgramFolder()
     return program.parent_path().string();
 }
 
-std::string CacheFolderFor(const std::string& programFolder, const char* xdgDataHome, const char* home)
+std::string CacheFolderFor(const std::string& programFolder, const char* xdgDataHome,
+                           const char* home)
 {
     if (!programFolder.empty() && ::access(programFolder.c_str(), W_OK) == 0)
         return programFolder;

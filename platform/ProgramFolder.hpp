@@ -16,6 +16,7 @@ std::string ProgramFolder();
 std::string CacheFolder();
 
 // The same decision for a given program folder and environment, for tests.
-std::string CacheFolderFor(const std::string& programFolder, const char* xdgDataHome, const char* home);
+std::string CacheFolderFor(const std::string& programFolder, const char* xdgDataHome,
+                           const char* home);
 
 } // namespace carvento::platform

@@ -91,7 +91,8 @@ public:
     // Opens a folder in the file manager; false on failure.
     virtual bool OpenFolder(const std::string& path) = 0;
     // Starts a program with arguments, without waiting; false when it could not start.
-    virtual bool StartProgram(const std::string& program, const std::vector<std::string>& arguments) = 0;
+    virtual bool StartProgram(const std::string& program,
+                              const std::vector<std::string>& arguments) = 0;
 };
 
 } // namespace carvento::platform

@@ -16,7 +16,8 @@ int SplitOnAnyViews(std::string_view text, std::string_view separators,
     if (separators.size() == 1) {
         const char* end = data + text.size();
         const char* p = data;
-        while (const void* found = std::memchr(p, separators[0], static_cast<std::size_t>(end - p))) {
+        while (const void* found = std::memchr(p, separators[0],
+                                               static_cast<std::size_t>(end - p))) {
             const char* at = static_cast<const char*>(found);
             fields.emplace_back(p, static_cast<std::size_t>(at - p));
             p = at + 1;

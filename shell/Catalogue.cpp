@@ -76,7 +76,10 @@ void RunEntry(const CatalogueEntry& entry, CatalogueHost& host)
 
 } // namespace
 
-std::span<const CatalogueEntry> CatalogueEntries() { return kEntries; }
+std::span<const CatalogueEntry> CatalogueEntries()
+{
+    return kEntries;
+}
 
 std::vector<CatalogueGroup> CatalogueGroups()
 {

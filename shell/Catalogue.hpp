@@ -27,7 +27,7 @@ struct CatalogueEntry {
     std::string_view description; // the longer text shown with it
     int id;                       // command id
     CatalogueAction action;
-    std::string_view link;        // OpenLink only
+    std::string_view link; // OpenLink only
 };
 
 struct CatalogueGroup {

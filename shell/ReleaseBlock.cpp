@@ -34,7 +34,10 @@ std::string_view TrimBlanks(std::string_view text)
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Compares the numbers spelled by two digit strings of any length: no overflow, and
 // "007" equals "7".

@@ -69,7 +69,9 @@ QString SingleInstance::serverName() const
     // Pipe names have no folder; a folder other than the default gets a name of its own.
     if (m_defaultDirectory)
         return QString::fromLatin1(kInstanceName);
-    return QStringLiteral("%1-%2").arg(kInstanceName).arg(static_cast<qulonglong>(qHash(m_directory)), 0, 16);
+    return QStringLiteral("%1-%2")
+        .arg(kInstanceName)
+        .arg(static_cast<qulonglong>(qHash(m_directory)), 0, 16);
 #else
     // A full path keeps the socket in the private folder instead of the shared /tmp.
     return QDir(m_directory).filePath(QString::fromLatin1(kInstanceName));

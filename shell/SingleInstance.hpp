@@ -19,7 +19,7 @@ class SingleInstance : public QObject {
 
 public:
     enum class Claim {
-        Primary,   // this process is the instance: it holds the lock and listens
+        Primary,     // this process is the instance: it holds the lock and listens
         Secondary,   // another live instance holds the lock and was asked to show itself
         Unreachable, // another live instance holds the lock but could not be reached in time
         Failed,      // the lock file could not be created (folder missing or not writable)
@@ -32,8 +32,8 @@ public:
     ~SingleInstance() override;
 
     // Takes the lock or, when a live process holds it, asks that process to show itself
-    // (Secondary), giving up after at most about three seconds (Unreachable). A lock whose owner died
-    // (crash, kill) is taken over, and so is a socket it left behind; so is a lock file whose
+    // (Secondary), giving up after at most about three seconds (Unreachable). A lock whose owner
+    // died (crash, kill) is taken over, and so is a socket it left behind; so is a lock file whose
     // content names no owner (empty or garbage) once no process holds it open. The lock's age
     // alone never makes it stale. A primary instance that cannot listen stays primary (it
     // runs, but a later start cannot raise it). Repeated calls return the first answer.

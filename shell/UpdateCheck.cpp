@@ -143,7 +143,8 @@ private:
             keep(bytes.constData(), bytes.size());
             return;
         case Framing::Length: {
-            const qsizetype take = static_cast<qsizetype>(std::min<qint64>(m_remaining, bytes.size()));
+            const qsizetype take =
+                static_cast<qsizetype>(std::min<qint64>(m_remaining, bytes.size()));
             m_remaining -= take;
             keep(bytes.constData(), take);
             if (m_remaining == 0 && !finished())
@@ -162,8 +163,8 @@ private:
         qsizetype pos = 0;
         while (!finished()) {
             if (m_chunkStep == ChunkStep::Data) {
-                const qsizetype take = static_cast<qsizetype>(
-                    std::min<qint64>(m_remaining, m_pending.size() - pos));
+                const qsizetype take =
+                    static_cast<qsizetype>(std::min<qint64>(m_remaining, m_pending.size() - pos));
                 keep(m_pending.constData() + pos, take);
                 pos += take;
                 m_remaining -= take;
@@ -188,7 +189,8 @@ private:
             }
             bool ok = false;
             const qsizetype semicolon = line.indexOf(';');
-            m_remaining = (semicolon < 0 ? line : line.left(semicolon)).trimmed().toLongLong(&ok, 16);
+            m_remaining =
+                (semicolon < 0 ? line : line.left(semicolon)).trimmed().toLongLong(&ok, 16);
             if (!ok || m_remaining < 0)
                 return fail();
             if (m_remaining == 0) // the last chunk; trailers are of no interest
@@ -324,8 +326,7 @@ void Exchange(const QUrl& url, const QByteArray& userAgent, const QDeadlineTimer
 }
 
 // Asks whether to update; on OK hands the link to the desktop and returns 1.
-int AskToUpdate(const ReleaseInfo& info, platform::Prompter& prompter,
-                platform::Launcher& launcher)
+int AskToUpdate(const ReleaseInfo& info, platform::Prompter& prompter, platform::Launcher& launcher)
 {
     platform::Message question;
     question.buttons = platform::MessageButtons::OkCancel;
@@ -365,7 +366,10 @@ std::string ReleasePageAddress()
     return kDefaultReleasePage;
 }
 
-int TodayDayOfMonth() { return QDate::currentDate().day(); }
+int TodayDayOfMonth()
+{
+    return QDate::currentDate().day();
+}
 
 FetchResult FetchReleaseInfo(const std::string& address, const std::string& currentVersion,
                              int timeoutMs)

@@ -64,16 +64,16 @@ IconvResult Convert(const char* to, const char* from, std::string_view input)
     return result;
 }
 
-
-
 // Characters that Chinese coordinate text is made of beyond ASCII: ideographs, CJK and
 // full-width punctuation, and the degree, minute and second signs.
 bool IsChineseTextCharacter(unsigned codePoint)
 {
-    return (codePoint >= 0x4E00 && codePoint <= 0x9FFF) || (codePoint >= 0x3400 && codePoint <= 0x4DBF) ||
-           (codePoint >= 0x3000 && codePoint <= 0x303F) || (codePoint >= 0xFF00 && codePoint <= 0xFFEF) ||
-           (codePoint >= 0x2010 && codePoint <= 0x2033) || codePoint == 0x00B0 || codePoint == 0x00B7 ||
-           codePoint == 0x00D7;
+    return (codePoint >= 0x4E00 && codePoint <= 0x9FFF) ||
+           (codePoint >= 0x3400 && codePoint <= 0x4DBF) ||
+           (codePoint >= 0x3000 && codePoint <= 0x303F) ||
+           (codePoint >= 0xFF00 && codePoint <= 0xFFEF) ||
+           (codePoint >= 0x2010 && codePoint <= 0x2033) || codePoint == 0x00B0 ||
+           codePoint == 0x00B7 || codePoint == 0x00D7;
 }
 
 struct Plausibility {
@@ -262,7 +262,9 @@ bool IsValidUtf8(std::string_view bytes)
 DecodedText DecodeText(std::string_view bytes)
 {
     DecodedText decoded;
-    auto startsWith = [&](std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; };
+    auto startsWith = [&](std::string_view prefix) {
+        return bytes.substr(0, prefix.size()) == prefix;
+    };
 
     if (startsWith("\xEF\xBB\xBF")) {
         decoded.encoding = TextEncoding::Utf8;
@@ -283,12 +285,13 @@ DecodedText DecodeText(std::string_view bytes)
         decoded.text = std::move(r.output);
         if (!r.ok) {
             decoded.status = CodePageStatus::InvalidBytes;
-            decoded.line = LineOfOffset(decoded.text, decoded.text.size()) ;
+            decoded.line = LineOfOffset(decoded.text, decoded.text.size());
         }
         return decoded;
     }
-    return DecodePiece(bytes, JudgeEncoding(bytes) == EncodingJudge::Verdict::Gbk ? TextEncoding::Gbk
-                                                                                    : TextEncoding::Utf8);
+    return DecodePiece(bytes, JudgeEncoding(bytes) == EncodingJudge::Verdict::Gbk
+                                  ? TextEncoding::Gbk
+                                  : TextEncoding::Utf8);
 }
 
 DecodedText DecodePiece(std::string_view piece, TextEncoding encoding)
@@ -315,9 +318,9 @@ DecodedText DecodePiece(std::string_view piece, TextEncoding encoding)
 
 DecodedText DecodeText(std::string&& bytes)
 {
-    bool bom = bytes.size() >= 2 && (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ||
-                                     bytes.compare(0, 2, "\xFF\xFE") == 0 ||
-                                     bytes.compare(0, 2, "\xFE\xFF") == 0);
+    bool bom = bytes.size() >= 2 &&
+               (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 || bytes.compare(0, 2, "\xFF\xFE") == 0 ||
+                bytes.compare(0, 2, "\xFE\xFF") == 0);
     if (!bom && JudgeEncoding(bytes) == EncodingJudge::Verdict::Utf8) {
         DecodedText decoded;
         decoded.encoding = TextEncoding::Utf8;

@@ -3,8 +3,8 @@
 #include "tables/CoordinateTable.hpp"
 
 #include <algorithm>
-#include <utility>
 #include <iterator>
+#include <utility>
 
 namespace carvento::tables {
 
@@ -25,7 +25,8 @@ int CoordinateTable::AddObserver(Observer observer)
 
 void CoordinateTable::RemoveObserver(int handle)
 {
-    std::erase_if(m_observers.entries, [handle](const auto& entry) { return entry.first == handle; });
+    std::erase_if(m_observers.entries,
+                  [handle](const auto& entry) { return entry.first == handle; });
 }
 
 void CoordinateTable::SetupColumns(const std::vector<std::string>& titles,
@@ -82,7 +83,8 @@ int CoordinateTable::AppendRow()
 
 void CoordinateTable::AppendRows(std::vector<std::string>&& cells)
 {
-    if (m_columnCount <= 0 || cells.empty() || cells.size() % static_cast<std::size_t>(m_columnCount) != 0)
+    if (m_columnCount <= 0 || cells.empty() ||
+        cells.size() % static_cast<std::size_t>(m_columnCount) != 0)
         return;
     const int first = m_rowCount;
     m_rowCount += static_cast<int>(cells.size() / static_cast<std::size_t>(m_columnCount));
@@ -163,8 +165,7 @@ void CoordinateTable::FillRows(const std::vector<std::string>& cells, int n, int
 
 void CoordinateTable::FillRows(std::vector<std::string>&& cells, int n, int k)
 {
-    if (n < 0 || k < 0 ||
-        static_cast<long long>(cells.size()) != static_cast<long long>(n) * k)
+    if (n < 0 || k < 0 || static_cast<long long>(cells.size()) != static_cast<long long>(n) * k)
         return;
     const int before = m_rowCount;
     if (k == m_columnCount) {
@@ -191,7 +192,8 @@ bool CoordinateTable::IsBlankRow(int row) const
     if (row < 1 || row >= m_rowCount)
         return false;
     auto first = m_data.begin() + static_cast<std::ptrdiff_t>(row - 1) * m_columnCount;
-    return std::all_of(first, first + m_columnCount, [](const std::string& s) { return s.empty(); });
+    return std::all_of(first, first + m_columnCount,
+                       [](const std::string& s) { return s.empty(); });
 }
 
 } // namespace carvento::tables

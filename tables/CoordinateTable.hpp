@@ -86,7 +86,10 @@ public:
     int AddObserver(Observer observer);
     void RemoveObserver(int handle);
     // One extra handler called after every change, whatever it was; replaces the previous one.
-    void SetChangedHandler(std::function<void()> handler) { m_observers.changed = std::move(handler); }
+    void SetChangedHandler(std::function<void()> handler)
+    {
+        m_observers.changed = std::move(handler);
+    }
 
 private:
     // Observers belong to one table object: copying a table copies none of them (nor the
@@ -101,7 +104,10 @@ private:
     };
 
     void Changed(TableChange change) const;
-    void Changed(TableChange::Kind kind, int first, int last) const { Changed(TableChange{kind, first, last}); }
+    void Changed(TableChange::Kind kind, int first, int last) const
+    {
+        Changed(TableChange{kind, first, last});
+    }
     void InsertRow(int row);
 
     int m_rowCount = 0;

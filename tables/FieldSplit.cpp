@@ -10,8 +10,7 @@ int SplitOnChar(std::string_view text, char separator, std::vector<std::string>&
     return SplitOnAny(text, std::string_view(&separator, 1), fields);
 }
 
-int SplitOnAny(std::string_view text, std::string_view separators,
-               std::vector<std::string>& fields)
+int SplitOnAny(std::string_view text, std::string_view separators, std::vector<std::string>& fields)
 {
     std::vector<std::string_view> views;
     SplitOnAnyViews(text, separators, views);
@@ -28,7 +27,8 @@ std::vector<std::string_view> SplitLines(std::string_view text)
     // Find each LF with memchr, then split the piece before it at any lone CR. CR LF ends a
     // line, and so does CR CR LF (line ends converted twice).
     while (start < end) {
-        const char* lf = static_cast<const char*>(std::memchr(start, '\n', static_cast<std::size_t>(end - start)));
+        const char* lf = static_cast<const char*>(
+            std::memchr(start, '\n', static_cast<std::size_t>(end - start)));
         const char* pieceEnd = lf ? lf : end;
         if (lf) {
             if (pieceEnd > start && pieceEnd[-1] == '\r')

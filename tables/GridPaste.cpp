@@ -12,7 +12,8 @@ namespace {
 // The range limited to the data cells; empty (bottom < top) when nothing is left.
 CellRange ClipToData(const CoordinateTable& table, const CellRange& range)
 {
-    return {std::max(range.top, 1), std::max(range.left, 0), std::min(range.bottom, table.RowCount() - 1),
+    return {std::max(range.top, 1), std::max(range.left, 0),
+            std::min(range.bottom, table.RowCount() - 1),
             std::min(range.right, table.ColumnCount() - 1)};
 }
 
@@ -52,7 +53,8 @@ int PasteBlock(CoordinateTable& table, int row, int column, const CellBlock& blo
     const int columns = table.ColumnCount();
     if (row < 1 || row > table.RowCount() || column < 0 || column >= columns || block.rows <= 0 ||
         block.columns <= 0 ||
-        block.cells.size() != static_cast<std::size_t>(block.rows) * static_cast<std::size_t>(block.columns))
+        block.cells.size() !=
+            static_cast<std::size_t>(block.rows) * static_cast<std::size_t>(block.columns))
         return 0;
     const int width = std::min(block.columns, columns - column);
     const int existing = std::min(block.rows, table.RowCount() - row);
@@ -67,7 +69,8 @@ int PasteBlock(CoordinateTable& table, int row, int column, const CellBlock& blo
     const int appended = block.rows - existing;
     if (appended > 0) {
         // All new rows in one step: a long paste into the end of the table is one change.
-        std::vector<std::string> cells(static_cast<std::size_t>(appended) * static_cast<std::size_t>(columns));
+        std::vector<std::string> cells(static_cast<std::size_t>(appended) *
+                                       static_cast<std::size_t>(columns));
         for (int r = 0; r < appended; ++r)
             for (int c = 0; c < width; ++c)
                 cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) +

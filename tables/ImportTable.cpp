@@ -35,7 +35,8 @@ std::vector<int> InitialColumnChoice(const std::vector<std::string>& titles,
         int candidate = -1;
         // An empty field (a trailing comma, a point without a name) names no column.
         for (std::size_t j = 0; j < sample.size(); ++j)
-            if (!sample[j].empty() && title.find(platform::AsciiUpper(sample[j])) != std::string::npos)
+            if (!sample[j].empty() &&
+                title.find(platform::AsciiUpper(sample[j])) != std::string::npos)
                 candidate = static_cast<int>(j);
         if (candidate < 0 && i < sample.size())
             candidate = static_cast<int>(i);
@@ -100,14 +101,15 @@ void AppendMappedRows(CoordinateTable& table, std::vector<std::string>& cells, i
         }
         std::size_t at = static_cast<std::size_t>(r - first) * tableColumns;
         for (int i = 0; i < tableColumns; ++i)
-            (*target)[at + static_cast<std::size_t>(i)] = std::move(row[static_cast<std::size_t>(i)]);
+            (*target)[at + static_cast<std::size_t>(i)] =
+                std::move(row[static_cast<std::size_t>(i)]);
     }
     target->resize(static_cast<std::size_t>(rows - first) * tableColumns);
     table.AppendRows(std::move(*target));
 }
 
-int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int rows,
-                    int columns, platform::Prompter& prompter, const ImportContext& context,
+int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int rows, int columns,
+                    platform::Prompter& prompter, const ImportContext& context,
                     platform::ColumnMapping* chosen)
 {
     if (rows <= 0 || columns <= 0 ||

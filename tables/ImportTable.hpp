@@ -10,8 +10,8 @@
 namespace carvento::tables {
 
 // Initial selection of each table column's list: the last sample field whose upper-cased
-// text is contained in the upper-cased title (an empty field matches nothing); else the column's own index when the sample
-// has that many fields; else -1 (nothing selected).
+// text is contained in the upper-cased title (an empty field matches nothing); else the column's
+// own index when the sample has that many fields; else -1 (nothing selected).
 std::vector<int> InitialColumnChoice(const std::vector<std::string>& titles,
                                      const std::vector<std::string>& sample);
 
@@ -36,8 +36,8 @@ struct ImportContext {
 // unless rows > 0, columns > 0 and cells.size() == rows*columns, or when the user cancels.
 // Returns the number of rows appended; `chosen` receives the mapping the user accepted.
 // `cells` may be left moved-from.
-int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int rows,
-                    int columns, platform::Prompter& prompter, const ImportContext& context = {},
+int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int rows, int columns,
+                    platform::Prompter& prompter, const ImportContext& context = {},
                     platform::ColumnMapping* chosen = nullptr);
 
 } // namespace carvento::tables

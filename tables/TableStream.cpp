@@ -104,7 +104,8 @@ bool TableStream::Judge()
             break;
     }
     if (m_skip == 0)
-        m_encoding = judge.Result() == EncodingJudge::Verdict::Gbk ? TextEncoding::Gbk : TextEncoding::Utf8;
+        m_encoding = judge.Result() == EncodingJudge::Verdict::Gbk ? TextEncoding::Gbk
+                                                                   : TextEncoding::Utf8;
     Restart();
     return true;
 }
@@ -193,7 +194,9 @@ int TableStream::DetectColumns()
     Restart();
     std::string separators = m_delimiters.empty() ? std::string(",") : m_delimiters;
     int lineNumber = 0;
-    int columns = WidestOfFirstLines(separators, [&](std::string_view& line) { return NextLine(line, lineNumber); });
+    int columns = WidestOfFirstLines(separators, [&](std::string_view& line) {
+        return NextLine(line, lineNumber);
+    });
     if (columns == 0) {
         m_result = NoColumnsResult(m_invalidLine);
         return 0;

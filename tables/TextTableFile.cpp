@@ -26,7 +26,8 @@ std::string ResolvedTarget(const std::string& path)
 {
     char resolved[PATH_MAX];
     struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && ::realpath(path.c_str(), resolved))
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+        ::realpath(path.c_str(), resolved))
         return resolved;
     return path;
 }
@@ -50,7 +51,8 @@ std::FILE* CreateTemporaryBeside(const std::string& target, std::string& tempora
     bool exists = ::stat(target.c_str(), &existing) == 0;
     std::random_device entropy;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = folder + "/." + name + "." + std::to_string(entropy() % 1000000000u) + ".tmp";
+        temporaryPath = folder + "/." + name + "." + std::to_string(entropy() % 1000000000u) +
+                        ".tmp";
         int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST)
@@ -132,7 +134,8 @@ FileResult TextTableFile::Close()
         m_out = nullptr;
         if (!m_temporaryPath.empty()) {
             // The target is replaced only by complete content; otherwise it stays as it was.
-            if (m_writeFailed || m_discard || std::rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
+            if (m_writeFailed || m_discard ||
+                std::rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
                 if (!m_discard)
                     m_writeFailed = true;
                 ::unlink(m_temporaryPath.c_str());
@@ -163,7 +166,8 @@ int TextTableFile::DetectColumns(std::vector<std::string>& names)
     std::string separators = m_delimiters.empty() ? std::string(",") : m_delimiters;
     std::vector<std::string_view> fields;
     std::string_view line;
-    int columns = WidestOfFirstLines(separators, [this](std::string_view& next) { return ReadLine(next); });
+    int columns = WidestOfFirstLines(separators,
+                                     [this](std::string_view& next) { return ReadLine(next); });
     if (columns == 0) {
         m_result = NoColumnsResult(m_invalidLine);
         return 0;
@@ -176,7 +180,8 @@ int TextTableFile::DetectColumns(std::vector<std::string>& names)
             int n = SplitOnAnyViews(line, separators, fields);
             if (n > 0) {
                 for (int i = 0; i < n && i < columns; ++i)
-                    names[static_cast<std::size_t>(i)] = std::string(fields[static_cast<std::size_t>(i)]);
+                    names[static_cast<std::size_t>(i)] =
+                        std::string(fields[static_cast<std::size_t>(i)]);
                 named = std::min(n, columns);
                 break;
             }
@@ -279,8 +284,9 @@ bool TextTableFile::WriteText(const std::string& text)
         encoded = EncodeText(text, m_encoding);
         if (encoded.status != CodePageStatus::Ok) {
             m_discard = true;
-            m_result = {encoded.status == CodePageStatus::Unrepresentable ? FileStatus::Unrepresentable
-                                                                           : FileStatus::InvalidBytes,
+            m_result = {encoded.status == CodePageStatus::Unrepresentable
+                            ? FileStatus::Unrepresentable
+                            : FileStatus::InvalidBytes,
                         m_linesWritten + encoded.line};
             return false;
         }
@@ -342,7 +348,8 @@ int TextTableFile::WriteRows(std::span<const std::string> cells, int rows, int c
                 block += ',';
             block += cells[index++];
         }
-        bool blank = block.size() - lineStart == static_cast<std::size_t>(columns > 0 ? columns - 1 : 0);
+        bool blank = block.size() - lineStart ==
+                     static_cast<std::size_t>(columns > 0 ? columns - 1 : 0);
         if (blank) {
             block.resize(lineStart);
             if (!previousBlank) {

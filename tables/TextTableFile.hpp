@@ -53,8 +53,9 @@ int WidestOfFirstLines(std::string_view separators, NextLine nextLine)
 // reading within the first lines (line `invalidLine`, 0 for none), else no data.
 inline FileResult NoColumnsResult(int invalidLine)
 {
-    return invalidLine > 0 && invalidLine <= kDetectLines ? FileResult{FileStatus::InvalidBytes, invalidLine}
-                                                          : FileResult{FileStatus::NoData, 0};
+    return invalidLine > 0 && invalidLine <= kDetectLines
+               ? FileResult{FileStatus::InvalidBytes, invalidLine}
+               : FileResult{FileStatus::NoData, 0};
 }
 
 class TextTableFile {
@@ -104,10 +105,10 @@ public:
     // Truncates, writes the titles joined by "," (when any) and then WriteRows.
     int WriteTable(std::span<const std::string> cells, int rows, int columns,
                    const std::vector<std::string>& titles);
-    // Writes one line per row; a run of blank rows becomes one empty line, also across calls. Returns the
-    // number of cells, or 0 (nothing written) when cells.size() != rows*columns or on error.
-    int WriteRows(std::span<const std::string> cells, int rows, int columns,
-                  bool truncateFirst);
+    // Writes one line per row; a run of blank rows becomes one empty line, also across calls.
+    // Returns the number of cells, or 0 (nothing written) when cells.size() != rows*columns or on
+    // error.
+    int WriteRows(std::span<const std::string> cells, int rows, int columns, bool truncateFirst);
 
 private:
     void TakeDecoded(DecodedText decoded);

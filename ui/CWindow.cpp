@@ -21,7 +21,6 @@
 #include <QPainter>
 #include <QScreen>
 
-
 namespace carvento::ui {
 
 CWindow::CWindow(pages::PageContext context, platform::Launcher& launcher, QWidget* parent)
@@ -39,10 +38,12 @@ CWindow::CWindow(pages::PageContext context, platform::Launcher& launcher, QWidg
     for (const shell::CatalogueGroup& group : shell::CatalogueGroups()) {
         XOutLookFolder folder{std::string(group.caption), {}};
         for (const shell::CatalogueEntry& entry : group.entries)
-            folder.entries.push_back({std::string(entry.caption), std::string(entry.description), entry.id});
+            folder.entries.push_back({std::string(entry.caption), std::string(entry.description),
+                                      entry.id});
         m_bar->AddFolder(folder);
     }
-    connect(m_bar, &XOutLookBar::entryChosen, this, [this](int id) { shell::RunCatalogueAction(id, *this); });
+    connect(m_bar, &XOutLookBar::entryChosen, this,
+            [this](int id) { shell::RunCatalogueAction(id, *this); });
 
     m_trayMenu = new QMenu(this);
     m_trayMenu->addAction(QStringLiteral("设置"));
@@ -53,7 +54,8 @@ CWindow::CWindow(pages::PageContext context, platform::Launcher& launcher, QWidg
     m_trayMenu->addAction(QStringLiteral("退出"), this, [this] { Exit(); });
 
     m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/carvento.svg")), this);
-    m_tray->setToolTip(QStringLiteral("Carvento %1").arg(QString::fromLatin1(shell::kCurrentVersion)));
+    m_tray->setToolTip(
+        QStringLiteral("Carvento %1").arg(QString::fromLatin1(shell::kCurrentVersion)));
     m_tray->setContextMenu(m_trayMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this, &CWindow::OnTrayActivated);
     m_tray->show();
@@ -91,8 +93,9 @@ void CWindow::PopUpAtCursor()
         screen = QApplication::primaryScreen();
     QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     // The work area's right and bottom edges are exclusive, as the placement rule counts them.
-    shell::ScreenPoint at = shell::PlacePanel({cursor.x(), cursor.y()}, {width(), height()},
-                                              {area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+    shell::ScreenPoint at =
+        shell::PlacePanel({cursor.x(), cursor.y()}, {width(), height()},
+                          {area.left(), area.top(), area.right() + 1, area.bottom() + 1});
     move(at.x, at.y);
     ShowPanel();
 }
@@ -132,7 +135,8 @@ void CWindow::closeEvent(QCloseEvent* event)
 void CWindow::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible() && !m_ordinaryWindow)
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible() &&
+        !m_ordinaryWindow)
         hide();
 }
 
@@ -144,18 +148,21 @@ void CWindow::paintEvent(QPaintEvent*)
     sky.setColorAt(0, QColor(0x1d, 0x4e, 0x89));
     sky.setColorAt(1, QColor(0x3a, 0x7b, 0xc8));
     painter.fillRect(QRect(0, 0, width(), shell::kCatalogueTop), sky);
-    painter.fillRect(QRect(0, shell::kCatalogueTop, width(), height() - shell::kCatalogueTop), Qt::white);
+    painter.fillRect(QRect(0, shell::kCatalogueTop, width(), height() - shell::kCatalogueTop),
+                     Qt::white);
     QIcon(QStringLiteral(":/carvento.svg")).paint(&painter, QRect(16, 22, 56, 56));
     QFont title = font();
     title.setPointSizeF(title.pointSizeF() * 1.6);
     title.setBold(true);
     painter.setFont(title);
     painter.setPen(Qt::white);
-    painter.drawText(QRect(84, 24, width() - 90, 30), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Carvento"));
+    painter.drawText(QRect(84, 24, width() - 90, 30), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("Carvento"));
     painter.setFont(font());
     painter.setPen(QColor(0xdc, 0xe9, 0xf8));
-    painter.drawText(QRect(84, 54, width() - 90, 22), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("测绘坐标工具箱 %1").arg(QString::fromLatin1(shell::kCurrentVersion)));
+    painter.drawText(
+        QRect(84, 54, width() - 90, 22), Qt::AlignLeft | Qt::AlignVCenter,
+        QStringLiteral("测绘坐标工具箱 %1").arg(QString::fromLatin1(shell::kCurrentVersion)));
     painter.drawText(QRect(16, 88, width() - 24, 22), Qt::AlignLeft | Qt::AlignVCenter,
                      QStringLiteral("坐标转换 · 参数计算 · 文件转换"));
     painter.setPen(QColor(0x9d, 0xb4, 0xd0));
@@ -181,8 +188,9 @@ bool CWindow::OpenPage(int id)
     if (!registration || !registration->Built()) {
         const shell::CatalogueEntry* entry = shell::FindCatalogueEntry(id);
         std::string caption = entry ? std::string(entry->caption) : std::string();
-        m_context.prompter.ShowMessage({"“" + caption + "”尚未提供，敬请期待。", pages::messages::kApplicationTitle,
-                                        platform::MessageIcon::Information, platform::MessageButtons::Ok});
+        m_context.prompter.ShowMessage(
+            {"“" + caption + "”尚未提供，敬请期待。", pages::messages::kApplicationTitle,
+             platform::MessageIcon::Information, platform::MessageButtons::Ok});
         return false;
     }
     QWidget* window = MakePageWindow(*registration, m_context);
@@ -235,7 +243,8 @@ void CWindow::StartInteractiveUpdateCheck()
     // One check at a time: a second "更新" while one runs does nothing.
     m_updateRunner.Start([this](const platform::TaskControl&) {
         DispatchedPrompter prompter(m_context.prompter, m_updateDispatcher);
-        shell::CheckForUpdateInteractive(prompter, m_launcher, shell::ReleasePageAddress(), shell::kCurrentVersion);
+        shell::CheckForUpdateInteractive(prompter, m_launcher, shell::ReleasePageAddress(),
+                                         shell::kCurrentVersion);
     });
 }
 

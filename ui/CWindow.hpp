@@ -24,7 +24,8 @@ class CWindow final : public QWidget, public shell::CatalogueHost {
     Q_OBJECT
 public:
     // `context` is handed to every page opened from the catalogue.
-    explicit CWindow(pages::PageContext context, platform::Launcher& launcher, QWidget* parent = nullptr);
+    explicit CWindow(pages::PageContext context, platform::Launcher& launcher,
+                     QWidget* parent = nullptr);
     ~CWindow() override;
 
     XOutLookBar* Bar() const { return m_bar; }

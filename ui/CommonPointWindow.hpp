@@ -21,7 +21,8 @@ class CommonPointWindow final : public QWidget {
     Q_OBJECT
 public:
     // Takes ownership of the page. The window deletes itself when closed.
-    explicit CommonPointWindow(std::unique_ptr<pages::CommonPointPage> page, QWidget* parent = nullptr);
+    explicit CommonPointWindow(std::unique_ptr<pages::CommonPointPage> page,
+                               QWidget* parent = nullptr);
     ~CommonPointWindow() override;
 
     pages::CommonPointPage& Page() { return *m_page; }

@@ -78,7 +78,8 @@ private:
 } // namespace
 
 CoordinateTableModel::CoordinateTableModel(tables::CoordinateTable& table, QObject* parent)
-    : QAbstractTableModel(parent), m_table(table), m_rows(table.DataRowCount()), m_columns(table.ColumnCount())
+    : QAbstractTableModel(parent), m_table(table), m_rows(table.DataRowCount()),
+      m_columns(table.ColumnCount())
 {
     m_observer = m_table.AddObserver([this](const tables::TableChange& change) {
         if (!m_batching)
@@ -102,11 +103,13 @@ void CoordinateTableModel::Follow(const tables::TableChange& change)
     case Kind::Cells:
         if (change.first == 0)
             emit headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
-        if (const int top = std::max(first, 0), bottom = std::min(last, m_rows - 1); top <= bottom && m_columns > 0)
+        if (const int top = std::max(first, 0), bottom = std::min(last, m_rows - 1);
+            top <= bottom && m_columns > 0)
             emit dataChanged(index(top, 0), index(bottom, m_columns - 1));
         return;
     case Kind::Inserted:
-        if (count > 0 && first >= 0 && first <= m_rows && m_table.DataRowCount() == m_rows + count) {
+        if (count > 0 && first >= 0 && first <= m_rows &&
+            m_table.DataRowCount() == m_rows + count) {
             beginInsertRows(QModelIndex(), first, last);
             m_rows += count;
             endInsertRows();
@@ -156,7 +159,8 @@ int CoordinateTableModel::columnCount(const QModelIndex& parent) const
 
 QVariant CoordinateTableModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole))
+    if (!index.isValid() ||
+        (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole))
         return {};
     const std::string& text = m_table.GetCell(index.row() + 1, index.column());
     if (role == Qt::ToolTipRole && text.size() < 12)
@@ -209,9 +213,11 @@ CoordinateGrid::CoordinateGrid(tables::CoordinateTable& table, QWidget* parent)
     // The pages give widths for a 9-point dialog font; with a larger desktop font a width
     // grows until a title and a coordinate such as 3376320.4035 fit, so nothing is clipped.
     const auto& widths = table.ColumnWidths();
-    const int coordinateWidth = fontMetrics().horizontalAdvance(QStringLiteral("-00000000.0000")) + 10;
+    const int coordinateWidth = fontMetrics().horizontalAdvance(QStringLiteral("-00000000.0000")) +
+                                10;
     for (int c = 0; c < static_cast<int>(widths.size()); ++c) {
-        int titleWidth = fontMetrics().horizontalAdvance(QString::fromStdString(table.GetCell(0, c))) + 16;
+        int titleWidth =
+            fontMetrics().horizontalAdvance(QString::fromStdString(table.GetCell(0, c))) + 16;
         int width = std::max(widths[static_cast<std::size_t>(c)], titleWidth);
         if (c > 0)
             width = std::max(width, coordinateWidth);
@@ -235,7 +241,8 @@ tables::RowSelection CoordinateGrid::Selection() const
 tables::CellRange CoordinateGrid::SelectedRange() const
 {
     tables::CellRange spanned{m_table.RowCount(), m_table.ColumnCount(), -1, -1};
-    const QItemSelection selection = selectionModel() ? selectionModel()->selection() : QItemSelection();
+    const QItemSelection selection = selectionModel() ? selectionModel()->selection()
+                                                      : QItemSelection();
     for (const QItemSelectionRange& range : selection) {
         spanned.top = std::min(spanned.top, range.top() + 1);
         spanned.left = std::min(spanned.left, range.left());
@@ -285,9 +292,11 @@ void CoordinateGrid::changeKeepingSelection(const std::function<void()>& change)
     m_model.Batch(change);
     QItemSelection restored;
     for (const tables::CellRange& range : ranges)
-        restored.select(m_model.index(range.top - 1, range.left), m_model.index(range.bottom - 1, range.right));
+        restored.select(m_model.index(range.top - 1, range.left),
+                        m_model.index(range.bottom - 1, range.right));
     if (currentRow >= 0)
-        selectionModel()->setCurrentIndex(m_model.index(currentRow, currentColumn), QItemSelectionModel::NoUpdate);
+        selectionModel()->setCurrentIndex(m_model.index(currentRow, currentColumn),
+                                          QItemSelectionModel::NoUpdate);
     selectionModel()->select(restored, QItemSelectionModel::ClearAndSelect);
 }
 

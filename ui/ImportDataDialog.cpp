@@ -34,8 +34,9 @@ QString UnmappedQuestion(const platform::ColumnMapping& mapping, const std::vect
     QStringList titles;
     for (int column : missing) {
         auto index = static_cast<std::size_t>(column);
-        QString title = index < mapping.tableTitles.size() ? QString::fromStdString(mapping.tableTitles[index])
-                                                           : QStringLiteral("%1").arg(column + 1);
+        QString title = index < mapping.tableTitles.size()
+                            ? QString::fromStdString(mapping.tableTitles[index])
+                            : QStringLiteral("%1").arg(column + 1);
         titles << QStringLiteral("“%1”").arg(title);
     }
     return QStringLiteral("表格列%1没有选择文件列，转换时将按 0 计算。仍要导入吗？")
@@ -58,21 +59,26 @@ CImportDataDlg::CImportDataDlg(const platform::ColumnMapping& mapping, QWidget* 
         entries << EntryText(field);
     for (int i = 0; i < rows; ++i) {
         int top = kFirstRowTop + kRowStep * i;
-        auto* label = new QLabel(QString::fromStdString(mapping.tableTitles[static_cast<std::size_t>(i)]), this);
+        auto* label = new QLabel(
+            QString::fromStdString(mapping.tableTitles[static_cast<std::size_t>(i)]), this);
         label->setGeometry(20, top, 70, 20);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         auto* list = new QComboBox(this);
         list->setGeometry(100, top - 2, kClientWidth - 10 - 100, 24);
         list->setMaxVisibleItems(330 / 20);
         list->addItems(entries);
-        int initial = i < static_cast<int>(mapping.columnMap.size()) ? mapping.columnMap[static_cast<std::size_t>(i)] : -1;
+        int initial = i < static_cast<int>(mapping.columnMap.size())
+                          ? mapping.columnMap[static_cast<std::size_t>(i)]
+                          : -1;
         list->setCurrentIndex(initial < m ? initial : -1);
         m_lists.push_back(list);
     }
     int shift = kRowStep * rows;
     if (rows > 0 && mapping.fileColumns > m) {
-        m_truncationNote = new QLabel(
-            QStringLiteral("文件共有 %1 列，列表中只列出前 %2 列。").arg(mapping.fileColumns).arg(m), this);
+        m_truncationNote = new QLabel(QStringLiteral("文件共有 %1 列，列表中只列出前 %2 列。")
+                                          .arg(mapping.fileColumns)
+                                          .arg(m),
+                                      this);
         m_truncationNote->setGeometry(20, kFirstRowTop + shift, kClientWidth - 30, 20);
         shift += kRowStep;
     }
@@ -89,8 +95,9 @@ CImportDataDlg::CImportDataDlg(const platform::ColumnMapping& mapping, QWidget* 
     setFixedSize(kClientWidth, kBaseHeight + shift);
 
     m_confirm = [this](const QString& question) {
-        return QMessageBox::question(this, QString::fromUtf8(pages::messages::kApplicationTitle), question,
-                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+        return QMessageBox::question(this, QString::fromUtf8(pages::messages::kApplicationTitle),
+                                     question, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
     };
 }
 

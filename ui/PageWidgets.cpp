@@ -64,10 +64,12 @@ QWidget* FieldBinder::MakeEditor(const pages::PageField& field)
         auto* edit = new QLineEdit(Q(field.text));
         if (field.kind == pages::FieldKind::Integer)
             // Digits only; an emptied field is refused when the page takes the fields.
-            edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+            edit->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("[0-9]*")), edit));
         edit->setReadOnly(field.kind == pages::FieldKind::ReadOnlyText);
-        QObject::connect(edit, &QLineEdit::textEdited, edit,
-                         [this, id](const QString& text) { m_page.EditText(id, text.toStdString()); });
+        QObject::connect(edit, &QLineEdit::textEdited, edit, [this, id](const QString& text) {
+            m_page.EditText(id, text.toStdString());
+        });
         editor = edit;
         break;
     }
@@ -100,7 +102,8 @@ QWidget* FieldBinder::MakeEditor(const pages::PageField& field)
             layout->addWidget(radio);
             radio->setChecked(static_cast<int>(i) == field.pendingIndex);
         }
-        QObject::connect(group, &QButtonGroup::idClicked, box, [this, id](int index) { m_page.Choose(id, index); });
+        QObject::connect(group, &QButtonGroup::idClicked, box,
+                         [this, id](int index) { m_page.Choose(id, index); });
         editor = box;
         break;
     }
@@ -108,7 +111,8 @@ QWidget* FieldBinder::MakeEditor(const pages::PageField& field)
         auto* spin = new QSpinBox;
         spin->setRange(field.minimum, field.maximum);
         spin->setValue(field.pendingIndex);
-        QObject::connect(spin, &QSpinBox::valueChanged, spin, [this, id](int value) { m_page.Choose(id, value); });
+        QObject::connect(spin, &QSpinBox::valueChanged, spin,
+                         [this, id](int value) { m_page.Choose(id, value); });
         editor = spin;
         break;
     }
@@ -177,7 +181,8 @@ void FieldBinder::FieldChanged(const pages::PageField& field)
     }
 }
 
-EllipsoidBox::EllipsoidBox(geodesy::EllipsoidPanel& panel, QWidget* parent) : QWidget(parent), m_panel(panel)
+EllipsoidBox::EllipsoidBox(geodesy::EllipsoidPanel& panel, QWidget* parent)
+    : QWidget(parent), m_panel(panel)
 {
     auto* form = new QFormLayout(this);
     form->setContentsMargins(0, 0, 0, 0);
@@ -192,9 +197,9 @@ EllipsoidBox::EllipsoidBox(geodesy::EllipsoidPanel& panel, QWidget* parent) : QW
     form->addRow(Q(geodesy::kAxisBLabel), m_bEdit);
     m_unapplied = new QLabel(QStringLiteral("未应用：请重新选择“自定义”"));
     m_unapplied->setStyleSheet(QStringLiteral("color: #c62828;"));
-    m_unapplied->setToolTip(QStringLiteral(
-        "a=、b= 中的数值尚未用于计算，转换仍使用上次选择“自定义”时的数值。\n"
-        "在“坐标系”中重新选择“自定义”即可应用。"));
+    m_unapplied->setToolTip(
+        QStringLiteral("a=、b= 中的数值尚未用于计算，转换仍使用上次选择“自定义”时的数值。\n"
+                       "在“坐标系”中重新选择“自定义”即可应用。"));
     QSizePolicy keepRoom = m_unapplied->sizePolicy();
     keepRoom.setRetainSizeWhenHidden(true);
     m_unapplied->setSizePolicy(keepRoom);
@@ -228,8 +233,9 @@ void EllipsoidBox::ShowWhetherAxesApplied()
 {
     const geodesy::Ellipsoid& used = m_panel.AppliedEllipsoid();
     // The texts are read the way picking "自定义" reads them.
-    const bool pending = m_panel.AxesEditable() && (!SameAxis(platform::ParseDouble(m_panel.AText()), used.a) ||
-                                                     !SameAxis(platform::ParseDouble(m_panel.BText()), used.b));
+    const bool pending = m_panel.AxesEditable() &&
+                         (!SameAxis(platform::ParseDouble(m_panel.AText()), used.a) ||
+                          !SameAxis(platform::ParseDouble(m_panel.BText()), used.b));
     m_unapplied->setVisible(pending);
 }
 
@@ -277,7 +283,8 @@ ProgressLabel::ProgressLabel(QWidget* parent) : QWidget(parent)
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_label = new QLabel;
-    m_label->setMinimumWidth(m_label->fontMetrics().horizontalAdvance(QStringLiteral("当前进度:00000/00000")));
+    m_label->setMinimumWidth(
+        m_label->fontMetrics().horizontalAdvance(QStringLiteral("当前进度:00000/00000")));
     m_bar = new QProgressBar;
     m_bar->setRange(0, 1);
     m_bar->setValue(0);
@@ -299,8 +306,8 @@ QString ProgressLabel::text() const
     return m_label->text();
 }
 
-QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder, std::vector<EllipsoidBox*>& boxes,
-                          const std::set<std::string>& skip)
+QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder,
+                          std::vector<EllipsoidBox*>& boxes, const std::set<std::string>& skip)
 {
     auto* area = new QWidget;
     auto* layout = new QHBoxLayout(area);

@@ -131,7 +131,8 @@ private:
 // boxes of their own; fields without a group in a plain form. Side by side, in order of
 // appearance. Fields listed in `skip` and fields placed under a table are left out. The
 // ellipsoid boxes made are appended to `boxes`.
-QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder, std::vector<EllipsoidBox*>& boxes,
+QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder,
+                          std::vector<EllipsoidBox*>& boxes,
                           const std::set<std::string>& skip = {});
 
 // One button per command of the page, in order; a click runs the command, then `after` (the

@@ -28,12 +28,14 @@ QWidget* MakePageWindow(const pages::PageRegistration& registration, pages::Page
 {
     switch (registration.frame) {
     case pages::PageFrame::Conversion: {
-        auto* window = new TablePageWindow(AsFrame<pages::ConversionPage>(registration.factory(context)));
+        auto* window =
+            new TablePageWindow(AsFrame<pages::ConversionPage>(registration.factory(context)));
         window->SetClipboard(context.clipboard);
         return window;
     }
     case pages::PageFrame::CommonPoint:
-        return new CommonPointWindow(AsFrame<pages::CommonPointPage>(registration.factory(context)));
+        return new CommonPointWindow(
+            AsFrame<pages::CommonPointPage>(registration.factory(context)));
     case pages::PageFrame::BatchFile:
         return new BatchFileWindow(AsFrame<pages::BatchFilePage>(registration.factory(context)));
     case pages::PageFrame::Task:

@@ -74,14 +74,25 @@ platform::MessageAnswer QtPrompter::ShowMessage(const platform::Message& message
         box.setTextFormat(Qt::PlainText);
         box.setText(Q(message.text));
         switch (message.icon) {
-        case platform::MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-        case platform::MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case platform::MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
-        case platform::MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
-        case platform::MessageIcon::None: break;
+        case platform::MessageIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case platform::MessageIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case platform::MessageIcon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case platform::MessageIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case platform::MessageIcon::None:
+            break;
         }
         switch (message.buttons) {
-        case platform::MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case platform::MessageButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
         case platform::MessageButtons::OkCancel:
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
             break;
@@ -93,10 +104,18 @@ platform::MessageAnswer QtPrompter::ShowMessage(const platform::Message& message
             break;
         }
         switch (box.exec()) {
-        case QMessageBox::Cancel: answer = platform::MessageAnswer::Cancel; break;
-        case QMessageBox::Yes: answer = platform::MessageAnswer::Yes; break;
-        case QMessageBox::No: answer = platform::MessageAnswer::No; break;
-        default: answer = platform::MessageAnswer::Ok; break;
+        case QMessageBox::Cancel:
+            answer = platform::MessageAnswer::Cancel;
+            break;
+        case QMessageBox::Yes:
+            answer = platform::MessageAnswer::Yes;
+            break;
+        case QMessageBox::No:
+            answer = platform::MessageAnswer::No;
+            break;
+        default:
+            answer = platform::MessageAnswer::Ok;
+            break;
         }
     });
     return answer;
@@ -108,14 +127,15 @@ std::vector<std::string> QtPrompter::ChooseOpenFiles(const platform::FileDialog&
     RunOnUiThread([&] {
         QWidget* owner = QApplication::activeWindow();
         if (dialog.multipleSelection) {
-            const QStringList chosen =
-                QFileDialog::getOpenFileNames(owner, QString(), LastFolder(), NameFilters(dialog));
+            const QStringList chosen = QFileDialog::getOpenFileNames(owner, QString(), LastFolder(),
+                                                                     NameFilters(dialog));
             for (const QString& path : chosen)
                 paths.push_back(path.toStdString());
             if (!chosen.isEmpty())
                 RememberFolderOf(chosen.front());
         } else {
-            QString path = QFileDialog::getOpenFileName(owner, QString(), LastFolder(), NameFilters(dialog));
+            QString path = QFileDialog::getOpenFileName(owner, QString(), LastFolder(),
+                                                        NameFilters(dialog));
             if (!path.isEmpty())
                 paths.push_back(path.toStdString());
             RememberFolderOf(path);

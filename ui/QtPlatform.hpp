@@ -29,7 +29,8 @@ class QtLauncher final : public platform::Launcher {
 public:
     bool OpenUrl(const std::string& url) override;
     bool OpenFolder(const std::string& path) override;
-    bool StartProgram(const std::string& program, const std::vector<std::string>& arguments) override;
+    bool StartProgram(const std::string& program,
+                      const std::vector<std::string>& arguments) override;
 };
 
 // The process-wide seams of the desktop program.

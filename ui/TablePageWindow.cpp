@@ -62,8 +62,10 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
     sourceLayout->addWidget(m_sourceGrid, 1);
     auto* rowButtons = new QHBoxLayout;
     rowButtons->addWidget(AddButton(QStringLiteral("添加"), [this] { m_page->AddRow(); }));
-    rowButtons->addWidget(AddButton(QStringLiteral("插入"), [this] { m_page->InsertRow(m_sourceGrid->Selection()); }));
-    rowButtons->addWidget(AddButton(QStringLiteral("删除"), [this] { m_page->DeleteRow(m_sourceGrid->Selection()); }));
+    rowButtons->addWidget(AddButton(QStringLiteral("插入"),
+                                    [this] { m_page->InsertRow(m_sourceGrid->Selection()); }));
+    rowButtons->addWidget(AddButton(QStringLiteral("删除"),
+                                    [this] { m_page->DeleteRow(m_sourceGrid->Selection()); }));
     rowButtons->addWidget(AddButton(QStringLiteral("清空"), [this] { m_page->ClearRows(); }));
     sourceLayout->addLayout(rowButtons);
     auto* fileButtons = new QHBoxLayout;
@@ -111,9 +113,12 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
     status->addWidget(m_exportStatus, 1);
     layout->addLayout(status);
     for (CoordinateGrid* grid : {m_sourceGrid, m_resultGrid}) {
-        connect(grid->model(), &QAbstractItemModel::modelReset, this, &TablePageWindow::ShowRowCounts);
-        connect(grid->model(), &QAbstractItemModel::rowsInserted, this, &TablePageWindow::ShowRowCounts);
-        connect(grid->model(), &QAbstractItemModel::rowsRemoved, this, &TablePageWindow::ShowRowCounts);
+        connect(grid->model(), &QAbstractItemModel::modelReset, this,
+                &TablePageWindow::ShowRowCounts);
+        connect(grid->model(), &QAbstractItemModel::rowsInserted, this,
+                &TablePageWindow::ShowRowCounts);
+        connect(grid->model(), &QAbstractItemModel::rowsRemoved, this,
+                &TablePageWindow::ShowRowCounts);
     }
     ShowRowCounts();
 
@@ -201,8 +206,9 @@ QWidget* TablePageWindow::BuildFieldRow(pages::FieldPlacement placement)
 QWidget* TablePageWindow::BuildParameterPanel()
 {
     // Two-sided pages: one box per side's ellipsoid panel with that side's fields.
-    const bool sided = std::any_of(m_page->Panels().begin(), m_page->Panels().end(),
-                                   [](const pages::PagePanel& panel) { return !panel.side.empty(); });
+    const bool sided =
+        std::any_of(m_page->Panels().begin(), m_page->Panels().end(),
+                    [](const pages::PagePanel& panel) { return !panel.side.empty(); });
     if (sided) {
         std::vector<EllipsoidBox*> boxes;
         return BuildFieldPanels(*m_page, *m_fields, boxes);
@@ -262,7 +268,8 @@ void TablePageWindow::Convert()
         m_page->SetProgressCallback({});
         m_page->Convert();
     } else {
-        QProgressDialog progress(QStringLiteral("正在转换..."), QStringLiteral("取消"), 0, rows, this);
+        QProgressDialog progress(QStringLiteral("正在转换..."), QStringLiteral("取消"), 0, rows,
+                                 this);
         progress.setWindowModality(Qt::WindowModal);
         progress.setMinimumDuration(300);
         m_page->SetProgressCallback([&progress](int done, int) {
@@ -280,9 +287,10 @@ void TablePageWindow::Convert()
     if (cancelled) {
         m_convertStatus->setText(QStringLiteral("转换已取消，结果表未更新"));
     } else if (status.nonNumericCells > 0) {
-        m_convertStatus->setText(QStringLiteral("已转换 %1 行，其中 %2 个单元格不是数字（按 0 计算）")
-                                     .arg(status.convertedRows)
-                                     .arg(status.nonNumericCells));
+        m_convertStatus->setText(
+            QStringLiteral("已转换 %1 行，其中 %2 个单元格不是数字（按 0 计算）")
+                .arg(status.convertedRows)
+                .arg(status.nonNumericCells));
         warning = true;
     } else {
         m_convertStatus->setText(QStringLiteral("已转换 %1 行").arg(status.convertedRows));
@@ -298,7 +306,8 @@ void TablePageWindow::Export()
 {
     if (!m_page->Export())
         return;
-    ShowExported(QStringLiteral("已导出到 %1").arg(QDir::toNativeSeparators(Q(m_page->Status().exportedPath))));
+    ShowExported(QStringLiteral("已导出到 %1")
+                     .arg(QDir::toNativeSeparators(Q(m_page->Status().exportedPath))));
 }
 
 void TablePageWindow::dragEnterEvent(QDragEnterEvent* event)

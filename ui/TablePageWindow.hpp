@@ -29,7 +29,8 @@ class TablePageWindow final : public QWidget {
     Q_OBJECT
 public:
     // Takes ownership of the page. The window deletes itself when closed.
-    explicit TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QWidget* parent = nullptr);
+    explicit TablePageWindow(std::unique_ptr<pages::ConversionPage> page,
+                             QWidget* parent = nullptr);
     ~TablePageWindow() override;
 
     pages::ConversionPage& Page() { return *m_page; }
@@ -43,7 +44,10 @@ public:
     QLineEdit* AxisAEdit() const { return m_ellipsoidBox ? m_ellipsoidBox->AxisAEdit() : nullptr; }
     QLineEdit* AxisBEdit() const { return m_ellipsoidBox ? m_ellipsoidBox->AxisBEdit() : nullptr; }
     // Shown while the a= / b= texts differ from the axes the computation uses.
-    QLabel* UnappliedAxesLabel() const { return m_ellipsoidBox ? m_ellipsoidBox->UnappliedAxesLabel() : nullptr; }
+    QLabel* UnappliedAxesLabel() const
+    {
+        return m_ellipsoidBox ? m_ellipsoidBox->UnappliedAxesLabel() : nullptr;
+    }
     // The line under the tables: rows of each table, then what the last 转换 and 导出 did.
     QString StatusText() const;
 

@@ -21,8 +21,8 @@ TaskWindow::TaskWindow(std::unique_ptr<pages::TaskPage> page, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     // The progress field is shown by the progress label, not as an edit.
-    layout->addWidget(
-        BuildFieldPanels(*m_page, *m_fields, m_ellipsoidBoxes, {pages::TaskPage::kProgressField}));
+    layout->addWidget(BuildFieldPanels(*m_page, *m_fields, m_ellipsoidBoxes,
+                                       {pages::TaskPage::kProgressField}));
 
     auto* tableBox = new QGroupBox(QString::fromStdString(m_page->Layout().group));
     auto* tableLayout = new QVBoxLayout(tableBox);
@@ -32,12 +32,14 @@ TaskWindow::TaskWindow(std::unique_ptr<pages::TaskPage> page, QWidget* parent)
 
     m_progress = new ProgressLabel;
     layout->addWidget(m_progress);
-    layout->addWidget(BuildCommandBar(*m_page, m_buttons, [this](const std::string&) { ShowState(); }));
+    layout->addWidget(BuildCommandBar(*m_page, m_buttons,
+                                      [this](const std::string&) { ShowState(); }));
 
     // Runs on this thread: the page's notices come through the dispatcher.
     m_page->SetProgressHandler([this](int done, int total) {
         const pages::PageField* field = m_page->FindField(pages::TaskPage::kProgressField);
-        m_progress->showProgress(field ? QString::fromStdString(field->text) : QString(), done, total);
+        m_progress->showProgress(field ? QString::fromStdString(field->text) : QString(), done,
+                                 total);
         ShowState();
     });
     const pages::PageField* field = m_page->FindField(pages::TaskPage::kProgressField);

@@ -43,8 +43,8 @@ void PlaceWindow(QWidget& window, const QRect& available)
     if (window.isVisible() && window.frameGeometry() != window.geometry()) {
         const QRect outer = window.frameGeometry();
         const QRect inner = window.geometry();
-        frame = {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                 outer.bottom() - inner.bottom()};
+        frame = {inner.left() - outer.left(), inner.top() - outer.top(),
+                 outer.right() - inner.right(), outer.bottom() - inner.bottom()};
     }
     const QSize minimum = window.minimumSize().expandedTo(window.minimumSizeHint());
     const QRect placed = FitWindow(window.size(), minimum, frame, available);

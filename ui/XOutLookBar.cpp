@@ -21,24 +21,28 @@ class EntryDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
     {
         painter->save();
         bool selected = option.state & QStyle::State_Selected;
         bool hovered = option.state & QStyle::State_MouseOver;
         if (selected || hovered)
-            painter->fillRect(option.rect, selected ? QColor(0xd6, 0xe8, 0xfa) : QColor(0xee, 0xf4, 0xfb));
+            painter->fillRect(option.rect,
+                              selected ? QColor(0xd6, 0xe8, 0xfa) : QColor(0xee, 0xf4, 0xfb));
         QRect text = option.rect.adjusted(14, 4, -6, -4);
         QFont caption = option.font;
         caption.setBold(true);
         painter->setFont(caption);
         painter->setPen(QColor(0x1f, 0x3a, 0x5f));
-        painter->drawText(text, Qt::AlignLeft | Qt::AlignTop, index.data(Qt::DisplayRole).toString());
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignTop,
+                          index.data(Qt::DisplayRole).toString());
         QFont small = option.font;
         small.setPointSizeF(option.font.pointSizeF() * 0.85);
         painter->setFont(small);
         painter->setPen(QColor(0x6b, 0x72, 0x80));
-        painter->drawText(text, Qt::AlignLeft | Qt::AlignBottom, index.data(kDescriptionRole).toString());
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignBottom,
+                          index.data(kDescriptionRole).toString());
         painter->restore();
     }
 

@@ -30,7 +30,8 @@ int main(int argc, char** argv)
 
     // The interface is Chinese whatever the desktop's language: standard buttons read 确定/取消.
     QTranslator qtTranslator;
-    if (qtTranslator.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qtTranslator.load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
 
     // CARVENTO_PROFILE names an INI file to use instead of the user's profile.
@@ -56,13 +57,15 @@ int main(int argc, char** argv)
     case shell::SingleInstance::Claim::Unreachable:
         // Ending silently here would look as if the program never started.
         std::fprintf(stderr, "carvento: %s\n", shell::messages::kInstanceUnreachable);
-        prompter.ShowMessage({shell::messages::kInstanceUnreachable, shell::messages::kApplicationTitle,
-                              platform::MessageIcon::Warning, platform::MessageButtons::Ok});
+        prompter.ShowMessage({shell::messages::kInstanceUnreachable,
+                              shell::messages::kApplicationTitle, platform::MessageIcon::Warning,
+                              platform::MessageButtons::Ok});
         return 1;
     }
 
     ui::CWindow panel({prompter, ui::Clipboard(), *profile}, launcher);
-    QObject::connect(&instance, &shell::SingleInstance::activationRequested, &panel, &ui::CWindow::ShowPanel);
+    QObject::connect(&instance, &shell::SingleInstance::activationRequested, &panel,
+                     &ui::CWindow::ShowPanel);
     if (!QSystemTrayIcon::isSystemTrayAvailable() || std::getenv("CARVENTO_NO_TRAY")) {
         // Without a notification area the tray icon would be invisible: the panel becomes an
         // ordinary window, and closing it ends the program.

@@ -43,10 +43,18 @@ std::string EscapeProfileName(std::string_view name)
     escaped.reserve(name.size());
     for (char c : name) {
         switch (c) {
-        case '%': escaped += "%25"; break;
-        case '/': escaped += "%2F"; break;
-        case '\\': escaped += "%5C"; break;
-        default: escaped += c; break;
+        case '%':
+            escaped += "%25";
+            break;
+        case '/':
+            escaped += "%2F";
+            break;
+        case '\\':
+            escaped += "%5C";
+            break;
+        default:
+            escaped += c;
+            break;
         }
     }
     return escaped;
@@ -102,7 +110,10 @@ void SettingsProfile::SetInt(std::string_view section, std::string_view key, int
     m_settings->setValue(KeyPath(section, key), value);
 }
 
-std::string SettingsProfile::FilePath() const { return m_settings->fileName().toStdString(); }
+std::string SettingsProfile::FilePath() const
+{
+    return m_settings->fileName().toStdString();
+}
 
 void SettingsProfile::Reopen()
 {
@@ -132,8 +143,9 @@ ProfileUpdate SettingsProfile::Update(const std::function<void(Profile&)>& chang
     QLockFile lock(path + QLatin1String(kUpdateLockSuffix));
     lock.setStaleLockTime(kUpdateLockStaleMs);
     if (!lock.tryLock(kUpdateWaitMs)) {
-        result.status = lock.error() == QLockFile::LockFailedError ? ProfileUpdateStatus::Busy
-                                                                     : ProfileUpdateStatus::WriteFailed;
+        result.status = lock.error() == QLockFile::LockFailedError
+                            ? ProfileUpdateStatus::Busy
+                            : ProfileUpdateStatus::WriteFailed;
         return result;
     }
 
@@ -160,18 +172,23 @@ ProfileUpdate SettingsProfile::Update(const std::function<void(Profile&)>& chang
 
     Reopen(); // writes the change as it opens, with a status of its own
     m_settings->sync();
-    result.status = m_settings->status() == QSettings::AccessError ? ProfileUpdateStatus::WriteFailed
-                                                                    : ProfileUpdateStatus::Written;
+    result.status = m_settings->status() == QSettings::AccessError
+                        ? ProfileUpdateStatus::WriteFailed
+                        : ProfileUpdateStatus::Written;
     return result;
 }
 
 const char* ProfileUpdate::description() const
 {
     switch (status) {
-    case ProfileUpdateStatus::Written: return damaged ? "written; unreadable lines were dropped" : "written";
-    case ProfileUpdateStatus::Busy: return "the profile is locked by another program";
-    case ProfileUpdateStatus::Unreadable: return "the profile cannot be read";
-    case ProfileUpdateStatus::WriteFailed: return "the profile could not be written";
+    case ProfileUpdateStatus::Written:
+        return damaged ? "written; unreadable lines were dropped" : "written";
+    case ProfileUpdateStatus::Busy:
+        return "the profile is locked by another program";
+    case ProfileUpdateStatus::Unreadable:
+        return "the profile cannot be read";
+    case ProfileUpdateStatus::WriteFailed:
+        return "the profile could not be written";
     }
     return "unknown";
 }

@@ -109,7 +109,8 @@ TEST_F(CliTest, ZoneChangeWithOptionsEqualsThePageExport)
     page.Field("to-y-add").text = "38500000";
     std::string expected = PageExport(page, input);
 
-    CliRun run = Cli("zone-change --ellipsoid wgs84 --to-meridian 1080000 --to-y-add 38500000 " + input);
+    CliRun run =
+        Cli("zone-change --ellipsoid wgs84 --to-meridian 1080000 --to-y-add 38500000 " + input);
     EXPECT_EQ(0, run.status) << run.err;
     EXPECT_EQ(expected, run.out);
 }
@@ -146,7 +147,8 @@ TEST_F(CliTest, EllipsoidAddedOnTheCommandLineIsListedAndUsable)
     CliRun add = Cli("ellipsoid add WGS84/GRS80 6378137 6356752.3141");
     EXPECT_EQ(0, add.status) << add.err;
     CliRun list = Cli("ellipsoid list");
-    EXPECT_NE(std::string::npos, list.out.find("4\tWGS84/GRS80\t6378137.0000000000\t6356752.3141000001\n"));
+    EXPECT_NE(std::string::npos,
+              list.out.find("4\tWGS84/GRS80\t6378137.0000000000\t6356752.3141000001\n"));
 
     CliRun named = Cli("gauss-forward --unit deg --ellipsoid WGS84/GRS80 -", "P,30.5,106.3\n");
     CliRun typed = Cli("gauss-forward --unit deg --a 6378137 --b 6356752.3141 -", "P,30.5,106.3\n");
@@ -167,29 +169,37 @@ TEST_F(CliTest, BadInputIsRefusedOrConvertedCompletely)
         std::string input;     // written to in.txt; "{dir}" names a folder instead
         std::string arguments; // {in} and {out} are replaced by the paths
         int status;
-        std::string message;   // expected on standard error ("" for none at all)
-        std::string output;    // expected output; "{previous}" for an untouched out.txt, "~" before a part of it
+        std::string message; // expected on standard error ("" for none at all)
+        std::string output;  // expected output; "{previous}" for an untouched out.txt, "~" before a
+                             // part of it
     } cases[] = {
-        {"name that GBK cannot hold, output over the input", "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n",
-         "--unit deg -o {in} {in}", 1, "GBK编码无法保存", "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n"},
-        {"same, over an earlier export", "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n", "--unit deg -o {out} {in}", 1,
-         "GBK编码无法保存", "{previous}"},
-        {"trailing commas", "P1,30.5,106.3,\r\nP2,30.6,106.4,\r\n", "--unit deg {in}", 0, "", cleanOut},
+        {"name that GBK cannot hold, output over the input",
+         "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n", "--unit deg -o {in} {in}", 1,
+         "GBK编码无法保存", "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n"},
+        {"same, over an earlier export", "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n",
+         "--unit deg -o {out} {in}", 1, "GBK编码无法保存", "{previous}"},
+        {"trailing commas", "P1,30.5,106.3,\r\nP2,30.6,106.4,\r\n", "--unit deg {in}", 0, "",
+         cleanOut},
         {"first point without a name", ",30.5,106.3\r\nP2,30.6,106.4\r\n", "--unit deg {in}", 0, "",
          cleanOut.substr(0, cleanOut.find("P1")) + cleanOut.substr(cleanOut.find("P1") + 2)},
-        {"negative first value is data", "P1,-30.5,106.3\r\n", "--unit deg {in}", 0, "", "~\r\nP1,-3376320.4035,"},
-        {"title line skipped and named", "点号,纬度,经度\r\n" + clean, "--unit deg {in}", 0, "line 1 skipped as a title",
-         cleanOut},
+        {"negative first value is data", "P1,-30.5,106.3\r\n", "--unit deg {in}", 0, "",
+         "~\r\nP1,-3376320.4035,"},
+        {"title line skipped and named", "点号,纬度,经度\r\n" + clean, "--unit deg {in}", 0,
+         "line 1 skipped as a title", cleanOut},
         {"title only", "点号,纬度,经度\r\n", "--unit deg {in}", 1, "结果表中没有数据", ""},
-        {"two fields per line", "P1,30.5\r\nP2,30.6\r\n", "--unit deg -o {out} {in}", 1, "经度L", "{previous}"},
-        {"columns beyond the file", clean, "--unit deg --columns 7,8,9 {in}", 1, "纬度B, 经度L", ""},
+        {"two fields per line", "P1,30.5\r\nP2,30.6\r\n", "--unit deg -o {out} {in}", 1, "经度L",
+         "{previous}"},
+        {"columns beyond the file", clean, "--unit deg --columns 7,8,9 {in}", 1, "纬度B, 经度L",
+         ""},
         {"folder as input", "{dir}", "--unit deg {in}", 1, "无法读取文件", ""},
         {"empty file", "", "--unit deg {in}", 1, "文本文件前8行未找到数据!", ""},
-        {"damaged UTF-8 line", "测站一,30.5,106.3\n导线点,30.6,106.4\n水准\xE7\x82,30.7,106.5\n", "--unit deg {in}", 1,
-         "第3行含有无法识别的字符编码", ""},
-        {"line ends converted twice", "P1,30.5,106.3\r\r\nP2,30.6,106.4\r\r\n", "--unit deg {in}", 0, "", cleanOut},
+        {"damaged UTF-8 line", "测站一,30.5,106.3\n导线点,30.6,106.4\n水准\xE7\x82,30.7,106.5\n",
+         "--unit deg {in}", 1, "第3行含有无法识别的字符编码", ""},
+        {"line ends converted twice", "P1,30.5,106.3\r\r\nP2,30.6,106.4\r\r\n", "--unit deg {in}",
+         0, "", cleanOut},
         {"column number beyond int", clean, "--columns 2147483648,2,3 {in}", 2, "out of range", ""},
-        {"column number wrapping to 1", clean, "--columns 4294967297,2,3 {in}", 2, "out of range", ""},
+        {"column number wrapping to 1", clean, "--columns 4294967297,2,3 {in}", 2, "out of range",
+         ""},
         {"meridian beyond int", clean, "--meridian 99999999999 {in}", 2, "out of range", ""},
     };
     for (const Case& c : cases) {
@@ -201,7 +211,8 @@ TEST_F(CliTest, BadInputIsRefusedOrConvertedCompletely)
             Write("in.txt", c.input);
         Write("out.txt", previous);
         std::string arguments = c.arguments;
-        for (auto [marker, path] : {std::pair{"{in}", Path("in.txt")}, std::pair{"{out}", Path("out.txt")}})
+        for (auto [marker, path] :
+             {std::pair{"{in}", Path("in.txt")}, std::pair{"{out}", Path("out.txt")}})
             for (std::size_t at; (at = arguments.find(marker)) != std::string::npos;)
                 arguments.replace(at, std::string(marker).size(), path);
         CliRun run = Cli("gauss-forward " + arguments);
@@ -210,9 +221,11 @@ TEST_F(CliTest, BadInputIsRefusedOrConvertedCompletely)
             EXPECT_EQ("", run.err);
         else
             EXPECT_NE(std::string::npos, run.err.find(c.message)) << run.err;
-        std::string written = c.arguments.find("-o {in}") != std::string::npos ? Slurp(Path("in.txt"))
-                              : c.arguments.find("-o {out}") != std::string::npos ? Slurp(Path("out.txt"))
-                                                                                   : run.out;
+        std::string written = c.arguments.find("-o {in}") != std::string::npos
+                                  ? Slurp(Path("in.txt"))
+                              : c.arguments.find("-o {out}") != std::string::npos
+                                  ? Slurp(Path("out.txt"))
+                                  : run.out;
         if (c.output == "{previous}")
             EXPECT_EQ(previous, written);
         else if (c.output.starts_with("~"))
@@ -220,7 +233,8 @@ TEST_F(CliTest, BadInputIsRefusedOrConvertedCompletely)
         else
             EXPECT_EQ(c.output, written);
         for (const auto& entry : std::filesystem::directory_iterator(m_dir))
-            EXPECT_NE('.', entry.path().filename().string().front()) << "left behind: " << entry.path();
+            EXPECT_NE('.', entry.path().filename().string().front())
+                << "left behind: " << entry.path();
     }
 }
 
@@ -230,8 +244,9 @@ TEST_F(CliTest, BlockwiseConversionEqualsThePageExport)
 {
     std::string bytes;
     for (int i = 0; i < 70000; ++i)
-        bytes += (i == 32767 || i == 40000 ? "\r\n\r\n\r\n" : "") + ("点" + std::to_string(i)) + "," +
-                 std::to_string(20 + i % 30) + ".5," + std::to_string(100 + i % 10) + ".25\r\n";
+        bytes += (i == 32767 || i == 40000 ? "\r\n\r\n\r\n" : "") + ("点" + std::to_string(i)) +
+                 "," + std::to_string(20 + i % 30) + ".5," + std::to_string(100 + i % 10) +
+                 ".25\r\n";
     std::string input = Write("many.txt", bytes);
     pages::CGSZSDlg page({prompter, clipboard, profile});
     page.Field("unit").pendingIndex = pages::kUnitDegrees;
@@ -248,7 +263,8 @@ TEST_F(CliTest, BlockwiseConversionEqualsThePageExport)
     CliRun shortAtTheEnd = Cli("gauss-forward --unit deg -o " + Path("out.txt") + " " + input);
     EXPECT_EQ(1, shortAtTheEnd.status);
     long shortLine = std::count(bytes.begin(), bytes.end(), '\n') + 1;
-    EXPECT_NE(std::string::npos, shortAtTheEnd.err.find("第" + std::to_string(shortLine) + "行数据不足"));
+    EXPECT_NE(std::string::npos,
+              shortAtTheEnd.err.find("第" + std::to_string(shortLine) + "行数据不足"));
     EXPECT_TRUE(expected == Slurp(Path("out.txt")));
 }
 
@@ -267,7 +283,9 @@ TEST_F(CliTest, EveryVerbsOptionsComeFromItsPage)
         EXPECT_EQ(0, help.status);
         for (const pages::PageField& field : page->Fields()) {
             EXPECT_NE(std::string::npos, help.out.find("--" + field.id + " ")) << help.out;
-            EXPECT_NE(std::string::npos, help.out.find(field.label.substr(0, field.label.find(':')))) << help.out;
+            EXPECT_NE(std::string::npos,
+                      help.out.find(field.label.substr(0, field.label.find(':'))))
+                << help.out;
         }
         for (const pages::PagePanel& panel : page->Panels()) {
             std::string prefix = panel.side.empty() ? "--" : "--" + panel.side + "-";
@@ -283,10 +301,11 @@ TEST_F(CliTest, EveryVerbsOptionsComeFromItsPage)
 TEST_F(CliTest, AFullStandardOutputIsAFailure)
 {
     std::string input = std::string(CARVENTO_EXAMPLES) + "/bl-degrees.csv";
-    std::string command = std::string(CARVENTO_CLI) + " gauss-forward --unit deg " + input + " >/dev/full 2>" +
-                          Path("stderr.txt");
+    std::string command = std::string(CARVENTO_CLI) + " gauss-forward --unit deg " + input +
+                          " >/dev/full 2>" + Path("stderr.txt");
     int raw = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(1, WEXITSTATUS(raw));
-    EXPECT_NE(std::string::npos, Slurp(Path("stderr.txt")).find("文件写入失败,数据未完整保存: standard output"));
+    EXPECT_NE(std::string::npos,
+              Slurp(Path("stderr.txt")).find("文件写入失败,数据未完整保存: standard output"));
 }

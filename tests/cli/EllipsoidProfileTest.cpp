@@ -50,8 +50,10 @@ protected:
         posix_spawn_file_actions_init(&files);
         const std::string out = (m_dir / (tag + ".out")).string();
         const std::string err = (m_dir / (tag + ".err")).string();
-        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&files, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&files, STDERR_FILENO, err.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<std::string> all = {CARVENTO_CLI};
         all.insert(all.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
@@ -75,7 +77,10 @@ protected:
         return run;
     }
 
-    CliRun Cli(const std::vector<std::string>& arguments) const { return Finish(Start(arguments, "one"), "one"); }
+    CliRun Cli(const std::vector<std::string>& arguments) const
+    {
+        return Finish(Start(arguments, "one"), "one");
+    }
 
     std::filesystem::path m_dir;
     std::string m_profile;
@@ -101,7 +106,8 @@ TEST_F(EllipsoidProfile, ConcurrentAddsAllKeepTheirNames)
         EXPECT_NE(std::string::npos,
                   list.out.find("\tE" + std::to_string(i) + "\t6378137.0000000000\t" +
                                 std::to_string(6356000 + i) + ".0000000000\n"))
-            << "E" << i << " missing from\n" << list.out;
+            << "E" << i << " missing from\n"
+            << list.out;
 }
 
 TEST_F(EllipsoidProfile, NameWithAListSeparatorIsRefusedAndNothingSaved)

@@ -39,7 +39,8 @@ struct PlanePoint {
     double x, y;
 };
 
-PointList PlaneList(const std::vector<PlanePoint>& points) {
+PointList PlaneList(const std::vector<PlanePoint>& points)
+{
     PointList list(static_cast<int>(points.size()), 2);
     for (int i = 0; i < list.m_nRow; ++i) {
         list(i, 0) = points[i].x;
@@ -48,8 +49,8 @@ PointList PlaneList(const std::vector<PlanePoint>& points) {
     return list;
 }
 
-std::vector<PlanePoint> Transformed(const std::vector<PlanePoint>& points,
-                                    const FourParams& params) {
+std::vector<PlanePoint> Transformed(const std::vector<PlanePoint>& points, const FourParams& params)
+{
     std::vector<PlanePoint> result;
     for (const PlanePoint& p : points) {
         PlanePoint q;
@@ -70,7 +71,8 @@ struct SmallShiftCase {
 
 class FourParamsSmallShiftTest : public testing::TestWithParam<SmallShiftCase> {};
 
-TEST_P(FourParamsSmallShiftTest, PrintsTheShiftExactly) {
+TEST_P(FourParamsSmallShiftTest, PrintsTheShiftExactly)
+{
     const std::vector<PlanePoint>& oldPoints = GetParam().points;
     std::vector<PlanePoint> newPoints;
     for (const PlanePoint& p : oldPoints) {
@@ -85,8 +87,8 @@ TEST_P(FourParamsSmallShiftTest, PrintsTheShiftExactly) {
     EXPECT_EQ(FormatParameter(params.K), "1.0000000000");
     EXPECT_EQ(FormatParameter(params.T), "0.0000000000");
     for (std::size_t i = 0; i < oldPoints.size(); ++i) {
-        EXPECT_EQ(FormatFixed(FourParamsResidual(oldPoints[i].x, oldPoints[i].y,
-                                                 newPoints[i].x, newPoints[i].y, params),
+        EXPECT_EQ(FormatFixed(FourParamsResidual(oldPoints[i].x, oldPoints[i].y, newPoints[i].x,
+                                                 newPoints[i].y, params),
                               4),
                   "0.0000");
     }
@@ -103,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Two points 100 m apart at Gauss-Krueger magnitudes: the literal normal equations missed the
 // shift by metres and T by 1e-6 here, and printed T as "-0.0000000000" for about half the pairs.
-TEST(FourParamsTest, PureShiftAtGaussKruegerMagnitudesIsExactToAMillimetre) {
+TEST(FourParamsTest, PureShiftAtGaussKruegerMagnitudesIsExactToAMillimetre)
+{
     std::mt19937_64 random(20260314);
     std::uniform_real_distribution<double> northing(2500000.0, 4500000.0);
     std::uniform_real_distribution<double> easting(350000.0, 650000.0);
@@ -128,7 +131,8 @@ TEST(FourParamsTest, PureShiftAtGaussKruegerMagnitudesIsExactToAMillimetre) {
     }
 }
 
-TEST(FourParamsTest, QuarterTurnAboutTheOriginGivesKZeroAndTOne) {
+TEST(FourParamsTest, QuarterTurnAboutTheOriginGivesKZeroAndTOne)
+{
     const std::vector<PlanePoint> oldPoints{{100, 0}, {0, 100}, {250, -40}};
     std::vector<PlanePoint> newPoints;
     for (const PlanePoint& p : oldPoints) {
@@ -145,21 +149,23 @@ TEST(FourParamsTest, QuarterTurnAboutTheOriginGivesKZeroAndTOne) {
 // ---------------------------------------------------------------------------------------------
 // Recovery of known four parameters from points generated with them.
 
-std::vector<PlanePoint> SurveyArea() {
+std::vector<PlanePoint> SurveyArea()
+{
     // Eight control points spread over some 10 km near x = 3 376 000, y = 625 000.
-    return {{3376320.4035, 624805.9342}, {3381204.1170, 621932.5518},
-            {3372011.9856, 629544.0203}, {3385967.3321, 630118.7745},
-            {3369876.5502, 619023.1187}, {3378450.0019, 634870.2261},
+    return {{3376320.4035, 624805.9342}, {3381204.1170, 621932.5518}, {3372011.9856, 629544.0203},
+            {3385967.3321, 630118.7745}, {3369876.5502, 619023.1187}, {3378450.0019, 634870.2261},
             {3383312.7788, 616544.9002}, {3374101.4410, 626677.3385}};
 }
 
-FourParams SimilarityOf(double dx, double dy, double scalePpm, double rotationArcSec) {
+FourParams SimilarityOf(double dx, double dy, double scalePpm, double rotationArcSec)
+{
     const double scale = 1.0 + scalePpm * 1e-6;
     const double angle = rotationArcSec * kRadiansPerArcSecond;
     return {dx, dy, scale * std::cos(angle), scale * std::sin(angle)};
 }
 
-TEST(FourParamsTest, RecoversKnownParametersWithZeroResiduals) {
+TEST(FourParamsTest, RecoversKnownParametersWithZeroResiduals)
+{
     const FourParams truth = SimilarityOf(215.3, -1520.8, -8.5, 20.0);
     const std::vector<PlanePoint> oldPoints = SurveyArea();
     const std::vector<PlanePoint> newPoints = Transformed(oldPoints, truth);
@@ -171,15 +177,16 @@ TEST(FourParamsTest, RecoversKnownParametersWithZeroResiduals) {
     EXPECT_NEAR(params.K, truth.K, kCoefficientTolerance);
     EXPECT_NEAR(params.T, truth.T, kCoefficientTolerance);
     for (int i = 0; i < n; ++i) {
-        EXPECT_LT(FourParamsResidual(oldPoints[i].x, oldPoints[i].y, newPoints[i].x,
-                                     newPoints[i].y, params),
+        EXPECT_LT(FourParamsResidual(oldPoints[i].x, oldPoints[i].y, newPoints[i].x, newPoints[i].y,
+                                     params),
                   kMicrometre)
             << "point " << i;
     }
 }
 
 // Noise of 1 cm on the new points shows in the residuals at that size.
-TEST(FourParamsTest, ResidualsReflectNoiseInTheCommonPoints) {
+TEST(FourParamsTest, ResidualsReflectNoiseInTheCommonPoints)
+{
     constexpr double kNoiseSigma = 0.01;
     const FourParams truth = SimilarityOf(-35.12, 72.45, 3.2, -4.5);
     const std::vector<PlanePoint> oldPoints = SurveyArea();
@@ -220,7 +227,8 @@ struct SevenCase {
     double noiseSigma; // metres
 };
 
-PointList CartesianList(const GaussProjector& ellipsoid, const std::vector<GeodeticPoint>& points) {
+PointList CartesianList(const GaussProjector& ellipsoid, const std::vector<GeodeticPoint>& points)
+{
     PointList list(static_cast<int>(points.size()), 3);
     for (int i = 0; i < list.m_nRow; ++i) {
         GeodeticToCartesian(ellipsoid, points[i].B, points[i].L, points[i].H, list(i, 0),
@@ -234,7 +242,8 @@ PointList CartesianList(const GaussProjector& ellipsoid, const std::vector<Geode
 // point projected with its zone number 38 in front of y.
 double ChainResidual(const GaussProjector& source, const GaussProjector& target,
                      const GeodeticPoint& oldPoint, const GeodeticPoint& newPoint,
-                     const SevenParams& params) {
+                     const SevenParams& params)
+{
     double B, L, H, x, y, xNew, yNew;
     TransformSevenParams(source, target, oldPoint.B, oldPoint.L, oldPoint.H, params, B, L, H);
     const double L0 = 3.0 * std::round(oldPoint.L / 3.0);
@@ -247,7 +256,8 @@ class SevenParamsRecoveryTest : public testing::TestWithParam<SevenCase> {};
 
 // New points made from the old ones with known parameters, then given Gaussian noise of
 // noiseSigma metres on each Cartesian coordinate.
-TEST_P(SevenParamsRecoveryTest, RecoversKnownParametersAndShowsTheNoise) {
+TEST_P(SevenParamsRecoveryTest, RecoversKnownParametersAndShowsTheNoise)
+{
     const SevenCase& c = GetParam();
     GaussProjector source, target;
     source.SetEllipsoid(c.sourceKind);
@@ -270,8 +280,7 @@ TEST_P(SevenParamsRecoveryTest, RecoversKnownParametersAndShowsTheNoise) {
             for (int k = 0; k < 3; ++k) {
                 newList(i, k) += c.noiseSigma * noise(random);
             }
-            CartesianToGeodetic(target, newList(i, 0), newList(i, 1), newList(i, 2), q.B, q.L,
-                                q.H);
+            CartesianToGeodetic(target, newList(i, 0), newList(i, 1), newList(i, 2), q.B, q.L, q.H);
         }
     }
     SevenParams params;
@@ -305,26 +314,48 @@ const std::vector<GeodeticPoint> kProvince{{30.12, 113.05, 25.0},  {30.95, 114.8
 INSTANTIATE_TEST_SUITE_P(
     PointSets, SevenParamsRecoveryTest,
     testing::Values(
-        SevenCase{"Province", kIag1975, kCgcs2000, {-112.4, 25.6, 68.9, 2.1, -1.4, 3.3, 2.7},
-                  kProvince, 0.0},
-        SevenCase{"MinimumThreePoints", kKrasovsky, kWgs84,
-                  {15.8, -154.4, -82.3, 0.25, -0.37, -1.2, -3.1},
-                  {{22.8, 113.1, 12.0}, {23.4, 114.9, 240.0}, {24.1, 113.7, 60.0}}, 0.0},
-        SevenCase{"NationwideEightSecondsAndFourPpm", kKrasovsky, kCgcs2000,
-                  {-300.0, 280.0, 150.0, 8.0, -8.0, 8.0, 4.0},
-                  {{39.90, 116.41, 43.5}, {23.13, 113.26, 21.0}, {45.80, 126.54, 150.0},
-                   {29.65, 91.17, 3656.0}, {43.83, 87.62, 800.0}, {30.57, 104.07, 500.0}},
+        SevenCase{"Province",
+                  kIag1975,
+                  kCgcs2000,
+                  {-112.4, 25.6, 68.9, 2.1, -1.4, 3.3, 2.7},
+                  kProvince,
                   0.0},
-        SevenCase{"ShiftOnly", kCgcs2000, kCgcs2000, {-12.345, 130.5, 78.25, 0, 0, 0, 0},
-                  {{34.26, 108.94, 405.0}, {34.80, 109.51, 380.0}, {33.95, 109.12, 612.0}}, 0.0},
-        SevenCase{"ProvinceWithOneCentimetreNoise", kIag1975, kCgcs2000,
-                  {-112.4, 25.6, 68.9, 2.1, -1.4, 3.3, 2.7}, kProvince, 0.01}),
+        SevenCase{"MinimumThreePoints",
+                  kKrasovsky,
+                  kWgs84,
+                  {15.8, -154.4, -82.3, 0.25, -0.37, -1.2, -3.1},
+                  {{22.8, 113.1, 12.0}, {23.4, 114.9, 240.0}, {24.1, 113.7, 60.0}},
+                  0.0},
+        SevenCase{"NationwideEightSecondsAndFourPpm",
+                  kKrasovsky,
+                  kCgcs2000,
+                  {-300.0, 280.0, 150.0, 8.0, -8.0, 8.0, 4.0},
+                  {{39.90, 116.41, 43.5},
+                   {23.13, 113.26, 21.0},
+                   {45.80, 126.54, 150.0},
+                   {29.65, 91.17, 3656.0},
+                   {43.83, 87.62, 800.0},
+                   {30.57, 104.07, 500.0}},
+                  0.0},
+        SevenCase{"ShiftOnly",
+                  kCgcs2000,
+                  kCgcs2000,
+                  {-12.345, 130.5, 78.25, 0, 0, 0, 0},
+                  {{34.26, 108.94, 405.0}, {34.80, 109.51, 380.0}, {33.95, 109.12, 612.0}},
+                  0.0},
+        SevenCase{"ProvinceWithOneCentimetreNoise",
+                  kIag1975,
+                  kCgcs2000,
+                  {-112.4, 25.6, 68.9, 2.1, -1.4, 3.3, 2.7},
+                  kProvince,
+                  0.01}),
     [](const testing::TestParamInfo<SevenCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
 // Three parameters: the shift of the first point, reproducing it through the transformation.
 
-TEST(ThreeParamsTest, ShiftOfTheFirstPointReproducesIt) {
+TEST(ThreeParamsTest, ShiftOfTheFirstPointReproducesIt)
+{
     GaussProjector source, target;
     source.SetEllipsoid(kKrasovsky);
     target.SetEllipsoid(kWgs84);
@@ -339,8 +370,8 @@ TEST(ThreeParamsTest, ShiftOfTheFirstPointReproducesIt) {
     EXPECT_EQ(params.DZ, newList(0, 2) - oldList(0, 2));
 
     double B, L, H, x, y, xNew, yNew;
-    TransformThreeParams(source, target, oldPoints[0].B, oldPoints[0].L, oldPoints[0].H, params,
-                         B, L, H);
+    TransformThreeParams(source, target, oldPoints[0].B, oldPoints[0].L, oldPoints[0].H, params, B,
+                         L, H);
     target.GaussForward(B, L, 105.0, 500000.0, x, y);
     target.GaussForward(newPoints[0].B, newPoints[0].L, 105.0, 500000.0, xNew, yNew);
     EXPECT_LT(SpatialResidual(x, y, H, xNew, yNew, newPoints[0].H), kTenthMillimetre);
@@ -354,7 +385,8 @@ constexpr SevenParams kSevenSentinel{1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5};
 
 // The records are plain doubles without padding: compare them byte for byte.
 template <typename Params>
-void ExpectUntouched(const Params& params, const Params& sentinel) {
+void ExpectUntouched(const Params& params, const Params& sentinel)
+{
     EXPECT_EQ(std::memcmp(&params, &sentinel, sizeof params), 0);
 }
 
@@ -367,7 +399,8 @@ struct RefusedFourCase {
 
 class FourParamsRefusedTest : public testing::TestWithParam<RefusedFourCase> {};
 
-TEST_P(FourParamsRefusedTest, ReturnsZeroAndLeavesTheRecord) {
+TEST_P(FourParamsRefusedTest, ReturnsZeroAndLeavesTheRecord)
+{
     const RefusedFourCase& c = GetParam();
     FourParams params = kFourSentinel;
     EXPECT_EQ(SolveFourParams(PlaneList(c.oldPoints), PlaneList(c.newPoints), c.n, params), 0);
@@ -377,8 +410,10 @@ TEST_P(FourParamsRefusedTest, ReturnsZeroAndLeavesTheRecord) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, FourParamsRefusedTest,
     testing::Values(
-        RefusedFourCase{"OnePoint", {{3376320.4, 624805.9}, {3376420.4, 624905.9}},
-                        {{3376420.4, 624755.9}, {3376520.4, 624855.9}}, 1},
+        RefusedFourCase{"OnePoint",
+                        {{3376320.4, 624805.9}, {3376420.4, 624905.9}},
+                        {{3376420.4, 624755.9}, {3376520.4, 624855.9}},
+                        1},
         RefusedFourCase{"NoPoint", {{0, 0}}, {{0, 0}}, 0},
         RefusedFourCase{"CoincidentPoints",
                         {{3376320.3, 624805.7}, {3376320.3, 624805.7}, {3376320.3, 624805.7}},
@@ -388,7 +423,8 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.name);
     });
 
-TEST(SevenParamsTest, TooFewOrCoincidentPointsAreRefused) {
+TEST(SevenParamsTest, TooFewOrCoincidentPointsAreRefused)
+{
     GaussProjector ellipsoid;
     const PointList distinct = CartesianList(
         ellipsoid, {{34.26, 108.94, 405.0}, {34.80, 109.51, 380.0}, {33.95, 109.12, 612.0}});

@@ -51,8 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         // ... further below it is not.
         NumericCase{"DegreesToPacked", DegreesToPacked, 117.9999999, 6, "1175959.999676"},
         // No guard when reading packed: 59.99999999″ stay below the next minute.
-        NumericCase{"PackedToDegrees", PackedToDegrees, 1171259.99999999, 12,
-                    "117.216666666664"},
+        NumericCase{"PackedToDegrees", PackedToDegrees, 1171259.99999999, 12, "117.216666666664"},
         // Negative angles split with floor: −117.5° is −118° + 30′.
         NumericCase{"DegreesToDotted", DegreesToDotted, -117.5, 10, "-117.6999999964"},
         NumericCase{"DottedToDegrees", DottedToDegrees, -117.6999999964, 8, "-117.49999996"},
@@ -91,24 +90,23 @@ TEST_P(TextFormat, WritesDegreesMinutesSeconds)
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, TextFormat,
-    ::testing::Values(
-        FormatCase{"packed", FormatPackedAsText, 1171234.56, "117°12′34.56″"},
-        FormatCase{"dotted", FormatDottedAsText, 117.123456, "117°12′34.56″"},
-        FormatCase{"degrees", FormatDegreesAsText, 117.2096, "117°12′34.56″"},
-        // Minutes padded to two digits, seconds to five characters.
-        FormatCase{"packed", FormatPackedAsText, 50307.5, "5°03′07.50″"},
-        FormatCase{"dotted", FormatDottedAsText, 5.03075, "5°03′07.50″"},
-        FormatCase{"degrees", FormatDegreesAsText, 0, "0°00′00.00″"},
-        FormatCase{"degrees", FormatDegreesAsText, 30.999999999, "31°00′00.00″"},
-        // Not carried: the seconds round to 60.00 only when printed.
-        FormatCase{"degrees", FormatDegreesAsText, 117.9999999, "117°59′60.00″"},
-        // A negative angle is a minus sign and the text of its magnitude.
-        FormatCase{"degrees", FormatDegreesAsText, -30, "-30°00′00.00″"},
-        FormatCase{"degrees", FormatDegreesAsText, -0.5, "-0°30′00.00″"},
-        FormatCase{"degrees", FormatDegreesAsText, -30.999999999, "-31°00′00.00″"},
-        FormatCase{"degrees", FormatDegreesAsText, -0.0, "0°00′00.00″"},
-        FormatCase{"packed", FormatPackedAsText, -1173015, "-117°30′15.00″"},
-        FormatCase{"dotted", FormatDottedAsText, -117.3015, "-117°30′15.00″"}));
+    ::testing::Values(FormatCase{"packed", FormatPackedAsText, 1171234.56, "117°12′34.56″"},
+                      FormatCase{"dotted", FormatDottedAsText, 117.123456, "117°12′34.56″"},
+                      FormatCase{"degrees", FormatDegreesAsText, 117.2096, "117°12′34.56″"},
+                      // Minutes padded to two digits, seconds to five characters.
+                      FormatCase{"packed", FormatPackedAsText, 50307.5, "5°03′07.50″"},
+                      FormatCase{"dotted", FormatDottedAsText, 5.03075, "5°03′07.50″"},
+                      FormatCase{"degrees", FormatDegreesAsText, 0, "0°00′00.00″"},
+                      FormatCase{"degrees", FormatDegreesAsText, 30.999999999, "31°00′00.00″"},
+                      // Not carried: the seconds round to 60.00 only when printed.
+                      FormatCase{"degrees", FormatDegreesAsText, 117.9999999, "117°59′60.00″"},
+                      // A negative angle is a minus sign and the text of its magnitude.
+                      FormatCase{"degrees", FormatDegreesAsText, -30, "-30°00′00.00″"},
+                      FormatCase{"degrees", FormatDegreesAsText, -0.5, "-0°30′00.00″"},
+                      FormatCase{"degrees", FormatDegreesAsText, -30.999999999, "-31°00′00.00″"},
+                      FormatCase{"degrees", FormatDegreesAsText, -0.0, "0°00′00.00″"},
+                      FormatCase{"packed", FormatPackedAsText, -1173015, "-117°30′15.00″"},
+                      FormatCase{"dotted", FormatDottedAsText, -117.3015, "-117°30′15.00″"}));
 
 struct ParseCase {
     const char* text;

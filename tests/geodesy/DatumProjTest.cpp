@@ -31,7 +31,8 @@ constexpr double kMicrometre = 1e-6;
 // could not tell the two apart.
 constexpr double kConventionSeparation = 0.5;
 
-std::string Number(double value) {
+std::string Number(double value)
+{
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string(buffer, result.ptr);
@@ -50,19 +51,21 @@ struct PointCase {
 };
 
 std::string Pipeline(const GaussProjector& source, const GaussProjector& target,
-                     const SevenParams& user, const char* convention) {
+                     const SevenParams& user, const char* convention)
+{
     return "+proj=pipeline +step +proj=cart +a=" + Number(source.GetEllipsoid().a) +
-           " +b=" + Number(source.GetEllipsoid().b) + " +step +proj=helmert +x=" +
-           Number(user.DX) + " +y=" + Number(user.DY) + " +z=" + Number(user.DZ) +
-           " +rx=" + Number(user.WX) + " +ry=" + Number(user.WY) + " +rz=" + Number(user.WZ) +
-           " +s=" + Number(user.K) + " +convention=" + convention +
+           " +b=" + Number(source.GetEllipsoid().b) + " +step +proj=helmert +x=" + Number(user.DX) +
+           " +y=" + Number(user.DY) + " +z=" + Number(user.DZ) + " +rx=" + Number(user.WX) +
+           " +ry=" + Number(user.WY) + " +rz=" + Number(user.WZ) + " +s=" + Number(user.K) +
+           " +convention=" + convention +
            " +step +inv +proj=cart +a=" + Number(target.GetEllipsoid().a) +
            " +b=" + Number(target.GetEllipsoid().b);
 }
 
 // Runs the pipeline on one point; returns false when PROJ refuses it.
 bool ProjTransform(const std::string& pipeline, double B, double L, double H, double& BOut,
-                   double& LOut, double& HOut) {
+                   double& LOut, double& HOut)
+{
     PJ_CONTEXT* context = proj_context_create();
     PJ* operation = proj_create(context, pipeline.c_str());
     if (operation == nullptr) {
@@ -81,17 +84,19 @@ bool ProjTransform(const std::string& pipeline, double B, double L, double H, do
 
 // Distance (m) between two geodetic points on one ellipsoid, through their Cartesian form.
 double Distance(const GaussProjector& ellipsoid, double B1, double L1, double H1, double B2,
-                double L2, double H2) {
+                double L2, double H2)
+{
     double X1, Y1, Z1, X2, Y2, Z2;
     GeodeticToCartesian(ellipsoid, B1, L1, H1, X1, Y1, Z1);
     GeodeticToCartesian(ellipsoid, B2, L2, H2, X2, Y2, Z2);
     return std::sqrt((X1 - X2) * (X1 - X2) + (Y1 - Y2) * (Y1 - Y2) + (Z1 - Z2) * (Z1 - Z2));
 }
 
-class SevenParamsAgainstProjTest
-    : public testing::TestWithParam<std::tuple<ParamCase, PointCase>> {};
+class SevenParamsAgainstProjTest : public testing::TestWithParam<std::tuple<ParamCase, PointCase>> {
+};
 
-TEST_P(SevenParamsAgainstProjTest, AgreesWithCoordinateFrameHelmert) {
+TEST_P(SevenParamsAgainstProjTest, AgreesWithCoordinateFrameHelmert)
+{
     const ParamCase& p = std::get<0>(GetParam());
     const PointCase& point = std::get<1>(GetParam());
     GaussProjector source, target;
@@ -119,28 +124,34 @@ TEST_P(SevenParamsAgainstProjTest, AgreesWithCoordinateFrameHelmert) {
         << "explained difference " << explained << " m";
 
     double pvB, pvL, pvH;
-    ASSERT_TRUE(ProjTransform(Pipeline(source, target, p.user, "position_vector"), point.B,
-                              point.L, point.H, pvB, pvL, pvH));
+    ASSERT_TRUE(ProjTransform(Pipeline(source, target, p.user, "position_vector"), point.B, point.L,
+                              point.H, pvB, pvL, pvH));
     EXPECT_GT(Distance(target, B, L, H, pvB, pvL, pvH), kConventionSeparation);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     RealisticParameters, SevenParamsAgainstProjTest,
-    testing::Combine(
-        testing::Values(
-            ParamCase{"Beijing54ToWgs84", kKrasovsky, kWgs84,
-                      {15.8, -154.4, -82.3, 0.25, -0.37, -1.2, -3.1}},
-            ParamCase{"Xian80ToCgcs2000", kIag1975, kCgcs2000,
-                      {-112.4, 25.6, 68.9, 2.1, -1.4, 3.3, 2.7}},
-            ParamCase{"LocalGridOnOneEllipsoid", kCgcs2000, kCgcs2000,
-                      {31.2, -8.7, 12.5, -0.8, 0.6, 1.5, -1.8}},
-            ParamCase{"EightSecondsAndFourPpm", kKrasovsky, kCgcs2000,
-                      {-300.0, 280.0, 150.0, 8.0, -8.0, 8.0, 4.0}}),
-        testing::Values(PointCase{"Beijing", 39.9042, 116.4074, 43.5},
-                        PointCase{"Guangzhou", 23.1291, 113.2644, 21.0},
-                        PointCase{"Harbin", 45.8038, 126.5350, 150.0},
-                        PointCase{"Lhasa", 29.6520, 91.1721, 3656.0},
-                        PointCase{"Urumqi", 43.8256, 87.6168, 800.0})),
+    testing::Combine(testing::Values(ParamCase{"Beijing54ToWgs84",
+                                               kKrasovsky,
+                                               kWgs84,
+                                               {15.8, -154.4, -82.3, 0.25, -0.37, -1.2, -3.1}},
+                                     ParamCase{"Xian80ToCgcs2000",
+                                               kIag1975,
+                                               kCgcs2000,
+                                               {-112.4, 25.6, 68.9, 2.1, -1.4, 3.3, 2.7}},
+                                     ParamCase{"LocalGridOnOneEllipsoid",
+                                               kCgcs2000,
+                                               kCgcs2000,
+                                               {31.2, -8.7, 12.5, -0.8, 0.6, 1.5, -1.8}},
+                                     ParamCase{"EightSecondsAndFourPpm",
+                                               kKrasovsky,
+                                               kCgcs2000,
+                                               {-300.0, 280.0, 150.0, 8.0, -8.0, 8.0, 4.0}}),
+                     testing::Values(PointCase{"Beijing", 39.9042, 116.4074, 43.5},
+                                     PointCase{"Guangzhou", 23.1291, 113.2644, 21.0},
+                                     PointCase{"Harbin", 45.8038, 126.5350, 150.0},
+                                     PointCase{"Lhasa", 29.6520, 91.1721, 3656.0},
+                                     PointCase{"Urumqi", 43.8256, 87.6168, 800.0})),
     [](const testing::TestParamInfo<std::tuple<ParamCase, PointCase>>& info) {
         return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
     });

@@ -20,13 +20,15 @@ constexpr double kLatitudeToleranceRad = 1e-10;
 // Longitudes come from one atan2 call: a few units in the last place, degrees.
 constexpr double kLongitudeRoundingDeg = 1e-12;
 
-GaussProjector Projector(int kind) {
+GaussProjector Projector(int kind)
+{
     GaussProjector projector;
     projector.SetEllipsoid(kind);
     return projector;
 }
 
-double SquaredEccentricity(const GaussProjector& projector) {
+double SquaredEccentricity(const GaussProjector& projector)
+{
     const double e = projector.GetEllipsoid().e;
     return e * e;
 }
@@ -41,11 +43,15 @@ struct EquatorCase {
     double sinL;
 };
 
-void PrintTo(const EquatorCase& c, std::ostream* os) { *os << "kind=" << c.kind << ",L=" << c.L; }
+void PrintTo(const EquatorCase& c, std::ostream* os)
+{
+    *os << "kind=" << c.kind << ",L=" << c.L;
+}
 
 class EquatorTest : public testing::TestWithParam<EquatorCase> {};
 
-TEST_P(EquatorTest, LiesOnTheCircleOfRadiusA) {
+TEST_P(EquatorTest, LiesOnTheCircleOfRadiusA)
+{
     const EquatorCase& c = GetParam();
     const GaussProjector projector = Projector(c.kind);
     const double a = projector.GetEllipsoid().a;
@@ -56,13 +62,11 @@ TEST_P(EquatorTest, LiesOnTheCircleOfRadiusA) {
     EXPECT_EQ(Z, 0.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Presets, EquatorTest,
-                         testing::Values(EquatorCase{kKrasovsky, 0.0, 1.0, 0.0},
-                                         EquatorCase{kIag1975, 90.0, 0.0, 1.0},
-                                         EquatorCase{kCgcs2000, 180.0, -1.0, 0.0},
-                                         EquatorCase{kWgs84, -90.0, 0.0, -1.0},
-                                         EquatorCase{kKrasovsky, 45.0, std::sqrt(0.5),
-                                                     std::sqrt(0.5)}));
+INSTANTIATE_TEST_SUITE_P(
+    Presets, EquatorTest,
+    testing::Values(EquatorCase{kKrasovsky, 0.0, 1.0, 0.0}, EquatorCase{kIag1975, 90.0, 0.0, 1.0},
+                    EquatorCase{kCgcs2000, 180.0, -1.0, 0.0}, EquatorCase{kWgs84, -90.0, 0.0, -1.0},
+                    EquatorCase{kKrasovsky, 45.0, std::sqrt(0.5), std::sqrt(0.5)}));
 
 // ---------------------------------------------------------------------------------------------
 // Geodetic -> Cartesian -> geodetic on one ellipsoid returns the point.
@@ -78,7 +82,8 @@ struct RoundTripCase {
 class CartesianRoundTripTest : public testing::TestWithParam<RoundTripCase> {};
 
 // Also: all seven parameters zero on one ellipsoid is the same round trip.
-TEST_P(CartesianRoundTripTest, ReturnsThePoint) {
+TEST_P(CartesianRoundTripTest, ReturnsThePoint)
+{
     const RoundTripCase& c = GetParam();
     const GaussProjector projector = Projector(c.kind);
     double X, Y, Z, B[2], L[2], H[2];
@@ -105,14 +110,13 @@ INSTANTIATE_TEST_SUITE_P(
                     // is kilometres off here.
                     RoundTripCase{"MillimetreNorthOfTheEquator", kKrasovsky, 1e-8, 105.0, 20.0},
                     RoundTripCase{"MetreSouthOfTheEquator", kKrasovsky, -1e-5, 105.0, 20.0}),
-    [](const testing::TestParamInfo<RoundTripCase>& info) {
-        return std::string(info.param.name);
-    });
+    [](const testing::TestParamInfo<RoundTripCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
 // Special positions of CartesianToGeodetic.
 
-TEST(CartesianToGeodeticTest, PolarAxisGivesNinetyDegreesAndLongitudeZero) {
+TEST(CartesianToGeodeticTest, PolarAxisGivesNinetyDegreesAndLongitudeZero)
+{
     const GaussProjector projector = Projector(kKrasovsky);
     const double b = projector.GetEllipsoid().b;
     for (const double sign : {1.0, -1.0}) {
@@ -124,7 +128,8 @@ TEST(CartesianToGeodeticTest, PolarAxisGivesNinetyDegreesAndLongitudeZero) {
     }
 }
 
-TEST(CartesianToGeodeticTest, EquatorialPlaneGivesLatitudeZeroAndFiniteHeight) {
+TEST(CartesianToGeodeticTest, EquatorialPlaneGivesLatitudeZeroAndFiniteHeight)
+{
     const GaussProjector projector = Projector(kWgs84);
     const double a = projector.GetEllipsoid().a;
     struct Case {
@@ -145,7 +150,8 @@ TEST(CartesianToGeodeticTest, EquatorialPlaneGivesLatitudeZeroAndFiniteHeight) {
 
 // With negative axes (a user-typed ellipsoid is not refused) the latitude iteration alternates
 // between two values for ever near the axis; without its cap this test never returns.
-TEST(CartesianToGeodeticTest, ReturnsForAnEllipsoidThatNeverConverges) {
+TEST(CartesianToGeodeticTest, ReturnsForAnEllipsoidThatNeverConverges)
+{
     GaussProjector projector;
     projector.SetEllipsoid(kUserDefined, -6378245.0, -6356863.018773047);
     double B = 0.0, L = 0.0, H = 0.0;
@@ -161,7 +167,8 @@ TEST(CartesianToGeodeticTest, ReturnsForAnEllipsoidThatNeverConverges) {
 // Scaling by 1 + m moves a point by m·r. Along the ellipsoid normal r has the length
 // N + H − N·e²·sin²B, so the height grows by about 6.4 m per ppm; towards north it has the
 // length −N·e²·sin B·cos B, a couple of centimetres per ppm; towards east nothing.
-TEST(TransformSevenParamsTest, OnePpmRaisesTheHeightByAboutSixMetres) {
+TEST(TransformSevenParamsTest, OnePpmRaisesTheHeightByAboutSixMetres)
+{
     const GaussProjector projector = Projector(kKrasovsky);
     const double a = projector.GetEllipsoid().a;
     const double e2 = SquaredEccentricity(projector);
@@ -190,7 +197,8 @@ TEST(TransformSevenParamsTest, OnePpmRaisesTheHeightByAboutSixMetres) {
     }
 }
 
-TEST(SevenParamsUnitsTest, InternalAndBackReturnTheUserValues) {
+TEST(SevenParamsUnitsTest, InternalAndBackReturnTheUserValues)
+{
     const SevenParams user{-15.5, 148.25, 87.0, 0.35, -2.75, 8.0, 4.5};
     SevenParams params = user;
     SevenParamsToInternal(params);
@@ -208,7 +216,8 @@ TEST(SevenParamsUnitsTest, InternalAndBackReturnTheUserValues) {
 // ---------------------------------------------------------------------------------------------
 // Three parameters.
 
-TEST(TransformThreeParamsTest, OppositeShiftBackOntoTheSourceEllipsoidReturnsThePoint) {
+TEST(TransformThreeParamsTest, OppositeShiftBackOntoTheSourceEllipsoidReturnsThePoint)
+{
     const GaussProjector krasovsky = Projector(kKrasovsky);
     const GaussProjector wgs84 = Projector(kWgs84);
     const ThreeParams there{15.8, -154.4, -82.3};
@@ -226,7 +235,8 @@ TEST(TransformThreeParamsTest, OppositeShiftBackOntoTheSourceEllipsoidReturnsThe
 // ---------------------------------------------------------------------------------------------
 // Outputs that are the input variables give the same result as separate outputs.
 
-TEST(DatumAliasingTest, OutputsMayBeTheInputs) {
+TEST(DatumAliasingTest, OutputsMayBeTheInputs)
+{
     const GaussProjector source = Projector(kIag1975);
     const GaussProjector target = Projector(kCgcs2000);
     SevenParams seven{-112.4, 25.6, 68.9, 2.1, -1.4, 3.3, 2.7};

@@ -51,8 +51,7 @@ public:
         double next = current;
         for (int i = 0; i < 100; ++i) {
             double f = k.a2 * std::sin(2 * current) * 0.5 - k.a4 * std::sin(4 * current) * 0.25 +
-                       k.a6 * std::sin(6 * current) * kSixth -
-                       k.a8 * std::sin(8 * current) * 0.125;
+                       k.a6 * std::sin(6 * current) * kSixth - k.a8 * std::sin(8 * current) * 0.125;
             next = (x + f) / k.a0;
             if (!(std::fabs(next - current) * 206264.80624709636 >= 1e-12))
                 break;
@@ -74,12 +73,12 @@ public:
         double t2 = t * t;
         double t4 = std::pow(t, 4);
         double eta4 = std::pow(eta2, 2);
-        x = arc + n * t *
-                      (0.5 * c2 * l * l +
-                       0.041666666666666664 * (5 - t2 + 9 * eta2 + 4 * eta4) * std::pow(c, 4) *
-                           std::pow(l, 4) +
-                       0.001388888888888889 * (61 - 58 * t2 + t4) * std::pow(c, 6) *
-                           std::pow(l, 6));
+        x = arc +
+            n * t *
+                (0.5 * c2 * l * l +
+                 0.041666666666666664 * (5 - t2 + 9 * eta2 + 4 * eta4) * std::pow(c, 4) *
+                     std::pow(l, 4) +
+                 0.001388888888888889 * (61 - 58 * t2 + t4) * std::pow(c, 6) * std::pow(l, 6));
         y = n * (c * l + kSixth * (1 - t2 + eta2) * std::pow(c, 3) * std::pow(l, 3) +
                  0.008333333333333333 * (5 - 18 * t2 + t4 + 14 * eta2 - 58 * eta2 * t2) *
                      std::pow(c, 5) * std::pow(l, 5)) +
@@ -98,11 +97,11 @@ public:
         double u = yReduced / n;
         double t2 = t * t;
         double t4 = std::pow(t, 4);
-        double b = bf - 0.5 * v * v * t *
-                            (u * u -
-                             0.08333333333333333 * (5 + 3 * t2 + eta2 - 9 * eta2 * t2) *
-                                 std::pow(u, 4) +
-                             0.002777777777777778 * (61 + 90 * t2 + 45 * t4) * std::pow(u, 6));
+        double b = bf -
+                   0.5 * v * v * t *
+                       (u * u -
+                        0.08333333333333333 * (5 + 3 * t2 + eta2 - 9 * eta2 * t2) * std::pow(u, 4) +
+                        0.002777777777777778 * (61 + 90 * t2 + 45 * t4) * std::pow(u, 6));
         double l = (u - kSixth * (1 + 2 * t2 + eta2) * std::pow(u, 3) +
                     0.008333333333333333 * (5 + 28 * t2 + 24 * t4 + 6 * eta2 + 8 * eta2 * t2) *
                         std::pow(u, 5)) /
@@ -119,8 +118,14 @@ private:
 
 constexpr int kPointsPerEllipsoid = 300000; // 1.5 million over the four presets and Bessel
 
-std::string Metres(double v) { return FormatFixed(v, 4); }
-std::string Degrees(double v) { return FormatFixed(v, 8); }
+std::string Metres(double v)
+{
+    return FormatFixed(v, 4);
+}
+std::string Degrees(double v)
+{
+    return FormatFixed(v, 8);
+}
 
 struct EllipsoidCase {
     const char* name;
@@ -183,9 +188,8 @@ TEST_P(LiteralEquivalence, EveryPrintedResultMatchesPowAndPlainStart)
         literal.Inverse(ParseDouble(xText), ParseDouble(yText), L0, 500000.0, refB, refL);
         if (Degrees(B2) != Degrees(refB) || Degrees(L2) != Degrees(refL)) {
             ++mismatches;
-            ADD_FAILURE() << "inverse x " << xText << " y " << yText << ": " << Degrees(B2)
-                          << " " << Degrees(L2) << " vs " << Degrees(refB) << " "
-                          << Degrees(refL);
+            ADD_FAILURE() << "inverse x " << xText << " y " << yText << ": " << Degrees(B2) << " "
+                          << Degrees(L2) << " vs " << Degrees(refB) << " " << Degrees(refL);
         }
     }
     EXPECT_EQ(0, mismatches);

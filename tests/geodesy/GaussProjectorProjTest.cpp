@@ -29,9 +29,9 @@ public:
     explicit ProjTmerc(const Ellipsoid& el)
     {
         using carvento::platform::FormatFixed;
-        std::string definition = "+proj=tmerc +k=1 +lon_0=" + FormatFixed(kL0, 0) +
-                                 " +x_0=" + FormatFixed(kYAdd, 0) + " +y_0=0 +a=" +
-                                 FormatFixed(el.a, 9) + " +b=" + FormatFixed(el.b, 9);
+        std::string definition =
+            "+proj=tmerc +k=1 +lon_0=" + FormatFixed(kL0, 0) + " +x_0=" + FormatFixed(kYAdd, 0) +
+            " +y_0=0 +a=" + FormatFixed(el.a, 9) + " +b=" + FormatFixed(el.b, 9);
         m_context = proj_context_create();
         m_operation = proj_create(m_context, definition.c_str());
     }

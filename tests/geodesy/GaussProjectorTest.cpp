@@ -29,8 +29,14 @@ constexpr double kOneE8Degree = 1e-8;
 constexpr double kL0 = 105.0;
 constexpr double kYAdd = 500000.0;
 
-std::string Metres(double v) { return FormatFixed(v, 4); }
-std::string Degrees(double v) { return FormatFixed(v, 8); }
+std::string Metres(double v)
+{
+    return FormatFixed(v, 4);
+}
+std::string Degrees(double v)
+{
+    return FormatFixed(v, 8);
+}
 
 struct ConstantCase {
     const char* name;
@@ -59,10 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "6367558.4968"},
         ConstantCase{"a2", [](const GaussProjector& p) { return p.Constants().a2; }, 4,
                      "32072.9604"},
-        ConstantCase{"a4", [](const GaussProjector& p) { return p.Constants().a4; }, 4,
-                     "67.3122"},
-        ConstantCase{"a6", [](const GaussProjector& p) { return p.Constants().a6; }, 6,
-                     "0.131831"},
+        ConstantCase{"a4", [](const GaussProjector& p) { return p.Constants().a4; }, 4, "67.3122"},
+        ConstantCase{"a6", [](const GaussProjector& p) { return p.Constants().a6; }, 6, "0.131831"},
         ConstantCase{"a8", [](const GaussProjector& p) { return p.Constants().a8; }, 9,
                      "0.000244494"}));
 
@@ -72,8 +76,8 @@ TEST(GaussProjector, KindSelectsPresetAndIgnoresAxesExceptForUserDefined)
         int kind;
         int preset;
     };
-    for (Case c : {Case{0, 0}, Case{1, 1}, Case{2, 2}, Case{3, 3}, Case{-1, 0}, Case{5, 0},
-                   Case{99, 0}}) {
+    for (Case c :
+         {Case{0, 0}, Case{1, 1}, Case{2, 2}, Case{3, 3}, Case{-1, 0}, Case{5, 0}, Case{99, 0}}) {
         GaussProjector projector;
         projector.SetEllipsoid(kUserDefined, 7000000.0, 6900000.0);
         projector.SetEllipsoid(c.kind, 1.0, 2.0);
@@ -217,7 +221,10 @@ TEST(GaussProjector, NotANumberEndsFootpointIteration)
     EXPECT_TRUE(std::isnan(projector.FootpointLatitude(std::numeric_limits<double>::quiet_NaN())));
 }
 
-std::uint64_t Bits(double v) { return std::bit_cast<std::uint64_t>(v); }
+std::uint64_t Bits(double v)
+{
+    return std::bit_cast<std::uint64_t>(v);
+}
 
 // Near the equator the loop stops on the absolute change, so its start shows in the result. The
 // plain start keeps x = ±0 at +0 and the smallest arcs as they were; a fitted start there would

@@ -16,11 +16,13 @@ using Mat = carvento::libcoder::Matrix<double>;
 // Least squares of small exact systems loses at most a few units in the last place.
 constexpr double kSolveTolerance = 1e-12;
 
-std::vector<double> Elements(const Mat& m) {
+std::vector<double> Elements(const Mat& m)
+{
     return std::vector<double>(m.m_pMatrix, m.m_pMatrix + m.m_nRow * m.m_nCol);
 }
 
-TEST(MatrixTest, ConstructsZerosAndTransposesShape) {
+TEST(MatrixTest, ConstructsZerosAndTransposesShape)
+{
     const Mat m(2, 3);
     EXPECT_EQ(m.m_nRow, 2);
     EXPECT_EQ(m.m_nCol, 3);
@@ -32,7 +34,8 @@ TEST(MatrixTest, ConstructsZerosAndTransposesShape) {
     EXPECT_EQ(Elements(t), (std::vector<double>{1, 4, 2, 5, 3, 6}));
 }
 
-TEST(MatrixTest, CopiesOwnTheirElements) {
+TEST(MatrixTest, CopiesOwnTheirElements)
+{
     Mat original = Mat::FromRows({{1, 2}, {3, 4}});
     Mat copy(original);
     Mat assigned(1, 1);
@@ -45,9 +48,10 @@ TEST(MatrixTest, CopiesOwnTheirElements) {
 }
 
 // Summed first to last, 1 + 1e16 would lose the 1 and the last product would be 0.
-TEST(MatrixTest, MultiplyGivesTheProductSummedFromTheLastTerm) {
-    const Mat p = Mat::FromRows({{1, 2, 3}, {4, 5, 6}})
-                      .Multiply(Mat::FromRows({{7, 8}, {9, 10}, {11, 12}}));
+TEST(MatrixTest, MultiplyGivesTheProductSummedFromTheLastTerm)
+{
+    const Mat p =
+        Mat::FromRows({{1, 2, 3}, {4, 5, 6}}).Multiply(Mat::FromRows({{7, 8}, {9, 10}, {11, 12}}));
     EXPECT_EQ(p.m_nRow, 2);
     EXPECT_EQ(p.m_nCol, 2);
     EXPECT_EQ(Elements(p), (std::vector<double>{58, 64, 139, 154}));
@@ -64,7 +68,8 @@ struct SolveCase {
 
 class SolveTest : public testing::TestWithParam<SolveCase> {};
 
-TEST_P(SolveTest, SolvesExactly) {
+TEST_P(SolveTest, SolvesExactly)
+{
     const SolveCase& c = GetParam();
     const std::vector<double> aBefore = Elements(c.a);
     const std::vector<double> bBefore = Elements(c.b);
@@ -79,15 +84,19 @@ TEST_P(SolveTest, SolvesExactly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Systems, SolveTest,
-    testing::Values(
-        SolveCase{"RowSwapAtFirstColumn", Mat::FromRows({{0, 1}, {1, 0}}),
-                  Mat::FromRows({{2}, {3}}), {3, 2}},
-        SolveCase{"OneByOne", Mat::FromRows({{4}}), Mat::FromRows({{2}}), {0.5}},
-        SolveCase{"SeveralRightHandSides", Mat::FromRows({{2, 0}, {0, 4}}),
-                  Mat::FromRows({{2, 4}, {4, 8}}), {1, 2, 1, 2}},
-        SolveCase{"ThreeByThreeNeedingPivots",
-                  Mat::FromRows({{1, 2, 0}, {4, 0, 1}, {0, 8, 2}}),
-                  Mat::FromRows({{5}, {7}, {22}}), {1, 2, 3}}),
+    testing::Values(SolveCase{"RowSwapAtFirstColumn",
+                              Mat::FromRows({{0, 1}, {1, 0}}),
+                              Mat::FromRows({{2}, {3}}),
+                              {3, 2}},
+                    SolveCase{"OneByOne", Mat::FromRows({{4}}), Mat::FromRows({{2}}), {0.5}},
+                    SolveCase{"SeveralRightHandSides",
+                              Mat::FromRows({{2, 0}, {0, 4}}),
+                              Mat::FromRows({{2, 4}, {4, 8}}),
+                              {1, 2, 1, 2}},
+                    SolveCase{"ThreeByThreeNeedingPivots",
+                              Mat::FromRows({{1, 2, 0}, {4, 0, 1}, {0, 8, 2}}),
+                              Mat::FromRows({{5}, {7}, {22}}),
+                              {1, 2, 3}}),
     [](const testing::TestParamInfo<SolveCase>& info) { return std::string(info.param.name); });
 
 struct SingularCase {
@@ -97,7 +106,8 @@ struct SingularCase {
 
 class SingularSolveTest : public testing::TestWithParam<SingularCase> {};
 
-TEST_P(SingularSolveTest, ReturnsTheEmptyMatrix) {
+TEST_P(SingularSolveTest, ReturnsTheEmptyMatrix)
+{
     const SingularCase& c = GetParam();
     const Mat b(c.a.m_nRow, 1);
     const Mat x = c.a.Solve(b);
@@ -114,13 +124,12 @@ INSTANTIATE_TEST_SUITE_P(
                     SingularCase{"ZeroOneByOne", Mat::FromRows({{0}})},
                     SingularCase{"ZeroMiddleColumn",
                                  Mat::FromRows({{1, 2, 3}, {2, 4, 5}, {4, 8, 1}})}),
-    [](const testing::TestParamInfo<SingularCase>& info) {
-        return std::string(info.param.name);
-    });
+    [](const testing::TestParamInfo<SingularCase>& info) { return std::string(info.param.name); });
 
 // Rows [1, x] and [1, y] tie for the first pivot. Eliminating with the upper row and with the
 // lower row round differently for these numbers, so the result shows which row was taken.
-TEST(MatrixTest, UpperRowWinsAPivotTie) {
+TEST(MatrixTest, UpperRowWinsAPivotTie)
+{
     const double x = 0.1, y = 0.7, p = 0.3, q = 0.9;
     const double viaUpper = p - (x / (y - x)) * (q - p);
     const double viaLower = q - (y / (x - y)) * (p - q);
@@ -138,7 +147,8 @@ TEST(MatrixTest, UpperRowWinsAPivotTie) {
     EXPECT_EQ(mixed(0, 0), viaUpper);
 }
 
-TEST(MatrixTest, LeastSquaresFitsAConsistentOverdeterminedLine) {
+TEST(MatrixTest, LeastSquaresFitsAConsistentOverdeterminedLine)
+{
     // y = 2x + 1 observed at x = 0, 1, 2; the unknowns are [intercept, slope].
     const Mat a = Mat::FromRows({{1, 0}, {1, 1}, {1, 2}});
     const Mat l = Mat::FromRows({{1}, {3}, {5}});
@@ -150,7 +160,8 @@ TEST(MatrixTest, LeastSquaresFitsAConsistentOverdeterminedLine) {
     EXPECT_NEAR(x(1, 0), 2.0, kSolveTolerance);
 }
 
-TEST(MatrixTest, LeastSquaresReportsASingularNormalMatrix) {
+TEST(MatrixTest, LeastSquaresReportsASingularNormalMatrix)
+{
     // Every observation at the same x: the slope is undetermined.
     const Mat a = Mat::FromRows({{1, 2}, {1, 2}, {1, 2}});
     const Mat l = Mat::FromRows({{1}, {3}, {5}});
@@ -165,9 +176,13 @@ struct DeathCase {
 
 class MatrixPreconditionDeathTest : public testing::TestWithParam<DeathCase> {};
 
-Mat EmptyMatrix() { return Mat::FromRows({{0}}).Solve(Mat::FromRows({{1}})); }
+Mat EmptyMatrix()
+{
+    return Mat::FromRows({{0}}).Solve(Mat::FromRows({{1}}));
+}
 
-TEST_P(MatrixPreconditionDeathTest, StopsNamingTheHeaderAndTheCondition) {
+TEST_P(MatrixPreconditionDeathTest, StopsNamingTheHeaderAndTheCondition)
+{
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const DeathCase& c = GetParam();
     EXPECT_DEATH(c.action(), std::string("libmatrix:[0-9]+: .*") + c.condition);
@@ -178,7 +193,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         DeathCase{"ZeroRows", [] { Mat m(0, 3); }, "r > 0 && c > 0"},
         DeathCase{"NegativeColumns", [] { Mat m(2, -1); }, "r > 0 && c > 0"},
-        DeathCase{"CopyOfEmpty", [] { Mat e = EmptyMatrix(); Mat copy(e); },
+        DeathCase{"CopyOfEmpty",
+                  [] {
+                      Mat e = EmptyMatrix();
+                      Mat copy(e);
+                  },
                   "m_nRow > 0 && m_nCol > 0"},
         DeathCase{"TransposeOfEmpty", [] { EmptyMatrix().Transpose(); }, "m_pMatrix"},
         DeathCase{"MultiplyMismatch", [] { Mat(2, 3).Multiply(Mat(2, 3)); },

@@ -18,7 +18,10 @@ namespace {
 
 class SidesPage final : public TwoSidedPage<ToolPage> {
 public:
-    explicit SidesPage(PageContext context) : TwoSidedPage(context, kAngleUnitChoices, kShortAngleUnitChoices) {}
+    explicit SidesPage(PageContext context)
+        : TwoSidedPage(context, kAngleUnitChoices, kShortAngleUnitChoices)
+    {
+    }
     std::string Title() const override { return "datum sides"; }
     PageFrame Frame() const override { return PageFrame::Conversion; }
 };
@@ -54,8 +57,8 @@ TEST(DatumSideDescription, DeclaresBothSidesThroughThePageDescription)
     std::vector<std::string> ids;
     for (const PageField& field : page.Fields())
         ids.push_back(field.id);
-    EXPECT_EQ((std::vector<std::string>{"from-meridian", "from-y-add", "from-coords", "from-unit", "to-meridian",
-                                        "to-y-add", "to-coords", "to-unit"}),
+    EXPECT_EQ((std::vector<std::string>{"from-meridian", "from-y-add", "from-coords", "from-unit",
+                                        "to-meridian", "to-y-add", "to-coords", "to-unit"}),
               ids);
 
     ASSERT_EQ(2u, page.Panels().size());
@@ -78,11 +81,14 @@ struct PointCase {
     int type;
     int unit;
     std::vector<std::string> cells; // read on the source side
-    GeodeticPoint written; // written on the source side
+    GeodeticPoint written;          // written on the source side
     std::vector<std::string> texts; // what is written
 };
 
-void PrintTo(const PointCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PointCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class DatumSidePoint : public ::testing::TestWithParam<PointCase> {};
 
@@ -122,17 +128,36 @@ TEST_P(DatumSidePoint, ReadsAsGeodesyDoesAndWritesInTheSidesFormat)
 // the notation examples of 117°12′34.56″.
 INSTANTIATE_TEST_SUITE_P(
     EveryTypeAndNotation, DatumSidePoint,
-    ::testing::Values(
-        PointCase{"Plane", kPlaneCoordinates, kUnitDegrees, {"3376320.4035", "624805.9342", "12.5"},
-                  {30.5, 106.3, 12.5}, {"3376320.4035", "624805.9342", "12.5000"}},
-        PointCase{"PlaneIgnoresNotation", kPlaneCoordinates, kUnitPacked, {"3376320.4035", "624805.9342", ""},
-                  {30.5, 106.3, -3.25}, {"3376320.4035", "624805.9342", "-3.2500"}},
-        PointCase{"Packed", kGeodeticCoordinates, kUnitPacked, {"303000", "1061800", "7"},
-                  {117.2096, 30.5, 7}, {"1171234.5600", "303000.0000", "7.0000"}},
-        PointCase{"Dotted", kGeodeticCoordinates, kUnitDotted, {"117.123456", "30.30", "0.00005"},
-                  {117.2096, 30.5, 0.00005}, {"117.12345600", "30.30000000", "0.0001"}},
-        PointCase{"Degrees", kGeodeticCoordinates, kUnitDegrees, {"117.2096", "not a number", "1e3"},
-                  {117.2096, -30.5, 1000}, {"117.20960000", "-30.50000000", "1000.0000"}}),
+    ::testing::Values(PointCase{"Plane",
+                                kPlaneCoordinates,
+                                kUnitDegrees,
+                                {"3376320.4035", "624805.9342", "12.5"},
+                                {30.5, 106.3, 12.5},
+                                {"3376320.4035", "624805.9342", "12.5000"}},
+                      PointCase{"PlaneIgnoresNotation",
+                                kPlaneCoordinates,
+                                kUnitPacked,
+                                {"3376320.4035", "624805.9342", ""},
+                                {30.5, 106.3, -3.25},
+                                {"3376320.4035", "624805.9342", "-3.2500"}},
+                      PointCase{"Packed",
+                                kGeodeticCoordinates,
+                                kUnitPacked,
+                                {"303000", "1061800", "7"},
+                                {117.2096, 30.5, 7},
+                                {"1171234.5600", "303000.0000", "7.0000"}},
+                      PointCase{"Dotted",
+                                kGeodeticCoordinates,
+                                kUnitDotted,
+                                {"117.123456", "30.30", "0.00005"},
+                                {117.2096, 30.5, 0.00005},
+                                {"117.12345600", "30.30000000", "0.0001"}},
+                      PointCase{"Degrees",
+                                kGeodeticCoordinates,
+                                kUnitDegrees,
+                                {"117.2096", "not a number", "1e3"},
+                                {117.2096, -30.5, 1000},
+                                {"117.20960000", "-30.50000000", "1000.0000"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DatumSidePoint, TargetSideUsesItsOwnEllipsoidAndZone)
@@ -167,7 +192,10 @@ struct TypeCase {
     int to;
 };
 
-void PrintTo(const TypeCase& c, std::ostream* os) { *os << "from " << c.from << ", to " << c.to; }
+void PrintTo(const TypeCase& c, std::ostream* os)
+{
+    *os << "from " << c.from << ", to " << c.to;
+}
 
 class DatumSideStates : public ::testing::TestWithParam<TypeCase> {};
 
@@ -187,24 +215,28 @@ TEST_P(DatumSideStates, ViewHearsTitlesNotationListsAndTargetMeridian)
     page.Choose("from-coords", c.from);
     page.Choose("to-coords", c.to);
 
-    EXPECT_EQ(c.from == kPlaneCoordinates && c.to == kPlaneCoordinates, view.shown["to-meridian"].enabled);
+    EXPECT_EQ(c.from == kPlaneCoordinates && c.to == kPlaneCoordinates,
+              view.shown["to-meridian"].enabled);
     EXPECT_TRUE(view.shown["from-meridian"].enabled);
     EXPECT_EQ(c.from == kGeodeticCoordinates, view.shown["from-unit"].visible);
     EXPECT_EQ(c.to == kGeodeticCoordinates, view.shown["to-unit"].visible);
     const std::vector<std::string> plane{"原坐标x(m)", "原坐标y(m)", "原高程z(m)",
                                          "新坐标x(m)", "新坐标y(m)", "新高程z(m)"};
-    const std::vector<std::string> geodetic{"原纬度B", "原经度L", "原海拔H", "新纬度B", "新经度L", "新海拔H"};
+    const std::vector<std::string> geodetic{"原纬度B", "原经度L", "原海拔H",
+                                            "新纬度B", "新经度L", "新海拔H"};
     std::vector<std::string> titles = table.ColumnTitles();
     for (int i = 0; i < 6; ++i) {
         bool geodeticSide = (i < 3 ? c.from : c.to) == kGeodeticCoordinates;
-        EXPECT_EQ((geodeticSide ? geodetic : plane)[static_cast<std::size_t>(i)], titles[static_cast<std::size_t>(i + 1)]);
+        EXPECT_EQ((geodeticSide ? geodetic : plane)[static_cast<std::size_t>(i)],
+                  titles[static_cast<std::size_t>(i + 1)]);
     }
     EXPECT_EQ("?", titles[0]);
     EXPECT_EQ("?", titles[7]);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothTypesOnBothSides, DatumSideStates,
-                         ::testing::Values(TypeCase{0, 0}, TypeCase{0, 1}, TypeCase{1, 0}, TypeCase{1, 1}));
+                         ::testing::Values(TypeCase{0, 0}, TypeCase{0, 1}, TypeCase{1, 0},
+                                           TypeCase{1, 1}));
 
 TEST(DatumSideMeridian, TargetFollowsEverySourceEditButNotTheOtherWay)
 {

@@ -80,7 +80,9 @@ public:
     {
         AddField({.id = "dx", .group = "平移", .label = "DX=", .kind = FieldKind::ReadOnlyText});
         AddField({.id = "dy", .group = "平移", .label = "DY=", .kind = FieldKind::ReadOnlyText});
-        SetUp({.table = {"公共点坐标", {"序号", "老x", "老y", "新x", "新y", "中误差(m)"}, {35, 80, 80, 80, 80, 80}},
+        SetUp({.table = {"公共点坐标",
+                         {"序号", "老x", "老y", "新x", "新y", "中误差(m)"},
+                         {35, 80, 80, 80, 80, 80}},
                .import = {.mapColumns = false,
                           .replaceRows = true,
                           .minimumFields = 5,
@@ -135,7 +137,8 @@ TEST(CommonPointFrame, SolveShowsParametersAndWritesEveryResidualInOneChange)
     ShiftPage page(fake.Context());
     RecordingView view;
     page.SetView(&view);
-    FillPoints(page, {"1", "1000", "2000", "1100", "1950", "", "2", "3000", "4000", "3100", "3952", ""});
+    FillPoints(page,
+               {"1", "1000", "2000", "1100", "1950", "", "2", "3000", "4000", "3100", "3952", ""});
     std::vector<tables::TableChange> changes;
     page.Table().AddObserver([&](const tables::TableChange& change) { changes.push_back(change); });
 
@@ -179,11 +182,14 @@ TEST(CommonPointFrame, ImportReplacesRowsOrRefusesShortFilesWhileDropsSkipTheCou
     EXPECT_EQ(Cells({"0", "9", "9", "9", "9", ""}), TableCells(page.Table()));
 
     // Fields past the table's columns are dropped.
-    EXPECT_EQ(2, page.Editor().ImportFile(scratch.Write("full.txt", "A,1,2,3,4,r,s\r\nB,5,6,7,8,extra,more\r\n")));
-    EXPECT_EQ(Cells({"A", "1", "2", "3", "4", "r", "B", "5", "6", "7", "8", "extra"}), TableCells(page.Table()));
+    EXPECT_EQ(2, page.Editor().ImportFile(
+                     scratch.Write("full.txt", "A,1,2,3,4,r,s\r\nB,5,6,7,8,extra,more\r\n")));
+    EXPECT_EQ(Cells({"A", "1", "2", "3", "4", "r", "B", "5", "6", "7", "8", "extra"}),
+              TableCells(page.Table()));
 
     // Dropped: any letter case of an accepted suffix, no field count; other files are ignored.
-    EXPECT_EQ(1, page.Editor().DropFiles({scratch.Write("d.CSV", "C,1,2\r\n"), scratch.Write("d.kml", "D,1,2,3,4\r\n")}));
+    EXPECT_EQ(1, page.Editor().DropFiles({scratch.Write("d.CSV", "C,1,2\r\n"),
+                                          scratch.Write("d.kml", "D,1,2,3,4\r\n")}));
     EXPECT_EQ(Cells({"C", "1", "2", "", "", ""}), TableCells(page.Table()));
 }
 
@@ -192,12 +198,14 @@ TEST(CommonPointFrame, SavedPointsHaveTheirTitlesAndComeBackUnchanged)
     Scratch scratch;
     FakeContext fake;
     ShiftPage page(fake.Context());
-    const Cells points{"P1", "1000", "2000", "1100", "1950", "0.5000", "P2", "-3000", "4000", "3100", "3952", ""};
+    const Cells points{"P1", "1000",  "2000", "1100", "1950", "0.5000",
+                       "P2", "-3000", "4000", "3100", "3952", ""};
     FillPoints(page, points);
     fake.prompter.saveAnswers.push_back(scratch.Path("points.txt"));
     ASSERT_TRUE(page.RunCommand(CommonPointPage::kSavePointsCommand));
     EXPECT_EQ("txt", fake.prompter.saveDialogs.at(0).defaultExtension);
-    EXPECT_EQ("序号,老x,老y,新x,新y,中误差(m)\r\nP1,1000,2000,1100,1950,0.5000\r\nP2,-3000,4000,3100,3952,\r\n",
+    EXPECT_EQ("序号,老x,老y,新x,新y,中误差(m)\r\nP1,1000,2000,1100,1950,0.5000\r\nP2,-3000,4000,"
+              "3100,3952,\r\n",
               tables::DecodeText(Scratch::Read(scratch.Path("points.txt"))).text);
 
     ShiftPage reread(fake.Context());
@@ -205,7 +213,8 @@ TEST(CommonPointFrame, SavedPointsHaveTheirTitlesAndComeBackUnchanged)
     EXPECT_EQ(points, TableCells(reread.Table()));
 
     // A folder that does not exist: reported, nothing claimed.
-    EXPECT_FALSE(page.SavePointsToFile(scratch.Path("missing/points.txt"), tables::TextEncoding::Utf8));
+    EXPECT_FALSE(page.SavePointsToFile(scratch.Path("missing/points.txt"),
+                                       tables::TextEncoding::Utf8));
     EXPECT_EQ(1u, fake.prompter.messages.size());
 }
 
@@ -215,8 +224,16 @@ class FakeBatchPage : public BatchFilePage {
 public:
     explicit FakeBatchPage(PageContext context) : BatchFilePage(context)
     {
-        AddField({.id = "lines", .group = "kml配置", .label = "生成线", .kind = FieldKind::Check, .value = 1});
-        AddField({.id = "closed", .group = "kml配置", .label = "线闭合", .kind = FieldKind::Check, .value = 0});
+        AddField({.id = "lines",
+                  .group = "kml配置",
+                  .label = "生成线",
+                  .kind = FieldKind::Check,
+                  .value = 1});
+        AddField({.id = "closed",
+                  .group = "kml配置",
+                  .label = "线闭合",
+                  .kind = FieldKind::Check,
+                  .value = 0});
         SetUp({.suffixes = {".txt", ".csv"},
                .inputFilters = {{"坐标文件(*.txt;*.csv)", "*.txt;*.csv"}},
                .outputFilters = {{"Google Earth坐标文件(*.kml)", "*.kml"}},
@@ -233,8 +250,8 @@ protected:
     }
     FileOutcome ConvertFile(const std::string& input, bool merged) override
     {
-        log.push_back((merged ? "merge " : "alone ") + OutputBase(input) + " closed=" +
-                      std::to_string(Field("closed").value));
+        log.push_back((merged ? "merge " : "alone ") + OutputBase(input) +
+                      " closed=" + std::to_string(Field("closed").value));
         if (input.find("bad") != std::string::npos)
             return FileOutcome::Failed(input + " 加载失败!");
         return {};
@@ -279,7 +296,8 @@ TEST(BatchFileFrame, TheListKeepsSortedAcceptedFilesAndRemovesOnlyASelection)
     EXPECT_EQ(2, page.AddFiles());
     EXPECT_TRUE(fake.prompter.openDialogs.at(0).multipleSelection);
     EXPECT_EQ("*.txt;*.csv", fake.prompter.openDialogs.at(0).filters.at(0).second);
-    EXPECT_EQ(std::vector<std::string>({"/d/a.Csv", "/d/a.Csv", "/d/b.TXT", "/d/c.dat"}), page.Files());
+    EXPECT_EQ(std::vector<std::string>({"/d/a.Csv", "/d/a.Csv", "/d/b.TXT", "/d/c.dat"}),
+              page.Files());
     page.RemoveFile(-1);
     page.RemoveFile(4);
     EXPECT_EQ(4u, page.Files().size());
@@ -298,7 +316,8 @@ TEST(BatchFileFrame, AFailingFileIsReportedAndTheOthersStillConvert)
     EXPECT_EQ(2, report.converted);
     EXPECT_EQ(std::vector<std::string>{"/d/bad.txt 加载失败!"}, report.failures);
     EXPECT_EQ(std::vector<std::string>{"/d/bad.txt 加载失败!"}, fake.prompter.MessageTexts());
-    EXPECT_EQ(std::vector<std::string>({"alone /d/a closed=0", "alone /d/bad closed=0", "alone /d/c closed=0"}),
+    EXPECT_EQ(std::vector<std::string>({"alone /d/a closed=0", "alone /d/bad closed=0",
+                                        "alone /d/c closed=0"}),
               page.log);
 }
 
@@ -313,8 +332,8 @@ TEST(BatchFileFrame, MergingAsksForOneOutputAndCancellingRunsNothing)
     fake.prompter.saveAnswers.push_back("/out/all.kml");
     EXPECT_TRUE(page.RunCommand(BatchFilePage::kRunCommand));
     EXPECT_EQ("kml", fake.prompter.saveDialogs.at(1).defaultExtension);
-    EXPECT_EQ(std::vector<std::string>({"begin /out/all.kml", "merge /d/a closed=0", "merge /d/b closed=0",
-                                        "end /out/all.kml"}),
+    EXPECT_EQ(std::vector<std::string>({"begin /out/all.kml", "merge /d/a closed=0",
+                                        "merge /d/b closed=0", "end /out/all.kml"}),
               page.log);
 }
 
@@ -384,7 +403,9 @@ struct Probe {
 // The "高程" of row r is r * 10, one row per step.
 class ElevationWork : public TaskWork {
 public:
-    ElevationWork(int rows, std::shared_ptr<Probe> probe) : m_rows(rows), m_probe(std::move(probe)) {}
+    ElevationWork(int rows, std::shared_ptr<Probe> probe) : m_rows(rows), m_probe(std::move(probe))
+    {
+    }
     ~ElevationWork() override
     {
         std::lock_guard lock(m_probe->mutex);
@@ -395,7 +416,9 @@ public:
     {
         m_probe->Enter();
         m_probe->Leave();
-        return TaskOutput{.row = index + 1, .firstColumn = 3, .cells = {std::to_string((index + 1) * 10)}};
+        return TaskOutput{.row = index + 1,
+                          .firstColumn = 3,
+                          .cells = {std::to_string((index + 1) * 10)}};
     }
 
 private:
@@ -405,7 +428,8 @@ private:
 
 class FakeTaskPage : public TaskPage {
 public:
-    explicit FakeTaskPage(PageContext context, std::shared_ptr<Probe> probe = std::make_shared<Probe>())
+    explicit FakeTaskPage(PageContext context,
+                          std::shared_ptr<Probe> probe = std::make_shared<Probe>())
         : TaskPage(context), probe(std::move(probe))
     {
         SetUp({.table = {"点", {"序号", "经度", "纬度", "高程"}, {35, 85, 90, 80}},
@@ -454,11 +478,13 @@ TEST(TaskFrame, ARunFillsEveryRowAndTheProgressReachesTheView)
     AddPoints(page, 3);
     EXPECT_TRUE(page.Saved());
     ASSERT_TRUE(page.RunHere());
-    EXPECT_EQ(Cells({"1", "111", "31", "10", "2", "112", "32", "20", "3", "113", "33", "30"}), TableCells(page.Table()));
+    EXPECT_EQ(Cells({"1", "111", "31", "10", "2", "112", "32", "20", "3", "113", "33", "30"}),
+              TableCells(page.Table()));
     std::vector<std::string> shown;
     for (const PageField& field : view.changes)
         shown.push_back(field.text);
-    EXPECT_EQ(std::vector<std::string>({"当前进度:0/3", "当前进度:1/3", "当前进度:2/3", "当前进度:3/3", "当前进度:3/3"}),
+    EXPECT_EQ(std::vector<std::string>({"当前进度:0/3", "当前进度:1/3", "当前进度:2/3",
+                                        "当前进度:3/3", "当前进度:3/3"}),
               shown);
     EXPECT_FALSE(page.Saved());
     EXPECT_EQ(TaskPage::State::Idle, page.TaskState());
@@ -518,7 +544,8 @@ TEST(TaskFrame, ASavedTaskGoesToTheCacheAndARestoredOneGoesOnFromThere)
         page.SetDispatcher(ui);
         page.SetCacheFolder(scratch.Folder());
         EXPECT_FALSE(page.RunCommand(TaskPage::kSaveTaskCommand));
-        EXPECT_EQ(std::vector<std::string>{"任务已执行完毕，无需保存！"}, fake.prompter.MessageTexts());
+        EXPECT_EQ(std::vector<std::string>{"任务已执行完毕，无需保存！"},
+                  fake.prompter.MessageTexts());
         AddPoints(page, 3);
         page.probe->Allow(1);
         ui.Ui([&] { return page.Start(); });
@@ -541,7 +568,8 @@ TEST(TaskFrame, ASavedTaskGoesToTheCacheAndARestoredOneGoesOnFromThere)
     ASSERT_TRUE(ui.Ui([&] { return restored.RunCommand(TaskPage::kRestoreTaskCommand); }));
     ui.WaitFor([&] { return restored.TaskState() == TaskPage::State::Idle; });
     // Cache rows first, numbered again; the steps go on from row 3.
-    EXPECT_EQ(Cells({"1", "111", "31", "10", "2", "112", "32", "20", "3", "113", "33", "30", "", "120", "", "40"}),
+    EXPECT_EQ(Cells({"1", "111", "31", "10", "2", "112", "32", "20", "3", "113", "33", "30", "",
+                     "120", "", "40"}),
               TableCells(restored.Table()));
     EXPECT_EQ(2, restored.probe->started);
 }
@@ -591,7 +619,8 @@ TEST(TaskFrame, UnsavedDataIsOfferedBeforeClosing)
     fake.prompter.saveAnswers.push_back(scratch.Path("data.txt"));
     EXPECT_TRUE(page.QueryClose());
     EXPECT_EQ("是否保存数据?", fake.prompter.messages.at(0).text);
-    EXPECT_EQ("经度,纬度,高程\r\n111,31,10\r\n", tables::DecodeText(Scratch::Read(scratch.Path("data.txt"))).text);
+    EXPECT_EQ("经度,纬度,高程\r\n111,31,10\r\n",
+              tables::DecodeText(Scratch::Read(scratch.Path("data.txt"))).text);
     EXPECT_TRUE(page.Saved());
     EXPECT_TRUE(page.QueryClose());
     EXPECT_EQ(2u, fake.prompter.messages.size());

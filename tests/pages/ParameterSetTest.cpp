@@ -52,7 +52,10 @@ struct RoundTripCase {
     std::string line; // the file's content
 };
 
-void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RoundTripCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ParameterFileRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
@@ -79,16 +82,20 @@ TEST_P(ParameterFileRoundTrip, SavedFieldsComeBackAsTheyWereShown)
 INSTANTIATE_TEST_SUITE_P(
     EveryKind, ParameterFileRoundTrip,
     ::testing::Values(
-        RoundTripCase{"Three", ParameterSet::From(geodesy::ThreeParams{-15.25, 0.5, 1234.123456789012}),
+        RoundTripCase{"Three",
+                      ParameterSet::From(geodesy::ThreeParams{-15.25, 0.5, 1234.123456789012}),
                       "-15.2500000000,0.5000000000,1234.1234567890\r\n"},
         // Shown DX, DY, T, K with 6, 6, 10, 12 decimals; saved DX, DY, K, T.
-        RoundTripCase{"Four", ParameterSet::From(geodesy::FourParams{100.0, -50.0, 0.9999876543210987, 0.0000123}),
+        RoundTripCase{"Four",
+                      ParameterSet::From(geodesy::FourParams{100.0, -50.0, 0.9999876543210987,
+                                                             0.0000123}),
                       "100.000000,-50.000000,0.999987654321,0.0000123000\r\n"},
-        RoundTripCase{"Seven",
-                      ParameterSet::FromInternal(geodesy::SevenParams{1, 2, 3, 4 * kArcSecond, 5 * kArcSecond,
-                                                                      -6 * kArcSecond, 7 * kPpm}),
-                      "1.0000000000,2.0000000000,3.0000000000,4.0000000000,5.0000000000,-6.0000000000,"
-                      "7.0000000000\r\n"}),
+        RoundTripCase{
+            "Seven",
+            ParameterSet::FromInternal(geodesy::SevenParams{1, 2, 3, 4 * kArcSecond, 5 * kArcSecond,
+                                                            -6 * kArcSecond, 7 * kPpm}),
+            "1.0000000000,2.0000000000,3.0000000000,4.0000000000,5.0000000000,-6.0000000000,"
+            "7.0000000000\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FourParameterSet, FileOrderIsDxDyKTAndDisplayOrderDxDyTK)
@@ -100,7 +107,8 @@ TEST(FourParameterSet, FileOrderIsDxDyKTAndDisplayOrderDxDyTK)
     EXPECT_EQ(2.0, params.DY);
     EXPECT_EQ(3.0, params.K);
     EXPECT_EQ(4.0, params.T);
-    EXPECT_EQ((std::vector<std::string>{"1.0000000000", "2.0000000000", "4.0000000000", "3.0000000000"}),
+    EXPECT_EQ((std::vector<std::string>{"1.0000000000", "2.0000000000", "4.0000000000",
+                                        "3.0000000000"}),
               set.FieldTexts(ParameterShown::Imported));
 
     std::vector<std::string> labels;
@@ -108,7 +116,8 @@ TEST(FourParameterSet, FileOrderIsDxDyKTAndDisplayOrderDxDyTK)
         labels.push_back(name.label);
     EXPECT_EQ((std::vector<std::string>{"DX=", "DY=", "T=", "K="}), labels);
     const std::vector<std::string> fields{"dx", "dy", "t", "k"};
-    EXPECT_EQ((std::vector<std::string>{"dx", "dy", "k", "t"}), ParameterFileLine(ParameterKind::Four, fields));
+    EXPECT_EQ((std::vector<std::string>{"dx", "dy", "k", "t"}),
+              ParameterFileLine(ParameterKind::Four, fields));
 }
 
 TEST(SevenParameterSet, ImportTakesTheFirstSevenOfEightInUserUnits)
@@ -117,8 +126,9 @@ TEST(SevenParameterSet, ImportTakesTheFirstSevenOfEightInUserUnits)
     ParameterReadResult result = ReadParameterBytes("1,2,3,4,5,6,7,8\r\n", set);
     ASSERT_TRUE(result.Ok());
     EXPECT_EQ(8, result.fields);
-    EXPECT_EQ((std::vector<std::string>{"1.0000000000", "2.0000000000", "3.0000000000", "4.0000000000",
-                                        "5.0000000000", "6.0000000000", "7.0000000000"}),
+    EXPECT_EQ((std::vector<std::string>{"1.0000000000", "2.0000000000", "3.0000000000",
+                                        "4.0000000000", "5.0000000000", "6.0000000000",
+                                        "7.0000000000"}),
               set.FieldTexts(ParameterShown::Imported));
     const geodesy::SevenParams inside = set.ToInternalSevenParams();
     EXPECT_EQ(3.0, inside.DZ);
@@ -136,7 +146,10 @@ struct RefusalCase {
     std::vector<std::string> messages;
 };
 
-void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RefusalCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ParameterImportRefusal : public ::testing::TestWithParam<RefusalCase> {};
 
@@ -154,13 +167,23 @@ TEST_P(ParameterImportRefusal, ShowsTheKindsMessageAndKeepsThePreviousValues)
 INSTANTIATE_TEST_SUITE_P(
     EveryKind, ParameterImportRefusal,
     ::testing::Values(
-        RefusalCase{"SixForSeven", ParameterKind::Seven, "1,2,3,4,5,6\r\n", {"行参数不足或多余7个,请检查!"}},
+        RefusalCase{"SixForSeven",
+                    ParameterKind::Seven,
+                    "1,2,3,4,5,6\r\n",
+                    {"行参数不足或多余7个,请检查!"}},
         RefusalCase{"ThreeForFour", ParameterKind::Four, "1,2,3", {"行参数不足或多余4个,请检查!"}},
-        RefusalCase{"TwoForThree", ParameterKind::Three, "1,2\r\n\r\n", {"行参数不足或多余3个,请检查!"}},
+        RefusalCase{"TwoForThree",
+                    ParameterKind::Three,
+                    "1,2\r\n\r\n",
+                    {"行参数不足或多余3个,请检查!"}},
         // What 保存参数 writes before any solve.
-        RefusalCase{"EmptyLine", ParameterKind::Four, "\r\n",
+        RefusalCase{"EmptyLine",
+                    ParameterKind::Four,
+                    "\r\n",
                     {"文本文件前8行未找到数据!", "行参数不足或多余4个,请检查!"}},
-        RefusalCase{"DataAfterEightLines", ParameterKind::Three, "\n\n\n\n\n\n\n\n1,2,3\n",
+        RefusalCase{"DataAfterEightLines",
+                    ParameterKind::Three,
+                    "\n\n\n\n\n\n\n\n1,2,3\n",
                     {"文本文件前8行未找到数据!", "行参数不足或多余3个,请检查!"}}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -94,7 +94,8 @@ TEST_P(GaussInversePage, DocumentedRowInEachUnit)
 INSTANTIATE_TEST_SUITE_P(Units, GaussInversePage,
                          ::testing::Values(InverseCase{kUnitPacked, "303000.0000", "1061800.0000"},
                                            InverseCase{kUnitDotted, "30.30000000", "106.18000000"},
-                                           InverseCase{kUnitDegrees, "30.50000000", "106.30000000"}));
+                                           InverseCase{kUnitDegrees, "30.50000000",
+                                                       "106.30000000"}));
 
 TEST(ZoneChangePage, DocumentedExampleAndIdentity)
 {
@@ -133,21 +134,15 @@ TEST_P(NotationPageExamples, WriteTheDocumentedText)
 
 INSTANTIATE_TEST_SUITE_P(
     Types, NotationPageExamples,
-    ::testing::Values(NotationCase{0, "1171234.56", "117.123456"},
-                      NotationCase{1, "1171234.56", "117.209600"},
-                      NotationCase{2, "1171234.56", "117°12′34.56″"},
-                      NotationCase{3, "117.123456", "1171234.56"},
-                      NotationCase{4, "117.123456", "117.209600"},
-                      NotationCase{5, "117.123456", "117°12′34.56″"},
-                      NotationCase{6, "117.2096", "1171234.56"},
-                      NotationCase{7, "117.2096", "117.123456"},
-                      NotationCase{8, "30.5", "30°30′00.00″"},
-                      NotationCase{9, "117°12′34.56″", "1171234.56"},
-                      NotationCase{9, "117°30′", "1173000.00"},
-                      NotationCase{10, "117°30′", "117.300000"},
-                      NotationCase{11, "117°30′", "117.500000"},
-                      NotationCase{11, "117 30", "0.000000"},
-                      NotationCase{11, "117°30'36\"", "117.510000"}));
+    ::testing::Values(
+        NotationCase{0, "1171234.56", "117.123456"}, NotationCase{1, "1171234.56", "117.209600"},
+        NotationCase{2, "1171234.56", "117°12′34.56″"}, NotationCase{3, "117.123456", "1171234.56"},
+        NotationCase{4, "117.123456", "117.209600"}, NotationCase{5, "117.123456", "117°12′34.56″"},
+        NotationCase{6, "117.2096", "1171234.56"}, NotationCase{7, "117.2096", "117.123456"},
+        NotationCase{8, "30.5", "30°30′00.00″"}, NotationCase{9, "117°12′34.56″", "1171234.56"},
+        NotationCase{9, "117°30′", "1173000.00"}, NotationCase{10, "117°30′", "117.300000"},
+        NotationCase{11, "117°30′", "117.500000"}, NotationCase{11, "117 30", "0.000000"},
+        NotationCase{11, "117°30'36\"", "117.510000"}));
 
 TEST(NotationPage, RowWithEmptyFirstValueIsCopied)
 {

@@ -115,7 +115,8 @@ TEST_F(TablePageTest, ExportWritesHeaderAndRowsInGbkWithCrLf)
     EXPECT_EQ("txt", fake.prompter.saveDialogs.at(0).defaultExtension);
     // "序号,纬度,经度" and "点1" in GBK.
     EXPECT_EQ("\xD0\xF2\xBA\xC5,\xCE\xB3\xB6\xC8,\xBE\xAD\xB6\xC8\r\n"
-              "\xB5\xE3" "1,30.50000000,106.30000000\r\n\r\n",
+              "\xB5\xE3"
+              "1,30.50000000,106.30000000\r\n\r\n",
               Read(Path("out.csv")));
 }
 
@@ -176,7 +177,12 @@ public:
         SetLayout({"源", {"序号", "x"}, {35, 85}}, {"目标", {"序号", "x"}, {35, 85}});
         AddField({.id = "scaled", .label = "缩放", .kind = FieldKind::Check});
         AddField({.id = "factor", .label = "倍数", .value = 2, .enabled = false});
-        AddField({.id = "digits", .label = "小数位", .kind = FieldKind::Spin, .value = 3, .minimum = 0, .maximum = 6});
+        AddField({.id = "digits",
+                  .label = "小数位",
+                  .kind = FieldKind::Spin,
+                  .value = 3,
+                  .minimum = 0,
+                  .maximum = 6});
         AddField({.id = "note", .label = "说明", .kind = FieldKind::ReadOnlyText, .text = "只读"});
         AddCommand({.id = "reset", .caption = "复位"});
     }
@@ -224,7 +230,7 @@ TEST(ConversionFrame, FieldStatesReachTheViewAndCommandsThePage)
 
     page.Choose("scaled", 1);
     page.EditText("factor", "10");
-    page.Choose("digits", 9); // beyond the spin box's limit
+    page.Choose("digits", 9);         // beyond the spin box's limit
     page.EditText("note", "changed"); // read-only: ignored
     EXPECT_EQ(std::vector<std::string>({"factor+2"}), view.changes);
     EXPECT_EQ(6, page.Field("digits").pendingIndex);

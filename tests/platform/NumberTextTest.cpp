@@ -33,11 +33,50 @@ std::string Printf(double value, int decimals)
 }
 
 const char* const kOddTexts[] = {
-    "", " ", "nan", "NaN", "-nan", "nan(123)", "inf", "-Infinity", "infinit", "0x1A", "0X1a.8p1",
-    "0x", "0x.", "0xg", "1e999", "-1e999", "1e-999", "4e-320", "+.5e1x", "30,5", "3.14", "  \t-2.5",
-    "+", "-", ".", "-.", "1e", "1e+", "1.5E-3abc", "00012", "\n42", "\v7", "1..2", "--1", "+-1",
-    "117°12′34.56″", "°30", "12 34", "0.0000000000000000000000001", "123456789012345678901234567890",
-    "-0", "0.1e-5", "9007199254740993", "2.2250738585072011e-308",
+    "",
+    " ",
+    "nan",
+    "NaN",
+    "-nan",
+    "nan(123)",
+    "inf",
+    "-Infinity",
+    "infinit",
+    "0x1A",
+    "0X1a.8p1",
+    "0x",
+    "0x.",
+    "0xg",
+    "1e999",
+    "-1e999",
+    "1e-999",
+    "4e-320",
+    "+.5e1x",
+    "30,5",
+    "3.14",
+    "  \t-2.5",
+    "+",
+    "-",
+    ".",
+    "-.",
+    "1e",
+    "1e+",
+    "1.5E-3abc",
+    "00012",
+    "\n42",
+    "\v7",
+    "1..2",
+    "--1",
+    "+-1",
+    "117°12′34.56″",
+    "°30",
+    "12 34",
+    "0.0000000000000000000000001",
+    "123456789012345678901234567890",
+    "-0",
+    "0.1e-5",
+    "9007199254740993",
+    "2.2250738585072011e-308",
 };
 
 } // namespace
@@ -93,9 +132,11 @@ TEST(NumberText, FormatFixedMatchesPrintfOnGeneratedValues)
 TEST(NumberText, FormatFixedMatchesPrintfOnTiesAndSpecialValues)
 {
     // Exact binary ties round to even, as glibc's printf does.
-    const double values[] = {0.125, 0.375, 2.5, -2.5, 0.5, 1.5, 1e22, 1.7976931348623157e308,
-                             -0.0, 0.0, 5e-324, 0.00005, 3376320.40345, 624805.93425,
-                             std::nan(""), -std::nan(""), INFINITY, -INFINITY};
+    const double values[] = {0.125,         0.375,        2.5,          -2.5,
+                             0.5,           1.5,          1e22,         1.7976931348623157e308,
+                             -0.0,          0.0,          5e-324,       0.00005,
+                             3376320.40345, 624805.93425, std::nan(""), -std::nan(""),
+                             INFINITY,      -INFINITY};
     for (double value : values)
         for (int decimals : {0, 1, 2, 4, 6, 8, 10, 30})
             EXPECT_EQ(Printf(value, decimals), FormatFixed(value, decimals)) << value;
@@ -109,7 +150,8 @@ TEST(NumberText, FormatFixedMatchesPrintfNextToRoundingBoundaries)
     std::uniform_int_distribution<long long> integer(0, 99999999999LL);
     for (int i = 0; i < 200000; ++i) {
         int decimals = i % 11;
-        double half = (static_cast<double>(integer(random) % 100000000LL) + 0.5) / std::pow(10.0, decimals);
+        double half = (static_cast<double>(integer(random) % 100000000LL) + 0.5) /
+                      std::pow(10.0, decimals);
         double value = half;
         for (int step = 0; step < (i % 4); ++step)
             value = std::nextafter(value, (i & 4) ? INFINITY : -INFINITY);

@@ -64,7 +64,8 @@ TEST(SettingsProfile, DamagedFileThatWasRewrittenIsNotAWriteFailure)
 
     auto profile = SettingsProfile::FromIniFile(path.toStdString());
     const auto update = profile->Update([](carvento::platform::Profile& p) {
-        p.SetString("CoordinateSystem", "Custom", p.GetString("CoordinateSystem", "Custom", "") + "B;");
+        p.SetString("CoordinateSystem", "Custom",
+                    p.GetString("CoordinateSystem", "Custom", "") + "B;");
     });
     EXPECT_EQ(ProfileUpdateStatus::Written, update.status) << update.description();
     EXPECT_TRUE(update.damaged);
@@ -95,8 +96,9 @@ TEST(SettingsProfile, FileThatCannotBeWrittenIsReportedSo)
     const std::string path = dir.filePath("plain/carvento.ini").toStdString();
 
     auto profile = SettingsProfile::FromIniFile(path);
-    const auto update = profile->Update(
-        [](carvento::platform::Profile& p) { p.SetString("CoordinateSystem", "Custom", "A;"); });
+    const auto update = profile->Update([](carvento::platform::Profile& p) {
+        p.SetString("CoordinateSystem", "Custom", "A;");
+    });
     EXPECT_EQ(ProfileUpdateStatus::WriteFailed, update.status);
     EXPECT_FALSE(update.damaged);
 

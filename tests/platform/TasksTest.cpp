@@ -91,7 +91,8 @@ TEST(TaskRunner, ClosingAPageMidTaskJoinsItsWorker)
 
 TEST(CacheFolder, BesideTheProgramOnlyWhenThatIsWritable)
 {
-    auto scratch = std::filesystem::temp_directory_path() / ("carvento-cache-" + std::to_string(::getpid()));
+    auto scratch = std::filesystem::temp_directory_path() /
+                   ("carvento-cache-" + std::to_string(::getpid()));
     std::filesystem::create_directories(scratch);
     EXPECT_EQ(scratch.string(), CacheFolderFor(scratch.string(), nullptr, "/nonexistent"));
     EXPECT_EQ((scratch / "data" / "carvento").string(),

@@ -23,7 +23,10 @@ constexpr PanelSize kPanel{250, 370};
 constexpr PanelSize kOddPanel{251, 370};
 
 // Test listings show the case's name instead of its bytes.
-void PrintTo(const Placement& p, std::ostream* os) { *os << p.name; }
+void PrintTo(const Placement& p, std::ostream* os)
+{
+    *os << p.name;
+}
 
 class PanelPlacementTest : public ::testing::TestWithParam<Placement> {};
 
@@ -45,10 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A cursor exactly on the bottom edge counts as on the taskbar.
         Placement{"CursorOnBottomEdge", {1500, 1040}, kPanel, kBottomTaskbar, {1375, 670}},
         // Right of the cursor exactly half the width: not more, so right-aligned.
-        Placement{"HalfWidthLeftIsRightAligned", {1795, 1060}, kPanel, kBottomTaskbar,
-                  {1670, 670}},
-        Placement{"OneMoreThanHalfIsCentred", {1794, 1060}, kPanel, kBottomTaskbar,
-                  {1669, 670}},
+        Placement{"HalfWidthLeftIsRightAligned", {1795, 1060}, kPanel, kBottomTaskbar, {1670, 670}},
+        Placement{"OneMoreThanHalfIsCentred", {1794, 1060}, kPanel, kBottomTaskbar, {1669, 670}},
         Placement{"IconAtTheRightEdge", {1900, 1060}, kPanel, kBottomTaskbar, {1670, 670}},
         // Half of an odd width rounds down: 251 / 2 = 125.
         Placement{"OddWidthHalvesDown", {1000, 1060}, kOddPanel, kBottomTaskbar, {875, 670}},

@@ -14,7 +14,10 @@ constexpr std::string_view kPage = R"(<html><body><h1>Carvento</h1>
 <p>Version:8.0.1;修正换带计算,新增批量转换</p><p>https://www.hvfactory.cn/carvento/Carvento-8.0.1.zip</p>Version-End</p>
 </body></html>)";
 
-std::string Padding(std::size_t bytes) { return std::string(bytes, 'x'); }
+std::string Padding(std::size_t bytes)
+{
+    return std::string(bytes, 'x');
+}
 
 } // namespace
 

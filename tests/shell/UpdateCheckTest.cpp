@@ -19,9 +19,9 @@
 #include <thread>
 
 using namespace carvento::shell;
+using carvento::platform::MemoryProfile;
 using carvento::platform::MessageAnswer;
 using carvento::platform::MessageButtons;
-using carvento::platform::MemoryProfile;
 using carvento::testing::FakeLauncher;
 using carvento::testing::FakePrompter;
 
@@ -44,8 +44,8 @@ public:
     int status = 200;
     std::string body;
     std::size_t firstPart = std::string::npos;
-    int pauseMs = -1;     // -1: never send the rest
-    bool silent = false;  // accept, read the request and never answer
+    int pauseMs = -1;    // -1: never send the rest
+    bool silent = false; // accept, read the request and never answer
     // When set, answers the request instead of the canned answer above.
     std::function<void(QTcpSocket*)> respond;
     int requests = 0;
@@ -134,7 +134,10 @@ struct FetchCase {
 };
 
 // Test listings show the case's name instead of its bytes.
-void PrintTo(const FetchCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FetchCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class FetchReleaseInfoTest : public ::testing::TestWithParam<FetchCase> {};
 
@@ -155,8 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FetchCase{"Newer", 200, Page("8.0.1"), 1},
         FetchCase{"NewerByTwoDigits", 200, Page("10.0.0"), 1},
-        FetchCase{"Same", 200, Page("8.0.0"), 0},
-        FetchCase{"Older", 200, Page("7.9.12"), -1},
+        FetchCase{"Same", 200, Page("8.0.0"), 0}, FetchCase{"Older", 200, Page("7.9.12"), -1},
         FetchCase{"NoMarkers", 200, "<html><p>8.0.1;text</p><p>link</p></html>", kFetchFailed},
         FetchCase{"NoSeparator", 200, "Version:8.0.1</p>link</p>Version-End", kFetchFailed},
         FetchCase{"MarkersBeyond3000Bytes", 200,
@@ -240,7 +242,8 @@ TEST(FetchReleaseInfo, EndlessHeaderStopsAtTheAnswerLimitWellBeforeTheTimeout)
 {
     ReleaseServer server;
     server.respond = [](QTcpSocket* socket) {
-        Flood(socket, "HTTP/1.1 200 OK\r\n", Repeated("X-Flood: " + QByteArray(500, 'a') + "\r\n", 128));
+        Flood(socket, "HTTP/1.1 200 OK\r\n",
+              Repeated("X-Flood: " + QByteArray(500, 'a') + "\r\n", 128));
     };
     QElapsedTimer clock;
     clock.start();
@@ -275,8 +278,10 @@ TEST(FetchReleaseInfo, ChunkedBodyAndRedirectsReachTheBlock)
         const std::string body = Page("8.0.1");
         const std::size_t half = body.size() / 2;
         std::ostringstream chunked;
-        chunked << std::hex << half << ";note=1\r\n" << body.substr(0, half) << "\r\n"
-                << body.size() - half << "\r\n" << body.substr(half) << "\r\n0\r\n\r\n";
+        chunked << std::hex << half << ";note=1\r\n"
+                << body.substr(0, half) << "\r\n"
+                << body.size() - half << "\r\n"
+                << body.substr(half) << "\r\n0\r\n\r\n";
         socket->write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" +
                       QByteArray::fromStdString(chunked.str()));
         socket->disconnectFromHost();
@@ -354,16 +359,16 @@ TEST(UpdateCheckDaily, FirstStartEverChecksAndOkOpensTheLink)
 
 TEST(UpdateCheckDaily, FailuresAndCurrentVersionsStaySilent)
 {
-    for (const auto& [status, body] : std::vector<std::pair<int, std::string>>{
-             {200, Page("8.0.0")}, {404, Page("9.0.0")}}) {
+    for (const auto& [status, body] :
+         std::vector<std::pair<int, std::string>>{{200, Page("8.0.0")}, {404, Page("9.0.0")}}) {
         ReleaseServer server;
         server.status = status;
         server.body = body;
         MemoryProfile profile;
         FakePrompter prompter;
         FakeLauncher launcher;
-        EXPECT_EQ(0, CheckForUpdateDaily(profile, prompter, launcher, server.Address(), "8.0.0",
-                                         17, kTestTimeoutMs));
+        EXPECT_EQ(0, CheckForUpdateDaily(profile, prompter, launcher, server.Address(), "8.0.0", 17,
+                                         kTestTimeoutMs));
         EXPECT_EQ(1, server.requests);
         EXPECT_TRUE(prompter.messages.empty()) << body;
         EXPECT_EQ(17, profile.GetInt("", "Version", 0));
@@ -430,8 +435,8 @@ TEST(UpdateCheckInteractive, EveryFailureIsANetworkError)
          {notFound.Address(), noMarkers.Address(), beyond.Address(), RefusingAddress()}) {
         FakePrompter prompter;
         FakeLauncher launcher;
-        EXPECT_EQ(0, CheckForUpdateInteractive(prompter, launcher, address, "8.0.0",
-                                               kTestTimeoutMs));
+        EXPECT_EQ(0,
+                  CheckForUpdateInteractive(prompter, launcher, address, "8.0.0", kTestTimeoutMs));
         EXPECT_EQ(std::vector<std::string>{"网络连接异常!"}, prompter.MessageTexts()) << address;
         EXPECT_EQ("Carvento", prompter.messages.at(0).caption);
     }

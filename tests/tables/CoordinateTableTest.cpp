@@ -138,8 +138,9 @@ struct Recorder {
     std::vector<Report> reports;
     int Attach(CoordinateTable& table)
     {
-        return table.AddObserver(
-            [this](const TableChange& change) { reports.push_back({change.kind, change.first, change.last}); });
+        return table.AddObserver([this](const TableChange& change) {
+            reports.push_back({change.kind, change.first, change.last});
+        });
     }
 };
 
@@ -178,10 +179,11 @@ TEST(CoordinateTableObservers, RefillIsOneReportWhateverTheRowCount)
     Recorder recorder;
     recorder.Attach(table);
     table.FillRows(Cells{"1", "e", "f", "2", "g", "h"}, 2, 3); // same rows: their cells changed
-    table.FillRows(Cells{"1", "e", "f"}, 1, 3);                // fewer rows: anything may have changed
+    table.FillRows(Cells{"1", "e", "f"}, 1, 3); // fewer rows: anything may have changed
     table.SetupColumns({"序号", "x"}, {35, 80});
-    EXPECT_EQ((std::vector<Report>{{Kind::Cells, 1, 2}, {Kind::Reset, 0, -1}, {Kind::Reset, 0, -1}}),
-              recorder.reports);
+    EXPECT_EQ(
+        (std::vector<Report>{{Kind::Cells, 1, 2}, {Kind::Reset, 0, -1}, {Kind::Reset, 0, -1}}),
+        recorder.reports);
 }
 
 TEST(CoordinateTableObservers, SeveralObserversUntilRemovedAndNoneInCopies)

@@ -35,7 +35,8 @@ TEST(SplitCellBlock, SplitsLinesAndCellsLikePasteAndPadsShortLines)
     CellBlock block = SplitCellBlock("P1\t30.1\t114.2\r\nP2,30.2\r\n\r\nP3 ;x\n");
     EXPECT_EQ(4, block.rows);
     EXPECT_EQ(3, block.columns);
-    EXPECT_EQ(Cells({"P1", "30.1", "114.2", "P2", "30.2", "", "", "", "", "P3", "", "x"}), block.cells);
+    EXPECT_EQ(Cells({"P1", "30.1", "114.2", "P2", "30.2", "", "", "", "", "P3", "", "x"}),
+              block.cells);
 
     // A space before a TAB is absorbed; a lone CR ends a line; a final line end adds nothing.
     block = SplitCellBlock("a \tb\rc");
@@ -55,7 +56,8 @@ TEST(PasteBlock, FillsAcrossAndDownAppendingRowsAndDroppingSurplusColumns)
     // and third lines need two new rows.
     CellBlock block = SplitCellBlock("a\tx\nb\ty\nc\tz\n");
     EXPECT_EQ(2, PasteBlock(table, 2, 2, block));
-    EXPECT_EQ(Cells({"r1c0", "r1c1", "r1c2", "r2c0", "r2c1", "a", "", "", "b", "", "", "c"}), Collect(table));
+    EXPECT_EQ(Cells({"r1c0", "r1c1", "r1c2", "r2c0", "r2c1", "a", "", "", "b", "", "", "c"}),
+              Collect(table));
 
     // Into an empty table at the append position.
     CoordinateTable empty = Filled(0);

@@ -64,7 +64,8 @@ TEST(ImportIntoTable, AppendsMappedRowsAndSkipsTheTitleRowWhenTicked)
     prompter.mappingAnswers.push_back(answer);
     Cells more{"P3", "1", "2"};
     EXPECT_EQ(1, ImportIntoTable(table, more, 1, 3, prompter));
-    EXPECT_EQ(Cells({"P1", "30.1", "114.2", "P2", "30.2", "114.3", "P3", "2", "2"}), Collect(table));
+    EXPECT_EQ(Cells({"P1", "30.1", "114.2", "P2", "30.2", "114.3", "P3", "2", "2"}),
+              Collect(table));
 }
 
 TEST(ImportIntoTable, CancelOrInconsistentInputChangesNothing)
@@ -108,9 +109,9 @@ INSTANTIATE_TEST_SUITE_P(
     ClipboardExamples, PasteTest,
     ::testing::Values(
         PasteCase{"P1 30.1 114.2", {"P1", "30.1", "114.2"}},
-        PasteCase{"P1  30.1", {"P1", "", "30.1"}},         // adjacent separators: empty field
-        PasteCase{"P1 \t30.1", {"P1", "30.1", ""}},        // the space before a TAB is absorbed
-        PasteCase{"30.1,114.2", {"30.1", "114.2", ""}},    // the first field lands in 序号
+        PasteCase{"P1  30.1", {"P1", "", "30.1"}},      // adjacent separators: empty field
+        PasteCase{"P1 \t30.1", {"P1", "30.1", ""}},     // the space before a TAB is absorbed
+        PasteCase{"30.1,114.2", {"30.1", "114.2", ""}}, // the first field lands in 序号
         PasteCase{"\r\nA;1;2;3;4\r\n", {"", "", "", "A", "1", "2"}}, // leading empty line
         PasteCase{"A\r\n\r\n\r\nB\r\n", {"A", "", "", "", "", "", "B", "", ""}},
         PasteCase{"", {}}));
@@ -148,7 +149,8 @@ TEST(ImportMapping, EmptySampleFieldsMatchNoTitle)
     // A trailing comma, or a point without a name, must not capture every column.
     EXPECT_EQ(std::vector<int>({0, 1, 2}),
               InitialColumnChoice({"序号", "纬度B", "经度L"}, {"P1", "30.5", "106.3", ""}));
-    EXPECT_EQ(std::vector<int>({0, 1, 2}), InitialColumnChoice({"序号", "纬度B", "经度L"}, {"", "30.5", "106.3"}));
+    EXPECT_EQ(std::vector<int>({0, 1, 2}),
+              InitialColumnChoice({"序号", "纬度B", "经度L"}, {"", "30.5", "106.3"}));
 }
 
 TEST(ImportMapping, AWideFirstRowOffersItsFirstFieldsOnly)
@@ -161,7 +163,8 @@ TEST(ImportMapping, AWideFirstRowOffersItsFirstFieldsOnly)
     EXPECT_EQ(0, ImportIntoTable(table, cells, 1, columns, prompter, {{1, 2}, 7}));
     ASSERT_EQ(1u, prompter.mappingsShown.size());
     const auto& shown = prompter.mappingsShown.front();
-    EXPECT_EQ(static_cast<std::size_t>(carvento::platform::ColumnMapping::kMaxSampleFields), shown.sampleFields.size());
+    EXPECT_EQ(static_cast<std::size_t>(carvento::platform::ColumnMapping::kMaxSampleFields),
+              shown.sampleFields.size());
     EXPECT_EQ(columns, shown.fileColumns);
     EXPECT_EQ(std::vector<int>({1, 2}), shown.requiredColumns);
     EXPECT_EQ(7, shown.firstLine);

@@ -129,7 +129,8 @@ TEST(CodePages, GbkFileWithChineseAndAngleSignsReadsAsText)
 {
     // "点号,纬度" / "P1,30°12′" / "Q,30啊恪" in GBK with CR LF.
     std::string gbk = "\xB5\xE3\xBA\xC5,\xCE\xB3\xB6\xC8\r\n"
-                      "P1,30\xA1\xE3" "12\xA1\xE4\r\n"
+                      "P1,30\xA1\xE3"
+                      "12\xA1\xE4\r\n"
                       "Q,30\xB0\xA1\xE3\xA1\r\n";
     Read read = ReadBytes(gbk);
     ASSERT_TRUE(read.result.Ok());
@@ -203,7 +204,8 @@ TEST(WriteTable, ExportThenImportGivesTheRowsBack)
     Cells read;
     int rows = 0, columns = 0;
     EXPECT_EQ(12, in.ReadAll(read, rows, columns));
-    Cells expected{"序号", "纬度", "经度", "点1", "30°12′", "114.2", "", "", "", "P2", "-30.2", "114.3"};
+    Cells expected{"序号", "纬度", "经度", "点1", "30°12′", "114.2",
+                   "",     "",     "",     "P2",  "-30.2",  "114.3"};
     EXPECT_EQ(expected, read);
 }
 
@@ -246,11 +248,13 @@ TEST(WriteTable, AFailedWriteLeavesTheExistingFileUntouched)
     file.Close();
     EXPECT_EQ(before, Slurp(target));
     // Nothing but the target is left in the folder.
-    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(std::filesystem::path(target).parent_path()),
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(
+                                   std::filesystem::path(target).parent_path()),
                                std::filesystem::directory_iterator()));
 
     // A complete write replaces it, with the target's permissions and through a link.
-    std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::owner_write);
     std::filesystem::create_symlink(target, dir.File("link.txt"));
     ASSERT_TRUE(file.OpenForWrite(dir.File("link.txt")));
     EXPECT_EQ(3, file.WriteTable(Cells{"P1", "1", "2"}, 1, 3, {}));
@@ -290,10 +294,10 @@ TEST(ReadAll, LineEndsConvertedTwiceAddNoBlankRows)
 // into mojibake.
 TEST(DecodeText, JudgesTheEncodingByPlausibleLines)
 {
-    const std::string gbk1 = "\xB2\xE2\xD5\xBE\xD2\xBB";     // 测站一
-    const std::string gbk2 = "\xB5\xBC\xCF\xDF\xB5\xE3";     // 导线点
-    const std::string gbk3 = "\xCB\xAE\xD7\xBC\xB5\xE3";     // 水准点
-    const std::string gbkLu = "\xC2\xAF";                    // 炉, also the valid UTF-8 "¯"
+    const std::string gbk1 = "\xB2\xE2\xD5\xBE\xD2\xBB"; // 测站一
+    const std::string gbk2 = "\xB5\xBC\xCF\xDF\xB5\xE3"; // 导线点
+    const std::string gbk3 = "\xCB\xAE\xD7\xBC\xB5\xE3"; // 水准点
+    const std::string gbkLu = "\xC2\xAF";                // 炉, also the valid UTF-8 "¯"
     struct Case {
         const char* what;
         std::string bytes;
@@ -304,15 +308,17 @@ TEST(DecodeText, JudgesTheEncodingByPlausibleLines)
     } cases[] = {
         {"GBK names", gbk1 + ",1,2\r\n" + gbk2 + ",3,4\r\n" + gbk3 + ",5,6\r\n", TextEncoding::Gbk,
          CodePageStatus::Ok, 0, "测站一,1,2\r\n导线点,3,4\r\n水准点,5,6\r\n"},
-        {"GBK valid as UTF-8", gbkLu + ",30,114\r\n", TextEncoding::Gbk, CodePageStatus::Ok, 0, "炉,30,114\r\n"},
+        {"GBK valid as UTF-8", gbkLu + ",30,114\r\n", TextEncoding::Gbk, CodePageStatus::Ok, 0,
+         "炉,30,114\r\n"},
         {"UTF-8 names", "测站一,1,2\n导线点,3,4\n", TextEncoding::Utf8, CodePageStatus::Ok, 0,
          "测站一,1,2\n导线点,3,4\n"},
-        {"UTF-8 with a truncated last character", "测站一,1,2\n导线点,3,4\n水准\xE7\x82", TextEncoding::Utf8,
-         CodePageStatus::InvalidBytes, 3, "测站一,1,2\n导线点,3,4\n水准"},
+        {"UTF-8 with a truncated last character", "测站一,1,2\n导线点,3,4\n水准\xE7\x82",
+         TextEncoding::Utf8, CodePageStatus::InvalidBytes, 3, "测站一,1,2\n导线点,3,4\n水准"},
         {"UTF-8 with one name saved as GBK", "测站一,1,2\r\n" + gbk2 + ",3,4\r\n水准点,5,6\r\n",
          TextEncoding::Utf8, CodePageStatus::InvalidBytes, 2, "测站一,1,2\r\n"},
-        {"byte-order mark, code point above U+10FFFF", "\xEF\xBB\xBFP1,1,2\nP\xF4\x90\x80\x80,3,4\n",
-         TextEncoding::Utf8, CodePageStatus::InvalidBytes, 2, "P1,1,2\nP"},
+        {"byte-order mark, code point above U+10FFFF",
+         "\xEF\xBB\xBFP1,1,2\nP\xF4\x90\x80\x80,3,4\n", TextEncoding::Utf8,
+         CodePageStatus::InvalidBytes, 2, "P1,1,2\nP"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -337,7 +343,7 @@ TEST(TableStream, ReadsInBlocksWhatReadAllReads)
         longFile += (i % 7000 == 6999 ? "\r\n\r\n" : "") + gbk + std::to_string(i) + ",1.5,2.5\r\n";
     const std::string inputs[] = {
         "P1,30.1,114.2\n\n\nP2,30.2,114.3\n\n\n",
-        "\n\nP1,1,2,3\nP2,4,5\n",            // short line 4
+        "\n\nP1,1,2,3\nP2,4,5\n", // short line 4
         "P1,1,2\r\r\nP2,3,4\r\r\n",
         "测站一,1,2\n导线点,3,4\n水准\xE7\x82,5,6", // damaged UTF-8 in line 3
         "\xEF\xBB\xBFP1,1,2\nP2,3,4\n",

@@ -70,7 +70,9 @@ struct ModelSignals {
         QObject::connect(model, &QAbstractItemModel::rowsInserted, [this] { ++inserted; });
         QObject::connect(model, &QAbstractItemModel::dataChanged, [this] { ++changed; });
         QObject::connect(model, &QAbstractItemModel::rowsRemoved,
-                         [this](const QModelIndex&, int first, int) { removedFirst.push_back(first); });
+                         [this](const QModelIndex&, int first, int) {
+                             removedFirst.push_back(first);
+                         });
     }
 };
 
@@ -83,14 +85,32 @@ QString Cell(QAbstractItemModel* model, int row, int column)
 class ShiftPage : public pages::CommonPointPage {
 public:
     explicit ShiftPage(pages::PageContext context)
-        : CommonPointPage(context), m_fromPanel(m_fromProjector, context.profile), m_toPanel(m_toProjector, context.profile)
+        : CommonPointPage(context), m_fromPanel(m_fromProjector, context.profile),
+          m_toPanel(m_toProjector, context.profile)
     {
-        AddPanel({.kind = pages::PanelKind::Ellipsoid, .side = "from", .title = "原椭球及坐标系参数设置", .ellipsoid = &m_fromPanel});
-        AddPanel({.kind = pages::PanelKind::Ellipsoid, .side = "to", .title = "新椭球及坐标系参数设置", .ellipsoid = &m_toPanel});
-        AddField({.id = "from-meridian", .group = "原椭球及坐标系参数设置", .label = "中央子午线(dfm)", .value = 1050000});
-        AddField({.id = "to-meridian", .group = "新椭球及坐标系参数设置", .label = "中央子午线(dfm)", .value = 1080000});
-        AddField({.id = "dx", .group = "平移参数", .label = "DX=", .kind = pages::FieldKind::ReadOnlyText});
-        SetUp({.table = {"公共点坐标", {"序号", "老坐标x(m)", "新坐标x(m)", "中误差(m)"}, {35, 90, 90, 80}},
+        AddPanel({.kind = pages::PanelKind::Ellipsoid,
+                  .side = "from",
+                  .title = "原椭球及坐标系参数设置",
+                  .ellipsoid = &m_fromPanel});
+        AddPanel({.kind = pages::PanelKind::Ellipsoid,
+                  .side = "to",
+                  .title = "新椭球及坐标系参数设置",
+                  .ellipsoid = &m_toPanel});
+        AddField({.id = "from-meridian",
+                  .group = "原椭球及坐标系参数设置",
+                  .label = "中央子午线(dfm)",
+                  .value = 1050000});
+        AddField({.id = "to-meridian",
+                  .group = "新椭球及坐标系参数设置",
+                  .label = "中央子午线(dfm)",
+                  .value = 1080000});
+        AddField({.id = "dx",
+                  .group = "平移参数",
+                  .label = "DX=",
+                  .kind = pages::FieldKind::ReadOnlyText});
+        SetUp({.table = {"公共点坐标",
+                         {"序号", "老坐标x(m)", "新坐标x(m)", "中误差(m)"},
+                         {35, 90, 90, 80}},
                .import = {.mapColumns = false, .replaceRows = true},
                .residualColumn = 3,
                .solveCaption = "解算平移"});
@@ -102,7 +122,9 @@ protected:
     {
         m_dx = 0;
         for (int r = 0; r < points.rows; ++r)
-            m_dx += (platform::ParseDouble(points.Row(r)[2]) - platform::ParseDouble(points.Row(r)[1])) / points.rows;
+            m_dx += (platform::ParseDouble(points.Row(r)[2]) -
+                     platform::ParseDouble(points.Row(r)[1])) /
+                    points.rows;
         SetFieldText("dx", platform::FormatFixed(m_dx, 4));
         return true;
     }
@@ -124,8 +146,15 @@ class LinesPage : public pages::BatchFilePage {
 public:
     explicit LinesPage(pages::PageContext context) : BatchFilePage(context)
     {
-        AddField({.id = "lines", .group = "kml配置", .label = "生成线", .kind = pages::FieldKind::Check, .value = 1});
-        AddField({.id = "closed", .group = "kml配置", .label = "线闭合", .kind = pages::FieldKind::Check});
+        AddField({.id = "lines",
+                  .group = "kml配置",
+                  .label = "生成线",
+                  .kind = pages::FieldKind::Check,
+                  .value = 1});
+        AddField({.id = "closed",
+                  .group = "kml配置",
+                  .label = "线闭合",
+                  .kind = pages::FieldKind::Check});
         SetUp({.suffixes = {".txt"},
                .inputFilters = {{"坐标文件(*.txt)", "*.txt"}},
                .note = "1、坐标行格式:标识,纬度,经度,备注\r\n2、经纬度均为十进制度为单位"});
@@ -140,8 +169,9 @@ protected:
     }
     pages::FileOutcome ConvertFile(const std::string& input, bool) override
     {
-        return input.find("bad") == std::string::npos ? pages::FileOutcome{}
-                                                      : pages::FileOutcome::Failed(input + " 加载失败!");
+        return input.find("bad") == std::string::npos
+                   ? pages::FileOutcome{}
+                   : pages::FileOutcome::Failed(input + " 加载失败!");
     }
 };
 
@@ -152,7 +182,9 @@ public:
     int StepCount() const override { return m_steps; }
     std::optional<pages::TaskOutput> Step(int index) override
     {
-        return pages::TaskOutput{.row = index + 1, .firstColumn = 3, .cells = {std::to_string((index + 1) * 10)}};
+        return pages::TaskOutput{.row = index + 1,
+                                 .firstColumn = 3,
+                                 .cells = {std::to_string((index + 1) * 10)}};
     }
 
 private:
@@ -177,7 +209,10 @@ public:
     std::string Title() const override { return "DEM高程数据设置"; }
 
 protected:
-    std::unique_ptr<pages::TaskWork> MakeWork() override { return std::make_unique<CountingWork>(m_steps); }
+    std::unique_ptr<pages::TaskWork> MakeWork() override
+    {
+        return std::make_unique<CountingWork>(m_steps);
+    }
 
 private:
     int m_steps;
@@ -202,7 +237,8 @@ TEST(FrameWindows, CommonPointWindowShowsBothPanelsAndSolvesThroughItsButtons)
     model->setData(model->index(1, 1), QStringLiteral("200"), Qt::EditRole);
     model->setData(model->index(1, 2), QStringLiteral("203"), Qt::EditRole);
     window->Button(QStringLiteral("解算平移"))->click();
-    EXPECT_EQ(QStringLiteral("4.0000"), qobject_cast<QLineEdit*>(window->FieldWidget("dx"))->text());
+    EXPECT_EQ(QStringLiteral("4.0000"),
+              qobject_cast<QLineEdit*>(window->FieldWidget("dx"))->text());
     EXPECT_EQ(QStringLiteral("1.0000"), Cell(model, 0, 3));
     EXPECT_EQ(QStringLiteral("1.0000"), Cell(model, 1, 3));
     Grab(*window, "common-point-window.png");
@@ -258,7 +294,8 @@ TEST(FrameWindows, TaskWindowRunsItsWorkerThroughTheDispatcherAndRedrawsRowsOnly
 TEST(FrameWindows, ClosingATaskWindowMidTaskEndsTheWorker)
 {
     Fakes fakes;
-    QPointer<ui::TaskWindow> window = new ui::TaskWindow(std::make_unique<CountingPage>(fakes.Context(), 1000000));
+    QPointer<ui::TaskWindow> window =
+        new ui::TaskWindow(std::make_unique<CountingPage>(fakes.Context(), 1000000));
     window->show();
     window->Button(QStringLiteral("启动/暂停"))->click();
     ProcessEventsUntil([&] { return window->Progress()->bar()->value() >= 20; });

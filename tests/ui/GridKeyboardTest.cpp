@@ -54,7 +54,10 @@ struct GridFixture {
         QApplication::sendEvent(target, &press);
     }
 
-    void SetCurrent(int row, int column) { grid->setCurrentIndex(grid->model()->index(row, column)); }
+    void SetCurrent(int row, int column)
+    {
+        grid->setCurrentIndex(grid->model()->index(row, column));
+    }
 
     QWidget* OpenEditor()
     {
@@ -71,7 +74,8 @@ TEST(GridKeyboard, CtrlVFillsABlockFromTheCurrentCellAndAppendsRows)
     f.clipboard.text = "a\t1\r\nb\t2\r\nc\t3\r\n";
     f.SetCurrent(1, 1); // table row 2, 纬度B
     f.Press(f.grid, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(Cells({"r1c0", "r1c1", "r1c2", "r2c0", "a", "1", "", "b", "2", "", "c", "3"}), f.Collect());
+    EXPECT_EQ(Cells({"r1c0", "r1c1", "r1c2", "r2c0", "a", "1", "", "b", "2", "", "c", "3"}),
+              f.Collect());
     EXPECT_EQ(4, f.grid->model()->rowCount());
     // The pasted block is what is selected afterwards.
     tables::CellRange selected = f.grid->SelectedRange();
@@ -141,7 +145,8 @@ TEST(GridKeyboard, DeleteEmptiesTheSelectedCellsOfASourceTable)
     GridFixture f(3, true);
     QItemSelectionModel* selection = f.grid->selectionModel();
     QAbstractItemModel* model = f.grid->model();
-    selection->select(QItemSelection(model->index(0, 1), model->index(1, 2)), QItemSelectionModel::Select);
+    selection->select(QItemSelection(model->index(0, 1), model->index(1, 2)),
+                      QItemSelectionModel::Select);
     selection->select(model->index(2, 0), QItemSelectionModel::Select);
     f.Press(f.grid, Qt::Key_Delete);
     EXPECT_EQ(Cells({"r1c0", "", "", "r2c0", "", "", "", "r3c1", "r3c2"}), f.Collect());

@@ -48,14 +48,17 @@ TEST(ImportDataDialog, AsksBeforeLeavingAComputedColumnWithoutAFileColumn)
 
     dialog.accept(); // No: back to the dialog
     ASSERT_EQ(1u, questions.size());
-    EXPECT_EQ(QStringLiteral("表格列“经度L”没有选择文件列，转换时将按 0 计算。仍要导入吗？"), questions[0]);
+    EXPECT_EQ(QStringLiteral("表格列“经度L”没有选择文件列，转换时将按 0 计算。仍要导入吗？"),
+              questions[0]);
     EXPECT_NE(QDialog::Accepted, dialog.result());
 
     dialog.ColumnLists()[1]->setCurrentIndex(-1);
     answer = true;
     dialog.accept();
     ASSERT_EQ(2u, questions.size());
-    EXPECT_EQ(QStringLiteral("表格列“纬度B”、“经度L”没有选择文件列，转换时将按 0 计算。仍要导入吗？"), questions[1]);
+    EXPECT_EQ(
+        QStringLiteral("表格列“纬度B”、“经度L”没有选择文件列，转换时将按 0 计算。仍要导入吗？"),
+        questions[1]);
     EXPECT_EQ(QDialog::Accepted, dialog.result());
 
     // Every computed column mapped: no question.

@@ -73,7 +73,9 @@ TEST_F(PanelFixture, TrayMenuOffersSettingsFolderAndExit)
     for (QAction* action : panel.TrayMenu()->actions())
         if (!action->isSeparator())
             texts << action->text();
-    EXPECT_EQ(QStringList({QStringLiteral("设置"), QStringLiteral("打开文件夹"), QStringLiteral("退出")}), texts);
+    EXPECT_EQ(QStringList({QStringLiteral("设置"), QStringLiteral("打开文件夹"),
+                           QStringLiteral("退出")}),
+              texts);
     panel.TrayMenu()->actions()[1]->trigger();
     ASSERT_EQ(1u, launcher.folders.size());
 }

@@ -1,15 +1,15 @@
 // A page window driven through its widgets gives what the page object gives.
+#include "geodesy/EllipsoidPanel.hpp"
 #include "pages/DatumSide.hpp"
 #include "pages/GaussPages.hpp"
 #include "pages/PageRegistry.hpp"
 #include "pages/ZoneChangePage.hpp"
 #include "support/FakePlatform.hpp"
 #include "ui/CoordinateGrid.hpp"
-#include "ui/PageWidgets.hpp"
-#include "geodesy/EllipsoidPanel.hpp"
 #include "ui/CustomEllipsoidWindow.hpp"
-#include "ui/TablePageWindow.hpp"
+#include "ui/PageWidgets.hpp"
 #include "ui/PageWindows.hpp"
+#include "ui/TablePageWindow.hpp"
 #include "ui/WindowPlacement.hpp"
 
 #include <gtest/gtest.h>
@@ -41,7 +41,8 @@ void TypeCell(ui::CoordinateGrid* grid, int row, int column, const QString& text
 TEST(TablePageWindow, ForwardPageThroughItsWidgetsMatchesThePageObject)
 {
     Fakes windowFakes;
-    auto* window = new ui::TablePageWindow(std::make_unique<pages::CGSZSDlg>(windowFakes.Context()));
+    auto* window =
+        new ui::TablePageWindow(std::make_unique<pages::CGSZSDlg>(windowFakes.Context()));
     EXPECT_EQ(QStringLiteral("高斯坐标正算"), window->windowTitle());
     auto* unit = qobject_cast<QComboBox*>(window->FieldWidget("unit"));
     ASSERT_NE(nullptr, unit);
@@ -130,7 +131,8 @@ TEST(CustomEllipsoidWindow, RefusesEmptyFieldsAndSavesTheEllipsoid)
     EXPECT_TRUE(fakes.profile.Values().empty());
     window->BEdit()->setText(QStringLiteral("6356752.3141"));
     window->accept();
-    EXPECT_EQ("6378137.000000,6356752.314100", fakes.profile.GetString("CoordinateSystem", "椭球A", ""));
+    EXPECT_EQ("6378137.000000,6356752.314100",
+              fakes.profile.GetString("CoordinateSystem", "椭球A", ""));
     delete window;
 }
 
@@ -140,17 +142,20 @@ TEST(TablePageWindow, StatusLineCountsRowsAndReportsConvertAndExport)
     ui::TablePageWindow window(std::make_unique<pages::CGSZSDlg>(fakes.Context()));
     EXPECT_EQ(QStringLiteral("源数据 0 行，结果 0 行"), window.StatusText());
     window.Page().Field("unit").pendingIndex = pages::kUnitDegrees;
-    window.Page().Source().FillRows(std::vector<std::string>{"P1", "30.5", "106.3", "P2", "3O.5", "106.3"}, 2, 3);
+    window.Page().Source().FillRows(
+        std::vector<std::string>{"P1", "30.5", "106.3", "P2", "3O.5", "106.3"}, 2, 3);
     EXPECT_EQ(QStringLiteral("源数据 2 行，结果 0 行"), window.StatusText());
 
     window.Button(QStringLiteral("转换"))->click();
-    EXPECT_EQ(QStringLiteral("源数据 2 行，结果 2 行　已转换 2 行，其中 1 个单元格不是数字（按 0 计算）"),
-              window.StatusText());
+    EXPECT_EQ(
+        QStringLiteral("源数据 2 行，结果 2 行　已转换 2 行，其中 1 个单元格不是数字（按 0 计算）"),
+        window.StatusText());
 
     const std::string path = ::testing::TempDir() + "status-export.txt";
     fakes.prompter.saveAnswers.push_back(path);
     window.Button(QStringLiteral("导出"))->click();
-    EXPECT_TRUE(window.StatusText().endsWith(QStringLiteral("（按 0 计算）　已导出到 ") + QString::fromStdString(path)))
+    EXPECT_TRUE(window.StatusText().endsWith(QStringLiteral("（按 0 计算）　已导出到 ") +
+                                             QString::fromStdString(path)))
         << window.StatusText().toStdString();
 
     // A cancelled save dialog leaves the line as it was; a new 转换 drops the export.
@@ -158,7 +163,8 @@ TEST(TablePageWindow, StatusLineCountsRowsAndReportsConvertAndExport)
     window.Button(QStringLiteral("导出"))->click();
     EXPECT_EQ(before, window.StatusText());
     window.Button(QStringLiteral("清空"))->click();
-    EXPECT_EQ(QStringLiteral("源数据 0 行，结果 2 行"), window.StatusText().section(QStringLiteral("　"), 0, 0));
+    EXPECT_EQ(QStringLiteral("源数据 0 行，结果 2 行"),
+              window.StatusText().section(QStringLiteral("　"), 0, 0));
     window.Page().Source().FillRows(std::vector<std::string>{"P1", "30.5", "106.3"}, 1, 3);
     window.Button(QStringLiteral("转换"))->click();
     EXPECT_EQ(QStringLiteral("源数据 1 行，结果 1 行　已转换 1 行"), window.StatusText());
@@ -201,7 +207,8 @@ TEST(WindowPlacement, PageWindowFitsASmallScreenWithItsTitleBarOnIt)
     QRect placed = ui::FitWindow(QSize(880, 540), QSize(600, 300), frame, available);
     EXPECT_EQ(QRect(4, 30, 845, 475), placed);
     // Small enough already: the size stays and the frame is centred.
-    EXPECT_EQ(QRect(104, 74, 640, 400), ui::FitWindow(QSize(640, 400), QSize(), frame, QRect(0, 0, 848, 522)));
+    EXPECT_EQ(QRect(104, 74, 640, 400),
+              ui::FitWindow(QSize(640, 400), QSize(), frame, QRect(0, 0, 848, 522)));
     // Larger than the area even at its minimum: pinned to the top-left, title bar reachable.
     placed = ui::FitWindow(QSize(880, 540), QSize(700, 480), frame, QRect(100, 50, 500, 300));
     EXPECT_EQ(QRect(104, 80, 700, 480), placed);
@@ -228,7 +235,8 @@ TEST(PageWindows, EveryRegisteredPageOpensInItsFramesWindow)
         std::unique_ptr<QWidget> window(ui::MakePageWindow(row, fakes.Context()));
         ASSERT_NE(nullptr, window);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
-        EXPECT_EQ(QString::fromStdString(row.factory(fakes.Context())->Title()), window->windowTitle());
+        EXPECT_EQ(QString::fromStdString(row.factory(fakes.Context())->Title()),
+                  window->windowTitle());
         window->show();
         EXPECT_TRUE(window->isVisible());
         ++opened;
@@ -244,7 +252,8 @@ public:
     explicit TwoSidedFake(pages::PageContext context)
         : TwoSidedPage(context, pages::kAngleUnitChoices, pages::kAngleUnitChoices)
     {
-        SetLayout({"源", {"序号", "x", "y"}, {35, 85, 90}}, {"目标", {"序号", "x", "y"}, {35, 85, 90}});
+        SetLayout({"源", {"序号", "x", "y"}, {35, 85, 90}},
+                  {"目标", {"序号", "x", "y"}, {35, 85, 90}});
     }
     std::string Title() const override { return "两侧"; }
     std::vector<std::string> ExportHeader() const override { return {"序号", "x", "y"}; }

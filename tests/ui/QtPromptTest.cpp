@@ -14,9 +14,10 @@ TEST(QtPrompter, ShowsTextsAsPlainTextAndAnswersYesNoCancel)
 {
     // A release description is outside text: markup in it must not be loaded or rendered.
     const std::string text = "8.0.1 <img src=\"/dev/zero\"><b>新功能</b>";
-    for (auto [button, expected] : {std::pair{QMessageBox::Yes, platform::MessageAnswer::Yes},
-                                    std::pair{QMessageBox::No, platform::MessageAnswer::No},
-                                    std::pair{QMessageBox::Cancel, platform::MessageAnswer::Cancel}}) {
+    for (auto [button, expected] :
+         {std::pair{QMessageBox::Yes, platform::MessageAnswer::Yes},
+          std::pair{QMessageBox::No, platform::MessageAnswer::No},
+          std::pair{QMessageBox::Cancel, platform::MessageAnswer::Cancel}}) {
         Qt::TextFormat format = Qt::AutoText;
         QString shown;
         QTimer::singleShot(0, [&, button = button] {
@@ -27,8 +28,9 @@ TEST(QtPrompter, ShowsTextsAsPlainTextAndAnswersYesNoCancel)
             box->button(button)->click();
         });
         ui::QtPrompter prompter;
-        platform::MessageAnswer answer = prompter.ShowMessage(
-            {text, "Carvento", platform::MessageIcon::Question, platform::MessageButtons::YesNoCancel});
+        platform::MessageAnswer answer =
+            prompter.ShowMessage({text, "Carvento", platform::MessageIcon::Question,
+                                  platform::MessageButtons::YesNoCancel});
         EXPECT_EQ(expected, answer);
         EXPECT_EQ(Qt::PlainText, format);
         EXPECT_EQ(QString::fromStdString(text), shown);
