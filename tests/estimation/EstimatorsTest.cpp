@@ -437,4 +437,63 @@ TEST(SevenParamsTest, TooFewOrCoincidentPointsAreRefused)
     ExpectUntouched(params, kSevenSentinel);
 }
 
+// Points that differ only by rounding, or that leave a parameter free, are refused even though
+// the normal matrix is not exactly singular; points on one line still fix four parameters.
+
+TEST(FourParamsTest, PointsCoincidingWithinRoundingAreRefused)
+{
+    // A hundredth of a micrometre apart at 3 000 000 m: the differences are rounding only.
+    const std::vector<PlanePoint> oldPoints{{3376320.3, 624805.7}, {3376320.30000001, 624805.7}};
+    const std::vector<PlanePoint> newPoints{{3376420.3, 624755.7}, {3376420.4, 624755.9}};
+    FourParams params = kFourSentinel;
+    EXPECT_EQ(SolveFourParams(PlaneList(oldPoints), PlaneList(newPoints), 2, params), 0);
+    ExpectUntouched(params, kFourSentinel);
+}
+
+TEST(FourParamsTest, CollinearPointsStillDetermineTheSimilarity)
+{
+    const FourParams truth{120.5, -80.25, 0.99999, 0.00002};
+    const std::vector<PlanePoint> oldPoints{{3376320.0, 624800.0},
+                                            {3376420.0, 624900.0},
+                                            {3376520.0, 625000.0}};
+    FourParams params;
+    ASSERT_EQ(SolveFourParams(PlaneList(oldPoints), PlaneList(Transformed(oldPoints, truth)), 3,
+                              params),
+              1);
+    EXPECT_NEAR(params.K, truth.K, kCoefficientTolerance);
+    EXPECT_NEAR(params.T, truth.T, kCoefficientTolerance);
+    EXPECT_NEAR(params.DX, truth.DX, kMillimetre);
+    EXPECT_NEAR(params.DY, truth.DY, kMillimetre);
+}
+
+TEST(SevenParamsTest, CollinearOrNearlyCollinearPointsAreRefused)
+{
+    // Points on one straight line in space leave the rotation about that line free.
+    PointList line(4, 3);
+    const double start[3] = {-1700000.0, 4900000.0, 3600000.0};
+    const double step[3] = {812.5, -400.25, 1000.0};
+    for (int i = 0; i < 4; ++i)
+        for (int k = 0; k < 3; ++k)
+            line(i, k) = start[k] + i * step[k];
+    PointList moved = line;
+    for (int i = 0; i < 4; ++i) {
+        moved(i, 0) += 10.0;
+        moved(i, 1) -= 20.0;
+        moved(i, 2) += 30.0;
+    }
+    SevenParams params = kSevenSentinel;
+    EXPECT_EQ(SolveSevenParams(line, moved, 4, params), 0);
+    ExpectUntouched(params, kSevenSentinel);
+
+    // A micrometre off the line over three kilometres: the matrix has no exactly zero pivot,
+    // but the rotation about the line rests on that micrometre alone.
+    line(1, 0) += 1e-6;
+    EXPECT_EQ(SolveSevenParams(line, moved, 4, params), 0);
+    ExpectUntouched(params, kSevenSentinel);
+
+    // A real triangle with the same points is solved.
+    line(1, 0) += 500.0;
+    EXPECT_EQ(SolveSevenParams(line, moved, 4, params), 1);
+}
+
 } // namespace
