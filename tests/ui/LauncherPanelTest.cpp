@@ -58,7 +58,7 @@ TEST_F(PanelFixture, EachChoiceOpensANewPageAndHidesThePanel)
 
     // An entry whose page is not in this build, and a link: nothing opens, the panel hides.
     panel.ShowPanel();
-    panel.Bar()->ChooseEntry(0, 0); // 计算四参数
+    panel.Bar()->ChooseEntry(2, 1); // TXT->KML
     EXPECT_FALSE(panel.isVisible());
     EXPECT_EQ(2u, panel.OpenPages().size());
     panel.ShowPanel();

@@ -1,0 +1,219 @@
+// The parameter computation pages.
+#include "pages/ParameterPages.hpp"
+
+#include "estimation/Estimators.hpp"
+#include "estimation/Residuals.hpp"
+#include "pages/Messages.hpp"
+
+namespace carvento::pages {
+namespace {
+
+using estimation::PointList;
+
+constexpr int kMetreDecimals = 4;
+
+// Cells first … first + count − 1 of a row; cells the row lacks are left out.
+std::span<const std::string> CellsOf(std::span<const std::string> row, std::size_t first,
+                                     std::size_t count)
+{
+    if (first >= row.size())
+        return {};
+    return row.subspan(first, std::min(count, row.size() - first));
+}
+
+double CellValue(std::span<const std::string> row, std::size_t index)
+{
+    return index < row.size() ? platform::ParseDouble(row[index]) : 0.0;
+}
+
+PointList ToList(const std::vector<std::array<double, 3>>& points)
+{
+    PointList list(static_cast<int>(points.size()), 3);
+    for (int i = 0; i < list.m_nRow; ++i)
+        for (int k = 0; k < 3; ++k)
+            list(i, k) = points[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)];
+    return list;
+}
+
+// Common-point import: field k of a line into column k, the file's rows replacing the
+// table's, a minimum field count for 导入 but not for dropped files; no title line.
+ImportPolicy CommonPointImport(int minimumFields, const char* message)
+{
+    return {.mapColumns = false,
+            .replaceRows = true,
+            .minimumFields = minimumFields,
+            .tooFewFieldsMessage = message,
+            .minimumOnDrop = false,
+            .skipTitleLine = false,
+            .filters = {{messages::kTextFileFilterName, messages::kTextFileFilter}}};
+}
+
+// 保存公共点 writes every column, identifier first, without a title line: the layout 导入
+// reads, so a saved file comes back unchanged.
+std::vector<int> AllColumns(int count)
+{
+    std::vector<int> columns;
+    for (int c = 0; c < count; ++c)
+        columns.push_back(c);
+    return columns;
+}
+
+} // namespace
+
+std::string SolvedParameterText(double value, int decimals)
+{
+    std::string text = platform::FormatFixed(value, decimals);
+    if (!text.empty() && text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos)
+        text.erase(0, 1);
+    return text;
+}
+
+// ---- three and seven parameters
+
+DatumParameterPage::DatumParameterPage(PageContext context, ParameterKind kind)
+    : ParameterPage(kind, context, kShortAngleUnitChoices, kShortAngleUnitChoices)
+{
+    const ParameterSetInfo& info = ParameterSetOf(kind);
+    SetUp({.table = {"公共点坐标",
+                     {"序号", "原坐标x(m)", "原坐标y(m)", "原高程z(m)", "新坐标x(m)", "新坐标y(m)",
+                      "新高程z(m)", "中误差(m)"},
+                     {35, 90, 90, 80, 90, 90, 80, 70}},
+           .import = CommonPointImport(7, "行参数不足7个,请检查!"),
+           .minimumPoints = kind == ParameterKind::Three ? 1 : 3,
+           .tooFewPointsMessage = kind == ParameterKind::Three ? "公共点个数不足1个!"
+                                                               : "公共点个数不足3个!",
+           .residualColumn = kResidualColumn,
+           .savedColumns = AllColumns(8),
+           .saveTitles = false,
+           .solveCaption = info.solveCaption});
+    AddSaveParamsCommand();
+    From().ShowTitlesIn(Table(), 1);
+    To().ShowTitlesIn(Table(), 4);
+}
+
+bool DatumParameterPage::Solve(const PointRows& points)
+{
+    From().TakeFields();
+    To().TakeFields();
+    const int rows = std::min(RowsEstimated(points.rows), points.rows);
+    std::vector<std::array<double, 3>> oldPoints, newPoints;
+    for (int r = 0; r < rows; ++r) {
+        const std::span<const std::string> row = points.Row(r);
+        const GeodeticPoint o = From().ReadPoint(CellsOf(row, 1, 3));
+        const GeodeticPoint n = To().ReadPoint(CellsOf(row, 4, 3));
+        std::array<double, 3> xyz{};
+        geodesy::GeodeticToCartesian(From().Projector(), o.B, o.L, o.H, xyz[0], xyz[1], xyz[2]);
+        oldPoints.push_back(xyz);
+        geodesy::GeodeticToCartesian(To().Projector(), n.B, n.L, n.H, xyz[0], xyz[1], xyz[2]);
+        newPoints.push_back(xyz);
+    }
+    if (!Estimate(oldPoints, newPoints)) {
+        ShowMessage(messages::kNoSolution);
+        return false;
+    }
+    return true;
+}
+
+std::string DatumParameterPage::Residual(std::span<const std::string> row) const
+{
+    const GeodeticPoint moved = Move(From().ReadPoint(CellsOf(row, 1, 3)));
+    double x = 0.0, y = 0.0;
+    To().Project(moved.B, moved.L, x, y);
+    double xNew = 0.0, yNew = 0.0;
+    To().ReadPlane(CellsOf(row, 4, 2), xNew, yNew);
+    const double residual = estimation::SpatialResidual(x, y, moved.H, xNew, yNew,
+                                                        CellValue(row, 6));
+    return platform::FormatFixed(residual, kMetreDecimals);
+}
+
+CParams7::CParams7(PageContext context) : DatumParameterPage(context, ParameterKind::Seven) {}
+
+bool CParams7::Estimate(const std::vector<std::array<double, 3>>& oldPoints,
+                        const std::vector<std::array<double, 3>>& newPoints)
+{
+    geodesy::SevenParams params;
+    if (estimation::SolveSevenParams(ToList(oldPoints), ToList(newPoints),
+                                     static_cast<int>(oldPoints.size()), params) != 1)
+        return false;
+    m_params = params;
+    ShowParameters(ParameterSet::FromInternal(m_params));
+    return true;
+}
+
+GeodeticPoint CParams7::Move(const GeodeticPoint& point) const
+{
+    GeodeticPoint moved;
+    geodesy::TransformSevenParams(From().Projector(), To().Projector(), point.B, point.L, point.H,
+                                  m_params, moved.B, moved.L, moved.H);
+    return moved;
+}
+
+CParams3::CParams3(PageContext context) : DatumParameterPage(context, ParameterKind::Three) {}
+
+bool CParams3::Estimate(const std::vector<std::array<double, 3>>& oldPoints,
+                        const std::vector<std::array<double, 3>>& newPoints)
+{
+    if (oldPoints.empty())
+        return false;
+    geodesy::ThreeParams params;
+    estimation::SolveThreeParams(ToList(oldPoints), ToList(newPoints), params);
+    m_params = params;
+    ShowParameters(ParameterSet::From(m_params));
+    return true;
+}
+
+GeodeticPoint CParams3::Move(const GeodeticPoint& point) const
+{
+    GeodeticPoint moved;
+    geodesy::TransformThreeParams(From().Projector(), To().Projector(), point.B, point.L, point.H,
+                                  m_params, moved.B, moved.L, moved.H);
+    return moved;
+}
+
+// ---- four parameters
+
+CParams4::CParams4(PageContext context) : ParameterPage(ParameterKind::Four, context)
+{
+    SetUp({.table = {"公共点坐标",
+                     {"序号", "老坐标x(m)", "老坐标y(m)", "新坐标x(m)", "新坐标y(m)", "中误差(m)"},
+                     {35, 100, 100, 100, 100, 80}},
+           .import = CommonPointImport(5, "行参数不足5个,请检查!"),
+           .minimumPoints = 2,
+           .tooFewPointsMessage = "公共点个数不足2个!",
+           .residualColumn = kResidualColumn,
+           .savedColumns = AllColumns(6),
+           .saveTitles = false,
+           .solveCaption = ParameterSetOf(ParameterKind::Four).solveCaption});
+    AddSaveParamsCommand();
+}
+
+bool CParams4::Solve(const PointRows& points)
+{
+    PointList oldPoints(points.rows, 2);
+    PointList newPoints(points.rows, 2);
+    for (int r = 0; r < points.rows; ++r) {
+        const std::span<const std::string> row = points.Row(r);
+        oldPoints(r, 0) = CellValue(row, 1);
+        oldPoints(r, 1) = CellValue(row, 2);
+        newPoints(r, 0) = CellValue(row, 3);
+        newPoints(r, 1) = CellValue(row, 4);
+    }
+    geodesy::FourParams params;
+    if (estimation::SolveFourParams(oldPoints, newPoints, points.rows, params) != 1) {
+        ShowMessage(messages::kNoSolution);
+        return false;
+    }
+    m_params = params;
+    ShowParameters(ParameterSet::From(m_params));
+    return true;
+}
+
+std::string CParams4::Residual(std::span<const std::string> row) const
+{
+    const double residual = estimation::FourParamsResidual(CellValue(row, 1), CellValue(row, 2),
+                                                           CellValue(row, 3), CellValue(row, 4),
+                                                           m_params);
+    return platform::FormatFixed(residual, kMetreDecimals);
+}
+
+} // namespace carvento::pages

@@ -1,0 +1,218 @@
+// The parameter computation pages 计算七参数, 计算三参数 and 计算四参数 on the common-point
+// frame: common points in, parameters estimated by least squares (or, for three parameters,
+// from the first point), per-point residuals in "中误差(m)", and the parameter file the
+// transformation pages import.
+#pragma once
+
+#include "geodesy/Datum.hpp"
+#include "geodesy/FourParams.hpp"
+#include "pages/CommonPointPage.hpp"
+#include "pages/ConversionPage.hpp"
+#include "pages/DatumSide.hpp"
+#include "pages/ParameterSet.hpp"
+
+#include "platform/NumberText.hpp"
+
+#include <array>
+#include <cctype>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace carvento::pages {
+
+namespace messages {
+// Our own text: the common points do not determine the parameters (they coincide, or for
+// seven parameters lie on one line, within the precision of the computation).
+inline constexpr const char* kNoSolution = "公共点重合或共线,无法解算参数,参数未改变!";
+} // namespace messages
+
+// The result panel of a computation page (read-only fields named after the parameters, in
+// display order) and 保存参数, over any common-point frame `Base`.
+template <class Base>
+class ParameterPage : public Base {
+public:
+    static constexpr const char* kSaveParamsCommand = "save-params";
+
+    ParameterKind Kind() const { return m_kind; }
+    // The field ids of the parameters in display order: "dx", "dy", "t", "k", …
+    std::vector<std::string> ParameterIds() const;
+    // The texts the result fields show now, in display order (empty before a solve).
+    std::vector<std::string> ParameterTexts() const;
+    // 保存参数: save dialog, then SaveParametersToFile; false when cancelled or not written.
+    bool SaveParameters();
+    // Writes the parameter line (the field texts in file order) in place of the file's content.
+    bool SaveParametersToFile(const std::string& path, tables::TextEncoding encoding);
+
+protected:
+    template <class... Args>
+    ParameterPage(ParameterKind kind, PageContext context, Args&&... args);
+
+    // Declares the frame's commands after the page's SetUp: 保存参数 follows 解算….
+    void AddSaveParamsCommand() { this->AddCommand({kSaveParamsCommand, "保存参数"}); }
+    // Shows a solved set in the result fields with the solved formats.
+    void ShowParameters(const ParameterSet& set);
+    bool OnCommand(const std::string& id) override;
+
+private:
+    ParameterKind m_kind;
+};
+
+// ---- ParameterPage
+
+template <class Base>
+template <class... Args>
+ParameterPage<Base>::ParameterPage(ParameterKind kind, PageContext context, Args&&... args)
+    : Base(context, std::forward<Args>(args)...), m_kind(kind)
+{
+    const ParameterSetInfo& info = ParameterSetOf(kind);
+    const std::vector<std::string> ids = ParameterIds();
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        this->AddField({.id = ids[i],
+                        .group = info.solvePanelTitle,
+                        .label = info.names[i].label,
+                        .kind = FieldKind::ReadOnlyText});
+}
+
+template <class Base>
+std::vector<std::string> ParameterPage<Base>::ParameterIds() const
+{
+    std::vector<std::string> ids;
+    for (const ParameterName& name : ParameterSetOf(m_kind).names) {
+        std::string id = name.name;
+        for (char& c : id)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        ids.push_back(std::move(id));
+    }
+    return ids;
+}
+
+template <class Base>
+std::vector<std::string> ParameterPage<Base>::ParameterTexts() const
+{
+    std::vector<std::string> texts;
+    for (const std::string& id : ParameterIds()) {
+        const PageField* field = this->FindField(id);
+        texts.push_back(field ? field->text : std::string());
+    }
+    return texts;
+}
+
+template <class Base>
+bool ParameterPage<Base>::SaveParameters()
+{
+    platform::FileDialog dialog;
+    dialog.filters = this->Editor().Policy().filters;
+    dialog.defaultExtension = "txt";
+    std::optional<std::string> path = this->m_context.prompter.ChooseSaveFile(dialog);
+    if (!path)
+        return false;
+    return SaveParametersToFile(*path, ExportEncoding(this->m_context.profile));
+}
+
+template <class Base>
+bool ParameterPage<Base>::SaveParametersToFile(const std::string& path,
+                                               tables::TextEncoding encoding)
+{
+    const std::vector<std::string> texts = ParameterTexts();
+    return SaveParameterFile(this->m_context.prompter, path, m_kind, texts, encoding);
+}
+
+// A parameter as a result field shows it after a solve: printf("%.<decimals>lf"), except that
+// a value that prints as zero prints without a minus sign.
+std::string SolvedParameterText(double value, int decimals);
+
+template <class Base>
+void ParameterPage<Base>::ShowParameters(const ParameterSet& set)
+{
+    const std::vector<std::string> ids = ParameterIds();
+    const std::vector<ParameterName>& names = set.Info().names;
+    for (std::size_t i = 0; i < ids.size() && i < set.Values().size(); ++i)
+        this->SetFieldText(ids[i], SolvedParameterText(set.Values()[i], names[i].solvedDecimals));
+}
+
+template <class Base>
+bool ParameterPage<Base>::OnCommand(const std::string& id)
+{
+    if (id == kSaveParamsCommand)
+        return SaveParameters();
+    return Base::OnCommand(id);
+}
+
+// The common points of the three- and seven-parameter pages: source and target sides, eight
+// columns, old points from columns 1–3 on the source side and new points from 4–6 on the target
+// side, residuals in column 7 measured in the target projection plane.
+class DatumParameterPage : public ParameterPage<TwoSidedPage<CommonPointPage>> {
+public:
+    static constexpr int kResidualColumn = 7;
+
+protected:
+    DatumParameterPage(PageContext context, ParameterKind kind);
+
+    bool Solve(const PointRows& points) override;
+    std::string Residual(std::span<const std::string> row) const override;
+
+    // Number of leading rows the estimate reads (the others count only for the residuals).
+    virtual int RowsEstimated(int rows) const { return rows; }
+    // Estimates from the Cartesian rows (old on the source ellipsoid, new on the target) and
+    // keeps the result; false when the rows do not determine the parameters.
+    virtual bool Estimate(const std::vector<std::array<double, 3>>& oldPoints,
+                          const std::vector<std::array<double, 3>>& newPoints) = 0;
+    // Moves a point B, L (degrees), H (m) from the source ellipsoid to the target one with
+    // the kept parameters.
+    virtual GeodeticPoint Move(const GeodeticPoint& point) const = 0;
+};
+
+// 计算七参数.
+class CParams7 final : public DatumParameterPage {
+public:
+    explicit CParams7(PageContext context);
+    std::string Title() const override { return "计算七参数"; }
+    // The last solved parameters in internal units (radians, plain factor).
+    const geodesy::SevenParams& Parameters() const { return m_params; }
+
+protected:
+    bool Estimate(const std::vector<std::array<double, 3>>& oldPoints,
+                  const std::vector<std::array<double, 3>>& newPoints) override;
+    GeodeticPoint Move(const GeodeticPoint& point) const override;
+
+private:
+    geodesy::SevenParams m_params{};
+};
+
+// 计算三参数: the shift of the first common point.
+class CParams3 final : public DatumParameterPage {
+public:
+    explicit CParams3(PageContext context);
+    std::string Title() const override { return "计算三参数"; }
+    const geodesy::ThreeParams& Parameters() const { return m_params; }
+
+protected:
+    int RowsEstimated(int) const override { return 1; }
+    bool Estimate(const std::vector<std::array<double, 3>>& oldPoints,
+                  const std::vector<std::array<double, 3>>& newPoints) override;
+    GeodeticPoint Move(const GeodeticPoint& point) const override;
+
+private:
+    geodesy::ThreeParams m_params{};
+};
+
+// 计算四参数: plane coordinates as typed, no coordinate-system panels.
+class CParams4 final : public ParameterPage<CommonPointPage> {
+public:
+    static constexpr int kResidualColumn = 5;
+
+    explicit CParams4(PageContext context);
+    std::string Title() const override { return "计算四参数"; }
+    const geodesy::FourParams& Parameters() const { return m_params; }
+
+protected:
+    bool Solve(const PointRows& points) override;
+    std::string Residual(std::span<const std::string> row) const override;
+
+private:
+    geodesy::FourParams m_params{};
+};
+
+} // namespace carvento::pages

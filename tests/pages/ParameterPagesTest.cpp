@@ -1,0 +1,437 @@
+// The parameter computation pages: the four-parameter shift at survey magnitudes printed to the
+// field formats, the minimum-point messages, the three-parameter first-row rule, seven
+// parameters recovered between Beijing 54 plane and CGCS2000 geodetic coordinates, the refusal
+// of point sets that determine nothing, and saved common points and parameters read back.
+#include "PageFixture.hpp"
+#include "pages/PageRegistry.hpp"
+#include "pages/ParameterPages.hpp"
+#include "pages/ParameterSet.hpp"
+#include "platform/NumberText.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <unistd.h>
+
+using namespace carvento;
+using namespace carvento::pages;
+using namespace carvento::testing;
+using platform::FormatFixed;
+
+namespace {
+
+class Scratch {
+public:
+    Scratch()
+    {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("carvento-params-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(m_dir);
+    }
+    ~Scratch() { std::filesystem::remove_all(m_dir); }
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+        return Path(name);
+    }
+    static std::string Read(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+private:
+    std::filesystem::path m_dir;
+};
+
+Cells TableCells(const tables::CoordinateTable& table)
+{
+    Cells cells;
+    table.CollectCells(cells);
+    return cells;
+}
+
+template <class Page>
+void Fill(Page& page, const Cells& cells)
+{
+    const int columns = page.Table().ColumnCount();
+    page.Table().FillRows(cells, static_cast<int>(cells.size()) / columns, columns);
+}
+
+template <class Page>
+std::string FieldText(const Page& page, const std::string& id)
+{
+    const PageField* field = page.FindField(id);
+    return field ? field->text : "<no field " + id + ">";
+}
+
+template <class Page>
+std::vector<std::string> ResidualColumn(const Page& page, int column)
+{
+    std::vector<std::string> residuals;
+    for (int r = 1; r <= page.Table().DataRowCount(); ++r)
+        residuals.push_back(page.Table().GetCell(r, column));
+    return residuals;
+}
+
+// ---------------------------------------------------------------- four parameters
+
+TEST(CParams4Test, DescribesItsTableFieldsAndCommands)
+{
+    FakeContext fake;
+    CParams4 page(fake.Context());
+    EXPECT_EQ("计算四参数", page.Title());
+    EXPECT_EQ(PageFrame::CommonPoint, page.Frame());
+    EXPECT_EQ(Cells({"序号", "老坐标x(m)", "老坐标y(m)", "新坐标x(m)", "新坐标y(m)", "中误差(m)"}),
+              page.Layout().titles);
+    std::vector<std::string> labels;
+    for (const PageField& field : page.Fields()) {
+        labels.push_back(field.label);
+        EXPECT_EQ(FieldKind::ReadOnlyText, field.kind) << field.id;
+        EXPECT_EQ("四参数", field.group);
+        EXPECT_EQ("", field.text);
+    }
+    EXPECT_EQ(Cells({"DX=", "DY=", "T=", "K="}), labels);
+    std::vector<std::string> captions;
+    for (const PageCommand& command : page.Commands())
+        captions.push_back(command.caption);
+    EXPECT_EQ(Cells({"解算四参数", "保存公共点", "保存参数"}), captions);
+}
+
+// Two points 100 m apart at Gauss-Krueger magnitudes, new = old + (100, −50): the fields print
+// the shift to the millimetre, K exactly 1 and T 0 without a minus sign, and every residual
+// is 0.0000. Many pairs, as the rounding that once gave "-0.0000000000" varies with the point.
+TEST(CParams4Test, PureShiftAtSurveyMagnitudesPrintsExactly)
+{
+    std::mt19937_64 random(4611);
+    std::uniform_real_distribution<double> northing(2990000.0, 3010000.0);
+    std::uniform_real_distribution<double> easting(490000.0, 510000.0);
+    std::uniform_real_distribution<double> direction(0.0, 6.283185307179586);
+    for (int pair = 0; pair < 200; ++pair) {
+        FakeContext fake;
+        CParams4 page(fake.Context());
+        const double x = std::round(northing(random) * 1e4) / 1e4;
+        const double y = std::round(easting(random) * 1e4) / 1e4;
+        const double angle = direction(random);
+        const double x2 = x + 100.0 * std::cos(angle);
+        const double y2 = y + 100.0 * std::sin(angle);
+        Fill(page, {"P1", FormatFixed(x, 4), FormatFixed(y, 4), FormatFixed(x + 100.0, 4),
+                    FormatFixed(y - 50.0, 4), "", "P2", FormatFixed(x2, 4), FormatFixed(y2, 4),
+                    FormatFixed(x2 + 100.0, 4), FormatFixed(y2 - 50.0, 4), ""});
+        ASSERT_TRUE(page.RunCommand(CommonPointPage::kSolveCommand)) << "pair " << pair;
+        EXPECT_EQ("100.000000", FieldText(page, "dx")) << "pair " << pair;
+        EXPECT_EQ("-50.000000", FieldText(page, "dy")) << "pair " << pair;
+        EXPECT_EQ("0.0000000000", FieldText(page, "t")) << "pair " << pair;
+        EXPECT_EQ("1.000000000000", FieldText(page, "k")) << "pair " << pair;
+        EXPECT_EQ(Cells({"0.0000", "0.0000"}), ResidualColumn(page, CParams4::kResidualColumn))
+            << "pair " << pair;
+        EXPECT_TRUE(fake.prompter.messages.empty());
+    }
+}
+
+TEST(CParams4Test, ResidualsShowHowFarEachPointMissesTheFit)
+{
+    FakeContext fake;
+    CParams4 page(fake.Context());
+    // Three points: the third moved 0.3 m off the shift the first two agree on. A symmetric
+    // set: the fit spreads the miss over all three.
+    Fill(page, {"A", "1000", "2000", "1100", "1950", "", "B", "1000", "2100", "1100", "2050", "",
+                "C", "1100", "2050", "1200.3", "2000", ""});
+    ASSERT_TRUE(page.SolveCommand());
+    double sum = 0.0;
+    for (const std::string& text : ResidualColumn(page, CParams4::kResidualColumn)) {
+        EXPECT_GT(platform::ParseDouble(text), 0.0) << text;
+        sum += platform::ParseDouble(text);
+    }
+    EXPECT_GT(sum, 0.1);
+    EXPECT_LT(sum, 0.6);
+}
+
+TEST(CParams4Test, TooFewPointsShowTheMessageAndChangeNothing)
+{
+    FakeContext fake;
+    CParams4 page(fake.Context());
+    Fill(page, {"1", "3000000", "500000", "3000100", "499950", "keep"});
+    EXPECT_FALSE(page.RunCommand(CommonPointPage::kSolveCommand));
+    EXPECT_EQ(Cells{"公共点个数不足2个!"}, fake.prompter.MessageTexts());
+    EXPECT_EQ("keep", page.Table().GetCell(1, CParams4::kResidualColumn));
+    EXPECT_EQ("", FieldText(page, "dx"));
+}
+
+// Coincident old points determine no rotation or scale: a clear message, and the parameters
+// and residuals of the last solve stay as they were.
+TEST(CParams4Test, CoincidentPointsAreRefusedAndTheLastSolveStays)
+{
+    FakeContext fake;
+    CParams4 page(fake.Context());
+    Fill(page, {"1", "3000000", "500000", "3000100", "499950", "", "2", "3000100", "500000",
+                "3000200", "499950", ""});
+    ASSERT_TRUE(page.SolveCommand());
+    const std::vector<std::string> solved = page.ParameterTexts();
+    ASSERT_EQ("100.000000", solved[0]);
+
+    Fill(page, {"1", "3000000", "500000", "3000100", "499950", "r1", "2", "3000000", "500000",
+                "3000101", "499951", "r2"});
+    EXPECT_FALSE(page.SolveCommand());
+    EXPECT_EQ(Cells{messages::kNoSolution}, fake.prompter.MessageTexts());
+    EXPECT_EQ(solved, page.ParameterTexts());
+    EXPECT_EQ(Cells({"r1", "r2"}), ResidualColumn(page, CParams4::kResidualColumn));
+    EXPECT_NEAR(100.0, page.Parameters().DX, 1e-6);
+}
+
+TEST(CParams4Test, SavedPointsReimportUnchangedAndShortFilesAreRefused)
+{
+    Scratch scratch;
+    FakeContext fake;
+    CParams4 page(fake.Context());
+    Fill(page, {"P1", "3000000.1234", "500000.5", "3000100.1234", "499950.5", "", "P2", "3000100",
+                "500000", "3000200", "499950", ""});
+    ASSERT_TRUE(page.SolveCommand());
+    fake.prompter.saveAnswers.push_back(scratch.Path("points.txt"));
+    ASSERT_TRUE(page.RunCommand(CommonPointPage::kSavePointsCommand));
+    const std::string saved = Scratch::Read(scratch.Path("points.txt"));
+    EXPECT_EQ("P1,3000000.1234,500000.5,3000100.1234,499950.5,0.0000\r\n"
+              "P2,3000100,500000,3000200,499950,0.0000\r\n",
+              saved);
+
+    CParams4 reread(fake.Context());
+    fake.prompter.openAnswers.push_back({scratch.Path("points.txt")});
+    EXPECT_EQ(2, reread.Editor().Import());
+    EXPECT_EQ(TableCells(page.Table()), TableCells(reread.Table()));
+
+    // Four fields per line: refused, the table as it was.
+    fake.prompter.openAnswers.push_back({scratch.Write("short.txt", "A,1,2,3\r\n")});
+    EXPECT_EQ(0, reread.Editor().Import());
+    EXPECT_EQ(Cells{"行参数不足5个,请检查!"}, fake.prompter.MessageTexts());
+    EXPECT_EQ(TableCells(page.Table()), TableCells(reread.Table()));
+    // Dropped files skip the count.
+    EXPECT_EQ(1, reread.Editor().DropFiles({scratch.Write("drop.TXT", "D,1,2\r\n")}));
+    EXPECT_EQ(Cells({"D", "1", "2", "", "", ""}), TableCells(reread.Table()));
+}
+
+TEST(CParams4Test, SavedParametersAreInFileOrderAndReadBackAsSolved)
+{
+    Scratch scratch;
+    FakeContext fake;
+    CParams4 page(fake.Context());
+    // Before any solve: an empty line.
+    ASSERT_TRUE(page.SaveParametersToFile(scratch.Path("empty.txt"), tables::TextEncoding::Gbk));
+    ParameterSet none(ParameterKind::Four);
+    EXPECT_FALSE(ReadParameterFile(scratch.Path("empty.txt"), none).Ok());
+
+    // A quarter turn with scale 2 and a shift.
+    Fill(page, {"1", "10", "20", "-30", "25", "", "2", "110", "20", "-30", "225", ""});
+    ASSERT_TRUE(page.SolveCommand());
+    EXPECT_EQ(Cells({"10.000000", "5.000000", "2.0000000000", "0.000000000000"}),
+              page.ParameterTexts());
+    fake.prompter.saveAnswers.push_back(scratch.Path("params.txt"));
+    ASSERT_TRUE(page.RunCommand(CParams4::kSaveParamsCommand));
+    EXPECT_EQ("10.000000,5.000000,0.000000000000,2.0000000000\r\n",
+              Scratch::Read(scratch.Path("params.txt")));
+    ParameterSet read(ParameterKind::Four);
+    ASSERT_TRUE(ReadParameterFile(scratch.Path("params.txt"), read).Ok());
+    EXPECT_EQ(10.0, read.ToFourParams().DX);
+    EXPECT_EQ(5.0, read.ToFourParams().DY);
+    EXPECT_EQ(0.0, read.ToFourParams().K);
+    EXPECT_EQ(2.0, read.ToFourParams().T);
+}
+
+// ---------------------------------------------------------------- seven and three parameters
+
+TEST(CParams7Test, TwoRowsAreTooFew)
+{
+    FakeContext fake;
+    CParams7 page(fake.Context());
+    EXPECT_EQ("计算七参数", page.Title());
+    Fill(page, {"1", "3800000", "500000", "400", "3800000", "500000", "400", "a", "2", "3801000",
+                "501000", "410", "3801000", "501000", "410", "b"});
+    EXPECT_FALSE(page.RunCommand(CommonPointPage::kSolveCommand));
+    EXPECT_EQ(Cells{"公共点个数不足3个!"}, fake.prompter.MessageTexts());
+    EXPECT_EQ(Cells({"a", "b"}), ResidualColumn(page, CParams7::kResidualColumn));
+    for (const std::string& text : page.ParameterTexts())
+        EXPECT_EQ("", text);
+}
+
+TEST(CParams7Test, TableTitlesFollowEachSidesCoordinateType)
+{
+    FakeContext fake;
+    CParams7 page(fake.Context());
+    auto titles = [&page] {
+        Cells row;
+        for (int c = 0; c < page.Table().ColumnCount(); ++c)
+            row.push_back(page.Table().GetCell(0, c));
+        return row;
+    };
+    EXPECT_EQ(Cells({"序号", "原坐标x(m)", "原坐标y(m)", "原高程z(m)", "新坐标x(m)", "新坐标y(m)",
+                     "新高程z(m)", "中误差(m)"}),
+              titles());
+    page.Choose("to-coords", kGeodeticCoordinates);
+    EXPECT_EQ(Cells({"序号", "原坐标x(m)", "原坐标y(m)", "原高程z(m)", "新纬度B", "新经度L",
+                     "新海拔H", "中误差(m)"}),
+              titles());
+    std::vector<std::string> labels;
+    for (const PageField& field : page.Fields())
+        if (field.group == "七参数") {
+            labels.push_back(field.label);
+            EXPECT_EQ(FieldKind::ReadOnlyText, field.kind);
+        }
+    EXPECT_EQ(Cells({"DX=", "DY=", "DZ=", "WX=", "WY=", "WZ=", "K="}), labels);
+}
+
+// Coincident common points: refused with the message, nothing changed.
+TEST(CParams7Test, CoincidentPointsAreRefused)
+{
+    FakeContext fake;
+    CParams7 page(fake.Context());
+    Fill(page, {"1", "3800000", "500000", "400", "3800100", "500000", "400", "a",
+                "2", "3800000", "500000", "400", "3800100", "500000", "400", "b",
+                "3", "3800000", "500000", "400", "3800100", "500000", "400", "c"});
+    EXPECT_FALSE(page.SolveCommand());
+    EXPECT_EQ(Cells{messages::kNoSolution}, fake.prompter.MessageTexts());
+    EXPECT_EQ(Cells({"a", "b", "c"}), ResidualColumn(page, CParams7::kResidualColumn));
+    EXPECT_EQ("", FieldText(page, "dx"));
+}
+
+// Beijing 54 plane coordinates (source, zone 105°, add constant 500 000) and CGCS2000 geodetic
+// coordinates in degrees (target), generated with known parameters: the solve shows them and
+// every residual is 0.0000, and the parameter line carries the shown texts.
+TEST(CParams7Test, RecoversKnownParametersBetweenBeijing54PlaneAndCgcs2000Geodetic)
+{
+    Scratch scratch;
+    FakeContext fake;
+    CParams7 page(fake.Context());
+    page.From().Ellipsoid().Select(0);
+    page.To().Ellipsoid().Select(2);
+    page.Choose("to-coords", kGeodeticCoordinates);
+    page.Choose("to-unit", kUnitDegrees);
+    page.From().TakeFields();
+    page.To().TakeFields();
+
+    geodesy::SevenParams truth{-15.415, 157.025, 94.74, 1.465, -0.112, -3.547, 2.8};
+    geodesy::SevenParams internal = truth;
+    geodesy::SevenParamsToInternal(internal);
+    const double points[][3] = {{34.20, 104.60, 400.0},
+                                {34.75, 105.40, 1210.0},
+                                {33.90, 105.10, 655.0},
+                                {34.40, 104.95, 820.0},
+                                {34.05, 105.65, 300.0}};
+    Cells cells;
+    int id = 1;
+    for (const auto& p : points) {
+        double x = 0.0, y = 0.0, B = 0.0, L = 0.0, H = 0.0;
+        page.From().Project(p[0], p[1], x, y);
+        geodesy::TransformSevenParams(page.From().Projector(), page.To().Projector(), p[0], p[1],
+                                      p[2], internal, B, L, H);
+        // Written finely enough that the residuals show the fit, not the rounding.
+        Cells row{std::to_string(id++), FormatFixed(x, 6),  FormatFixed(y, 6), FormatFixed(p[2], 6),
+                  FormatFixed(B, 12),   FormatFixed(L, 12), FormatFixed(H, 6), ""};
+        cells.insert(cells.end(), row.begin(), row.end());
+    }
+    Fill(page, cells);
+    ASSERT_TRUE(page.RunCommand(CommonPointPage::kSolveCommand));
+    EXPECT_TRUE(fake.prompter.messages.empty());
+    const std::vector<std::string> texts = page.ParameterTexts();
+    ASSERT_EQ(7u, texts.size());
+    const double expected[] = {truth.DX, truth.DY, truth.DZ, truth.WX, truth.WY, truth.WZ, truth.K};
+    // Points written to a micrometre: a millimetre in the shift, a ten-thousandth of an
+    // arc-second and of a ppm.
+    const double tolerance[] = {1e-3, 1e-3, 1e-3, 1e-4, 1e-4, 1e-4, 1e-4};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_NEAR(expected[i], platform::ParseDouble(texts[i]), tolerance[i]) << i;
+        EXPECT_EQ(texts[i].size() - texts[i].find('.') - 1, 10u) << texts[i];
+    }
+    for (const std::string& residual : ResidualColumn(page, CParams7::kResidualColumn))
+        EXPECT_EQ("0.0000", residual);
+
+    ASSERT_TRUE(page.SaveParametersToFile(scratch.Path("p7.txt"), tables::TextEncoding::Gbk));
+    std::string line;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        line += (i ? "," : "") + texts[i];
+    EXPECT_EQ(line + "\r\n", Scratch::Read(scratch.Path("p7.txt")));
+}
+
+// Geodetic degrees on one ellipsoid on both sides; the first point's new height is 10 m up,
+// so DX, DY, DZ are 10 m along its normal. The second point, at the same B, L, lies exactly on
+// that shift except for its own height error; the third row changes nothing in the estimate.
+TEST(CParams3Test, OnlyTheFirstRowDeterminesTheShift)
+{
+    FakeContext fake;
+    CParams3 page(fake.Context());
+    EXPECT_EQ("计算三参数", page.Title());
+    page.To().Ellipsoid().Select(0);
+    page.Choose("from-coords", kGeodeticCoordinates);
+    page.Choose("to-coords", kGeodeticCoordinates);
+    const double B = 34.2, L = 108.9;
+    Fill(page, {"1", "34.2", "108.9", "400", "34.2", "108.9", "410",   "",
+                "2", "34.2", "108.9", "500", "34.2", "108.9", "512.5", "",
+                "3", "34.0", "109.0", "10",  "34.1", "109.2", "900",   ""});
+    ASSERT_TRUE(page.RunCommand(CommonPointPage::kSolveCommand));
+    const double rad = 3.14159265358979323846 / 180.0;
+    const double up[] = {std::cos(B * rad) * std::cos(L * rad),
+                         std::cos(B * rad) * std::sin(L * rad), std::sin(B * rad)};
+    const std::vector<std::string> texts = page.ParameterTexts();
+    ASSERT_EQ(3u, texts.size());
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(10.0 * up[i], platform::ParseDouble(texts[i]), 1e-6) << texts[i];
+        EXPECT_EQ(texts[i].size() - texts[i].find('.') - 1, 10u) << texts[i];
+    }
+    const std::vector<std::string> residuals = ResidualColumn(page, CParams3::kResidualColumn);
+    EXPECT_EQ("0.0000", residuals[0]);
+    EXPECT_EQ("2.5000", residuals[1]);
+    EXPECT_GT(platform::ParseDouble(residuals[2]), 100.0);
+
+    // One row is enough; none is not.
+    Fill(page, {"1", "34.2", "108.9", "400", "34.2", "108.9", "410", ""});
+    EXPECT_TRUE(page.SolveCommand());
+    EXPECT_EQ(texts, page.ParameterTexts());
+    page.Table().ClearRows();
+    EXPECT_FALSE(page.SolveCommand());
+    EXPECT_EQ(Cells{"公共点个数不足1个!"}, fake.prompter.MessageTexts());
+}
+
+TEST(CParams7Test, SavedPointsReimportUnchangedAndSixFieldsAreRefused)
+{
+    Scratch scratch;
+    FakeContext fake;
+    CParams7 page(fake.Context());
+    const Cells points{"A", "3800000.5", "500000", "400", "3800100", "500010", "401", "0.1000",
+                       "B", "3801000",   "501000", "410", "3801100", "501010", "411", ""};
+    Fill(page, points);
+    ASSERT_TRUE(page.SavePointsToFile(scratch.Path("p.txt"), tables::TextEncoding::Gbk));
+    EXPECT_EQ("A,3800000.5,500000,400,3800100,500010,401,0.1000\r\n"
+              "B,3801000,501000,410,3801100,501010,411,\r\n",
+              Scratch::Read(scratch.Path("p.txt")));
+    CParams7 reread(fake.Context());
+    EXPECT_EQ(2, reread.Editor().ImportFile(scratch.Path("p.txt")));
+    EXPECT_EQ(points, TableCells(reread.Table()));
+
+    fake.prompter.openAnswers.push_back({scratch.Write("six.txt", "A,1,2,3,4,5\r\n")});
+    EXPECT_EQ(0, reread.Editor().Import());
+    EXPECT_EQ(Cells{"行参数不足7个,请检查!"}, fake.prompter.MessageTexts());
+    EXPECT_EQ(points, TableCells(reread.Table()));
+}
+
+TEST(ParameterPagesRegistry, CatalogueEntriesOpenTheCommonPointPages)
+{
+    FakeContext fake;
+    const std::pair<int, const char*> entries[] = {{107, "计算七参数"},
+                                                   {145, "计算三参数"},
+                                                   {109, "计算四参数"}};
+    for (const auto& [id, title] : entries) {
+        const PageRegistration* registration = FindPageById(id);
+        ASSERT_NE(nullptr, registration) << id;
+        ASSERT_TRUE(registration->Built()) << id;
+        EXPECT_EQ(PageFrame::CommonPoint, registration->frame);
+        std::unique_ptr<ToolPage> page = registration->factory(fake.Context());
+        EXPECT_EQ(title, page->Title());
+        EXPECT_EQ(PageFrame::CommonPoint, page->Frame());
+    }
+}
+
+} // namespace
