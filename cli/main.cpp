@@ -159,6 +159,9 @@ public:
                 columns += (columns.empty() ? "" : ", ") + title;
         if (!columns.empty())
             m_command->footer("table columns: " + columns);
+        if (const auto* conversion = AsConversion(); conversion && conversion->TakesParameterFile())
+            Add("--params", "parameter file as 保存参数 writes it: one comma-separated line "
+                            "(all parameters zero when absent)");
     }
 
     bool Chosen() const { return m_command->parsed(); }
@@ -337,6 +340,8 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
             SelectEllipsoid(panel);
     const std::map<std::string, int> unitAliases = {
         {"dms", 0}, {"packed", 0}, {"dotted", 1}, {"deg", 2}};
+    // The "坐标类型:" radio buttons of the two-sided pages.
+    const std::map<std::string, int> coordsAliases = {{"plane", 0}, {"geodetic", 1}};
     for (pages::PageField& field : page->Fields()) {
         if (auto flag = m_flags.find(field.id); flag != m_flags.end()) {
             if (flag->second->count() > 0)
@@ -361,7 +366,9 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
             page->Choose(field.id, std::stoi(*value));
             break;
         default:
-            page->Choose(field.id, ChoiceIndex(field, *value, unitAliases));
+            page->Choose(field.id,
+                         ChoiceIndex(field, *value,
+                                     field.id.ends_with("coords") ? coordsAliases : unitAliases));
             break;
         }
     }
@@ -372,6 +379,9 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
         prompter.removeTitleRow = true;
     if (m_keepTitle->count() > 0)
         prompter.removeTitleRow = false;
+    if (std::optional<std::string> params = Value("--params"))
+        if (!page->ImportParameterFile(*params))
+            return kExitRefused;
     prompter.readsAsValue = [page](int column, std::string_view cell) {
         return page->ReadsAsValue(column, cell);
     };

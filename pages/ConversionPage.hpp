@@ -82,6 +82,12 @@ public:
 
     const PageStatus& Status() const { return m_status; }
 
+    // Pages that apply transformation parameters read them from a parameter file: whether this
+    // page takes one, and the import without its open dialog (its messages shown as the
+    // page's own). false when the page takes none or the file was refused.
+    virtual bool TakesParameterFile() const { return false; }
+    virtual bool ImportParameterFile(const std::string&) { return false; }
+
     // 复制: the result table to the clipboard; confirms with a message. false when nothing
     // was copied.
     bool Copy();

@@ -4,7 +4,7 @@
 #include "pages/CustomEllipsoidPage.hpp"
 #include "pages/GaussPages.hpp"
 #include "pages/NotationPage.hpp"
-#include "pages/ParameterPages.hpp"
+#include "pages/TransformPages.hpp"
 #include "pages/ZoneChangePage.hpp"
 
 #include <array>
@@ -35,19 +35,22 @@ constexpr std::array kPages = {
     PageRegistration{140, "CustomEllipsoidPage", "",
                      "store a user-defined ellipsoid (自定义椭球参数设置)", Form,
                      Make<CustomEllipsoidPage>},
-    // Not built yet.
     PageRegistration{106, "CTrans7Dlg", "transform7",
-                     "seven-parameter datum transformation (七参数转换)", Conversion, nullptr},
+                     "seven-parameter datum transformation (七参数转换)", Conversion,
+                     Make<CTrans7Dlg>},
     PageRegistration{144, "CTrans3Dlg", "transform3",
-                     "three-parameter datum transformation (三参数转换)", Conversion, nullptr},
+                     "three-parameter datum transformation (三参数转换)", Conversion,
+                     Make<CTrans3Dlg>},
     PageRegistration{143, "CTrans4Dlg", "transform4",
-                     "four-parameter plane transformation (四参数转换)", Conversion, nullptr},
+                     "four-parameter plane transformation (四参数转换)", Conversion,
+                     Make<CTrans4Dlg>},
+    // Not built yet.
     PageRegistration{107, "CParams7", "solve7", "seven parameters from common points (计算七参数)",
-                     CommonPoint, Make<CParams7>},
+                     CommonPoint, nullptr},
     PageRegistration{145, "CParams3", "solve3", "three parameters from common points (计算三参数)",
-                     CommonPoint, Make<CParams3>},
+                     CommonPoint, nullptr},
     PageRegistration{109, "CParams4", "solve4", "four parameters from common points (计算四参数)",
-                     CommonPoint, Make<CParams4>},
+                     CommonPoint, nullptr},
     PageRegistration{136, "TxtToKmlPage", "txt2kml", "text files to KML (TXT->KML)", BatchFile,
                      nullptr},
     PageRegistration{137, "KmlToTxtPage", "kml2txt", "KML files to text (KML->TXT)", BatchFile,

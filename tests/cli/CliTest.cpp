@@ -282,6 +282,8 @@ TEST_F(CliTest, EveryVerbsOptionsComeFromItsPage)
         CliRun help = Cli(std::string(row.verb) + " --help");
         EXPECT_EQ(0, help.status);
         for (const pages::PageField& field : page->Fields()) {
+            if (field.kind == pages::FieldKind::ReadOnlyText)
+                continue; // shown by the page, never set
             EXPECT_NE(std::string::npos, help.out.find("--" + field.id + " ")) << help.out;
             EXPECT_NE(std::string::npos,
                       help.out.find(field.label.substr(0, field.label.find(':'))))
@@ -294,7 +296,7 @@ TEST_F(CliTest, EveryVerbsOptionsComeFromItsPage)
         }
         EXPECT_EQ(2, Cli(std::string(row.verb) + " --no-such-option 1 -").status);
     }
-    EXPECT_EQ(4, verbs);
+    EXPECT_EQ(7, verbs);
 }
 
 // A filter whose output cannot be written says so and fails, as any filter does.
@@ -308,4 +310,46 @@ TEST_F(CliTest, AFullStandardOutputIsAFailure)
     EXPECT_EQ(1, WEXITSTATUS(raw));
     EXPECT_NE(std::string::npos,
               Slurp(Path("stderr.txt")).find("文件写入失败,数据未完整保存: standard output"));
+}
+
+// transform7 reads the parameter file and both sides' options and writes what the page's 导出
+// writes after the same import; a parameter file with too few values is refused.
+TEST_F(CliTest, Transform7WithAParameterFileEqualsThePageExport)
+{
+    const std::string input = Write("points.csv", "P1,3376320.4035,624805.9342,45.5\r\n"
+                                                  "P2,3459535.1249,476208.7683,-3.25\r\n");
+    const std::string params = Write("params.txt", "-15.2,140.7,80.3,1.5,-2.25,3.125,4.5\r\n");
+    std::unique_ptr<pages::ToolPage> made =
+        pages::FindPageByVerb("transform7")->factory({prompter, clipboard, profile});
+    auto& page = static_cast<pages::ConversionPage&>(*made);
+    ASSERT_TRUE(page.ImportParameterFile(params));
+    page.EditText("from-meridian", "1080000");
+    page.EllipsoidPanelOf("to")->Select(2);
+    page.Choose("to-coords", 1);
+    page.Choose("to-unit", 0);
+    const std::string expected = PageExport(page, input);
+    // Packed latitude and longitude on CGCS2000 (the header is GBK).
+    ASSERT_NE(std::string::npos, expected.find("\r\nP1,30")) << expected;
+
+    CliRun run = Cli("transform7 --params " + params +
+                     " --from-meridian 1080000 --from-coords plane --to-ellipsoid cgcs2000 "
+                     "--to-coords geodetic --to-unit dms " +
+                     input);
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(expected, run.out);
+
+    // Without the parameters the result differs: the file was applied.
+    CliRun unapplied = Cli("transform7 --from-meridian 1080000 --to-ellipsoid cgcs2000 "
+                           "--to-coords geodetic --to-unit dms " +
+                           input);
+    EXPECT_EQ(0, unapplied.status) << unapplied.err;
+    EXPECT_NE(expected, unapplied.out);
+
+    const std::string six = Write("six.txt", "1,2,3,4,5,6\r\n");
+    CliRun refused = Cli("transform7 --params " + six + " -o " + Path("out.txt") + " " + input);
+    EXPECT_EQ(1, refused.status);
+    EXPECT_NE(std::string::npos, refused.err.find("行参数不足或多余7个,请检查!"));
+    EXPECT_FALSE(std::filesystem::exists(Path("out.txt")));
+    EXPECT_EQ(2, Cli("transform7 --from-coords sphere " + input).status);
+    EXPECT_EQ(2, Cli("gauss-forward --params " + params + " " + input).status);
 }

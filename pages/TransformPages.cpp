@@ -1,0 +1,176 @@
+// The datum transformation pages.
+#include "pages/TransformPages.hpp"
+
+#include "geodesy/Datum.hpp"
+#include "geodesy/FourParams.hpp"
+#include "pages/Messages.hpp"
+#include "platform/AsciiText.hpp"
+#include "platform/NumberText.hpp"
+
+#include <algorithm>
+#include <array>
+
+namespace carvento::pages {
+namespace {
+
+using platform::FormatFixed;
+using platform::ParseDouble;
+
+constexpr int kMetreDecimals = 4;
+const std::vector<int> kTableWidths = {35, 85, 90, 80};
+
+} // namespace
+
+template <class Base>
+template <class... FrameArgs>
+ParameterImportPage<Base>::ParameterImportPage(ParameterKind kind, PageContext context,
+                                               FrameArgs&&... frameArgs)
+    : Base(context, std::forward<FrameArgs>(frameArgs)...), m_params(kind)
+{
+    const ParameterSetInfo& info = m_params.Info();
+    for (int i = 0; i < info.Count(); ++i)
+        this->AddField({.id = ParameterFieldId(i),
+                        .group = info.transformPanelTitle,
+                        .label = info.names[static_cast<std::size_t>(i)].label,
+                        .kind = FieldKind::ReadOnlyText});
+    this->AddCommand({.id = kImportCommand, .caption = info.importCaption});
+}
+
+template <class Base>
+std::string ParameterImportPage<Base>::ParameterFieldId(int displayIndex) const
+{
+    return platform::AsciiLower(m_params.Info().names[static_cast<std::size_t>(displayIndex)].name);
+}
+
+template <class Base>
+bool ParameterImportPage<Base>::ImportParameters()
+{
+    platform::FileDialog dialog;
+    dialog.filters = {{messages::kTextFileFilterName, messages::kTextFileFilter}};
+    dialog.defaultExtension = "txt";
+    std::vector<std::string> paths = this->m_context.prompter.ChooseOpenFiles(dialog);
+    if (paths.empty())
+        return false;
+    return ImportParameterFile(paths.front());
+}
+
+template <class Base>
+bool ParameterImportPage<Base>::ImportParameterFile(const std::string& path)
+{
+    ParameterSet read = m_params;
+    const ParameterReadResult result = ReadParameterFile(path, read);
+    if (!result.Ok()) {
+        for (const std::string& text : ParameterReadMessages(result, m_params.Kind(), path))
+            this->ShowMessage(text);
+        return false;
+    }
+    m_params = read;
+    const std::vector<std::string> texts = m_params.FieldTexts(ParameterShown::Imported);
+    for (int i = 0; i < static_cast<int>(texts.size()); ++i)
+        this->SetFieldText(ParameterFieldId(i), texts[static_cast<std::size_t>(i)]);
+    return true;
+}
+
+template <class Base>
+bool ParameterImportPage<Base>::OnCommand(const std::string& id)
+{
+    if (id == kImportCommand)
+        return ImportParameters();
+    return Base::OnCommand(id);
+}
+
+template class ParameterImportPage<ConversionPage>;
+template class ParameterImportPage<TwoSidedPage<ConversionPage>>;
+
+DatumTransformPage::DatumTransformPage(ParameterKind kind, PageContext context)
+    : ParameterImportPage(kind, context, kAngleUnitChoices, kShortAngleUnitChoices)
+{
+    // The coordinate titles follow the type each side shows; the sides rewrite them.
+    auto titles = [](const DatumSide& side) {
+        const std::array<std::string, 3> stems = side.ColumnTitles();
+        return std::vector<std::string>{"序号", stems[0], stems[1], stems[2]};
+    };
+    SetLayout({"原椭球坐标", titles(From()), kTableWidths},
+              {"新椭球坐标", titles(To()), kTableWidths});
+    From().ShowTitlesIn(Source(), 1);
+    To().ShowTitlesIn(Result(), 1);
+}
+
+std::vector<std::string> DatumTransformPage::ExportHeader() const
+{
+    if (To().ShowsGeodetic())
+        return {"序号", "纬度", "经度"};
+    return {"序号", "x", "y"};
+}
+
+void DatumTransformPage::PrepareConvert()
+{
+    From().TakeFields();
+    To().TakeFields();
+}
+
+void DatumTransformPage::ConvertRow(std::span<std::string> cells)
+{
+    std::span<std::string> coordinates = cells.subspan(1,
+                                                       std::min<std::size_t>(3, cells.size() - 1));
+    const GeodeticPoint point = From().ReadPoint(coordinates);
+    To().WritePoint(Transform(point), coordinates);
+}
+
+CTrans7Dlg::CTrans7Dlg(PageContext context) : DatumTransformPage(ParameterKind::Seven, context) {}
+
+void CTrans7Dlg::PrepareConvert()
+{
+    DatumTransformPage::PrepareConvert();
+    m_record = Parameters().ToInternalSevenParams();
+}
+
+GeodeticPoint CTrans7Dlg::Transform(const GeodeticPoint& point) const
+{
+    GeodeticPoint moved;
+    geodesy::TransformSevenParams(From().Projector(), To().Projector(), point.B, point.L, point.H,
+                                  m_record, moved.B, moved.L, moved.H);
+    return moved;
+}
+
+CTrans3Dlg::CTrans3Dlg(PageContext context) : DatumTransformPage(ParameterKind::Three, context) {}
+
+void CTrans3Dlg::PrepareConvert()
+{
+    DatumTransformPage::PrepareConvert();
+    m_record = Parameters().ToThreeParams();
+}
+
+GeodeticPoint CTrans3Dlg::Transform(const GeodeticPoint& point) const
+{
+    GeodeticPoint moved;
+    geodesy::TransformThreeParams(From().Projector(), To().Projector(), point.B, point.L, point.H,
+                                  m_record, moved.B, moved.L, moved.H);
+    return moved;
+}
+
+CTrans4Dlg::CTrans4Dlg(PageContext context) : ParameterImportPage(ParameterKind::Four, context)
+{
+    SetLayout({"原平面坐标", {"序号", "原坐标x(m)", "原坐标y(m)", "原高程z(m)"}, kTableWidths},
+              {"新平面坐标", {"序号", "新坐标x(m)", "新坐标y(m)", "新高程z(m)"}, kTableWidths});
+}
+
+void CTrans4Dlg::PrepareConvert()
+{
+    m_record = Parameters().ToFourParams();
+}
+
+void CTrans4Dlg::ConvertRow(std::span<std::string> cells)
+{
+    // Rows reaching here have column 1; the table has four columns.
+    const double x = ParseDouble(cells[1]);
+    const double y = cells.size() > 2 ? ParseDouble(cells[2]) : 0.0;
+    double xOut = 0.0;
+    double yOut = 0.0;
+    geodesy::TransformFourParams(x, y, m_record, xOut, yOut);
+    cells[1] = FormatFixed(xOut, kMetreDecimals);
+    if (cells.size() > 2)
+        cells[2] = FormatFixed(yOut, kMetreDecimals);
+}
+
+} // namespace carvento::pages

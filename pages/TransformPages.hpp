@@ -1,0 +1,97 @@
+// The datum transformation pages: "七参数转换" (CTrans7Dlg) and "三参数转换" (CTrans3Dlg)
+// between two DatumSides, and "四参数转换" (CTrans4Dlg) on plane coordinates. The parameters
+// are not typed in: they come from the parameter file that "保存参数" writes.
+#pragma once
+
+#include "pages/ConversionPage.hpp"
+#include "pages/DatumSide.hpp"
+#include "pages/ParameterSet.hpp"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace carvento::pages {
+
+// The parameter panel of a transformation page on top of its frame `Base`: one read-only
+// field per parameter (ids "dx", "dy", …, in display order, grouped under the kind's panel
+// title, empty until an import) and the import command ("导入七参数" …).
+template <class Base>
+class ParameterImportPage : public Base {
+public:
+    static constexpr const char* kImportCommand = "import-params";
+
+    const ParameterSet& Parameters() const { return m_params; }
+    // The id of the field showing display value `displayIndex`.
+    std::string ParameterFieldId(int displayIndex) const;
+
+    bool TakesParameterFile() const override { return true; }
+    // The import command: the open dialog, then ImportParameterFile. false when cancelled.
+    bool ImportParameters();
+    // Reads the file; on success the fields show the values with ten decimals and the record
+    // used by 转换 changes; otherwise the reader's messages are shown and nothing changes.
+    bool ImportParameterFile(const std::string& path) override;
+
+protected:
+    template <class... FrameArgs>
+    ParameterImportPage(ParameterKind kind, PageContext context, FrameArgs&&... frameArgs);
+
+    bool OnCommand(const std::string& id) override;
+
+private:
+    ParameterSet m_params;
+};
+
+// CTrans7Dlg and CTrans3Dlg: each row read on the source side, moved to the target ellipsoid,
+// written on the target side.
+class DatumTransformPage : public ParameterImportPage<TwoSidedPage<ConversionPage>> {
+public:
+    // "序号" and the target side's titles: "纬度", "经度" or "x", "y".
+    std::vector<std::string> ExportHeader() const override;
+
+protected:
+    DatumTransformPage(ParameterKind kind, PageContext context);
+
+    void PrepareConvert() override;
+    void ConvertRow(std::span<std::string> cells) override;
+    // Moves B, L (degrees), H (m) from the source ellipsoid to the target one.
+    virtual GeodeticPoint Transform(const GeodeticPoint& point) const = 0;
+};
+
+class CTrans7Dlg final : public DatumTransformPage {
+public:
+    explicit CTrans7Dlg(PageContext context);
+    std::string Title() const override { return "七参数转换"; }
+
+private:
+    void PrepareConvert() override;
+    GeodeticPoint Transform(const GeodeticPoint& point) const override;
+    geodesy::SevenParams m_record; // internal units
+};
+
+class CTrans3Dlg final : public DatumTransformPage {
+public:
+    explicit CTrans3Dlg(PageContext context);
+    std::string Title() const override { return "三参数转换"; }
+
+private:
+    void PrepareConvert() override;
+    GeodeticPoint Transform(const GeodeticPoint& point) const override;
+    geodesy::ThreeParams m_record;
+};
+
+// Plane coordinates of one grid to another: x, y through the four parameters, the elevation
+// carried over.
+class CTrans4Dlg final : public ParameterImportPage<ConversionPage> {
+public:
+    explicit CTrans4Dlg(PageContext context);
+    std::string Title() const override { return "四参数转换"; }
+    std::vector<std::string> ExportHeader() const override { return {"序号", "x", "y"}; }
+
+private:
+    void PrepareConvert() override;
+    void ConvertRow(std::span<std::string> cells) override;
+    geodesy::FourParams m_record;
+};
+
+} // namespace carvento::pages
