@@ -4,6 +4,7 @@
 #include "pages/CustomEllipsoidPage.hpp"
 #include "pages/GaussPages.hpp"
 #include "pages/NotationPage.hpp"
+#include "pages/ParameterPages.hpp"
 #include "pages/TransformPages.hpp"
 #include "pages/ZoneChangePage.hpp"
 
@@ -44,13 +45,13 @@ constexpr std::array kPages = {
     PageRegistration{143, "CTrans4Dlg", "transform4",
                      "four-parameter plane transformation (四参数转换)", Conversion,
                      Make<CTrans4Dlg>},
-    // Not built yet.
     PageRegistration{107, "CParams7", "solve7", "seven parameters from common points (计算七参数)",
-                     CommonPoint, nullptr},
+                     CommonPoint, Make<CParams7>},
     PageRegistration{145, "CParams3", "solve3", "three parameters from common points (计算三参数)",
-                     CommonPoint, nullptr},
+                     CommonPoint, Make<CParams3>},
     PageRegistration{109, "CParams4", "solve4", "four parameters from common points (计算四参数)",
-                     CommonPoint, nullptr},
+                     CommonPoint, Make<CParams4>},
+    // Not built yet.
     PageRegistration{136, "TxtToKmlPage", "txt2kml", "text files to KML (TXT->KML)", BatchFile,
                      nullptr},
     PageRegistration{137, "KmlToTxtPage", "kml2txt", "KML files to text (KML->TXT)", BatchFile,
