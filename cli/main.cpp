@@ -2,6 +2,7 @@
 // the desktop program, so its output is byte for byte what the page's 导出 writes. The verbs
 // and their options come from the page registry and the pages' own fields and panels.
 #include "cli/ConsolePlatform.hpp"
+#include "cli/SolveVerb.hpp"
 #include "geodesy/EllipsoidPanel.hpp"
 #include "pages/ConversionPage.hpp"
 #include "pages/CustomEllipsoidPage.hpp"
@@ -465,6 +466,7 @@ int main(int argc, char** argv)
                 registration.frame == pages::PageFrame::Conversion)
                 verbs.push_back(std::make_unique<PageVerb>(app, registration,
                                                            registration.factory(context)));
+        std::vector<std::unique_ptr<cli::SolveVerb>> solveVerbs = cli::AddSolveVerbs(app, context);
 
         CLI::App* ellipsoid = app.add_subcommand(
             "ellipsoid", "user-defined ellipsoids, shared with the desktop program");
@@ -491,6 +493,9 @@ int main(int argc, char** argv)
         for (const auto& verb : verbs)
             if (verb->Chosen())
                 return verb->Run(*profile, prompter);
+        for (const auto& verb : solveVerbs)
+            if (verb->Chosen())
+                return verb->Run(prompter);
         return kExitUsage;
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)
