@@ -6,6 +6,7 @@
 #include "pages/PageRegistry.hpp"
 #include "pages/ParameterPages.hpp"
 #include "pages/ParameterSet.hpp"
+#include "pages/TransformPages.hpp"
 #include "platform/NumberText.hpp"
 
 #include <gtest/gtest.h>
@@ -432,6 +433,70 @@ TEST(ParameterPagesRegistry, CatalogueEntriesOpenTheCommonPointPages)
         EXPECT_EQ(title, page->Title());
         EXPECT_EQ(PageFrame::CommonPoint, page->Frame());
     }
+}
+
+// ---------------------------------------------------------------- with the transformation pages
+
+// Parameters saved on a computation page and imported on the matching transformation page
+// convert the common points' old coordinates to their new ones within the residuals shown.
+template <class Solver, class Transformer>
+void ExpectRoundTrip(const Cells& points, int oldColumns)
+{
+    Scratch scratch;
+    FakeContext fake;
+    Solver solver(fake.Context());
+    Fill(solver, points);
+    ASSERT_TRUE(solver.SolveCommand());
+    ASSERT_TRUE(solver.SaveParametersToFile(scratch.Path("p.txt"), tables::TextEncoding::Gbk));
+
+    Transformer transformer(fake.Context());
+    ASSERT_TRUE(transformer.ImportParameterFile(scratch.Path("p.txt")));
+    const int columns = solver.Table().ColumnCount();
+    const int rows = static_cast<int>(points.size()) / columns;
+    // The old values, and empty cells for the source columns beyond them (a height).
+    Cells source;
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < transformer.Source().ColumnCount(); ++c)
+            source.push_back(c <= oldColumns ? points[static_cast<std::size_t>(r * columns + c)]
+                                             : std::string());
+    FillSource(transformer, source);
+    transformer.Convert();
+    ASSERT_TRUE(fake.prompter.messages.empty()) << fake.prompter.MessageTexts()[0];
+    const Cells result = ResultCells(transformer);
+    const int resultColumns = transformer.Result().ColumnCount();
+    ASSERT_EQ(static_cast<std::size_t>(rows * resultColumns), result.size());
+    for (int r = 0; r < rows; ++r) {
+        double sum = 0.0;
+        for (int k = 1; k <= oldColumns; ++k) {
+            const double converted =
+                platform::ParseDouble(result[static_cast<std::size_t>(r * resultColumns + k)]);
+            const double known = platform::ParseDouble(
+                points[static_cast<std::size_t>(r * columns + oldColumns + k)]);
+            sum += (converted - known) * (converted - known);
+        }
+        const double shown = platform::ParseDouble(solver.Table().GetCell(r + 1, columns - 1));
+        // The converted values are written to 0.1 mm.
+        EXPECT_LE(std::sqrt(sum), shown + 2e-4) << "row " << r;
+        EXPECT_GT(shown, 0.0) << "row " << r;
+    }
+}
+
+TEST(RoundTripTest, FourParametersSavedReproduceTheNewPointsOnCTrans4Dlg)
+{
+    ExpectRoundTrip<CParams4, CTrans4Dlg>({"1", "3000000", "500000", "3000120.31", "499951.2", "",
+                                           "2", "3000500", "500100", "3000620.20", "500051.3", "",
+                                           "3", "3000200", "500700", "3000320.41", "500651.1", ""},
+                                          2);
+}
+
+TEST(RoundTripTest, SevenParametersSavedReproduceTheNewPointsOnCTrans7Dlg)
+{
+    ExpectRoundTrip<CParams7, CTrans7Dlg>(
+        {"1", "3800000", "500000", "400", "3799960.12", "499930.55", "380.1", "",
+         "2", "3810000", "520000", "600", "3809960.08", "519930.61", "580.3", "",
+         "3", "3790000", "530000", "500", "3789960.21", "529930.40", "479.8", "",
+         "4", "3805000", "495000", "450", "3804959.95", "494930.52", "430.0", ""},
+        3);
 }
 
 } // namespace
