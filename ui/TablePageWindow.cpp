@@ -51,6 +51,9 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(BuildParameterPanel());
+    // The page's own commands (such as importing a parameter file) under its parameters.
+    if (!m_page->Commands().empty())
+        layout->addWidget(BuildCommandBar(*m_page, m_buttons));
 
     auto* tables = new QHBoxLayout;
     layout->addLayout(tables, 1);

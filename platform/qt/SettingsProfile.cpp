@@ -158,6 +158,9 @@ ProfileUpdate SettingsProfile::Update(const std::function<void(Profile&)>& chang
     // Re-read what other programs wrote since this profile was opened, parsing every section
     // so that damage anywhere in the file shows now rather than in the write's status.
     Reopen();
+    // A new QSettings may share the file cache of the old one; sync makes it read what other
+    // programs wrote since, or their additions would be overwritten by this change.
+    m_settings->sync();
     m_settings->allKeys();
     if (m_settings->status() == QSettings::FormatError) {
         // QSettings drops what it cannot read when it rewrites the file: keep the file as it was.

@@ -279,3 +279,19 @@ TEST(TablePageWindow, TwoSidedPageShowsBothSidesPanels)
     EXPECT_NE(nullptr, window.FieldWidget("from-meridian"));
     EXPECT_NE(nullptr, window.FieldWidget("to-meridian"));
 }
+
+// A page's own commands are buttons of its window: 导入七参数 on the seven-parameter page.
+TEST(TablePageWindow, PageCommandsAreButtons)
+{
+    Fakes fakes;
+    const pages::PageRegistration* row = pages::FindPageById(106);
+    ASSERT_NE(nullptr, row);
+    std::unique_ptr<QWidget> window(ui::MakePageWindow(*row, fakes.Context()));
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* conversion = static_cast<ui::TablePageWindow*>(window.get());
+    QPushButton* import = conversion->Button(QStringLiteral("导入七参数"));
+    ASSERT_NE(nullptr, import);
+    import->click(); // the open dialog is cancelled: nothing changes, nothing is shown
+    EXPECT_TRUE(fakes.prompter.messages.empty());
+    EXPECT_EQ(1u, fakes.prompter.openDialogs.size());
+}
