@@ -1,7 +1,10 @@
 // carvento-cli solve4 and solve7 end to end: the common-point table and the parameter line are
 // what the page's 保存公共点 and 保存参数 write, the parameters reach standard error, and too few
 // points or a point set that determines nothing is refused with the page's message.
+#include "geodesy/Datum.hpp"
+#include "geodesy/GaussProjector.hpp"
 #include "pages/ParameterPages.hpp"
+#include "platform/NumberText.hpp"
 #include "platform/Profile.hpp"
 #include "support/FakePlatform.hpp"
 
@@ -11,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -137,3 +141,60 @@ TEST_F(SolveCliTest, Solve3TakesTheSideOptions)
 }
 
 } // namespace
+
+// A survey's whole path on the command line: common points between Beijing 54 plane and
+// CGCS2000 geodetic coordinates, generated with known seven parameters; solve7 saves the
+// parameters, and transform7 with that file carries the old points onto the new ones.
+TEST_F(SolveCliTest, Solve7ThenTransform7ReproducesTheTargets)
+{
+    geodesy::GaussProjector beijing;
+    geodesy::GaussProjector cgcs;
+    cgcs.SetEllipsoid(geodesy::kCgcs2000);
+    geodesy::SevenParams truth{-15.415, 157.025, 94.74, 1.465, -0.112, -3.547, 2.8};
+    geodesy::SevenParamsToInternal(truth);
+    const double points[][3] = {{34.20, 104.60, 400.0},
+                                {34.75, 105.40, 1210.0},
+                                {33.90, 105.10, 655.0},
+                                {34.40, 104.95, 820.0},
+                                {34.05, 105.65, 300.0}};
+    std::string common;
+    std::string old;
+    std::vector<std::pair<double, double>> targets;
+    int id = 1;
+    for (const auto& p : points) {
+        double x = 0.0, y = 0.0, B = 0.0, L = 0.0, H = 0.0;
+        beijing.GaussForward(p[0], p[1], 105.0, 500000.0, x, y);
+        geodesy::TransformSevenParams(beijing, cgcs, p[0], p[1], p[2], truth, B, L, H);
+        const std::string point = std::to_string(id++) + "," + platform::FormatFixed(x, 6) + "," +
+                                  platform::FormatFixed(y, 6) + "," +
+                                  platform::FormatFixed(p[2], 6);
+        common += point + "," + platform::FormatFixed(B, 12) + "," + platform::FormatFixed(L, 12) +
+                  "," + platform::FormatFixed(H, 6) + "\r\n";
+        old += point + "\r\n";
+        targets.emplace_back(B, L);
+    }
+    const std::string sides = " --to-ellipsoid cgcs2000 --to-coords geodetic --to-unit deg";
+    const CliRun solve = Cli("solve7 " + Write("common.txt", common) + sides + " --save-params " +
+                             Path("p7.txt") + " -o " + Path("points.txt"));
+    ASSERT_EQ(0, solve.status) << solve.err;
+    const CliRun transform = Cli("transform7 --params " + Path("p7.txt") + sides + " " +
+                                 Write("old.txt", old) + " --encoding utf-8");
+    ASSERT_EQ(0, transform.status) << transform.err;
+    std::istringstream lines(transform.out);
+    std::string line;
+    std::getline(lines, line); // header
+    for (const auto& [B, L] : targets) {
+        ASSERT_TRUE(std::getline(lines, line));
+        std::vector<std::string> fields;
+        for (std::size_t start = 0, comma; start <= line.size(); start = comma + 1) {
+            comma = line.find(',', start);
+            if (comma == std::string::npos)
+                comma = line.size();
+            fields.push_back(line.substr(start, comma - start));
+        }
+        ASSERT_GE(fields.size(), 3u) << line;
+        // 1e-8 degree is about a millimetre: the parameters are saved to ten decimals.
+        EXPECT_NEAR(B, platform::ParseDouble(fields[1]), 2e-8) << line;
+        EXPECT_NEAR(L, platform::ParseDouble(fields[2]), 2e-8) << line;
+    }
+}
