@@ -5,6 +5,7 @@
 #pragma once
 
 #include "cli/ConsolePlatform.hpp"
+#include "cli/PageOptions.hpp"
 #include "pages/CommonPointPage.hpp"
 #include "pages/PageRegistry.hpp"
 
@@ -29,16 +30,12 @@ public:
     int Run(ConsolePrompter& prompter);
 
 private:
-    void Add(const std::string& name, const std::string& text);
-    std::optional<std::string> Value(const std::string& name) const;
-    void SelectEllipsoid(const pages::PagePanel& panel);
-    void TakeFieldOptions();
     bool ReadInput(ConsolePrompter& prompter);
 
     std::unique_ptr<pages::CommonPointPage> m_page;
     CLI::App* m_command = nullptr;
+    PageOptions m_options;
     std::string m_input;
-    std::map<std::string, CLI::Option*> m_options;
     CLI::Option* m_skipTitle = nullptr;
     CLI::Option* m_keepTitle = nullptr;
 };

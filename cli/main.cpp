@@ -2,6 +2,7 @@
 // the desktop program, so its output is byte for byte what the page's 导出 writes. The verbs
 // and their options come from the page registry and the pages' own fields and panels.
 #include "cli/ConsolePlatform.hpp"
+#include "cli/PageOptions.hpp"
 #include "cli/SolveVerb.hpp"
 #include "geodesy/EllipsoidPanel.hpp"
 #include "pages/ConversionPage.hpp"
@@ -40,23 +41,6 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-int ChoiceIndex(const pages::PageField& field, const std::string& text,
-                const std::map<std::string, int>& aliases)
-{
-    auto alias = aliases.find(text);
-    if (alias != aliases.end())
-        return alias->second;
-    for (std::size_t i = 0; i < field.choices.size(); ++i)
-        if (field.choices[i] == text)
-            return static_cast<int>(i);
-    char* end = nullptr;
-    long index = std::strtol(text.c_str(), &end, 10);
-    if (!text.empty() && *end == '\0' && index >= 0 &&
-        index < static_cast<long>(field.choices.size()))
-        return static_cast<int>(index);
-    throw UsageError("--" + field.id + ": unknown value " + text);
-}
-
 // Far more than any line can hold in memory, and small enough for an int.
 constexpr long long kMaxColumnNumber = 100'000'000;
 
@@ -83,77 +67,30 @@ std::vector<int> ParseColumns(const std::string& text)
     return columns;
 }
 
-// An integer option, checked as the page's integer fields read it.
-void CheckIntegerOption(const std::string& option, const std::string& text)
-{
-    char* end = nullptr;
-    errno = 0;
-    long long number = std::strtoll(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0')
-        throw UsageError(option + ": expected an integer, not " + text);
-    if (errno == ERANGE || number > INT_MAX || number < INT_MIN)
-        throw UsageError(option + ": " + text + " is out of range");
-}
-
 // The options of one page verb, declared from the page's description: the common input and
 // output options, each ellipsoid panel (prefixed by its side on two-sided pages) and each field.
 class PageVerb {
 public:
     PageVerb(CLI::App& app, const pages::PageRegistration& registration,
              std::unique_ptr<pages::ToolPage> page)
-        : m_registration(registration), m_page(std::move(page))
+        : m_registration(registration), m_page(std::move(page)),
+          m_command(app.add_subcommand(std::string(registration.verb),
+                                       std::string(registration.summary))),
+          m_pageOptions(*m_command, *m_page)
     {
-        m_command = app.add_subcommand(std::string(registration.verb),
-                                       std::string(registration.summary));
         m_command
             ->add_option("FILE", m_input,
                          "input text file (comma separated), or - for standard input")
             ->required();
-        Add("-o", "output file (standard output when absent)");
-        Add("--encoding", "output encoding: gbk (default, CR LF line ends) or utf-8");
+        m_pageOptions.Add("-o", "output file (standard output when absent)");
         m_skipTitle =
             m_command->add_flag("--skip-title")->description("drop the first row as a title");
         m_keepTitle = m_command->add_flag("--keep-title")
                           ->description("keep the first row as data")
                           ->excludes(m_skipTitle);
-        Add("--columns", "file column (1-based, 0 for none) for each table column, e.g. 1,3,2");
-        for (const pages::PagePanel& panel : m_page->Panels()) {
-            if (panel.kind != pages::PanelKind::Ellipsoid)
-                continue;
-            std::string prefix = panel.side.empty() ? "--" : "--" + panel.side + "-";
-            Add(prefix + "ellipsoid",
-                "0-3, beijing54, xian80, cgcs2000, wgs84, or a user-defined name");
-            Add(prefix + "a",
-                "typed semi-major axis in metres (chooses \"自定义\"; with " + prefix + "b)");
-            Add(prefix + "b", "typed semi-minor axis in metres");
-        }
-        for (const pages::PageField& field : m_page->Fields()) {
-            std::string text = (field.group.empty() ? "" : field.group + " ") + field.label;
-            switch (field.kind) {
-            case pages::FieldKind::ReadOnlyText:
-                continue;
-            case pages::FieldKind::Check:
-                m_flags[field.id] = m_command->add_flag("--" + field.id)->description(text);
-                continue;
-            case pages::FieldKind::Integer:
-                text += " (default " + std::to_string(field.value) + ")";
-                break;
-            case pages::FieldKind::Spin:
-                text += " (" + std::to_string(field.minimum) + " to " +
-                        std::to_string(field.maximum) + ")";
-                break;
-            case pages::FieldKind::Choice:
-            case pages::FieldKind::Radio:
-                if (text.ends_with(":"))
-                    text.pop_back();
-                for (std::size_t i = 0; i < field.choices.size(); ++i)
-                    text += (i ? ", " : ": ") + std::to_string(i) + " " + field.choices[i];
-                break;
-            case pages::FieldKind::Text:
-                break;
-            }
-            Add("--" + field.id, text);
-        }
+        m_pageOptions.Add("--columns",
+                          "file column (1-based, 0 for none) for each table column, e.g. 1,3,2");
+        m_pageOptions.DeclarePage();
         std::string columns;
         if (const auto* conversion = AsConversion())
             for (const std::string& title : conversion->SourceLayout().titles)
@@ -161,24 +98,18 @@ public:
         if (!columns.empty())
             m_command->footer("table columns: " + columns);
         if (const auto* conversion = AsConversion(); conversion && conversion->TakesParameterFile())
-            Add("--params", "parameter file as 保存参数 writes it: one comma-separated line "
-                            "(all parameters zero when absent)");
+            m_pageOptions.Add("--params",
+                              "parameter file as 保存参数 writes it: one comma-separated line "
+                              "(all parameters zero when absent)");
     }
 
     bool Chosen() const { return m_command->parsed(); }
     int Run(platform::Profile& profile, cli::ConsolePrompter& prompter);
 
 private:
-    void Add(const std::string& name, const std::string& text)
-    {
-        m_options[name] = m_command->add_option(name, text);
-    }
     std::optional<std::string> Value(const std::string& name) const
     {
-        auto option = m_options.find(name);
-        if (option == m_options.end() || option->second->count() == 0)
-            return std::nullopt;
-        return option->second->as<std::string>();
+        return m_pageOptions.Value(name);
     }
     pages::ConversionPage* AsConversion() const
     {
@@ -187,52 +118,15 @@ private:
                    ? static_cast<pages::ConversionPage*>(m_page.get())
                    : nullptr;
     }
-    void SelectEllipsoid(const pages::PagePanel& panel);
 
     const pages::PageRegistration& m_registration;
     std::unique_ptr<pages::ToolPage> m_page;
     CLI::App* m_command = nullptr;
+    cli::PageOptions m_pageOptions;
     std::string m_input;
-    std::map<std::string, CLI::Option*> m_options;
-    std::map<std::string, CLI::Option*> m_flags;
     CLI::Option* m_skipTitle = nullptr;
     CLI::Option* m_keepTitle = nullptr;
 };
-
-void PageVerb::SelectEllipsoid(const pages::PagePanel& panel)
-{
-    const std::map<std::string, int> aliases = {
-        {"beijing54", 0}, {"krasovsky", 0}, {"xian80", 1}, {"cgcs2000", 2}, {"wgs84", 3}};
-    geodesy::EllipsoidPanel& ellipsoid = *panel.ellipsoid;
-    const std::string prefix = panel.side.empty() ? "--" : "--" + panel.side + "-";
-    const auto& entries = ellipsoid.Entries();
-    const int custom = static_cast<int>(entries.size()) - 1;
-    std::optional<std::string> a = Value(prefix + "a");
-    std::optional<std::string> b = Value(prefix + "b");
-    std::optional<std::string> name = Value(prefix + "ellipsoid");
-    if (a || b) {
-        if (!a || !b)
-            throw UsageError(prefix + "a and " + prefix + "b go together");
-        if (name)
-            throw UsageError(prefix + "ellipsoid and " + prefix + "a/" + prefix +
-                             "b exclude each other");
-        ellipsoid.SetAText(*a);
-        ellipsoid.SetBText(*b);
-        ellipsoid.Select(custom);
-        return;
-    }
-    if (!name)
-        return;
-    if (auto alias = aliases.find(*name); alias != aliases.end())
-        return ellipsoid.Select(alias->second);
-    for (int i = 0; i < custom; ++i)
-        if (entries[static_cast<std::size_t>(i)] == *name && !name->empty())
-            return ellipsoid.Select(i);
-    if (name->size() == 1 && (*name)[0] >= '0' && (*name)[0] <= '3')
-        return ellipsoid.Select((*name)[0] - '0');
-    throw UsageError(prefix + "ellipsoid: unknown ellipsoid " + *name + " (see: " + kProgram +
-                     " ellipsoid list)");
-}
 
 class ProgressBar {
 public:
@@ -329,50 +223,8 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
         throw UsageError(std::string(m_registration.verb) +
                          ": not available on the command line yet");
 
-    tables::TextEncoding encoding = tables::TextEncoding::Gbk;
-    if (std::optional<std::string> name = Value("--encoding")) {
-        if (*name == "utf-8" || *name == "utf8" || *name == "UTF-8")
-            encoding = tables::TextEncoding::Utf8;
-        else if (*name != "gbk" && *name != "GBK")
-            throw UsageError("--encoding: gbk or utf-8");
-    }
-    for (const pages::PagePanel& panel : page->Panels())
-        if (panel.kind == pages::PanelKind::Ellipsoid)
-            SelectEllipsoid(panel);
-    const std::map<std::string, int> unitAliases = {
-        {"dms", 0}, {"packed", 0}, {"dotted", 1}, {"deg", 2}};
-    // The "坐标类型:" radio buttons of the two-sided pages.
-    const std::map<std::string, int> coordsAliases = {{"plane", 0}, {"geodetic", 1}};
-    for (pages::PageField& field : page->Fields()) {
-        if (auto flag = m_flags.find(field.id); flag != m_flags.end()) {
-            if (flag->second->count() > 0)
-                page->Choose(field.id, 1);
-            continue;
-        }
-        std::optional<std::string> value = Value("--" + field.id);
-        if (!value)
-            continue;
-        switch (field.kind) {
-        case pages::FieldKind::Integer:
-            CheckIntegerOption("--" + field.id, *value);
-            page->EditText(field.id, *value);
-            break;
-        case pages::FieldKind::Text:
-            page->EditText(field.id, *value);
-            break;
-        case pages::FieldKind::Spin:
-            CheckIntegerOption("--" + field.id, *value);
-            if (std::stoll(*value) < field.minimum || std::stoll(*value) > field.maximum)
-                throw UsageError("--" + field.id + ": " + *value + " is out of range");
-            page->Choose(field.id, std::stoi(*value));
-            break;
-        default:
-            page->Choose(field.id,
-                         ChoiceIndex(field, *value,
-                                     field.id.ends_with("coords") ? coordsAliases : unitAliases));
-            break;
-        }
-    }
+    const tables::TextEncoding encoding = m_pageOptions.Encoding();
+    m_pageOptions.ApplyToPage();
 
     if (std::optional<std::string> columns = Value("--columns"))
         prompter.columns = ParseColumns(*columns);

@@ -1,0 +1,46 @@
+// The options a page's description gives its command-line verb, shared by every verb: the
+// ellipsoid options of each panel (prefixed by the panel's side on two-sided pages), one option
+// per field, --encoding, and applying what was given to the page. Usage errors throw
+// CLI::ValidationError (exit status 2).
+#pragma once
+
+#include "pages/ToolPage.hpp"
+#include "tables/CodePage.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace carvento::cli {
+
+class PageOptions {
+public:
+    PageOptions(CLI::App& command, pages::ToolPage& page) : m_command(command), m_page(page) {}
+
+    // An option with a value, read back with Value.
+    void Add(const std::string& name, const std::string& text);
+    std::optional<std::string> Value(const std::string& name) const;
+
+    // --encoding, the panels' and the fields' options.
+    void DeclarePage();
+    // Selects each panel's ellipsoid, then takes the given fields in the page's order (a source
+    // central meridian before the target's, so a target meridian given as well wins).
+    void ApplyToPage();
+    // --encoding: GBK unless utf-8 was asked for.
+    tables::TextEncoding Encoding() const;
+
+private:
+    void SelectEllipsoid(const pages::PagePanel& panel);
+
+    CLI::App& m_command;
+    pages::ToolPage& m_page;
+    std::map<std::string, CLI::Option*> m_options;
+    std::map<std::string, CLI::Option*> m_flags;
+};
+
+// Checks an integer option as the page's integer fields read it.
+void CheckIntegerOption(const std::string& option, const std::string& text);
+
+} // namespace carvento::cli
