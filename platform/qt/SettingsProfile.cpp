@@ -8,6 +8,10 @@
 #include <QString>
 #include <QVariant>
 
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+
 namespace carvento::platform {
 namespace {
 
@@ -33,6 +37,24 @@ QString KeyPath(std::string_view section, std::string_view key)
     }
     path += QtText(EscapeProfileName(key));
     return path;
+}
+
+// QSettings keeps the files it read and trusts such a copy while the file's size and modification
+// time (in milliseconds) still match it. A copy taken while another program was creating the file
+// can match the new file and hold none of it: a change built on it would drop what that program
+// wrote. Called under the update lock, this moves the file's time past every copy read before,
+// so the re-read that follows reads the file.
+void OutdateCachedCopies(const QString& path)
+{
+    const std::filesystem::path file(QFile::encodeName(path).toStdString());
+    std::error_code error;
+    const auto modified = std::filesystem::last_write_time(file, error);
+    if (error)
+        return; // no file yet, so nothing can have been read from it
+    auto moved = std::filesystem::file_time_type::clock::now();
+    if (moved < modified + std::chrono::milliseconds(1))
+        moved = modified + std::chrono::milliseconds(1);
+    std::filesystem::last_write_time(file, moved, error); // a refused change shows in the write
 }
 
 } // namespace
@@ -155,6 +177,7 @@ ProfileUpdate SettingsProfile::Update(const std::function<void(Profile&)>& chang
         result.status = ProfileUpdateStatus::Unreadable;
         return result;
     }
+    OutdateCachedCopies(path);
     // Re-read what other programs wrote since this profile was opened, parsing every section
     // so that damage anywhere in the file shows now rather than in the write's status.
     Reopen();
