@@ -2,6 +2,7 @@
 #include "tables/TextTableFile.hpp"
 
 #include "tables/FieldSplit.hpp"
+#include "tables/ReplacingFile.hpp"
 #include "tables/RowReader.hpp"
 
 #include <cerrno>
@@ -18,57 +19,6 @@ namespace {
 std::string ColumnName(int number)
 {
     return "列" + std::to_string(number);
-}
-
-// The file that writing a path really replaces: the target of a symbolic link, so that the
-// link stays a link.
-std::string ResolvedTarget(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
-        ::realpath(path.c_str(), resolved))
-        return resolved;
-    return path;
-}
-
-std::string FolderOf(const std::string& path)
-{
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Creates a new, empty file beside `target` with the permissions a new file would get (the
-// umask applies) or, when the target exists, the target's own.
-std::FILE* CreateTemporaryBeside(const std::string& target, std::string& temporaryPath)
-{
-    std::string folder = FolderOf(target);
-    std::size_t slash = target.rfind('/');
-    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    struct stat existing {};
-    bool exists = ::stat(target.c_str(), &existing) == 0;
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = folder + "/." + name + "." + std::to_string(entropy() % 1000000000u) +
-                        ".tmp";
-        int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            return nullptr;
-        }
-        if (exists)
-            (void)::fchmod(fd, existing.st_mode & 07777);
-        std::FILE* file = ::fdopen(fd, "wb");
-        if (!file) {
-            ::close(fd);
-            ::unlink(temporaryPath.c_str());
-        }
-        return file;
-    }
-    return nullptr;
 }
 
 } // namespace

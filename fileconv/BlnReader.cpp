@@ -1,0 +1,2 @@
+// BlnReader (in progress).
+#include "fileconv/BlnReader.hpp"

@@ -1,0 +1,47 @@
+// Surfer blanking (BLN) files to numbered coordinate text: each polygon is a header line (vertex
+// count, flag and an optional name) followed by its vertices (x, y and an optional z); the text
+// has one line per vertex, "number,y,x", and an empty line after each polygon.
+#pragma once
+
+#include "fileconv/ConversionResult.hpp"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace carvento::fileconv {
+
+inline constexpr const char* kBlnTextHeader = "序号,纬度,经度";
+
+// A problem in one input, with its file and 1-based line.
+struct BlnFinding {
+    std::string path;
+    int line = 0;
+    std::string message; // what was wrong, in the program's words
+};
+
+// One BLN file read: its vertex lines ("number,y,x", LF after each, an empty line after each
+// polygon) in UTF-8.
+struct BlnFileText {
+    bool opened = false;
+    int polygons = 0;
+    std::string text{};
+    std::vector<BlnFinding> findings{};
+};
+
+BlnFileText ReadBlnFile(const std::string& path);
+
+struct BlnReport {
+    int polygons = 0;                      // polygons written
+    std::vector<std::string> unreadable{}; // inputs that could not be opened
+    std::vector<BlnFinding> findings{};
+    TextOutput output{};
+};
+
+// Converts every file in order: into `mergedOutput` when given, otherwise each into its base
+// + ".txt". A polygon never continues from one file into the next.
+BlnReport BlnToText(const std::vector<std::string>& paths,
+                    const std::optional<std::string>& mergedOutput,
+                    const TextFileFormat& format = {});
+
+} // namespace carvento::fileconv

@@ -1,0 +1,2 @@
+// GpxDocument (in progress).
+#include "fileconv/GpxDocument.hpp"

@@ -1,0 +1,2 @@
+// KmlDocument (in progress).
+#include "fileconv/KmlDocument.hpp"

@@ -1,0 +1,73 @@
+// KML documents: a fixed "kml" root with the writing operations of placemarks, lines and
+// polygons, the conversion of a coordinate text file into them (TXT to KML), and the extraction
+// of points, lines and polygons into three text files (KML to TXT).
+#pragma once
+
+#include "fileconv/ConversionResult.hpp"
+#include "fileconv/XmlDocument.hpp"
+
+#include <string>
+#include <string_view>
+
+namespace carvento::fileconv {
+
+struct KmlMakeOptions {
+    bool points = true;
+    bool lines = true;
+    bool closeLines = false;
+    bool polygons = false;
+};
+
+struct KmlExportOptions {
+    bool points = true;
+    bool lines = true;
+    bool polygons = true;
+    bool append = false;
+    TextFileFormat format{};
+};
+
+// Suffixes of the three text files, appended to the output base.
+inline constexpr const char* kKmlPointsSuffix = "_地标.txt";
+inline constexpr const char* kKmlLinesSuffix = "_路径.txt";
+inline constexpr const char* kKmlPolygonsSuffix = "_多边形.txt";
+
+class KmlDocument {
+public:
+    // A new document: the XML declaration and the "kml" root, the cursor inside the root.
+    KmlDocument();
+
+    XmlDocument& Xml() { return m_xml; }
+
+    // Load: false when the file cannot be read or is not well-formed KML; the caller shows
+    // "%s 加载失败!". Save: false when the file could not be written completely (an existing
+    // file stays as it was); the caller shows "%s 保存失败!".
+    bool LoadKml(const std::string& path);
+    bool SaveKml(const std::string& path);
+
+    bool BeginFolder(std::string_view name);
+    bool BeginPlacemark(std::string_view name, std::string_view description);
+    bool AddLookAt(std::string_view longitude, std::string_view latitude, std::string_view altitude,
+                   std::string_view heading, std::string_view tilt, std::string_view range);
+    bool AddPoint(std::string_view coordinates);
+    bool AddLineString(std::string_view coordinates);
+    bool AddPolygon(std::string_view coordinates);
+    bool EndElement();
+
+    // The whole document as text, as Save writes it before the conversion to UTF-8.
+    std::string DocumentText() const;
+
+    // TXT to KML: the file's rows (title line skipped; name, latitude, longitude, description)
+    // become a Folder named after the file, holding points, lines and polygons.
+    TextInput TextToKml(const std::string& textPath, const KmlMakeOptions& options);
+    // KML to TXT on the loaded document: base of `outputPath` + the three suffixes.
+    TextOutput KmlToText(const std::string& outputPath, const KmlExportOptions& options);
+
+private:
+    XmlDocument m_xml;
+    std::string m_placemarkName;
+};
+
+// One coordinate tuple as KML writes it: "lon,lat,0 ".
+std::string KmlTuple(std::string_view longitude, std::string_view latitude);
+
+} // namespace carvento::fileconv

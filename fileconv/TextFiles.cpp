@@ -1,0 +1,59 @@
+// Extraction text files.
+#include "fileconv/TextFiles.hpp"
+
+#include "tables/ReplacingFile.hpp"
+
+#include <cstdio>
+
+namespace carvento::fileconv {
+namespace {
+
+bool ReadWholeFile(const std::string& path, std::string& bytes)
+{
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in)
+        return false;
+    char buffer[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        bytes.append(buffer, got);
+    const bool ok = !std::ferror(in);
+    std::fclose(in);
+    return ok;
+}
+
+} // namespace
+
+bool WriteTextFile(const std::string& path, std::string_view header, std::string_view lines,
+                   bool append, const TextFileFormat& format)
+{
+    std::string text;
+    text.reserve(header.size() + lines.size() + lines.size() / 16 + 4);
+    text.append(header);
+    text += '\n';
+    text.append(lines);
+    std::string crlf;
+    crlf.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    text.clear();
+    tables::EncodedText encoded = tables::EncodeText(crlf, format.encoding);
+    if (encoded.status != tables::CodePageStatus::Ok)
+        return false;
+    std::string existing;
+    if (append && !ReadWholeFile(path, existing)) {
+        std::FILE* probe = std::fopen(path.c_str(), "rb");
+        if (probe) { // there but unreadable: appending would lose it
+            std::fclose(probe);
+            return false;
+        }
+        existing.clear();
+    }
+    tables::ReplacingFile file;
+    return file.Open(path) && file.Write(existing) && file.Write(encoded.bytes) && file.Commit();
+}
+
+} // namespace carvento::fileconv

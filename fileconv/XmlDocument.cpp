@@ -1,0 +1,2 @@
+// XmlDocument (in progress).
+#include "fileconv/XmlDocument.hpp"

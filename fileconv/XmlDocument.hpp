@@ -1,0 +1,64 @@
+// An in-memory XML document walked and built through a cursor: the parent element (whose
+// children are walked; none at the document level), the current element (a child of the
+// parent) and the current child (a child of the current element). KML and GPX documents sit
+// on it. Text inside is UTF-8; files are converted on loading and saving.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace carvento::fileconv {
+
+class XmlDocument {
+public:
+    // Deepest element nesting a file may have; deeper files do not load.
+    static constexpr int kMaxDepth = 1000;
+
+    XmlDocument();
+    ~XmlDocument();
+    XmlDocument(const XmlDocument&) = delete;
+    XmlDocument& operator=(const XmlDocument&) = delete;
+
+    // Cursor and reading.
+    void ResetPosition();
+    void ResetChildPosition();
+    bool FindElement(std::string_view name);
+    bool FindChildElement(std::string_view name);
+    bool EnterElement();
+    bool LeaveElement();
+    std::string ChildText() const;
+    std::string Attribute(std::string_view name) const;
+
+    // Writing. SetDocumentText replaces the whole document with the text (parsed: an XML
+    // declaration, or a fragment); an empty text empties it.
+    bool SetDocumentText(std::string_view text);
+    bool AddElement(std::string_view name, std::string_view text = {});
+    bool AddChildElement(std::string_view name, std::string_view text = {});
+    bool SetAttribute(std::string_view name, std::string_view value);
+    bool SetChildAttribute(std::string_view name, std::string_view value);
+
+    // The document as Save writes it, before the conversion to the file's encoding.
+    std::string DocumentText() const;
+
+    // Files. Load reads, converts and parses: false when unreadable or not well-formed (the
+    // document is then empty). Save writes the whole file or leaves the old one untouched.
+    bool Load(const std::string& path);
+    bool LoadFromBytes(std::string bytes);
+    bool Save(const std::string& path);
+    // The bytes Save would write.
+    std::string SavedBytes(bool* ok = nullptr) const;
+
+    // Whether the loaded file started with a byte-order mark.
+    bool HadByteOrderMark() const { return m_byteOrderMark; }
+    // Keywords of the last load or save ("read", "write", "bom", "converted_from", ...).
+    const std::string& Result() const { return m_result; }
+
+private:
+    struct Tree;
+    std::unique_ptr<Tree> m_tree;
+    bool m_byteOrderMark = false;
+    std::string m_result;
+};
+
+} // namespace carvento::fileconv
