@@ -20,6 +20,9 @@ struct BlnFinding {
     std::string message; // what was wrong, in the program's words
 };
 
+// "path 第N行: message".
+std::string Describe(const BlnFinding& finding);
+
 // One BLN file read: its vertex lines ("number,y,x", LF after each, an empty line after each
 // polygon) in UTF-8.
 struct BlnFileText {
