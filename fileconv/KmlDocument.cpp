@@ -1,2 +1,426 @@
-// KmlDocument (in progress).
+// KML documents. Writing follows Google Earth's own layout: a Folder per converted file, a
+// Placemark per point with a LookAt from 1000 m, and lines and polygons named after their
+// points. Reading takes the coordinates as KML defines them (tuples "lon,lat[,alt]" separated by
+// any white space), keeping the texts of the numbers as they stand.
 #include "fileconv/KmlDocument.hpp"
+
+#include "fileconv/FileNames.hpp"
+#include "fileconv/TextFiles.hpp"
+#include "tables/TextTableFile.hpp"
+
+#include <vector>
+
+namespace carvento::fileconv {
+namespace {
+
+constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+constexpr const char* kPointsHeader = "名称,纬度,经度,说明";
+constexpr const char* kLinesHeader = "名称,纬度,经度";
+constexpr const char* kPolygonsHeader = "名称,纬度,经度";
+
+bool IsTupleSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+struct Tuple {
+    std::string_view longitude;
+    std::string_view latitude;
+};
+
+// The tuples of a coordinates text. A tuple that is not "lon,lat" or "lon,lat,alt" with both
+// numbers present is left out.
+std::vector<Tuple> Tuples(std::string_view text)
+{
+    std::vector<Tuple> tuples;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() && IsTupleSpace(text[pos]))
+            ++pos;
+        std::size_t end = pos;
+        while (end < text.size() && !IsTupleSpace(text[end]))
+            ++end;
+        if (end == pos)
+            break;
+        std::string_view tuple = text.substr(pos, end - pos);
+        pos = end;
+        std::string_view fields[3];
+        int count = 0;
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t comma = tuple.find(',', start);
+            if (count == 3) {
+                count = 4; // too many fields
+                break;
+            }
+            fields[count++] = tuple.substr(start, comma == std::string_view::npos
+                                                      ? std::string_view::npos
+                                                      : comma - start);
+            if (comma == std::string_view::npos)
+                break;
+            start = comma + 1;
+        }
+        if ((count == 2 || count == 3) && !fields[0].empty() && !fields[1].empty())
+            tuples.push_back({fields[0], fields[1]});
+    }
+    return tuples;
+}
+
+// Names and descriptions go into one line of the text file: line breaks inside become spaces.
+std::string OneLine(std::string_view text)
+{
+    std::string line;
+    line.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        line += (c == '\r' || c == '\n') ? ' ' : c;
+    }
+    return line;
+}
+
+// The name of a line or polygon: its last point's name up to the last "-".
+std::string SegmentName(const std::string& lastPointName)
+{
+    const std::size_t dash = lastPointName.rfind('-');
+    return dash == std::string::npos ? std::string("NONAME") : lastPointName.substr(0, dash);
+}
+
+// What KmlToText collects, one text per output file.
+struct Extraction {
+    const KmlExportOptions& options;
+    std::string points;
+    std::string lines;
+    std::string polygons;
+};
+
+class KmlReader {
+public:
+    KmlReader(XmlDocument& xml, Extraction& out) : m_xml(xml), m_out(out) {}
+
+    // The current element is a kml, Document or Folder element.
+    void Container(int depth)
+    {
+        if (depth > XmlDocument::kMaxDepth)
+            return;
+        for (const char* child : {"Document", "Folder"}) {
+            m_xml.ResetChildPosition();
+            while (m_xml.FindChildElement(child)) {
+                if (!m_xml.EnterElement())
+                    break;
+                Container(depth + 1);
+                m_xml.LeaveElement();
+            }
+        }
+        m_xml.ResetChildPosition();
+        while (m_xml.FindChildElement("Placemark")) {
+            if (!m_xml.EnterElement())
+                break;
+            Placemark();
+            m_xml.LeaveElement();
+        }
+    }
+
+private:
+    // The current element is a Placemark.
+    void Placemark()
+    {
+        const std::string name = OneLine(ChildText("name"));
+        if (m_out.options.points) {
+            const std::string description = OneLine(ChildText("description"));
+            Points(name, description, 0);
+        }
+        if (m_out.options.lines)
+            Lines(name, 0);
+        if (m_out.options.polygons)
+            Polygons(name, 0);
+    }
+
+    std::string ChildText(std::string_view child)
+    {
+        m_xml.ResetChildPosition();
+        return m_xml.FindChildElement(child) ? m_xml.ChildText() : std::string();
+    }
+
+    // Calls `each` with the current element moved to each `child` of the current element, and
+    // then does the same inside every MultiGeometry child.
+    template <typename Each>
+    void ForEachGeometry(std::string_view child, int depth, Each each)
+    {
+        if (depth > XmlDocument::kMaxDepth)
+            return;
+        m_xml.ResetChildPosition();
+        while (m_xml.FindChildElement(child)) {
+            if (!m_xml.EnterElement())
+                break;
+            each();
+            m_xml.LeaveElement();
+        }
+        m_xml.ResetChildPosition();
+        while (m_xml.FindChildElement("MultiGeometry")) {
+            if (!m_xml.EnterElement())
+                break;
+            ForEachGeometry(child, depth + 1, each);
+            m_xml.LeaveElement();
+        }
+    }
+
+    void Points(const std::string& name, const std::string& description, int depth)
+    {
+        ForEachGeometry("Point", depth, [&] {
+            const std::string coordinates = ChildText("coordinates");
+            const std::vector<Tuple> tuples = Tuples(coordinates);
+            if (tuples.size() != 1)
+                return; // a point is one position
+            std::string& text = m_out.points;
+            text.append(name).append(",").append(tuples[0].latitude).append(",");
+            text.append(tuples[0].longitude).append(",").append(description).append("\n");
+        });
+    }
+
+    void Vertices(std::string& text, const std::string& name, std::string_view coordinates)
+    {
+        int k = 0;
+        for (const Tuple& tuple : Tuples(coordinates)) {
+            text.append(name).append("-").append(std::to_string(++k)).append(",");
+            text.append(tuple.latitude).append(",").append(tuple.longitude).append("\n");
+        }
+        text.append("\n");
+    }
+
+    void Lines(const std::string& name, int depth)
+    {
+        ForEachGeometry("LineString", depth,
+                        [&] { Vertices(m_out.lines, name, ChildText("coordinates")); });
+    }
+
+    void Polygons(const std::string& name, int depth)
+    {
+        ForEachGeometry("Polygon", depth, [&] {
+            std::string coordinates;
+            m_xml.ResetChildPosition();
+            if (m_xml.FindChildElement("outerBoundaryIs") && m_xml.EnterElement()) {
+                m_xml.ResetChildPosition();
+                if (m_xml.FindChildElement("LinearRing") && m_xml.EnterElement()) {
+                    coordinates = ChildText("coordinates");
+                    m_xml.LeaveElement();
+                }
+                m_xml.LeaveElement();
+            }
+            Vertices(m_out.polygons, name, coordinates);
+        });
+    }
+
+    XmlDocument& m_xml;
+    Extraction& m_out;
+};
+
+void WriteOne(TextOutput& output, const std::string& path, const char* header,
+              const std::string& text, const KmlExportOptions& options)
+{
+    if (WriteTextFile(path, header, text, options.append, options.format))
+        output.written.push_back(path);
+    else
+        output.failed.push_back(path);
+}
+
+} // namespace
+
+std::string KmlTuple(std::string_view longitude, std::string_view latitude)
+{
+    std::string tuple;
+    tuple.reserve(longitude.size() + latitude.size() + 4);
+    tuple.append(longitude).append(",").append(latitude).append(",0 ");
+    return tuple;
+}
+
+KmlDocument::KmlDocument()
+{
+    m_xml.SetDocumentText(kDeclaration);
+    m_xml.AddElement("kml");
+    m_xml.SetAttribute("xmlns", "http://www.opengis.net/kml/2.2");
+    m_xml.SetAttribute("xmlns:gx", "http://www.google.com/kml/ext/2.2");
+    m_xml.SetAttribute("xmlns:kml", "http://www.opengis.net/kml/2.2");
+    m_xml.SetAttribute("xmlns:atom", "http://www.w3.org/2005/Atom");
+    m_xml.EnterElement();
+}
+
+bool KmlDocument::LoadKml(const std::string& path)
+{
+    if (!m_xml.Load(path))
+        return false;
+    // Another kind of XML file (a GPX chosen by mistake) is refused rather than read as a KML
+    // without placemarks.
+    m_xml.ResetPosition();
+    const bool isKml = m_xml.FindElement("kml");
+    m_xml.ResetPosition();
+    if (!isKml)
+        m_xml.SetDocumentText({});
+    return isKml;
+}
+
+bool KmlDocument::SaveKml(const std::string& path)
+{
+    return m_xml.Save(path);
+}
+
+bool KmlDocument::BeginFolder(std::string_view name)
+{
+    return m_xml.AddElement("Folder") && m_xml.AddChildElement("name", name) &&
+           m_xml.EnterElement();
+}
+
+bool KmlDocument::BeginPlacemark(std::string_view name, std::string_view description)
+{
+    m_placemarkName = name;
+    if (!m_xml.AddElement("Placemark") || !m_xml.AddChildElement("name", name))
+        return false;
+    if (!description.empty() && !m_xml.AddChildElement("description", description))
+        return false;
+    return m_xml.EnterElement();
+}
+
+bool KmlDocument::AddLookAt(std::string_view longitude, std::string_view latitude,
+                            std::string_view altitude, std::string_view heading,
+                            std::string_view tilt, std::string_view range)
+{
+    return m_xml.AddElement("LookAt") && m_xml.AddChildElement("longitude", longitude) &&
+           m_xml.AddChildElement("latitude", latitude) &&
+           m_xml.AddChildElement("altitude", altitude) &&
+           m_xml.AddChildElement("heading", heading) && m_xml.AddChildElement("tilt", tilt) &&
+           m_xml.AddChildElement("range", range);
+}
+
+bool KmlDocument::AddPoint(std::string_view coordinates)
+{
+    return m_xml.AddElement("Point") && m_xml.AddChildElement("gx:drawOrder", "1") &&
+           m_xml.AddChildElement("coordinates", coordinates);
+}
+
+bool KmlDocument::AddLineString(std::string_view coordinates)
+{
+    return m_xml.AddElement("LineString") && m_xml.AddChildElement("tessellate", "1") &&
+           m_xml.AddChildElement("coordinates", coordinates);
+}
+
+bool KmlDocument::AddPolygon(std::string_view coordinates)
+{
+    if (!m_xml.AddElement("Polygon") || !m_xml.AddChildElement("tessellate", "1") ||
+        !m_xml.AddChildElement("outerBoundaryIs") || !m_xml.EnterElement())
+        return false;
+    bool ok = m_xml.AddChildElement("LinearRing") && m_xml.EnterElement();
+    if (ok) {
+        ok = m_xml.AddChildElement("coordinates", coordinates);
+        m_xml.LeaveElement();
+    }
+    m_xml.LeaveElement();
+    return ok;
+}
+
+bool KmlDocument::EndElement()
+{
+    return m_xml.LeaveElement();
+}
+
+std::string KmlDocument::DocumentText() const
+{
+    return m_xml.DocumentText();
+}
+
+TextInput KmlDocument::TextToKml(const std::string& textPath, const KmlMakeOptions& options)
+{
+    TextInput input;
+    if (!options.points && !options.lines && !options.polygons)
+        return input;
+    tables::TextTableFile file;
+    if (!file.OpenForRead(textPath)) {
+        input.unreadable = true;
+        return input;
+    }
+    file.AddDelimiter(',');
+    std::vector<std::string> cells;
+    int rows = 0;
+    int columns = 0;
+    file.ReadAll(cells, rows, columns);
+    input.rows = rows;
+    input.columns = columns;
+    input.read = file.LastResult();
+    // A file read only in part (a short line, invalid bytes) is not converted at all.
+    if (!input.read.Ok() || rows <= 0 || columns <= 2)
+        return input;
+
+    BeginFolder(FolderName(textPath));
+    std::string list;
+    std::string firstTuple;
+    std::string lastPointName;
+    auto closeSegment = [&] {
+        const std::string name = SegmentName(lastPointName);
+        bool closed = false;
+        if (options.lines) {
+            BeginPlacemark(name, "");
+            if (options.closeLines) {
+                list += firstTuple;
+                closed = true;
+            }
+            AddLineString(list);
+            EndElement();
+        }
+        if (options.polygons) {
+            BeginPlacemark(name, "");
+            if (!closed)
+                list += firstTuple;
+            AddPolygon(list);
+            EndElement();
+        }
+    };
+    const auto width = static_cast<std::size_t>(columns);
+    for (std::size_t row = 0; row < static_cast<std::size_t>(rows); ++row) {
+        const std::string* cell = &cells[row * width];
+        const std::string& name = cell[0];
+        const std::string& latitude = cell[1];
+        const std::string& longitude = cell[2];
+        if (!latitude.empty()) {
+            lastPointName = name;
+            const std::string tuple = KmlTuple(longitude, latitude);
+            if (firstTuple.empty())
+                firstTuple = tuple;
+            list += tuple;
+            if (options.points) {
+                BeginPlacemark(name, columns >= 4 ? std::string_view(cell[3]) : "");
+                AddLookAt(longitude, latitude, "0", "0", "0", "1000");
+                AddPoint(tuple);
+                EndElement();
+            }
+        } else {
+            if (!list.empty())
+                closeSegment();
+            list.clear();
+            firstTuple.clear();
+        }
+    }
+    if (!list.empty())
+        closeSegment();
+    EndElement();
+    input.converted = true;
+    return input;
+}
+
+TextOutput KmlDocument::KmlToText(const std::string& outputPath, const KmlExportOptions& options)
+{
+    Extraction out{options, {}, {}, {}};
+    m_xml.ResetPosition();
+    if (m_xml.FindElement("kml"))
+        KmlReader(m_xml, out).Container(0);
+    TextOutput output;
+    const std::string base(OutputBase(outputPath));
+    if (options.points && !out.points.empty())
+        WriteOne(output, base + kKmlPointsSuffix, kPointsHeader, out.points, options);
+    if (options.lines && !out.lines.empty())
+        WriteOne(output, base + kKmlLinesSuffix, kLinesHeader, out.lines, options);
+    if (options.polygons && !out.polygons.empty())
+        WriteOne(output, base + kKmlPolygonsSuffix, kPolygonsHeader, out.polygons, options);
+    return output;
+}
+
+} // namespace carvento::fileconv
