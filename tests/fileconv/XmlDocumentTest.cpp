@@ -1,1 +1,244 @@
+#include "fileconv/XmlDocument.hpp"
+
+#include "support/ScratchFolder.hpp"
+
 #include <gtest/gtest.h>
+
+#include <string>
+
+namespace carvento::fileconv {
+namespace {
+
+using carvento::testing::ScratchFolder;
+
+const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+
+// <a><b>1</b><c/><b>2</b><d><b>deep</b></d></a>
+void LoadWalkable(XmlDocument& xml)
+{
+    ASSERT_TRUE(xml.LoadFromBytes("<a x=\"ax\"><b n=\"1\">1</b><c/><b n=\"2\">2</b>"
+                                  "<d><b>deep</b><e>e</e></d></a>"));
+}
+
+TEST(XmlDocumentCursor, FindElementWalksForwardAndFailureKeepsThePosition)
+{
+    XmlDocument xml;
+    ASSERT_TRUE(xml.LoadFromBytes("<a><b n=\"1\"/><c/><b n=\"2\"/></a>"));
+    EXPECT_FALSE(xml.FindElement("b")); // the document level holds only the root
+    ASSERT_TRUE(xml.FindElement("a"));
+    EXPECT_FALSE(xml.FindElement("a")); // no second root
+    ASSERT_TRUE(xml.EnterElement());
+    ASSERT_TRUE(xml.FindElement("b"));
+    EXPECT_EQ(xml.Attribute("n"), "1");
+    ASSERT_TRUE(xml.FindElement("b"));
+    EXPECT_EQ(xml.Attribute("n"), "2");
+    EXPECT_FALSE(xml.FindElement("b"));
+    EXPECT_EQ(xml.Attribute("n"), "2");
+    EXPECT_FALSE(xml.FindElement("c")); // behind the current element
+    EXPECT_EQ(xml.Attribute("n"), "2");
+    xml.ResetPosition();
+    ASSERT_TRUE(xml.FindElement("c"));
+    ASSERT_TRUE(xml.FindElement("b"));
+    EXPECT_EQ(xml.Attribute("n"), "2");
+    EXPECT_EQ(xml.Attribute("missing"), "");
+}
+
+TEST(XmlDocumentCursor, FindChildElementStartsAtTheRootAndWalksItsChildren)
+{
+    XmlDocument xml;
+    LoadWalkable(xml);
+    // No current element: the root becomes current first.
+    ASSERT_TRUE(xml.FindChildElement("b"));
+    EXPECT_EQ(xml.Attribute("x"), "ax");
+    EXPECT_EQ(xml.ChildText(), "1");
+    ASSERT_TRUE(xml.FindChildElement("b"));
+    EXPECT_EQ(xml.ChildText(), "2");
+    EXPECT_FALSE(xml.FindChildElement("c")); // behind the current child
+    EXPECT_EQ(xml.ChildText(), "2");
+    EXPECT_FALSE(xml.FindChildElement("e")); // a grandchild, not a child
+    EXPECT_EQ(xml.ChildText(), "2");
+    xml.ResetChildPosition();
+    ASSERT_TRUE(xml.FindChildElement("b"));
+    EXPECT_EQ(xml.ChildText(), "1");
+
+    XmlDocument missing;
+    LoadWalkable(missing);
+    EXPECT_FALSE(missing.FindChildElement("zz"));
+    EXPECT_EQ(missing.Attribute("x"), ""); // a failed search selects nothing
+}
+
+TEST(XmlDocumentCursor, EnterAndLeaveMoveTheThreePositions)
+{
+    XmlDocument xml;
+    LoadWalkable(xml);
+    EXPECT_FALSE(xml.EnterElement()); // no current element
+    EXPECT_FALSE(xml.LeaveElement()); // document level
+    ASSERT_TRUE(xml.FindChildElement("d"));
+    // The current child becomes the current element.
+    ASSERT_TRUE(xml.EnterElement());
+    ASSERT_TRUE(xml.FindChildElement("b"));
+    EXPECT_EQ(xml.ChildText(), "deep");
+    EXPECT_FALSE(xml.FindElement("b")); // d is the last element under a
+    // Going down from d: b becomes the current element, under d.
+    ASSERT_TRUE(xml.EnterElement());
+    ASSERT_TRUE(xml.FindElement("e"));
+    ASSERT_TRUE(xml.LeaveElement());
+    // d is current again, e its current child; leaving once more makes a current.
+    EXPECT_EQ(xml.ChildText(), "e");
+    ASSERT_TRUE(xml.LeaveElement());
+    EXPECT_EQ(xml.Attribute("x"), "ax");
+    EXPECT_FALSE(xml.LeaveElement());
+    EXPECT_FALSE(xml.FindChildElement("b")); // none after d, the current child
+}
+
+TEST(XmlDocumentCursor, ResetPositionAtTheDocumentLevelFindsTheRootAgain)
+{
+    XmlDocument xml;
+    LoadWalkable(xml);
+    ASSERT_TRUE(xml.FindElement("a"));
+    EXPECT_FALSE(xml.FindElement("a"));
+    xml.ResetPosition();
+    EXPECT_TRUE(xml.FindElement("a"));
+    // Inside the root, a reset keeps the parent.
+    ASSERT_TRUE(xml.EnterElement());
+    ASSERT_TRUE(xml.FindElement("d"));
+    xml.ResetPosition();
+    ASSERT_TRUE(xml.FindElement("b"));
+    EXPECT_EQ(xml.Attribute("n"), "1");
+}
+
+TEST(XmlDocumentWrite, BuildsTheExactBytes)
+{
+    XmlDocument xml;
+    ASSERT_TRUE(xml.SetDocumentText(kDeclaration));
+    EXPECT_FALSE(xml.AddChildElement("x")); // no current element
+    ASSERT_TRUE(xml.AddElement("kml"));
+    ASSERT_TRUE(xml.SetAttribute("xmlns", "http://www.opengis.net/kml/2.2"));
+    EXPECT_FALSE(xml.AddElement("second")); // one root
+    ASSERT_TRUE(xml.AddChildElement("Document"));
+    ASSERT_TRUE(xml.SetChildAttribute("z", "1"));
+    ASSERT_TRUE(xml.SetChildAttribute("a", "2"));
+    ASSERT_TRUE(xml.SetChildAttribute("z", "3")); // changed in place, order kept
+    ASSERT_TRUE(xml.EnterElement());              // Document is the current element
+    ASSERT_TRUE(xml.EnterElement());              // and now the parent
+    ASSERT_TRUE(xml.AddElement("name", "点 1"));
+    ASSERT_TRUE(xml.AddElement("Folder"));
+    ASSERT_TRUE(xml.AddChildElement("open", "1"));
+    ASSERT_TRUE(xml.AddChildElement("empty"));
+    xml.ResetPosition();
+    ASSERT_TRUE(xml.FindElement("name"));
+    ASSERT_TRUE(xml.AddElement("inserted", "after name"));
+    EXPECT_EQ(xml.DocumentText(), kDeclaration +
+                                      "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n"
+                                      "<Document z=\"3\" a=\"2\">\r\n"
+                                      "<name>点 1</name>\r\n"
+                                      "<inserted>after name</inserted>\r\n"
+                                      "<Folder>\r\n"
+                                      "<open>1</open>\r\n"
+                                      "<empty/>\r\n"
+                                      "</Folder>\r\n"
+                                      "</Document>\r\n"
+                                      "</kml>\r\n");
+    bool ok = false;
+    EXPECT_EQ(xml.SavedBytes(&ok), xml.DocumentText());
+    EXPECT_TRUE(ok);
+}
+
+TEST(XmlDocumentWrite, EscapesSpecialCharactersAndReadsThemBack)
+{
+    const std::string text = "a<b & c>d \"q\" 's'\nline";
+    const std::string value = "x\"<&>\r\n\ty";
+    XmlDocument xml;
+    ASSERT_TRUE(xml.AddElement("r"));
+    ASSERT_TRUE(xml.SetAttribute("v", value));
+    ASSERT_TRUE(xml.AddChildElement("t", text));
+    EXPECT_EQ(xml.DocumentText(), "<r v=\"x&quot;&lt;&amp;&gt;&#13;&#10;&#9;y\">\r\n"
+                                  "<t>a&lt;b &amp; c&gt;d \"q\" 's'\nline</t>\r\n"
+                                  "</r>\r\n");
+    XmlDocument back;
+    ASSERT_TRUE(back.LoadFromBytes(xml.DocumentText()));
+    ASSERT_TRUE(back.FindChildElement("t"));
+    EXPECT_EQ(back.Attribute("v"), value);
+    EXPECT_EQ(back.ChildText(), text);
+    EXPECT_EQ(back.DocumentText(), xml.DocumentText());
+}
+
+TEST(XmlDocumentWrite, RefusesNamesAndTextsThatXmlCannotHold)
+{
+    XmlDocument xml;
+    EXPECT_FALSE(xml.AddElement(""));
+    EXPECT_FALSE(xml.AddElement("a b"));
+    EXPECT_FALSE(xml.AddElement("a<b"));
+    EXPECT_FALSE(xml.AddElement("a", std::string("\x01", 1)));
+    EXPECT_FALSE(xml.AddElement("a", "\xFF"));
+    ASSERT_TRUE(xml.AddElement("a"));
+    EXPECT_FALSE(xml.SetAttribute("b=c", "v"));
+    EXPECT_FALSE(xml.SetChildAttribute("b", "v")); // no current child
+    EXPECT_EQ(xml.DocumentText(), "<a/>\r\n");
+}
+
+TEST(XmlDocumentWrite, SetDocumentTextReplacesOrEmptiesTheDocument)
+{
+    XmlDocument xml;
+    ASSERT_TRUE(xml.SetDocumentText(kDeclaration + "<a><b>t</b></a>"));
+    ASSERT_TRUE(xml.FindChildElement("b"));
+    EXPECT_EQ(xml.ChildText(), "t");
+    EXPECT_FALSE(xml.SetDocumentText("<a><b></a>"));
+    EXPECT_EQ(xml.DocumentText(), kDeclaration + "<a>\r\n<b>t</b>\r\n</a>\r\n");
+    ASSERT_TRUE(xml.SetDocumentText(""));
+    EXPECT_EQ(xml.DocumentText(), "");
+    EXPECT_FALSE(xml.FindElement("a"));
+    ASSERT_TRUE(xml.AddElement("new"));
+    EXPECT_EQ(xml.DocumentText(), "<new/>\r\n");
+}
+
+TEST(XmlDocumentSave, WritesTheFileAndReadsItBack)
+{
+    ScratchFolder scratch;
+    XmlDocument xml;
+    ASSERT_TRUE(xml.SetDocumentText(kDeclaration));
+    ASSERT_TRUE(xml.AddElement("gpx"));
+    ASSERT_TRUE(xml.AddChildElement("name", "测试"));
+    const std::string path = scratch / "out.gpx";
+    ASSERT_TRUE(xml.Save(path)) << xml.Result();
+    EXPECT_EQ(ScratchFolder::Read(path), xml.DocumentText());
+    EXPECT_NE(xml.Result().find("write"), std::string::npos);
+
+    XmlDocument back;
+    ASSERT_TRUE(back.Load(path)) << back.Result();
+    EXPECT_FALSE(back.HadByteOrderMark());
+    ASSERT_TRUE(back.FindChildElement("name"));
+    EXPECT_EQ(back.ChildText(), "测试");
+    EXPECT_EQ(back.DocumentText(), xml.DocumentText());
+}
+
+TEST(XmlDocumentSave, FailureLeavesTheOldFileUntouched)
+{
+    ScratchFolder scratch;
+    const std::string old = "old bytes \xB5\xE3";
+    const std::string path = scratch.Write("keep.kml", old);
+
+    // A character GBK cannot hold.
+    XmlDocument gbk;
+    ASSERT_TRUE(gbk.SetDocumentText("<?xml version=\"1.0\" encoding=\"GBK\"?>"));
+    ASSERT_TRUE(gbk.AddElement("kml", "点 \xF0\x9F\x98\x80"));
+    bool ok = true;
+    EXPECT_EQ(gbk.SavedBytes(&ok), "");
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(gbk.Save(path));
+    EXPECT_NE(gbk.Result().find("unrepresentable"), std::string::npos);
+    EXPECT_EQ(ScratchFolder::Read(path), old);
+
+    // A folder that does not exist.
+    XmlDocument plain;
+    ASSERT_TRUE(plain.AddElement("kml"));
+    EXPECT_FALSE(plain.Save(scratch / "missing/out.kml"));
+    EXPECT_NE(plain.Result().find("file_error"), std::string::npos);
+    // Nor does a failed load touch anything.
+    EXPECT_FALSE(plain.Load(scratch / "missing.kml"));
+    EXPECT_NE(plain.Result().find("file_error"), std::string::npos);
+    EXPECT_EQ(plain.DocumentText(), "");
+}
+
+} // namespace
+} // namespace carvento::fileconv
