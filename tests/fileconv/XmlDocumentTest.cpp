@@ -192,6 +192,194 @@ TEST(XmlDocumentWrite, SetDocumentTextReplacesOrEmptiesTheDocument)
     EXPECT_EQ(xml.DocumentText(), "<new/>\r\n");
 }
 
+std::string Utf16(const std::string& ascii, bool little)
+{
+    std::string out;
+    for (char c : ascii) {
+        out += little ? c : '\0';
+        out += little ? '\0' : c;
+    }
+    return out;
+}
+
+TEST(XmlDocumentEncoding, Utf8ByteOrderMarkIsKeptOnSaving)
+{
+    XmlDocument xml;
+    ASSERT_TRUE(xml.LoadFromBytes("\xEF\xBB\xBF" + kDeclaration + "<a>点</a>"));
+    EXPECT_TRUE(xml.HadByteOrderMark());
+    EXPECT_EQ(xml.DocumentText(), kDeclaration + "<a>点</a>\r\n");
+    EXPECT_EQ(xml.SavedBytes(), "\xEF\xBB\xBF" + kDeclaration + "<a>点</a>\r\n");
+
+    XmlDocument plain;
+    ASSERT_TRUE(plain.LoadFromBytes(kDeclaration + "<a>点</a>"));
+    EXPECT_FALSE(plain.HadByteOrderMark());
+    EXPECT_EQ(plain.SavedBytes(), kDeclaration + "<a>点</a>\r\n");
+}
+
+TEST(XmlDocumentEncoding, Utf16InEitherByteOrder)
+{
+    const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>";
+    const std::string body = "<a n=\"v\"><b>x</b></a>";
+    for (bool little : {true, false}) {
+        for (bool bom : {true, false}) {
+            std::string bytes = bom ? (little ? "\xFF\xFE" : "\xFE\xFF") : "";
+            bytes += Utf16(declaration + body, little);
+            XmlDocument xml;
+            ASSERT_TRUE(xml.LoadFromBytes(bytes)) << little << bom << xml.Result();
+            EXPECT_EQ(xml.HadByteOrderMark(), bom);
+            ASSERT_TRUE(xml.FindChildElement("b"));
+            EXPECT_EQ(xml.ChildText(), "x");
+            EXPECT_EQ(xml.Attribute("n"), "v");
+            // Saved as UTF-16 little-endian with a byte-order mark, as declared.
+            EXPECT_EQ(xml.SavedBytes(), "\xFF\xFE" + Utf16(xml.DocumentText(), true));
+        }
+    }
+}
+
+TEST(XmlDocumentEncoding, DeclaredGbkIsReadAsUtf8AndSavedAsGbk)
+{
+    // "<name>点位</name>" with the ideographs in GBK.
+    const std::string gbk = "<?xml version=\"1.0\" encoding=\"gbk\"?>\r\n"
+                            "<kml><name>\xB5\xE3\xCE\xBB</name><n>\xB2\xE2</n></kml>\r\n";
+    XmlDocument xml;
+    ASSERT_TRUE(xml.LoadFromBytes(gbk)) << xml.Result();
+    ASSERT_TRUE(xml.FindChildElement("name"));
+    EXPECT_EQ(xml.ChildText(), "点位");
+    EXPECT_EQ(xml.DocumentText(), "<?xml version=\"1.0\" encoding=\"gbk\"?>\r\n"
+                                  "<kml>\r\n<name>点位</name>\r\n<n>测</n>\r\n</kml>\r\n");
+    bool ok = false;
+    EXPECT_EQ(xml.SavedBytes(&ok), "<?xml version=\"1.0\" encoding=\"gbk\"?>\r\n"
+                                   "<kml>\r\n<name>\xB5\xE3\xCE\xBB</name>\r\n<n>\xB2\xE2</n>\r\n"
+                                   "</kml>\r\n");
+    EXPECT_TRUE(ok);
+    // GB2312 and GB18030 labels read the same bytes.
+    for (const char* label : {"GB2312", "GB18030"}) {
+        std::string relabelled = gbk;
+        relabelled.replace(relabelled.find("gbk"), 3, label);
+        XmlDocument other;
+        ASSERT_TRUE(other.LoadFromBytes(relabelled)) << label;
+        ASSERT_TRUE(other.FindChildElement("name"));
+        EXPECT_EQ(other.ChildText(), "点位");
+    }
+}
+
+TEST(XmlDocumentEncoding, CharsetOfAnHtmlMetaElement)
+{
+    XmlDocument xml;
+    ASSERT_TRUE(xml.LoadFromBytes("<html><head><meta http-equiv=\"Content-Type\" "
+                                  "content=\"text/html; charset=GB2312\"/></head>"
+                                  "<body>\xB5\xE3</body></html>"))
+        << xml.Result();
+    ASSERT_TRUE(xml.FindChildElement("body"));
+    EXPECT_EQ(xml.ChildText(), "点");
+}
+
+TEST(XmlDocumentEncoding, UndeclaredTextThatIsNotUtf8IsReadAsGbk)
+{
+    XmlDocument xml;
+    ASSERT_TRUE(xml.LoadFromBytes("<a><b>\xB5\xE3\xCE\xBB</b></a>")) << xml.Result();
+    ASSERT_TRUE(xml.FindChildElement("b"));
+    EXPECT_EQ(xml.ChildText(), "点位");
+    // With nothing declared the document is saved as UTF-8.
+    EXPECT_EQ(xml.SavedBytes(), "<a>\r\n<b>点位</b>\r\n</a>\r\n");
+}
+
+TEST(XmlDocumentEncoding, InvalidBytesInADeclaredEncodingRefuseTheFile)
+{
+    XmlDocument xml;
+    EXPECT_FALSE(xml.LoadFromBytes(kDeclaration + "<a>\xB5\xE3</a>"));
+    EXPECT_NE(xml.Result().find("invalid_bytes"), std::string::npos);
+    EXPECT_EQ(xml.DocumentText(), "");
+    EXPECT_FALSE(xml.LoadFromBytes("\xEF\xBB\xBF<a>\xFF</a>"));
+    EXPECT_FALSE(xml.LoadFromBytes("<?xml version=\"1.0\" encoding=\"GBK\"?><a>\xB5</a>"));
+    EXPECT_FALSE(xml.LoadFromBytes("<?xml version=\"1.0\" encoding=\"no-such\"?><a/>"));
+    EXPECT_NE(xml.Result().find("unknown_encoding"), std::string::npos);
+}
+
+TEST(XmlDocumentBadInput, NotWellFormedFilesLeaveAnEmptyDocument)
+{
+    const std::string bad[] = {
+        "",
+        "   \r\n",
+        "<a>",
+        "<a></b>",
+        "<a><b></a></b>",
+        "text",
+        "<a/>junk",
+        "<a/><b/>",
+        "junk<a/>",
+        "<a/><![CDATA[x]]>",
+        "<a x=\"1></a>",
+        "<!-- only a comment -->",
+        std::string("<a>\0</a>", 8),
+    };
+    for (const std::string& bytes : bad) {
+        XmlDocument xml;
+        ASSERT_TRUE(xml.SetDocumentText(kDeclaration + "<old/>"));
+        EXPECT_FALSE(xml.LoadFromBytes(bytes)) << bytes;
+        EXPECT_FALSE(xml.Result().empty());
+        EXPECT_EQ(xml.DocumentText(), "") << bytes;
+        EXPECT_FALSE(xml.FindElement("a"));
+    }
+    XmlDocument sibling;
+    EXPECT_FALSE(sibling.LoadFromBytes("<a/>\r\n<b/>"));
+    EXPECT_NE(sibling.Result().find("root_has_sibling"), std::string::npos);
+    // What may stand beside the root: white space, comments, processing instructions.
+    XmlDocument fine;
+    EXPECT_TRUE(fine.LoadFromBytes("<!-- c --><?pi x?>\n<a>1</a>\n<!-- end -->\n"));
+}
+
+TEST(XmlDocumentBadInput, NestingDeeperThanTheLimitIsRefusedBeforeParsing)
+{
+    auto nested = [](int depth) {
+        std::string text;
+        for (int i = 0; i < depth; ++i)
+            text += "<e>";
+        for (int i = 0; i < depth; ++i)
+            text += "</e>";
+        return text;
+    };
+    XmlDocument xml;
+    EXPECT_TRUE(xml.LoadFromBytes(nested(XmlDocument::kMaxDepth)));
+    EXPECT_FALSE(xml.LoadFromBytes(nested(XmlDocument::kMaxDepth + 1)));
+    EXPECT_NE(xml.Result().find("too_deep"), std::string::npos);
+    EXPECT_FALSE(xml.LoadFromBytes(nested(200000)));
+    // Start tags that are never closed count as well, a quoted '>' inside them too.
+    std::string unclosed;
+    for (int i = 0; i < 200000; ++i)
+        unclosed += "<e a='>'>";
+    EXPECT_FALSE(xml.LoadFromBytes(unclosed));
+    EXPECT_NE(xml.Result().find("too_deep"), std::string::npos);
+    EXPECT_EQ(xml.DocumentText(), "");
+    // Comments, CDATA and self-closed elements do not nest.
+    std::string flat = "<r>";
+    for (int i = 0; i < 5000; ++i)
+        flat += "<e/><!-- <e> --><![CDATA[<e>]]>";
+    EXPECT_TRUE(xml.LoadFromBytes(flat + "</r>")) << xml.Result();
+}
+
+TEST(XmlDocumentBadInput, EntityDeclarationsAreRefusedAndNothingExpands)
+{
+    std::string laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE lolz [\n<!ENTITY lol \"lol\">\n";
+    laughs += "<!ENTITY lol1 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">\n";
+    for (int i = 2; i <= 9; ++i) {
+        std::string previous = "&lol" + std::to_string(i - 1) + ";";
+        laughs += "<!ENTITY lol" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k)
+            laughs += previous;
+        laughs += "\">\n";
+    }
+    laughs += "]>\n<lolz>&lol9;</lolz>";
+    XmlDocument xml;
+    EXPECT_FALSE(xml.LoadFromBytes(laughs));
+    EXPECT_NE(xml.Result().find("entity_declaration"), std::string::npos);
+    EXPECT_EQ(xml.DocumentText(), "");
+    // A DOCTYPE without declarations is skipped; an unknown reference is kept as written.
+    ASSERT_TRUE(xml.LoadFromBytes("<!DOCTYPE kml SYSTEM \"x.dtd\"><kml><a>&ext;</a></kml>"));
+    ASSERT_TRUE(xml.FindChildElement("a"));
+    EXPECT_EQ(xml.ChildText(), "&ext;");
+}
+
 TEST(XmlDocumentSave, WritesTheFileAndReadsItBack)
 {
     ScratchFolder scratch;
