@@ -10,10 +10,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iconv.h>
 #include <iterator>
+#include <limits>
 #include <pugixml.hpp>
 
 namespace carvento::fileconv {
@@ -305,6 +308,39 @@ bool HasForbiddenControl(std::string_view text)
     });
 }
 
+// Character references to what XML cannot hold (&#1;, &#xD800;): pugixml would decode them
+// into text that no file can be written with.
+bool HasForbiddenReference(std::string_view text)
+{
+    std::size_t at = 0;
+    while ((at = text.find("&#", at)) != std::string_view::npos) {
+        at += 2;
+        bool hex = at < text.size() && (text[at] == 'x' || text[at] == 'X');
+        if (hex)
+            ++at;
+        unsigned long code = 0;
+        std::size_t digits = 0;
+        for (; at < text.size() && digits < 9; ++at, ++digits) {
+            char c = text[at];
+            int value = c >= '0' && c <= '9'          ? c - '0'
+                        : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                      : -1;
+            if (value < 0)
+                break;
+            code = code * (hex ? 16 : 10) + static_cast<unsigned long>(value);
+        }
+        if (digits == 0 || at >= text.size() || text[at] != ';')
+            continue; // not a reference; pugixml keeps it as text
+        bool allowed = code == 0x9 || code == 0xA || code == 0xD ||
+                       (code >= 0x20 && code <= 0xD7FF) || (code >= 0xE000 && code <= 0xFFFD) ||
+                       (code >= 0x10000 && code <= 0x10FFFF);
+        if (!allowed)
+            return true;
+    }
+    return false;
+}
+
 bool IsValidName(std::string_view name)
 {
     if (name.empty() || !tables::IsValidUtf8(name))
@@ -593,7 +629,7 @@ bool XmlDocument::SetDocumentText(std::string_view text)
         m_tree->Clear();
         return true;
     }
-    if (!tables::IsValidUtf8(text))
+    if (!IsValidContent(text) || HasForbiddenReference(text))
         return false;
     return m_tree->Parse(std::string(text), true).empty();
 }
@@ -788,17 +824,27 @@ bool XmlDocument::Save(const std::string& path)
 
 bool XmlDocument::Load(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    std::ifstream in;
+    if (!error && !std::filesystem::is_directory(status))
+        in.open(path, std::ios::binary);
     std::string bytes;
-    if (in) {
-        in.seekg(0, std::ios::end);
-        std::streamoff size = in.tellg();
-        in.seekg(0, std::ios::beg);
-        if (size > 0)
-            bytes.reserve(static_cast<std::size_t>(size));
+    bool read = false;
+    if (in.is_open() && in && std::filesystem::is_regular_file(status)) {
+        // Read in one piece; a file that grows meanwhile is refused rather than taken in part.
+        std::uintmax_t size = std::filesystem::file_size(path, error);
+        if (!error && size < std::numeric_limits<std::size_t>::max() / 2) {
+            bytes.resize(static_cast<std::size_t>(size));
+            read = in.read(bytes.data(), static_cast<std::streamsize>(size)) &&
+                   in.peek() == std::ifstream::traits_type::eof();
+        }
+    } else if (in.is_open() && in) {
+        // A device or pipe.
         bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        read = !in.bad();
     }
-    if (!in && !in.eof()) {
+    if (!read) {
         m_tree->Clear();
         m_byteOrderMark = false;
         m_result = "file_error";
@@ -880,7 +926,7 @@ bool XmlDocument::LoadFromBytes(std::string bytes)
         }
     }
     bytes = std::string();
-    if (text.find('\0') != std::string::npos)
+    if (HasForbiddenControl(text) || HasForbiddenReference(text))
         return fail("invalid_character");
     std::string problem = m_tree->Parse(std::move(text), false);
     if (!problem.empty())

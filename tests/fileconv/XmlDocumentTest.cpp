@@ -312,6 +312,10 @@ TEST(XmlDocumentBadInput, NotWellFormedFilesLeaveAnEmptyDocument)
         "<a x=\"1></a>",
         "<!-- only a comment -->",
         std::string("<a>\0</a>", 8),
+        "<a>\x01</a>",
+        "<a>&#1;</a>",
+        "<a b=\"&#xD800;\"/>",
+        "<a>&#x110000;</a>",
     };
     for (const std::string& bytes : bad) {
         XmlDocument xml;
@@ -421,6 +425,8 @@ TEST(XmlDocumentSave, FailureLeavesTheOldFileUntouched)
     XmlDocument plain;
     ASSERT_TRUE(plain.AddElement("kml"));
     EXPECT_FALSE(plain.Save(scratch / "missing/out.kml"));
+    EXPECT_NE(plain.Result().find("file_error"), std::string::npos);
+    EXPECT_FALSE(plain.Load(scratch.Path().string())); // a folder
     EXPECT_NE(plain.Result().find("file_error"), std::string::npos);
     // Nor does a failed load touch anything.
     EXPECT_FALSE(plain.Load(scratch / "missing.kml"));
