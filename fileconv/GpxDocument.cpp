@@ -43,6 +43,12 @@ void WriteOne(TextOutput& output, const std::string& path, const char* header,
 
 GpxDocument::GpxDocument()
 {
+    Reset();
+}
+
+void GpxDocument::Reset()
+{
+    m_xml.SetDocumentText({});
     m_xml.AddElement("gpx");
     m_xml.SetAttribute("xmlns", "http://www.topografix.com/GPX/1/1");
     m_xml.SetAttribute("creator", "MapSource 6.16.3");
@@ -53,18 +59,22 @@ GpxDocument::GpxDocument()
     m_xml.EnterElement();
 }
 
+bool GpxDocument::FindRoot()
+{
+    while (m_xml.LeaveElement()) {
+    }
+    m_xml.ResetPosition();
+    return m_xml.FindElement("gpx");
+}
+
 bool GpxDocument::LoadGpx(const std::string& path)
 {
-    if (!m_xml.Load(path))
-        return false;
     // Another kind of XML file (a KML chosen by mistake) is refused rather than read as a GPX
     // without waypoints.
-    m_xml.ResetPosition();
-    const bool isGpx = m_xml.FindElement("gpx");
-    m_xml.ResetPosition();
-    if (!isGpx)
-        m_xml.SetDocumentText({});
-    return isGpx;
+    const bool loaded = m_xml.Load(path) && FindRoot() && m_xml.EnterElement();
+    if (!loaded)
+        Reset(); // a failed load leaves a new, empty document
+    return loaded;
 }
 
 bool GpxDocument::SaveGpx(const std::string& path)
@@ -177,8 +187,7 @@ TextOutput GpxDocument::GpxToText(const std::string& outputPath, const GpxExport
     auto childText = [this](std::string_view name, std::string fallback) {
         return m_xml.FindChildElement(name) ? m_xml.ChildText() : std::move(fallback);
     };
-    m_xml.ResetPosition();
-    const bool root = m_xml.FindElement("gpx");
+    const bool root = FindRoot();
     if (root && options.waypoints) {
         m_xml.ResetChildPosition();
         while (m_xml.FindChildElement("wpt") && m_xml.EnterElement()) {
@@ -232,6 +241,10 @@ TextOutput GpxDocument::GpxToText(const std::string& outputPath, const GpxExport
             }
             m_xml.LeaveElement();
         }
+    }
+    if (root) {
+        m_xml.ResetChildPosition();
+        m_xml.EnterElement(); // what is added next goes into the root again
     }
     TextOutput output;
     const std::string base(OutputBase(outputPath));

@@ -36,6 +36,8 @@ public:
 
     XmlDocument& Xml() { return m_xml; }
 
+    // Load: false when the file cannot be read, is not well-formed or its root is not "gpx";
+    // the document is then a new, empty one.
     bool LoadGpx(const std::string& path);
     bool SaveGpx(const std::string& path);
     std::string DocumentText() const;
@@ -44,6 +46,10 @@ public:
     TextOutput GpxToText(const std::string& outputPath, const GpxExportOptions& options);
 
 private:
+    void Reset();
+    // Moves the cursor to the root element (the current element at the document level).
+    bool FindRoot();
+
     XmlDocument m_xml;
 };
 

@@ -87,6 +87,26 @@ std::string SegmentName(const std::string& lastPointName)
     return dash == std::string::npos ? std::string("NONAME") : lastPointName.substr(0, dash);
 }
 
+// The name of the root element as the document text starts it (after the declaration,
+// comments, processing instructions and a document type).
+std::string RootName(const std::string& text)
+{
+    std::size_t at = 0;
+    while ((at = text.find('<', at)) != std::string::npos) {
+        if (text.compare(at, 4, "<!--") == 0) {
+            at = text.find("-->", at);
+        } else if (text.compare(at, 2, "<?") == 0 || text.compare(at, 2, "<!") == 0) {
+            at = text.find('>', at);
+        } else {
+            const std::size_t end = text.find_first_of(" \t\r\n/>", at + 1);
+            return text.substr(at + 1, end == std::string::npos ? end : end - at - 1);
+        }
+        if (at == std::string::npos)
+            break;
+    }
+    return {};
+}
+
 // What KmlToText collects, one text per output file.
 struct Extraction {
     const KmlExportOptions& options;
@@ -97,7 +117,10 @@ struct Extraction {
 
 class KmlReader {
 public:
-    KmlReader(XmlDocument& xml, Extraction& out) : m_xml(xml), m_out(out) {}
+    KmlReader(XmlDocument& xml, Extraction& out, std::string prefix)
+        : m_xml(xml), m_out(out), m_prefix(std::move(prefix))
+    {
+    }
 
     // The current element is a kml, Document or Folder element.
     void Container(int depth)
@@ -105,8 +128,9 @@ public:
         if (depth > XmlDocument::kMaxDepth)
             return;
         for (const char* child : {"Document", "Folder"}) {
+            const std::string name = Name(child);
             m_xml.ResetChildPosition();
-            while (m_xml.FindChildElement(child)) {
+            while (m_xml.FindChildElement(name)) {
                 if (!m_xml.EnterElement())
                     break;
                 Container(depth + 1);
@@ -114,7 +138,7 @@ public:
             }
         }
         m_xml.ResetChildPosition();
-        while (m_xml.FindChildElement("Placemark")) {
+        while (m_xml.FindChildElement(Name("Placemark"))) {
             if (!m_xml.EnterElement())
                 break;
             Placemark();
@@ -140,7 +164,7 @@ private:
     std::string ChildText(std::string_view child)
     {
         m_xml.ResetChildPosition();
-        return m_xml.FindChildElement(child) ? m_xml.ChildText() : std::string();
+        return m_xml.FindChildElement(Name(child)) ? m_xml.ChildText() : std::string();
     }
 
     // Calls `each` with the current element moved to each `child` of the current element, and
@@ -151,14 +175,15 @@ private:
         if (depth > XmlDocument::kMaxDepth)
             return;
         m_xml.ResetChildPosition();
-        while (m_xml.FindChildElement(child)) {
+        const std::string name = Name(child);
+        while (m_xml.FindChildElement(name)) {
             if (!m_xml.EnterElement())
                 break;
             each();
             m_xml.LeaveElement();
         }
         m_xml.ResetChildPosition();
-        while (m_xml.FindChildElement("MultiGeometry")) {
+        while (m_xml.FindChildElement(Name("MultiGeometry"))) {
             if (!m_xml.EnterElement())
                 break;
             ForEachGeometry(child, depth + 1, each);
@@ -200,9 +225,9 @@ private:
         ForEachGeometry("Polygon", depth, [&] {
             std::string coordinates;
             m_xml.ResetChildPosition();
-            if (m_xml.FindChildElement("outerBoundaryIs") && m_xml.EnterElement()) {
+            if (m_xml.FindChildElement(Name("outerBoundaryIs")) && m_xml.EnterElement()) {
                 m_xml.ResetChildPosition();
-                if (m_xml.FindChildElement("LinearRing") && m_xml.EnterElement()) {
+                if (m_xml.FindChildElement(Name("LinearRing")) && m_xml.EnterElement()) {
                     coordinates = ChildText("coordinates");
                     m_xml.LeaveElement();
                 }
@@ -212,8 +237,12 @@ private:
         });
     }
 
+    // Element names with the root's namespace prefix ("" for the default namespace).
+    std::string Name(std::string_view local) const { return m_prefix + std::string(local); }
+
     XmlDocument& m_xml;
     Extraction& m_out;
+    std::string m_prefix;
 };
 
 void WriteOne(TextOutput& output, const std::string& path, const char* header,
@@ -237,6 +266,12 @@ std::string KmlTuple(std::string_view longitude, std::string_view latitude)
 
 KmlDocument::KmlDocument()
 {
+    Reset();
+}
+
+void KmlDocument::Reset()
+{
+    m_prefix.clear();
     m_xml.SetDocumentText(kDeclaration);
     m_xml.AddElement("kml");
     m_xml.SetAttribute("xmlns", "http://www.opengis.net/kml/2.2");
@@ -246,18 +281,34 @@ KmlDocument::KmlDocument()
     m_xml.EnterElement();
 }
 
+bool KmlDocument::EnterRoot()
+{
+    while (m_xml.LeaveElement()) {
+    }
+    m_xml.ResetPosition();
+    return m_xml.FindElement(m_prefix + "kml") && m_xml.EnterElement();
+}
+
 bool KmlDocument::LoadKml(const std::string& path)
 {
-    if (!m_xml.Load(path))
-        return false;
-    // Another kind of XML file (a GPX chosen by mistake) is refused rather than read as a KML
-    // without placemarks.
-    m_xml.ResetPosition();
-    const bool isKml = m_xml.FindElement("kml");
-    m_xml.ResetPosition();
-    if (!isKml)
-        m_xml.SetDocumentText({});
-    return isKml;
+    // The root must be "kml", in the default namespace or with a prefix ("kml:kml", whose
+    // elements then carry the same prefix). Another kind of XML file (a GPX chosen by mistake)
+    // is refused rather than read as a KML without placemarks.
+    bool loaded = m_xml.Load(path);
+    m_prefix.clear();
+    if (loaded) {
+        m_xml.ResetPosition();
+        if (!m_xml.FindElement("kml")) {
+            const std::string root = RootName(m_xml.DocumentText());
+            const std::size_t colon = root.find(':');
+            if (colon != std::string::npos && root.substr(colon + 1) == "kml")
+                m_prefix = root.substr(0, colon + 1);
+        }
+        loaded = EnterRoot();
+    }
+    if (!loaded)
+        Reset(); // a failed load leaves a new, empty document
+    return loaded;
 }
 
 bool KmlDocument::SaveKml(const std::string& path)
@@ -409,9 +460,13 @@ TextInput KmlDocument::TextToKml(const std::string& textPath, const KmlMakeOptio
 TextOutput KmlDocument::KmlToText(const std::string& outputPath, const KmlExportOptions& options)
 {
     Extraction out{options, {}, {}, {}};
+    while (m_xml.LeaveElement()) {
+    }
     m_xml.ResetPosition();
-    if (m_xml.FindElement("kml"))
-        KmlReader(m_xml, out).Container(0);
+    if (m_xml.FindElement(m_prefix + "kml")) {
+        KmlReader(m_xml, out, m_prefix).Container(0);
+        EnterRoot(); // what is added next goes into the root again
+    }
     TextOutput output;
     const std::string base(OutputBase(outputPath));
     if (options.points && !out.points.empty())

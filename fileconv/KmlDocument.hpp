@@ -38,9 +38,10 @@ public:
 
     XmlDocument& Xml() { return m_xml; }
 
-    // Load: false when the file cannot be read or is not well-formed KML; the caller shows
-    // "%s 加载失败!". Save: false when the file could not be written completely (an existing
-    // file stays as it was); the caller shows "%s 保存失败!".
+    // Load: false when the file cannot be read, is not well-formed or its root is not "kml" (a
+    // prefixed "p:kml" root is read with the prefix on every element); the document is then a
+    // new, empty one. The caller shows "%s 加载失败!". Save: false when the file could not be
+    // written completely (an existing file stays as it was); the caller shows "%s 保存失败!".
     bool LoadKml(const std::string& path);
     bool SaveKml(const std::string& path);
 
@@ -63,8 +64,13 @@ public:
     TextOutput KmlToText(const std::string& outputPath, const KmlExportOptions& options);
 
 private:
+    void Reset();
+    // Moves the cursor into the root, after its last child.
+    bool EnterRoot();
+
     XmlDocument m_xml;
     std::string m_placemarkName;
+    std::string m_prefix; // namespace prefix of the loaded root, with its ":"
 };
 
 // One coordinate tuple as KML writes it: "lon,lat,0 ".

@@ -1,1 +1,265 @@
+// GPX documents: waypoints, routes and tracks from coordinate text (merged across files), and
+// their extraction: missing names and elevations, every track segment, append, and the extra
+// elements (time, extensions) that GPS programs add.
+#include "fileconv/GpxDocument.hpp"
+
+#include "tables/CodePage.hpp"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+using namespace carvento::fileconv;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir()
+    {
+        m_path = std::filesystem::temp_directory_path() /
+                 ("carvento-gpx-" + std::to_string(::getpid()) + "-" + std::to_string(s_next++));
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempDir() { std::filesystem::remove_all(m_path); }
+    std::string File(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+    static inline int s_next = 0;
+};
+
+std::string Slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void Spit(const std::string& path, std::string_view bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::string Crlf(std::string_view text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+int Count(std::string_view text, std::string_view needle)
+{
+    int n = 0;
+    for (std::size_t at = text.find(needle); at != std::string_view::npos;
+         at = text.find(needle, at + needle.size()))
+        ++n;
+    return n;
+}
+
+const GpxExportOptions kUtf8All{.waypoints = true,
+                                .routes = true,
+                                .tracks = true,
+                                .append = false,
+                                .format = {carvento::tables::TextEncoding::Utf8}};
+
+struct Extracted {
+    bool loaded = false;
+    TextOutput output;
+    std::string waypoints, routes, tracks;
+};
+
+Extracted Extract(std::string_view gpxBytes, const GpxExportOptions& options = kUtf8All)
+{
+    TempDir dir;
+    Spit(dir.File("in.gpx"), gpxBytes);
+    GpxDocument gpx;
+    Extracted e;
+    e.loaded = gpx.LoadGpx(dir.File("in.gpx"));
+    e.output = gpx.GpxToText(dir.File("out.txt"), options);
+    e.waypoints = Slurp(dir.File(std::string("out") + kGpxWaypointsSuffix));
+    e.routes = Slurp(dir.File(std::string("out") + kGpxRoutesSuffix));
+    e.tracks = Slurp(dir.File(std::string("out") + kGpxTracksSuffix));
+    return e;
+}
+
+std::string Gpx(std::string_view body)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" version=\"1.1\" creator=\"x\">" +
+           std::string(body) + "</gpx>\n";
+}
+
+const GpxMakeOptions kAllKinds{.waypoints = true,
+                               .routes = true,
+                               .closeRoutes = false,
+                               .tracks = true};
+
+} // namespace
+
+TEST(GpxWriting, NewDocumentIsTheRootWithItsFiveAttributes)
+{
+    GpxDocument gpx;
+    const std::string text = gpx.DocumentText();
+    const std::string start =
+        "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" creator=\"MapSource 6.16.3\" "
+        "version=\"1.1\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+        "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
+        "http://www.topografix.com/GPX/1/1/gpx.xsd\"";
+    EXPECT_EQ(start, text.substr(0, start.size()));
+    EXPECT_EQ(0, Count(text, "<?xml"));
+}
+
+TEST(TextToGpx, WaypointsRoutesAndTracksInThatOrder)
+{
+    TempDir dir;
+    Spit(dir.File("a.txt"), "名称,纬度,经度,注释\nA-1,30.1,114.1,井\nA-2,30.2,114.2,\n,,,\n"
+                            "B-1,31,115,桥\n");
+    GpxDocument gpx;
+    const TextInput input = gpx.TextToGpx(dir.File("a.txt"), kAllKinds);
+    EXPECT_TRUE(input.converted);
+    EXPECT_EQ(4, input.columns);
+    const std::string text = gpx.DocumentText();
+    EXPECT_EQ(3, Count(text, "<wpt lat=\""));
+    EXPECT_NE(std::string::npos, text.find("<wpt lat=\"30.1\" lon=\"114.1\""));
+    EXPECT_EQ(3, Count(text, "<desc>") + Count(text, "<desc/>") + Count(text, "<desc />"));
+    EXPECT_EQ(2, Count(text, "<rte>"));
+    EXPECT_EQ(3, Count(text, "<rtept lat="));
+    EXPECT_EQ(2, Count(text, "<trk>"));
+    EXPECT_EQ(2, Count(text, "<trkseg"));
+    EXPECT_EQ(3, Count(text, "<trkpt lat="));
+    EXPECT_LT(text.rfind("<wpt"), text.find("<rte>"));
+    EXPECT_LT(text.rfind("</rte>"), text.find("<trk>"));
+    EXPECT_EQ(1, Count(text, "<gpx "));
+    EXPECT_EQ(1, Count(text, "</gpx>"));
+
+    // Round trip: what was written reads back as the same points.
+    ASSERT_TRUE(gpx.SaveGpx(dir.File("a.gpx")));
+    GpxDocument read;
+    ASSERT_TRUE(read.LoadGpx(dir.File("a.gpx")));
+    read.GpxToText(dir.File("a.gpx"), kUtf8All);
+    EXPECT_EQ(Crlf("名称,纬度,经度,高程,注释\nA-1,30.1,114.1,,井\nA-2,30.2,114.2,,\n"
+                   "B-1,31,115,,桥\n"),
+              Slurp(dir.File("a_航点.txt")));
+    EXPECT_EQ(Crlf("名称,纬度,经度\nA-1,30.1,114.1\nA-2,30.2,114.2\n\nB-1,31,115\n\n"),
+              Slurp(dir.File("a_航线.txt")));
+    EXPECT_EQ(Crlf("名称,纬度,经度,高程\nA-1-1,30.1,114.1,\nA-1-2,30.2,114.2,\n\n"
+                   "B-1-1,31,115,\n\n"),
+              Slurp(dir.File("a_航迹.txt")));
+}
+
+TEST(TextToGpx, TwoFilesMergeIntoOneRoot)
+{
+    TempDir dir;
+    Spit(dir.File("1.txt"), "名称,纬度,经度\nP1,30,114\nP2,30.5,114.5\n");
+    Spit(dir.File("2.txt"), "名称,纬度,经度\nQ1,31,115\n");
+    GpxDocument gpx;
+    ASSERT_TRUE(gpx.TextToGpx(dir.File("1.txt"), kAllKinds).converted);
+    ASSERT_TRUE(gpx.TextToGpx(dir.File("2.txt"), kAllKinds).converted);
+    const std::string text = gpx.DocumentText();
+    EXPECT_EQ(1, Count(text, "<gpx "));
+    EXPECT_EQ(0, Count(text, "<desc")); // three columns: no remarks
+    // File 1's tracks come before file 2's waypoints; all within the one root.
+    EXPECT_LT(text.find("<name>P1</name>"), text.find("<trk>"));
+    EXPECT_LT(text.find("</trk>"), text.find("<name>Q1</name>"));
+    EXPECT_LT(text.rfind("</trk>"), text.find("</gpx>"));
+    EXPECT_EQ(2, Count(text, "<trk>"));
+    EXPECT_EQ(2, Count(text, "<rte>"));
+}
+
+TEST(TextToGpx, RowsWithoutLongitudeAndRefusedFiles)
+{
+    TempDir dir;
+    // A latitude makes a point row; the longitude is copied as it stands, even empty.
+    Spit(dir.File("a.txt"), "名称,纬度,经度\nP1,30,\nP2,31,115\n");
+    GpxDocument gpx;
+    const GpxMakeOptions routes{
+        .waypoints = false, .routes = true, .closeRoutes = false, .tracks = false};
+    ASSERT_TRUE(gpx.TextToGpx(dir.File("a.txt"), routes).converted);
+    const std::string text = gpx.DocumentText();
+    EXPECT_EQ(1, Count(text, "<rte>"));
+    EXPECT_EQ(2, Count(text, "<rtept "));
+    EXPECT_NE(std::string::npos, text.find("lat=\"30\" lon=\"\""));
+
+    GpxDocument refused;
+    const std::string before = refused.DocumentText();
+    Spit(dir.File("short.txt"), "名称,纬度,经度\nP1,30,114\nP2\n");
+    EXPECT_FALSE(refused.TextToGpx(dir.File("short.txt"), kAllKinds).converted);
+    EXPECT_TRUE(refused.TextToGpx(dir.File("none.txt"), kAllKinds).unreadable);
+    EXPECT_FALSE(
+        refused
+            .TextToGpx(dir.File("a.txt"),
+                       {.waypoints = false, .routes = false, .closeRoutes = true, .tracks = false})
+            .converted);
+    EXPECT_EQ(before, refused.DocumentText());
+}
+
+TEST(GpxToText, WaypointsWithMissingChildren)
+{
+    const Extracted e =
+        Extract(Gpx("<wpt lat=\"30\" lon=\"114\"/>"
+                    "<wpt lat=\"31\" lon=\"115\"><ele>12.5</ele><name>W</name><desc>d</desc></wpt>"
+                    // The children are looked up as ele, name, desc, each after the last found.
+                    "<wpt lat=\"32\" lon=\"116\"><name>late</name><ele>3</ele></wpt>"));
+    ASSERT_TRUE(e.loaded);
+    EXPECT_EQ(Crlf("名称,纬度,经度,高程,注释\nNONAME,30,114,,\nW,31,115,12.5,d\n"
+                   "NONAME,32,116,3,\n"),
+              e.waypoints);
+    EXPECT_EQ("", e.routes);
+    EXPECT_EQ(std::vector<std::string>{}, e.output.failed);
+    EXPECT_EQ(1u, e.output.written.size());
+}
+
+TEST(GpxToText, EveryTrackSegmentWithContinuingNumbers)
+{
+    const Extracted e = Extract(
+        Gpx("<metadata><time>2024-01-01T00:00:00Z</time></metadata>"
+            "<trk><name>T</name><extensions><x>1</x></extensions>"
+            "<trkseg><trkpt lat=\"30.000001\" lon=\"114\"><ele>5</ele><time>2024-01-01T00:00:00Z"
+            "</time></trkpt><trkpt lat=\"30.1\" lon=\"114.1\"/></trkseg>"
+            "<trkseg><trkpt lat=\"30.2\" lon=\"114.2\"><extensions><y/></extensions></trkpt>"
+            "</trkseg></trk>"
+            "<trk><trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg></trk>"
+            "<trk><name>empty</name></trk>"
+            "<rte><rtept lat=\"1\" lon=\"2\"><time>t</time></rtept>"
+            "<rtept lat=\"3\" lon=\"4\"><name>R2</name></rtept></rte>"));
+    ASSERT_TRUE(e.loaded);
+    EXPECT_EQ(Crlf("名称,纬度,经度,高程\nT-1,30.000001,114,5\nT-2,30.1,114.1,\n\n"
+                   "T-3,30.2,114.2,\n\nNONAME-1,1,2,\n\n"),
+              e.tracks);
+    EXPECT_EQ(Crlf("名称,纬度,经度\nNONAME,1,2\nR2,3,4\n\n"), e.routes);
+    EXPECT_EQ("", e.waypoints);
+}
+
+TEST(GpxToText, AppendAndEncoding)
+{
+    const std::string gpx = Gpx("<wpt lat=\"30\" lon=\"114\"><name>航点</name></wpt>");
+    TempDir dir;
+    Spit(dir.File("in.gpx"), gpx);
+    GpxDocument doc;
+    ASSERT_TRUE(doc.LoadGpx(dir.File("in.gpx")));
+    doc.GpxToText(dir.File("out"), {});
+    GpxExportOptions append{};
+    append.append = true;
+    const TextOutput second = doc.GpxToText(dir.File("out"), append);
+    ASSERT_EQ(std::vector<std::string>{dir.File("out_航点.txt")}, second.written);
+    const std::string once = "名称,纬度,经度,高程,注释\n航点,30,114,,\n";
+    EXPECT_EQ(
+        carvento::tables::EncodeText(Crlf(once + once), carvento::tables::TextEncoding::Gbk).bytes,
+        Slurp(dir.File("out_航点.txt")));
+}
+
+TEST(GpxLoading, OtherFilesDoNotLoad)
+{
+    EXPECT_FALSE(Extract("<kml xmlns=\"http://www.opengis.net/kml/2.2\"/>").loaded);
+    EXPECT_FALSE(Extract(Gpx("<wpt lat=\"1\" lon=\"2\">")).loaded);
+    const Extracted broken = Extract(Gpx("<wpt lat=\"1\" lon=\"2\">"));
+    EXPECT_TRUE(broken.output.written.empty());
+}
