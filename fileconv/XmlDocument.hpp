@@ -20,7 +20,9 @@ public:
     XmlDocument(const XmlDocument&) = delete;
     XmlDocument& operator=(const XmlDocument&) = delete;
 
-    // Cursor and reading.
+    // Cursor and reading. A failed search leaves all three positions as they were; with no
+    // current element, FindChildElement searches the first element of the parent's level (the
+    // root at the document level), which becomes current only when a child is found.
     void ResetPosition();
     void ResetChildPosition();
     bool FindElement(std::string_view name);
@@ -38,11 +40,17 @@ public:
     bool SetAttribute(std::string_view name, std::string_view value);
     bool SetChildAttribute(std::string_view name, std::string_view value);
 
-    // The document as Save writes it, before the conversion to the file's encoding.
+    // The document as Save writes it, before the conversion to the file's encoding: the
+    // declaration as set or loaded, then one element per line ended by CR LF, not indented; an
+    // element holding only text on one line, an empty one as <name/>. Comments are kept,
+    // processing instructions and DOCTYPEs dropped.
     std::string DocumentText() const;
 
     // Files. Load reads, converts and parses: false when unreadable or not well-formed (the
-    // document is then empty). Save writes the whole file or leaves the old one untouched.
+    // document is then empty). The encoding comes from a byte-order mark, the XML declaration,
+    // an HTML meta charset, else UTF-8, else GBK. Entity declarations, text or a second element
+    // beside the root and nesting deeper than kMaxDepth refuse the file. Save writes the whole
+    // file in the declared encoding (UTF-8 when none) or leaves the old one untouched.
     bool Load(const std::string& path);
     bool LoadFromBytes(std::string bytes);
     bool Save(const std::string& path);
@@ -51,7 +59,11 @@ public:
 
     // Whether the loaded file started with a byte-order mark.
     bool HadByteOrderMark() const { return m_byteOrderMark; }
-    // Keywords of the last load or save ("read", "write", "bom", "converted_from", ...).
+    // Keywords of the last load or save, separated by spaces: "read", "write", "bom",
+    // "converted_from:GBK", "converted_to:GBK", or what went wrong: "file_error", "empty",
+    // "invalid_bytes", "invalid_character", "unknown_encoding", "unrepresentable",
+    // "not_well_formed", "no_root", "root_has_sibling", "text_outside_root", "too_deep",
+    // "entity_declaration".
     const std::string& Result() const { return m_result; }
 
 private:
