@@ -136,16 +136,20 @@ TEST(Consumers, KmlFromTextOpensInGdalAndGpsbabel)
     KmlDocument kml;
     ASSERT_TRUE(kml.TextToKml(dir.File("roads.txt"), all).converted);
     ASSERT_TRUE(kml.SaveKml(dir.File("roads.kml")));
-    // Two files in one document: one Folder after the other under the root.
+    // Two files in one document as merging writes them: their Folders inside one Folder.
     KmlDocument merged;
+    merged.BeginFolder("merged");
     ASSERT_TRUE(merged.TextToKml(dir.File("roads.txt"), all).converted);
     ASSERT_TRUE(merged.TextToKml(dir.File("more.txt"), all).converted);
+    merged.EndElement();
     ASSERT_TRUE(merged.SaveKml(dir.File("merged.kml")));
 
     if (OnPath("ogrinfo")) {
         // The folder is the layer: 6 points, 2 lines and 2 polygons.
         const std::map<std::string, int> expected{{"roads", 10}};
         EXPECT_EQ(expected, OgrLayers(dir.File("roads.kml")));
+        const std::map<std::string, int> both{{"roads", 10}, {"more", 4}};
+        EXPECT_EQ(both, OgrLayers(dir.File("merged.kml")));
     }
     if (OnPath("gpsbabel")) {
         EXPECT_EQ(6, BabelPoints("kml", dir.File("roads.kml"), ""));

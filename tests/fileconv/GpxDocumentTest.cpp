@@ -106,15 +106,11 @@ const GpxMakeOptions kAllKinds{.waypoints = true,
 
 TEST(GpxWriting, NewDocumentIsTheRootWithItsFiveAttributes)
 {
-    GpxDocument gpx;
-    const std::string text = gpx.DocumentText();
-    const std::string start =
-        "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" creator=\"MapSource 6.16.3\" "
-        "version=\"1.1\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-        "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
-        "http://www.topografix.com/GPX/1/1/gpx.xsd\"";
-    EXPECT_EQ(start, text.substr(0, start.size()));
-    EXPECT_EQ(0, Count(text, "<?xml"));
+    EXPECT_EQ("<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" creator=\"MapSource 6.16.3\" "
+              "version=\"1.1\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+              "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
+              "http://www.topografix.com/GPX/1/1/gpx.xsd\"/>\r\n",
+              GpxDocument().DocumentText());
 }
 
 TEST(TextToGpx, WaypointsRoutesAndTracksInThatOrder)
@@ -129,7 +125,8 @@ TEST(TextToGpx, WaypointsRoutesAndTracksInThatOrder)
     const std::string text = gpx.DocumentText();
     EXPECT_EQ(3, Count(text, "<wpt lat=\""));
     EXPECT_NE(std::string::npos, text.find("<wpt lat=\"30.1\" lon=\"114.1\""));
-    EXPECT_EQ(3, Count(text, "<desc>") + Count(text, "<desc/>") + Count(text, "<desc />"));
+    EXPECT_NE(std::string::npos, text.find("<name>A-2</name>\r\n<desc/>"));
+    EXPECT_EQ(2, Count(text, "<desc>"));
     EXPECT_EQ(2, Count(text, "<rte>"));
     EXPECT_EQ(3, Count(text, "<rtept lat="));
     EXPECT_EQ(2, Count(text, "<trk>"));
