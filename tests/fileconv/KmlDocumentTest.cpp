@@ -363,6 +363,14 @@ TEST(KmlLoading, ByteOrderMarkGbkAndOtherFiles)
     ASSERT_TRUE(fromGbk.loaded);
     EXPECT_EQ(Crlf("名称,纬度,经度,说明\n点,2,1,\n"), fromGbk.points);
 
+    // A prefixed root: its elements carry the same prefix.
+    const Extracted prefixed =
+        Extract("<k:kml xmlns:k=\"http://www.opengis.net/kml/2.2\"><k:Folder><k:Placemark>"
+                "<k:name>p</k:name><k:Point><k:coordinates>1,2</k:coordinates></k:Point>"
+                "</k:Placemark></k:Folder></k:kml>");
+    ASSERT_TRUE(prefixed.loaded);
+    EXPECT_EQ(Crlf("名称,纬度,经度,说明\np,2,1,\n"), prefixed.points);
+
     // A GPX, a broken file and a missing one do not load and write nothing.
     for (const std::string& bad :
          {std::string("<gpx xmlns=\"http://www.topografix.com/GPX/1/1\"><wpt lat=\"1\" "
