@@ -3,6 +3,7 @@
 
 #include "geodesy/EllipsoidPanel.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -81,12 +82,19 @@ void PageOptions::DeclarePage()
         Add(prefix + "b", "typed semi-minor axis in metres");
     }
     for (const pages::PageField& field : m_page.Fields()) {
+        if (std::find(m_skipped.begin(), m_skipped.end(), field.id) != m_skipped.end())
+            continue;
         std::string text = (field.group.empty() ? "" : field.group + " ") + field.label;
         switch (field.kind) {
         case pages::FieldKind::ReadOnlyText:
             continue;
         case pages::FieldKind::Check:
-            m_flags[field.id] = m_command.add_flag("--" + field.id)->description(text);
+            m_flags[field.id] =
+                m_command.add_flag("--" + field.id)
+                    ->description(text + (field.value ? " (on by default)" : " (off by default)"));
+            m_negatedFlags[field.id] = m_command.add_flag("--no-" + field.id)
+                                           ->description("turn off " + text)
+                                           ->excludes(m_flags[field.id]);
             continue;
         case pages::FieldKind::Integer:
             text += " (default " + std::to_string(field.value) + ")";
@@ -162,6 +170,8 @@ void PageOptions::ApplyToPage()
         if (auto flag = m_flags.find(field.id); flag != m_flags.end()) {
             if (flag->second->count() > 0)
                 m_page.Choose(field.id, 1);
+            else if (m_negatedFlags.at(field.id)->count() > 0)
+                m_page.Choose(field.id, 0);
             continue;
         }
         const std::optional<std::string> value = Value("--" + field.id);

@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace carvento::cli {
 
@@ -23,7 +24,9 @@ public:
     void Add(const std::string& name, const std::string& text);
     std::optional<std::string> Value(const std::string& name) const;
 
-    // --encoding, the panels' and the fields' options.
+    // A field that gets no option of its own (the verb covers it otherwise).
+    void Skip(const std::string& fieldId) { m_skipped.push_back(fieldId); }
+    // --encoding, the panels' and the fields' options. A check box gives --ID and --no-ID.
     void DeclarePage();
     // Selects each panel's ellipsoid, then takes the given fields in the page's order (a source
     // central meridian before the target's, so a target meridian given as well wins).
@@ -38,6 +41,8 @@ private:
     pages::ToolPage& m_page;
     std::map<std::string, CLI::Option*> m_options;
     std::map<std::string, CLI::Option*> m_flags;
+    std::map<std::string, CLI::Option*> m_negatedFlags;
+    std::vector<std::string> m_skipped;
 };
 
 // Checks an integer option as the page's integer fields read it.

@@ -1,6 +1,7 @@
 // carvento-cli: the pages as a batch command-line tool. Each verb runs the same page object as
 // the desktop program, so its output is byte for byte what the page's 导出 writes. The verbs
 // and their options come from the page registry and the pages' own fields and panels.
+#include "cli/BatchVerb.hpp"
 #include "cli/ConsolePlatform.hpp"
 #include "cli/PageOptions.hpp"
 #include "cli/SolveVerb.hpp"
@@ -298,9 +299,8 @@ std::unique_ptr<platform::SettingsProfile> OpenProfile()
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Carvento coordinate tools on the command line: each verb runs one tool page on a "
-                 "text file "
-                 "and writes what the page's 导出 writes.",
+    CLI::App app{"Carvento coordinate tools on the command line: each verb runs one tool page on "
+                 "coordinate text, KML, GPX or BLN files and writes what the page writes.",
                  kProgram};
     app.require_subcommand(1);
     app.footer(std::string(kProgram) +
@@ -319,6 +319,7 @@ int main(int argc, char** argv)
                 verbs.push_back(std::make_unique<PageVerb>(app, registration,
                                                            registration.factory(context)));
         std::vector<std::unique_ptr<cli::SolveVerb>> solveVerbs = cli::AddSolveVerbs(app, context);
+        std::vector<std::unique_ptr<cli::BatchVerb>> batchVerbs = cli::AddBatchVerbs(app, context);
 
         CLI::App* ellipsoid = app.add_subcommand(
             "ellipsoid", "user-defined ellipsoids, shared with the desktop program");
@@ -348,6 +349,9 @@ int main(int argc, char** argv)
         for (const auto& verb : solveVerbs)
             if (verb->Chosen())
                 return verb->Run(prompter);
+        for (const auto& verb : batchVerbs)
+            if (verb->Chosen())
+                return verb->Run();
         return kExitUsage;
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)

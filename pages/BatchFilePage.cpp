@@ -1,7 +1,9 @@
 // The batch-file frame.
 #include "pages/BatchFilePage.hpp"
 
+#include "fileconv/FileNames.hpp"
 #include "pages/EditableTable.hpp"
+#include "pages/Messages.hpp"
 
 #include <algorithm>
 #include <iterator>
@@ -56,11 +58,17 @@ void BatchFilePage::RemoveFile(int index)
 
 std::string BatchFilePage::OutputBase(const std::string& path)
 {
-    std::size_t dot = path.rfind('.');
-    std::size_t slash = path.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return path;
-    return path.substr(0, dot);
+    return std::string(fileconv::OutputBase(path));
+}
+
+std::string BatchFilePage::SeparateOutputBase(const std::string& input) const
+{
+    if (!m_outputFile.empty())
+        return OutputBase(m_outputFile);
+    if (!m_outputFolder.empty())
+        return m_outputFolder + (m_outputFolder.ends_with('/') ? "" : "/") +
+               std::string(fileconv::FolderName(input));
+    return OutputBase(input);
 }
 
 bool BatchFilePage::OnCommand(const std::string& id)
@@ -88,7 +96,10 @@ void BatchFilePage::Report(const FileOutcome& outcome, BatchReport& report)
     if (outcome.ok)
         return;
     report.failures.push_back(outcome.message);
-    ShowMessage(outcome.message);
+    const bool error = outcome.icon == platform::MessageIcon::Error;
+    m_context.prompter.ShowMessage({outcome.message,
+                                    error ? messages::kErrorCaption : messages::kApplicationTitle,
+                                    outcome.icon, platform::MessageButtons::Ok});
 }
 
 BatchReport BatchFilePage::Run(const std::optional<std::string>& mergedOutput)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "pages/ToolPage.hpp"
+#include "tables/CodePage.hpp"
 
 #include <optional>
 #include <string>
@@ -24,11 +25,17 @@ struct BatchFileSetup {
 };
 
 // The outcome of one file (or of starting or finishing a merged output): a failure carries the
-// page's own message, such as "a.kml 加载失败!".
+// page's own message, such as "a.kml 加载失败!", shown as an error captioned "错误"; an input
+// only partly used carries a warning instead.
 struct FileOutcome {
     bool ok = true;
     std::string message{};
-    static FileOutcome Failed(std::string message) { return {false, std::move(message)}; }
+    platform::MessageIcon icon = platform::MessageIcon::Error;
+    static FileOutcome Failed(std::string message,
+                              platform::MessageIcon icon = platform::MessageIcon::Error)
+    {
+        return {false, std::move(message), icon};
+    }
 };
 
 // What a 转换 did: files converted, and the messages of those that were not.
@@ -73,6 +80,13 @@ public:
     // The path up to (not including) its last "." of the file name: outputs are named after it.
     static std::string OutputBase(const std::string& path);
 
+    // Where separate outputs go, for the command line: into a folder, or (for one input) to
+    // one named output. By default beside each input.
+    void SetOutputFolder(std::string folder) { m_outputFolder = std::move(folder); }
+    void SetOutputFile(std::string path) { m_outputFile = std::move(path); }
+    // Encoding of the text files the page writes (GBK unless asked otherwise).
+    void SetTextEncoding(tables::TextEncoding encoding) { m_encoding = encoding; }
+
 protected:
     // Page set-up: suffixes, dialogs, note and the 转换 caption. Adds the mode field after the
     // page's own fields, so the page declares its options first.
@@ -88,11 +102,18 @@ protected:
 
     bool OnCommand(const std::string& id) override;
 
+    // The base its separate outputs are named from (OutputBase of the input by default).
+    std::string SeparateOutputBase(const std::string& input) const;
+    tables::TextEncoding TextEncoding() const { return m_encoding; }
+
 private:
     void Report(const FileOutcome& outcome, BatchReport& report);
 
     BatchFileSetup m_setup;
     std::vector<std::string> m_files;
+    std::string m_outputFolder;
+    std::string m_outputFile;
+    tables::TextEncoding m_encoding = tables::TextEncoding::Gbk;
 };
 
 } // namespace carvento::pages

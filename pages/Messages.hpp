@@ -39,3 +39,16 @@ inline constexpr const char* kThreeParamsFieldCount = "行参数不足或多余3
 inline constexpr const char* kFourParamsFieldCount = "行参数不足或多余4个,请检查!";
 inline constexpr const char* kSevenParamsFieldCount = "行参数不足或多余7个,请检查!";
 } // namespace carvento::pages::messages
+
+// File conversion.
+namespace carvento::pages::messages {
+inline constexpr const char* kErrorCaption = "错误";
+inline constexpr const char* kLoadFailed = "%s 加载失败!"; // %s: path
+inline constexpr const char* kSaveFailed = "%s 保存失败!"; // %s: path
+// The lines above the file list of the pages that read coordinate text files.
+inline constexpr const char* kTextInputNote =
+    "1、坐标行格式:标识,纬度,经度,备注\r\n2、经纬度均为十进制度为单位\r\n"
+    "3、文本文件必须有文件头（首行屏蔽）";
+// A text file without the name, latitude and longitude columns: nothing is taken from it.
+inline constexpr const char* kTooFewColumns = "%s 少于3列(标识,纬度,经度),未转换!";
+} // namespace carvento::pages::messages

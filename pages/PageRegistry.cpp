@@ -2,6 +2,7 @@
 #include "pages/PageRegistry.hpp"
 
 #include "pages/CustomEllipsoidPage.hpp"
+#include "pages/FileConversionPages.hpp"
 #include "pages/GaussPages.hpp"
 #include "pages/NotationPage.hpp"
 #include "pages/ParameterPages.hpp"
@@ -51,17 +52,17 @@ constexpr std::array kPages = {
                      CommonPoint, Make<CParams3>},
     PageRegistration{109, "CParams4", "solve4", "four parameters from common points (计算四参数)",
                      CommonPoint, Make<CParams4>},
-    // Not built yet.
     PageRegistration{136, "TxtToKmlPage", "txt2kml", "text files to KML (TXT->KML)", BatchFile,
-                     nullptr},
+                     Make<TxtToKmlPage>},
     PageRegistration{137, "KmlToTxtPage", "kml2txt", "KML files to text (KML->TXT)", BatchFile,
-                     nullptr},
+                     Make<KmlToTxtPage>},
     PageRegistration{138, "GpxToTxtPage", "gpx2txt", "GPX files to text (GPX->TXT)", BatchFile,
-                     nullptr},
+                     Make<GpxToTxtPage>},
     PageRegistration{139, "TxtToGpxPage", "txt2gpx", "text files to GPX (TXT->GPX)", BatchFile,
-                     nullptr},
+                     Make<TxtToGpxPage>},
     PageRegistration{142, "BlnToTxtPage", "bln2txt", "Surfer BLN files to text (BLN->TXT)",
-                     BatchFile, nullptr},
+                     BatchFile, Make<BlnToTxtPage>},
+    // Not built yet.
     PageRegistration{133, "BatchElevationPage", "elevation",
                      "elevations of a point list (批量获取高程)", Task, nullptr},
     PageRegistration{130, "DemSamplingPage", "dem", "a grid of terrain elevations (获取DEM数据)",

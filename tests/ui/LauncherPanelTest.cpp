@@ -58,7 +58,7 @@ TEST_F(PanelFixture, EachChoiceOpensANewPageAndHidesThePanel)
 
     // An entry whose page is not in this build, and a link: nothing opens, the panel hides.
     panel.ShowPanel();
-    panel.Bar()->ChooseEntry(2, 1); // TXT->KML
+    panel.Bar()->ChooseEntry(3, 2); // 批量获取高程
     EXPECT_FALSE(panel.isVisible());
     EXPECT_EQ(2u, panel.OpenPages().size());
     panel.ShowPanel();

@@ -1,0 +1,283 @@
+// The file conversion pages.
+#include "pages/FileConversionPages.hpp"
+
+#include "fileconv/BlnReader.hpp"
+#include "fileconv/FileNames.hpp"
+#include "fileconv/TextFiles.hpp"
+#include "pages/Messages.hpp"
+
+namespace carvento::pages {
+namespace {
+
+const std::vector<std::string> kTextSuffixes = {".txt", ".dat", ".csv"};
+const std::pair<std::string, std::string> kTextFilter = {"坐标文件(*.txt;*.dat;*.csv)",
+                                                         "*.txt;*.dat;*.csv"};
+const std::pair<std::string, std::string> kKmlFilter = {"Google Earth坐标文件(*.kml)", "*.kml"};
+const std::pair<std::string, std::string> kGpxFilter = {"GPS 数据文件(*.gpx)", "*.gpx"};
+const std::pair<std::string, std::string> kTxtFilter = {"坐标文本文件(*.txt)", "*.txt"};
+const std::pair<std::string, std::string> kBlnFilter = {"Sufer白化(*.bln)", "*.bln"};
+
+constexpr const char* kCloseField = "close";
+
+PageField Option(const char* id, const char* group, const char* label, bool on)
+{
+    return {.id = id, .group = group, .label = label, .kind = FieldKind::Check, .value = on};
+}
+
+FileOutcome LoadFailed(const std::string& path)
+{
+    return FileOutcome::Failed(FormatMessage(messages::kLoadFailed, path));
+}
+
+FileOutcome SaveFailed(const std::string& path)
+{
+    return FileOutcome::Failed(FormatMessage(messages::kSaveFailed, path));
+}
+
+} // namespace
+
+// TXT to KML and TXT to GPX.
+
+void TextToMarkupPage::OnFieldEdited(const PageField& field)
+{
+    if (field.id == "lines" || field.id == "routes")
+        SetFieldEnabled(kCloseField, field.pendingIndex != 0);
+}
+
+FileOutcome TextToMarkupPage::TextOutcome(const std::string& input,
+                                          const fileconv::TextInput& read) const
+{
+    const auto warn = [&](const std::string& text) {
+        return FileOutcome::Failed(input + ": " + text, platform::MessageIcon::Warning);
+    };
+    if (read.unreadable)
+        return LoadFailed(input);
+    switch (read.read.status) {
+    case tables::FileStatus::NoData:
+        return warn(messages::kNoDataInFirstLines);
+    case tables::FileStatus::ShortLine:
+        return warn(FormatMessage(messages::kShortLine, read.read.line));
+    case tables::FileStatus::InvalidBytes:
+        return warn(FormatMessage(messages::kInvalidBytes, read.read.line));
+    default:
+        break;
+    }
+    if (!read.converted && read.rows > 0 && read.columns < 3)
+        return FileOutcome::Failed(FormatMessage(messages::kTooFewColumns, input),
+                                   platform::MessageIcon::Warning);
+    if (!read.converted && read.rows <= 0)
+        return warn(messages::kNoDataInFirstLines);
+    return {};
+}
+
+TxtToKmlPage::TxtToKmlPage(PageContext context) : TextToMarkupPage(context)
+{
+    AddField(Option("points", "kml配置", "生成点", true));
+    AddField(Option("lines", "kml配置", "生成线", true));
+    AddField(Option(kCloseField, "kml配置", "线闭合", false));
+    AddField(Option("polygons", "kml配置", "生成区", false));
+    SetUp({.suffixes = kTextSuffixes,
+           .inputFilters = {kTextFilter},
+           .outputFilters = {kKmlFilter},
+           .outputExtension = "kml",
+           .note = messages::kTextInputNote});
+}
+
+fileconv::KmlMakeOptions TxtToKmlPage::Options()
+{
+    return {.points = Ticked("points"),
+            .lines = Ticked("lines"),
+            .closeLines = Ticked(kCloseField),
+            .polygons = Ticked("polygons")};
+}
+
+FileOutcome TxtToKmlPage::ConvertFile(const std::string& input, bool merged)
+{
+    const fileconv::KmlMakeOptions options = Options();
+    if (!options.points && !options.lines && !options.polygons)
+        return {}; // nothing asked for
+    if (merged)
+        return TextOutcome(input, m_merged->TextToKml(input, options));
+    fileconv::KmlDocument document;
+    FileOutcome read = TextOutcome(input, document.TextToKml(input, options));
+    if (!read.ok)
+        return read; // an existing KML of the same name stays as it was
+    const std::string output = SeparateOutputBase(input) + ".kml";
+    return document.SaveKml(output) ? FileOutcome{} : SaveFailed(output);
+}
+
+FileOutcome TxtToKmlPage::BeginMerge(const std::string& output)
+{
+    m_merged = std::make_unique<fileconv::KmlDocument>();
+    m_merged->BeginFolder(fileconv::FolderName(output));
+    return {};
+}
+
+FileOutcome TxtToKmlPage::EndMerge(const std::string& output)
+{
+    const bool saved = m_merged->SaveKml(output);
+    m_merged.reset();
+    return saved ? FileOutcome{} : SaveFailed(output);
+}
+
+TxtToGpxPage::TxtToGpxPage(PageContext context) : TextToMarkupPage(context)
+{
+    AddField(Option("waypoints", "gpx配置", "生成航点", true));
+    AddField(Option("routes", "gpx配置", "生成航线", true));
+    AddField(Option(kCloseField, "gpx配置", "航线闭合", false));
+    AddField(Option("tracks", "gpx配置", "生成航迹", false));
+    SetUp({.suffixes = kTextSuffixes,
+           .inputFilters = {kTextFilter},
+           .outputFilters = {kGpxFilter},
+           .outputExtension = "gpx",
+           .note = messages::kTextInputNote});
+}
+
+fileconv::GpxMakeOptions TxtToGpxPage::Options()
+{
+    return {.waypoints = Ticked("waypoints"),
+            .routes = Ticked("routes"),
+            .closeRoutes = Ticked(kCloseField),
+            .tracks = Ticked("tracks")};
+}
+
+FileOutcome TxtToGpxPage::ConvertFile(const std::string& input, bool merged)
+{
+    const fileconv::GpxMakeOptions options = Options();
+    if (!options.waypoints && !options.routes && !options.tracks)
+        return {};
+    if (merged)
+        return TextOutcome(input, m_merged->TextToGpx(input, options));
+    fileconv::GpxDocument document;
+    FileOutcome read = TextOutcome(input, document.TextToGpx(input, options));
+    if (!read.ok)
+        return read;
+    const std::string output = SeparateOutputBase(input) + ".gpx";
+    return document.SaveGpx(output) ? FileOutcome{} : SaveFailed(output);
+}
+
+FileOutcome TxtToGpxPage::BeginMerge(const std::string&)
+{
+    m_merged = std::make_unique<fileconv::GpxDocument>();
+    return {};
+}
+
+FileOutcome TxtToGpxPage::EndMerge(const std::string& output)
+{
+    const bool saved = m_merged->SaveGpx(output);
+    m_merged.reset();
+    return saved ? FileOutcome{} : SaveFailed(output);
+}
+
+// KML to TXT and GPX to TXT.
+
+FileOutcome MarkupToTextPage::BeginMerge(const std::string& output)
+{
+    m_mergedOutput = output;
+    return {};
+}
+
+std::string MarkupToTextPage::OutputPath(const std::string& input, bool merged) const
+{
+    return merged ? m_mergedOutput : SeparateOutputBase(input) + ".txt";
+}
+
+FileOutcome MarkupToTextPage::WriteOutcome(const fileconv::TextOutput& output)
+{
+    return output.Ok() ? FileOutcome{} : SaveFailed(output.failed.front());
+}
+
+KmlToTxtPage::KmlToTxtPage(PageContext context) : MarkupToTextPage(context)
+{
+    AddField(Option("points", "kml配置", "导出点", true));
+    AddField(Option("lines", "kml配置", "导出线", true));
+    AddField(Option("polygons", "kml配置", "导出区", true));
+    SetUp({.suffixes = {".kml"},
+           .inputFilters = {kKmlFilter},
+           .outputFilters = {kTxtFilter},
+           .outputExtension = "txt"});
+}
+
+FileOutcome KmlToTxtPage::ConvertFile(const std::string& input, bool merged)
+{
+    fileconv::KmlDocument document;
+    if (!document.LoadKml(input))
+        return LoadFailed(input);
+    return WriteOutcome(document.KmlToText(OutputPath(input, merged),
+                                           {.points = Field("points").value != 0,
+                                            .lines = Field("lines").value != 0,
+                                            .polygons = Field("polygons").value != 0,
+                                            .append = merged,
+                                            .format = {TextEncoding()}}));
+}
+
+GpxToTxtPage::GpxToTxtPage(PageContext context) : MarkupToTextPage(context)
+{
+    AddField(Option("waypoints", "gpx配置", "导出航点", true));
+    AddField(Option("routes", "gpx配置", "导出航线", true));
+    AddField(Option("tracks", "gpx配置", "导出航迹", true));
+    SetUp({.suffixes = {".gpx"},
+           .inputFilters = {kGpxFilter},
+           .outputFilters = {kTxtFilter},
+           .outputExtension = "txt"});
+}
+
+FileOutcome GpxToTxtPage::ConvertFile(const std::string& input, bool merged)
+{
+    fileconv::GpxDocument document;
+    if (!document.LoadGpx(input))
+        return LoadFailed(input);
+    return WriteOutcome(document.GpxToText(OutputPath(input, merged),
+                                           {.waypoints = Field("waypoints").value != 0,
+                                            .routes = Field("routes").value != 0,
+                                            .tracks = Field("tracks").value != 0,
+                                            .append = merged,
+                                            .format = {TextEncoding()}}));
+}
+
+// BLN to TXT.
+
+BlnToTxtPage::BlnToTxtPage(PageContext context) : BatchFilePage(context)
+{
+    SetUp({.suffixes = {".bln"},
+           .inputFilters = {kBlnFilter},
+           .outputFilters = {kTxtFilter},
+           .outputExtension = "txt"});
+}
+
+FileOutcome BlnToTxtPage::ConvertFile(const std::string& input, bool merged)
+{
+    fileconv::BlnFileText file = fileconv::ReadBlnFile(input);
+    if (!file.opened)
+        return LoadFailed(input);
+    if (merged) {
+        m_mergedText += file.text;
+    } else {
+        const std::string output = SeparateOutputBase(input) + ".txt";
+        if (!fileconv::WriteTextFile(output, fileconv::kBlnTextHeader, file.text, false,
+                                     {TextEncoding()}))
+            return SaveFailed(output);
+    }
+    if (file.findings.empty())
+        return {};
+    std::string text;
+    for (const fileconv::BlnFinding& finding : file.findings)
+        text += (text.empty() ? "" : "\n") + fileconv::Describe(finding);
+    return FileOutcome::Failed(text, platform::MessageIcon::Warning);
+}
+
+FileOutcome BlnToTxtPage::BeginMerge(const std::string&)
+{
+    m_mergedText.clear();
+    return {};
+}
+
+FileOutcome BlnToTxtPage::EndMerge(const std::string& output)
+{
+    const bool written = fileconv::WriteTextFile(output, fileconv::kBlnTextHeader, m_mergedText,
+                                                 false, {TextEncoding()});
+    m_mergedText.clear();
+    return written ? FileOutcome{} : SaveFailed(output);
+}
+
+} // namespace carvento::pages
