@@ -739,7 +739,9 @@ std::string XmlDocument::DocumentText() const
 namespace {
 
 // Encodes the document text for the declared encoding; empty keyword on success.
-std::string EncodeDocument(const std::string& text, std::string_view declaration, bool bom,
+// The text is taken over: a UTF-8 document without a byte-order mark is written as it is,
+// without a second copy of a document that may be hundreds of megabytes.
+std::string EncodeDocument(std::string text, std::string_view declaration, bool bom,
                            std::string& bytes)
 {
     if (!tables::IsValidUtf8(text) || HasForbiddenControl(text))
@@ -750,7 +752,11 @@ std::string EncodeDocument(const std::string& text, std::string_view declaration
     std::string prefix;
     switch (family) {
     case Family::Utf8:
-        bytes.assign(bom ? kUtf8Bom : std::string_view());
+        if (!bom) {
+            bytes = std::move(text);
+            return {};
+        }
+        bytes.assign(kUtf8Bom);
         bytes += text;
         return {};
     case Family::Utf16:
