@@ -1,0 +1,278 @@
+#include "earth/dem/DemTerrain.hpp"
+
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <gdal.h>
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace carvento::earth {
+namespace {
+
+void RegisterDrivers()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { GDALAllRegister(); });
+}
+
+// Keeps GDAL's messages for this thread out of standard error while the scope lasts; the last
+// one stays readable through CPLGetLastErrorMsg.
+class QuietGdal {
+public:
+    QuietGdal()
+    {
+        CPLPushErrorHandler(CPLQuietErrorHandler);
+        CPLErrorReset();
+    }
+    ~QuietGdal() { CPLPopErrorHandler(); }
+    QuietGdal(const QuietGdal&) = delete;
+    QuietGdal& operator=(const QuietGdal&) = delete;
+
+    static std::string LastMessage()
+    {
+        const char* message = CPLGetLastErrorMsg();
+        return message && *message ? std::string(message) : std::string();
+    }
+};
+
+struct DatasetClose {
+    void operator()(GDALDataset* dataset) const { GDALClose(GDALDataset::ToHandle(dataset)); }
+};
+
+struct Tile {
+    int column = 0; // tile position in tiles
+    int row = 0;
+    int width = 0; // cells held (smaller at the raster's right and bottom edges)
+    std::uint64_t lastUse = 0;
+    std::vector<double> cells;
+};
+
+} // namespace
+
+struct DemTerrain::Impl {
+    std::string path;
+    std::unique_ptr<GDALDataset, DatasetClose> dataset;
+    GDALRasterBand* band = nullptr;
+    int width = 0;
+    int height = 0;
+    double inverse[6] = {}; // map coordinates to pixel coordinates
+    bool hasNoData = false;
+    double noData = 0;
+    double scale = 1;
+    double offset = 0;
+    bool lonLat = true; // positions go to the raster unchanged
+    std::unique_ptr<OGRCoordinateTransformation> toRaster;
+
+    std::mutex mutex;
+    std::vector<Tile> tiles;
+    std::uint64_t uses = 0;
+
+    const Tile* FindTile(int column, int row);
+    std::optional<double> Cell(int i, int j);
+    std::optional<double> AtPixel(double px, double py);
+};
+
+const Tile* DemTerrain::Impl::FindTile(int column, int row)
+{
+    ++uses;
+    for (Tile& tile : tiles)
+        if (tile.column == column && tile.row == row) {
+            tile.lastUse = uses;
+            return &tile;
+        }
+
+    Tile tile;
+    tile.column = column;
+    tile.row = row;
+    int x0 = column * kTileSize;
+    int y0 = row * kTileSize;
+    tile.width = std::min(kTileSize, width - x0);
+    int tileHeight = std::min(kTileSize, height - y0);
+    tile.cells.resize(static_cast<std::size_t>(tile.width) * static_cast<std::size_t>(tileHeight));
+    tile.lastUse = uses;
+    QuietGdal quiet;
+    if (band->RasterIO(GF_Read, x0, y0, tile.width, tileHeight, tile.cells.data(), tile.width,
+                       tileHeight, GDT_Float64, 0, 0, nullptr) != CE_None)
+        return nullptr; // not kept: a later call tries again
+
+    if (tiles.size() < kCachedTiles) {
+        tiles.push_back(std::move(tile));
+        return &tiles.back();
+    }
+    auto oldest = std::min_element(tiles.begin(), tiles.end(), [](const Tile& a, const Tile& b) {
+        return a.lastUse < b.lastUse;
+    });
+    *oldest = std::move(tile);
+    return &*oldest;
+}
+
+std::optional<double> DemTerrain::Impl::Cell(int i, int j)
+{
+    const Tile* tile = FindTile(i / kTileSize, j / kTileSize);
+    if (!tile)
+        return std::nullopt;
+    double value = tile->cells[static_cast<std::size_t>(j % kTileSize) *
+                                   static_cast<std::size_t>(tile->width) +
+                               static_cast<std::size_t>(i % kTileSize)];
+    if (std::isnan(value))
+        return std::nullopt;
+    if (hasNoData && (value == noData || (std::isnan(noData) && std::isnan(value))))
+        return std::nullopt;
+    return value * scale + offset;
+}
+
+std::optional<double> DemTerrain::Impl::AtPixel(double px, double py)
+{
+    // The extent, edges included.
+    if (!(px >= 0 && px <= width && py >= 0 && py <= height))
+        return std::nullopt;
+    // Cell centres lie at (i + 0.5, j + 0.5); beyond the outermost centres the edge cells hold.
+    double u = std::clamp(px - 0.5, 0.0, static_cast<double>(width - 1));
+    double v = std::clamp(py - 0.5, 0.0, static_cast<double>(height - 1));
+    int i0 = static_cast<int>(std::floor(u));
+    int j0 = static_cast<int>(std::floor(v));
+    int i1 = std::min(i0 + 1, width - 1);
+    int j1 = std::min(j0 + 1, height - 1);
+    double fx = u - i0;
+    double fy = v - j0;
+
+    auto a = Cell(i0, j0);
+    auto b = Cell(i1, j0);
+    auto c = Cell(i0, j1);
+    auto d = Cell(i1, j1);
+    if (!a || !b || !c || !d)
+        return std::nullopt;
+    double top = *a + (*b - *a) * fx;
+    double bottom = *c + (*d - *c) * fx;
+    return top + (bottom - top) * fy;
+}
+
+DemTerrain::DemTerrain(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+DemTerrain::~DemTerrain() = default;
+
+int DemTerrain::Width() const
+{
+    return m_impl->width;
+}
+
+int DemTerrain::Height() const
+{
+    return m_impl->height;
+}
+
+const std::string& DemTerrain::Path() const
+{
+    return m_impl->path;
+}
+
+std::unique_ptr<DemTerrain> DemTerrain::Open(const std::string& path, std::string& error)
+{
+    RegisterDrivers();
+    QuietGdal quiet;
+    auto impl = std::make_unique<Impl>();
+    impl->path = path;
+    impl->dataset.reset(GDALDataset::FromHandle(
+        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
+    if (!impl->dataset) {
+        std::string reason = QuietGdal::LastMessage();
+        error = "cannot open the elevation model " + path +
+                (reason.empty() ? std::string(" as a raster") : ": " + reason);
+        return nullptr;
+    }
+    GDALDataset& dataset = *impl->dataset;
+    if (dataset.GetRasterCount() < 1 || dataset.GetRasterXSize() < 1 ||
+        dataset.GetRasterYSize() < 1) {
+        error = "the elevation model " + path + " holds no raster band";
+        return nullptr;
+    }
+    impl->band = dataset.GetRasterBand(1);
+    impl->width = dataset.GetRasterXSize();
+    impl->height = dataset.GetRasterYSize();
+
+    double transform[6] = {};
+    if (dataset.GetGeoTransform(transform) != CE_None) {
+        error = "the elevation model " + path +
+                " has no georeferencing (no geotransform): its cells cannot be placed";
+        return nullptr;
+    }
+    if (!GDALInvGeoTransform(transform, impl->inverse)) {
+        error = "the georeferencing of the elevation model " + path + " cannot be inverted";
+        return nullptr;
+    }
+
+    int hasNoData = 0;
+    impl->noData = impl->band->GetNoDataValue(&hasNoData);
+    impl->hasNoData = hasNoData != 0;
+    int hasScale = 0;
+    int hasOffset = 0;
+    double scale = impl->band->GetScale(&hasScale);
+    double offset = impl->band->GetOffset(&hasOffset);
+    if (hasScale && std::isfinite(scale) && scale != 0)
+        impl->scale = scale;
+    if (hasOffset && std::isfinite(offset))
+        impl->offset = offset;
+
+    const OGRSpatialReference* rasterSrs = dataset.GetSpatialRef();
+    if (rasterSrs && !rasterSrs->IsEmpty()) {
+        OGRSpatialReference wgs84;
+        wgs84.SetWellKnownGeogCS("WGS84");
+        wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+        const char* sameOptions[] = {"CRITERION=EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS", nullptr};
+        if (rasterSrs->IsGeographic() && rasterSrs->IsSame(&wgs84, sameOptions)) {
+            impl->lonLat = true;
+        } else {
+            // Map coordinates of the raster are easting then northing (longitude then latitude
+            // for a geographic system), as its geotransform uses them.
+            OGRSpatialReference target(*rasterSrs);
+            target.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+            impl->toRaster.reset(OGRCreateCoordinateTransformation(&wgs84, &target));
+            if (!impl->toRaster) {
+                std::string reason = QuietGdal::LastMessage();
+                error = "positions cannot be transformed into the coordinate system of the "
+                        "elevation model " +
+                        path + (reason.empty() ? std::string() : ": " + reason);
+                return nullptr;
+            }
+            impl->lonLat = false;
+        }
+    }
+    return std::unique_ptr<DemTerrain>(new DemTerrain(std::move(impl)));
+}
+
+std::optional<double> DemTerrain::Elevation(double longitude, double latitude)
+{
+    if (!std::isfinite(longitude) || !std::isfinite(latitude) || latitude < -90 || latitude > 90)
+        return std::nullopt;
+    Impl& impl = *m_impl;
+    std::lock_guard lock(impl.mutex);
+
+    auto atMap = [&impl](double x, double y) -> std::optional<double> {
+        const double* g = impl.inverse;
+        double px = g[0] + x * g[1] + y * g[2];
+        double py = g[3] + x * g[4] + y * g[5];
+        return impl.AtPixel(px, py);
+    };
+
+    if (impl.toRaster) {
+        double x = longitude;
+        double y = latitude;
+        QuietGdal quiet;
+        if (!impl.toRaster->Transform(1, &x, &y) || !std::isfinite(x) || !std::isfinite(y))
+            return std::nullopt;
+        return atMap(x, y);
+    }
+    if (auto value = atMap(longitude, latitude))
+        return value;
+    // A longitude-latitude raster may count longitudes 0 … 360 (or beyond -180).
+    if (auto value = atMap(longitude + 360, latitude))
+        return value;
+    return atMap(longitude - 360, latitude);
+}
+
+} // namespace carvento::earth

@@ -1,0 +1,52 @@
+// Elevations from a digital elevation model file, read with GDAL: GeoTIFF, SRTM .hgt, an Esri
+// ASCII grid or any other raster GDAL reads. Linked by carvento-earth and carvento-cli only.
+//
+// The first band holds the heights (its scale and offset applied). A cell's value belongs to its
+// centre, and a position between centres gets the bilinear blend of the four around it. The
+// raster covers its extent (the outer edges of its cells): a position inside the extent but
+// beyond the outermost centres takes the nearest edge cells, so every position inside the extent
+// has a height unless a cell it needs holds the no-data value (or NaN). Positions outside the
+// extent have none.
+//
+// Positions are WGS84 longitude and latitude in degrees. A raster in another coordinate system
+// (a projected one such as UTM, another datum) has each position transformed into its system
+// first; a raster that declares no coordinate system is taken to be in longitude and latitude.
+//
+// Cells are read on demand in tiles, of which a few are kept, so a large raster is never loaded
+// whole. Elevation may be called from several threads.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace carvento::earth {
+
+class DemTerrain {
+public:
+    // The raster, or nothing with a message in `error` (a file GDAL cannot open, no raster band,
+    // no georeferencing, a coordinate system WGS84 positions cannot be transformed into).
+    static std::unique_ptr<DemTerrain> Open(const std::string& path, std::string& error);
+    ~DemTerrain();
+    DemTerrain(const DemTerrain&) = delete;
+    DemTerrain& operator=(const DemTerrain&) = delete;
+
+    // The height at a WGS84 position, or nothing (outside, no-data, a tile that cannot be read).
+    std::optional<double> Elevation(double longitude, double latitude);
+
+    int Width() const;
+    int Height() const;
+    const std::string& Path() const;
+
+    // Tiles are this many cells square; at most kCachedTiles are kept.
+    static constexpr int kTileSize = 256;
+    static constexpr std::size_t kCachedTiles = 16;
+
+private:
+    struct Impl;
+    explicit DemTerrain(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace carvento::earth
