@@ -8,6 +8,7 @@
 #include "ui/BatchFileWindow.hpp"
 #include "ui/CommonPointWindow.hpp"
 #include "ui/CustomEllipsoidWindow.hpp"
+#include "ui/FormWindow.hpp"
 #include "ui/TablePageWindow.hpp"
 #include "ui/TaskWindow.hpp"
 
@@ -41,9 +42,11 @@ QWidget* MakePageWindow(const pages::PageRegistration& registration, pages::Page
     case pages::PageFrame::Task:
         return new TaskWindow(AsFrame<pages::TaskPage>(registration.factory(context)));
     case pages::PageFrame::Form:
-        // The ellipsoid editor is the one form page so far; it saves through the locked
-        // profile file shared with other programs.
-        return new CustomEllipsoidWindow(context);
+        // The ellipsoid editor saves through the locked profile file shared with other
+        // programs; the other form pages take the generic window.
+        if (registration.pageClass == std::string_view("CustomEllipsoidPage"))
+            return new CustomEllipsoidWindow(context);
+        return new FormWindow(registration.factory(context));
     }
     return nullptr;
 }
