@@ -1,0 +1,200 @@
+// DemTerrain on small rasters the test writes as Esri ASCII grids and turns into GeoTIFFs with
+// GDAL's own tools: bilinear values between cell centres, the edge half-cells, no-data, the
+// extent, a projected twin, tiles and threads, and the files it refuses.
+#include "earth/dem/DemTerrain.hpp"
+#include "support/ScratchFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+using carvento::earth::DemTerrain;
+using carvento::testing::ScratchFolder;
+
+namespace {
+
+// 4 columns, 3 rows of 0.5° cells over 100°…102° E, 20°…21.5° N; the bottom-right cell has no
+// data. Cell (i, j) has its centre at (100.25 + 0.5 i, 21.25 − 0.5 j).
+constexpr char kSmallGrid[] = "ncols 4\n"
+                              "nrows 3\n"
+                              "xllcorner 100\n"
+                              "yllcorner 20\n"
+                              "cellsize 0.5\n"
+                              "NODATA_value -9999\n"
+                              "10 20 30 40\n"
+                              "50 60 70 80\n"
+                              "90 100 110 -9999\n";
+
+bool RunTool(const std::string& command)
+{
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::unique_ptr<DemTerrain> OpenOrFail(const std::string& path)
+{
+    std::string error;
+    auto dem = DemTerrain::Open(path, error);
+    EXPECT_TRUE(dem) << error;
+    return dem;
+}
+
+// The checks every twin of kSmallGrid must pass, whatever its format.
+void ExpectSmallGridValues(DemTerrain& dem)
+{
+    // A cell centre, the middle of four centres, and a point a quarter and three quarters
+    // along: (10 + 0.25·10) + ((50 + 0.25·10) − (10 + 0.25·10))·0.75 = 42.5.
+    EXPECT_DOUBLE_EQ(*dem.Elevation(100.75, 20.75), 60);
+    EXPECT_DOUBLE_EQ(*dem.Elevation(100.5, 21.0), 35);
+    EXPECT_DOUBLE_EQ(*dem.Elevation(100.375, 20.875), 42.5);
+    // Beyond the outermost centres the edge cells hold: the corner half-cell is the corner
+    // cell, the left half-cell blends only down the column.
+    EXPECT_DOUBLE_EQ(*dem.Elevation(100.1, 21.4), 10);
+    EXPECT_DOUBLE_EQ(*dem.Elevation(100.0, 21.5), 10);
+    EXPECT_DOUBLE_EQ(*dem.Elevation(100.1, 21.0), 30);
+    EXPECT_DOUBLE_EQ(*dem.Elevation(101.9, 21.0), 60);
+    // Four cells clear of the no-data cell, and every blend that needs it.
+    EXPECT_DOUBLE_EQ(*dem.Elevation(101.0, 20.5), 85);
+    EXPECT_FALSE(dem.Elevation(101.5, 20.5));
+    EXPECT_FALSE(dem.Elevation(101.75, 20.25));
+    EXPECT_FALSE(dem.Elevation(102.0, 20.0));
+    // Outside the extent.
+    EXPECT_FALSE(dem.Elevation(99.99, 21.0));
+    EXPECT_FALSE(dem.Elevation(101.0, 21.51));
+    EXPECT_FALSE(dem.Elevation(102.01, 20.5));
+    EXPECT_FALSE(dem.Elevation(101.0, 19.99));
+}
+
+} // namespace
+
+TEST(DemTerrain, BilinearBetweenCellCentresOfAnAsciiGridAndItsGeoTiffTwin)
+{
+    ScratchFolder folder;
+    std::string grid = folder.Write("small.asc", kSmallGrid);
+    auto dem = OpenOrFail(grid);
+    ASSERT_TRUE(dem);
+    EXPECT_EQ(dem->Width(), 4);
+    EXPECT_EQ(dem->Height(), 3);
+    ExpectSmallGridValues(*dem);
+
+    // The same cells as a Float32 GeoTIFF that declares WGS84.
+    std::string tiff = folder / "small.tif";
+    ASSERT_TRUE(RunTool("gdal_translate -q -ot Float32 -a_srs EPSG:4326 " + grid + " " + tiff));
+    auto twin = OpenOrFail(tiff);
+    ASSERT_TRUE(twin);
+    ExpectSmallGridValues(*twin);
+}
+
+TEST(DemTerrain, ProjectedRasterAnswersLikeItsGeographicTwin)
+{
+    // A plane tilted in longitude and latitude over 104°…105° E, 30°…31° N (UTM zone 48):
+    // bilinear blending reproduces a plane, so the geographic grid answers it exactly and its
+    // warp into UTM (exact transformation, -et 0) within the curvature of the projection over
+    // one cell.
+    ScratchFolder folder;
+    auto plane = [](double longitude, double latitude) {
+        return 1000 + 200 * (longitude - 104) + 100 * (latitude - 30);
+    };
+    std::ostringstream grid;
+    grid.precision(17);
+    grid << "ncols 100\nnrows 100\nxllcorner 104\nyllcorner 30\ncellsize 0.01\n";
+    for (int row = 0; row < 100; ++row) {
+        for (int column = 0; column < 100; ++column)
+            grid << plane(104.005 + 0.01 * column, 30.995 - 0.01 * row) << ' ';
+        grid << '\n';
+    }
+    std::string geographic = folder.Write("plane.asc", grid.str());
+    std::string projected = folder / "plane-utm48.tif";
+    ASSERT_TRUE(
+        RunTool("gdalwarp -q -s_srs EPSG:4326 -t_srs EPSG:32648 -r bilinear -et 0 -tr 250 250 "
+                "-ot Float64 -dstnodata -9999 " +
+                geographic + " " + projected));
+
+    auto flat = OpenOrFail(geographic);
+    auto utm = OpenOrFail(projected);
+    ASSERT_TRUE(flat && utm);
+    for (auto [longitude, latitude] :
+         {std::pair{104.3, 30.4}, {104.77, 30.61}, {104.5, 30.5}, {104.123, 30.877}}) {
+        SCOPED_TRACE(testing::Message() << longitude << ", " << latitude);
+        ASSERT_TRUE(flat->Elevation(longitude, latitude));
+        EXPECT_NEAR(*flat->Elevation(longitude, latitude), plane(longitude, latitude), 1e-9);
+        auto value = utm->Elevation(longitude, latitude);
+        ASSERT_TRUE(value);
+        EXPECT_NEAR(*value, plane(longitude, latitude), 0.01);
+    }
+    // Outside the warped extent.
+    EXPECT_FALSE(utm->Elevation(110.0, 30.5));
+    EXPECT_FALSE(utm->Elevation(104.5, 35.0));
+}
+
+TEST(DemTerrain, TiledReadsAcrossManyTilesAndThreads)
+{
+    // 1300 × 1100 cells holding column + 2000 · row: more tiles than the cache keeps, so tiles
+    // are dropped and read again while four threads ask at once.
+    constexpr int kColumns = 1300;
+    constexpr int kRows = 1100;
+    ScratchFolder folder;
+    std::ostringstream grid;
+    grid << "ncols " << kColumns << "\nnrows " << kRows
+         << "\nxllcorner 0\nyllcorner 0\ncellsize 0.001\n";
+    for (int row = 0; row < kRows; ++row) {
+        for (int column = 0; column < kColumns; ++column)
+            grid << column + 2000 * row << ' ';
+        grid << '\n';
+    }
+    std::string ascii = folder.Write("ramp.asc", grid.str());
+    std::string tiff = folder / "ramp.tif";
+    ASSERT_TRUE(RunTool("gdal_translate -q -co TILED=YES " + ascii + " " + tiff));
+    auto dem = OpenOrFail(tiff);
+    ASSERT_TRUE(dem);
+
+    auto expected = [](double longitude, double latitude) {
+        double u = longitude / 0.001 - 0.5;
+        double v = (1.1 - latitude) / 0.001 - 0.5;
+        return u + 2000 * v;
+    };
+    std::vector<int> mismatches(4, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            std::mt19937 random(1234 + t);
+            std::uniform_real_distribution<double> longitude(0.0006, 1.2994);
+            std::uniform_real_distribution<double> latitude(0.0006, 1.0994);
+            for (int i = 0; i < 5000; ++i) {
+                double x = longitude(random);
+                double y = latitude(random);
+                auto value = dem->Elevation(x, y);
+                if (!value || std::abs(*value - expected(x, y)) > 1e-6)
+                    ++mismatches[t];
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(mismatches, std::vector<int>(4, 0));
+}
+
+TEST(DemTerrain, RefusesWhatItCannotPlaceWithTheFileInTheMessage)
+{
+    ScratchFolder folder;
+    std::string error;
+
+    std::string missing = folder / "missing.tif";
+    EXPECT_FALSE(DemTerrain::Open(missing, error));
+    EXPECT_NE(error.find(missing), std::string::npos) << error;
+
+    error.clear();
+    std::string text = folder.Write("notes.txt", "not a raster at all\n");
+    EXPECT_FALSE(DemTerrain::Open(text, error));
+    EXPECT_NE(error.find(text), std::string::npos) << error;
+
+    // A binary grey map GDAL reads, but without georeferencing.
+    error.clear();
+    std::string image = folder.Write("image.pgm",
+                                     std::string("P5\n2 2\n255\n") + "\x01\x02\x03\x04");
+    EXPECT_FALSE(DemTerrain::Open(image, error));
+    EXPECT_NE(error.find("georeferencing"), std::string::npos) << error;
+}
