@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iconv.h>
 #include <iterator>
 #include <limits>
@@ -705,16 +706,19 @@ bool XmlDocument::SetChildAttribute(std::string_view name, std::string_view valu
     return SetAttributeOn(m_tree->child, name, value);
 }
 
-std::string XmlDocument::DocumentText() const
+namespace {
+
+// Writes the document text into `out`. When `flush` is given it is called whenever `out` has
+// grown past a megabyte, at an element's end, and takes the text so far; false stops.
+bool SerializeDocument(const pugi::xml_node& top, std::string_view declaration, std::string& out,
+                       const std::function<bool(std::string&)>& flush = {})
 {
-    const Tree& t = *m_tree;
-    std::string out;
-    if (!t.declaration.empty()) {
-        out += t.declaration;
+    constexpr std::size_t kFlushSize = 1 << 20;
+    if (!declaration.empty()) {
+        out += declaration;
         out += "\r\n";
     }
     // Walked without recursion: down into elements with structure, up when a level ends.
-    pugi::xml_node top = t.document;
     pugi::xml_node node = top.first_child();
     while (node) {
         if (node.type() == pugi::node_element && HasStructure(node)) {
@@ -726,13 +730,24 @@ std::string XmlDocument::DocumentText() const
         while (!node.next_sibling()) {
             node = node.parent();
             if (node == top)
-                return out;
+                return true;
             out += "</";
             out += node.name();
             out += ">\r\n";
         }
+        if (flush && out.size() > kFlushSize && !flush(out))
+            return false;
         node = node.next_sibling();
     }
+    return true;
+}
+
+} // namespace
+
+std::string XmlDocument::DocumentText() const
+{
+    std::string out;
+    SerializeDocument(m_tree->document, m_tree->declaration, out);
     return out;
 }
 
@@ -808,6 +823,31 @@ std::string XmlDocument::SavedBytes(bool* ok) const
 bool XmlDocument::Save(const std::string& path)
 {
     m_result.clear();
+    const std::string label = PseudoAttribute(m_tree->declaration, "encoding");
+    if (!m_byteOrderMark && (label.empty() || FamilyOf(label) == Family::Utf8)) {
+        // UTF-8 as it stands: written a megabyte at a time, never held whole in memory.
+        tables::ReplacingFile file;
+        if (!file.Open(path)) {
+            m_result = "file_error";
+            return false;
+        }
+        bool valid = true;
+        const auto write = [&](std::string& text) {
+            valid = tables::IsValidUtf8(text) && !HasForbiddenControl(text);
+            const bool written = valid && file.Write(text);
+            text.clear();
+            return written;
+        };
+        std::string text;
+        if (!SerializeDocument(m_tree->document, m_tree->declaration, text, write) ||
+            !write(text) || !file.Commit()) {
+            file.Abandon();
+            m_result = valid ? "file_error" : "invalid_character";
+            return false;
+        }
+        m_result = "write";
+        return true;
+    }
     std::string bytes;
     std::string problem = EncodeDocument(DocumentText(), m_tree->declaration, m_byteOrderMark,
                                          bytes);
@@ -815,7 +855,6 @@ bool XmlDocument::Save(const std::string& path)
         m_result = problem;
         return false;
     }
-    std::string label = PseudoAttribute(m_tree->declaration, "encoding");
     if (!label.empty() && FamilyOf(label) != Family::Utf8)
         m_result = "converted_to:" + label + " ";
     if (StartsWith(bytes, kUtf8Bom) || StartsWith(bytes, "\xFF\xFE"))
