@@ -16,6 +16,8 @@ namespace carvento::earth::simulator {
 namespace {
 
 constexpr int kRedrawIntervalMs = 150;
+// Slopes are steepened this much for the shading, so gentle ground still shows its form.
+constexpr double kShadeExaggeration = 4.0;
 
 // The colour of a height between the lowest and highest in view, lit by `light` (0 … 1).
 QRgb Tint(double fraction, double light)
@@ -105,8 +107,8 @@ void RenderView::UpdateRelief()
                 return std::isnan(value) ? height : value;
             };
             // Slopes towards the right and towards the top of the view.
-            double dzdx = (neighbour(1, 0) - neighbour(-1, 0)) / (2 * cellX);
-            double dzdy = (neighbour(0, -1) - neighbour(0, 1)) / (2 * cellY);
+            double dzdx = kShadeExaggeration * (neighbour(1, 0) - neighbour(-1, 0)) / (2 * cellX);
+            double dzdy = kShadeExaggeration * (neighbour(0, -1) - neighbour(0, 1)) / (2 * cellY);
             double length = std::sqrt(dzdx * dzdx + dzdy * dzdy + 1);
             double light = (-dzdx * lightX - dzdy * lightY + lightZ) / length;
             line[column] = Tint((height - lowest) / span, std::clamp(light, 0.0, 1.0));
