@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace carvento::earth {
@@ -77,14 +78,15 @@ bool SocketEarthClient::ConnectLocked()
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return false;
-    int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    if (result != 0 && (errno == EAGAIN || errno == EINPROGRESS)) {
-        // The server's queue is full: wait for it within the timeout.
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (WaitFor(fd, POLLOUT, Clock::now() + m_timeout) &&
-            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
-            result = 0;
+    // A local connect never waits: a server whose queue is full refuses with EAGAIN for the
+    // moment, so try again until the timeout.
+    const Clock::time_point deadline = Clock::now() + m_timeout;
+    int result = -1;
+    while (true) {
+        result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        if (result == 0 || (errno != EAGAIN && errno != EINTR) || Clock::now() >= deadline)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (result != 0) {
         ::close(fd);
