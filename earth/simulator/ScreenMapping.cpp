@@ -55,6 +55,8 @@ std::optional<GroundPoint> ScreenToGround(const ViewGeometry& view, double x, do
         if (frame.cosLatitude < 1e-12)
             return std::nullopt; // east has no meaning at a pole
         longitude += east / (kSphereRadius * frame.cosLatitude) / kDegree;
+        if (!std::isfinite(longitude))
+            return std::nullopt; // a range too large for any ground
     }
     return GroundPoint{NormalizeLongitude(longitude), latitude};
 }
