@@ -27,9 +27,9 @@
 // line longer than kMaxLineLength or a KML payload larger than kMaxKmlBytes: the server answers
 // ERR and closes that connection, because it cannot tell where the next request starts.
 //
-// Fields are separated by single spaces. Numbers are written as printf("%.17g") does in the C
-// locale (so a double survives the trip bit for bit) and read with std::from_chars, never with
-// the process locale. Requests with non-finite numbers are refused.
+// A request line may end in CR LF. Fields are separated by single spaces. Numbers are written as
+// printf("%.17g") does in the C locale (so a double survives the trip bit for bit) and read with
+// std::from_chars, never with the process locale. Requests with non-finite numbers are refused.
 #pragma once
 
 #include <cstddef>

@@ -144,8 +144,21 @@ int main(int argc, char** argv)
     if (!arguments)
         return 2;
 
+    // Without a display Qt would abort while starting; say what to do instead.
+    const bool windowed = !arguments->headless && !arguments->registerServer;
+    auto unset = [](const char* name) {
+        const char* value = std::getenv(name);
+        return !value || !*value;
+    };
+    if (windowed && unset("QT_QPA_PLATFORM") && unset("DISPLAY") && unset("WAYLAND_DISPLAY")) {
+        std::fputs("carvento-earth: no display to show the globe on; run it with --headless or "
+                   "with QT_QPA_PLATFORM=offscreen\n",
+                   stderr);
+        return 1;
+    }
+
     std::unique_ptr<QCoreApplication> application;
-    if (arguments->headless || arguments->registerServer)
+    if (!windowed)
         application = std::make_unique<QCoreApplication>(argc, argv);
     else
         application = std::make_unique<QApplication>(argc, argv);

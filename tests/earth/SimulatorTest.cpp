@@ -340,6 +340,33 @@ TEST_F(SimulatorTest, KmlIsTakenByItsByteCountNotByItsLines)
     EXPECT_EQ(earth.Camera()->latitude, 30);
 }
 
+TEST_F(SimulatorTest, WithItsWindowItAnswersAsHeadlessAndKeepsDrawing)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    m_earth = std::make_unique<EarthProcess>(m_folder,
+                                             std::vector<std::string>{"--socket", m_socket});
+    ::unsetenv("QT_QPA_PLATFORM");
+    ASSERT_TRUE(m_earth->WaitUntilServing(m_socket)) << m_earth->Errors();
+    SocketEarthClient earth(m_socket);
+    ASSERT_TRUE(earth.LoadKml("<kml><LineString><coordinates>103.99,29.99 104.01,30.01"
+                              "</coordinates></LineString><Point><coordinates>104,30"
+                              "</coordinates></Point></kml>"));
+    for (int i = 0; i <= 20; ++i)
+        ASSERT_TRUE(earth.PointOnTerrain(i / 10.0 - 1, 0.5));
+    ASSERT_TRUE(earth.MoveMainWindow({.left = 30, .top = 40, .width = 640, .height = 502}));
+    auto main = earth.MainWindow();
+    ASSERT_TRUE(main);
+    EXPECT_EQ(main->width, 640);
+    EXPECT_EQ(main->height, 502);
+    EXPECT_EQ(earth.RenderWindow()->height, 480);
+    // The redraws that follow leave it answering.
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    auto centre = earth.PointOnTerrain(0, 0);
+    ASSERT_TRUE(centre);
+    EXPECT_EQ(centre->altitude, SyntheticElevation(104, 30));
+    EXPECT_EQ(m_earth->Terminate(), 0);
+}
+
 TEST_F(SimulatorTest, SwitchesAnswerNotInitialisedAndNotConnected)
 {
     Start({"--not-initialized", "--not-connected"});
