@@ -2,6 +2,7 @@
 #include "pages/PageRegistry.hpp"
 
 #include "pages/CustomEllipsoidPage.hpp"
+#include "pages/EarthPages.hpp"
 #include "pages/FileConversionPages.hpp"
 #include "pages/GaussPages.hpp"
 #include "pages/NotationPage.hpp"
@@ -62,13 +63,12 @@ constexpr std::array kPages = {
                      Make<TxtToGpxPage>},
     PageRegistration{142, "BlnToTxtPage", "bln2txt", "Surfer BLN files to text (BLN->TXT)",
                      BatchFile, Make<BlnToTxtPage>},
-    // Not built yet.
     PageRegistration{133, "BatchElevationPage", "elevation",
-                     "elevations of a point list (批量获取高程)", Task, nullptr},
+                     "elevations of a point list (批量获取高程)", Task, Make<BatchElevationPage>},
     PageRegistration{130, "DemSamplingPage", "dem", "a grid of terrain elevations (获取DEM数据)",
-                     Task, nullptr},
+                     Task, Make<DemSamplingPage>},
     PageRegistration{43523, "MapFramePage", "mapframe", "a graticule as KML (生成图框)", Form,
-                     nullptr},
+                     Make<MapFramePage>},
 };
 
 } // namespace

@@ -13,6 +13,9 @@
 namespace carvento::geodesy {
 class EllipsoidPanel;
 }
+namespace carvento::earth {
+class EarthConnection;
+}
 
 namespace carvento::pages {
 
@@ -21,6 +24,8 @@ struct PageContext {
     platform::Prompter& prompter;
     platform::Clipboard& clipboard;
     platform::Profile& profile;
+    // The globe the globe pages drive; nullptr where there is none (they then refuse to start).
+    earth::EarthConnection* earth = nullptr;
 };
 
 // A table on a page: group box title, column titles and pixel widths.

@@ -1,0 +1,311 @@
+// The globe pages.
+#include "pages/EarthPages.hpp"
+
+#include "earth/EarthConnection.hpp"
+#include "earth/EarthView.hpp"
+#include "platform/NumberText.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+namespace carvento::pages {
+namespace {
+
+// The globe to work with, connected and ready; nullptr (with the reason shown) otherwise.
+earth::EarthConnection* ReadyEarth(PageContext& context)
+{
+    earth::EarthConnection* connection = context.earth;
+    if (!connection) {
+        context.prompter.ShowMessage({earth::messages::kNotRunning, earth::messages::kNoticeCaption,
+                                      platform::MessageIcon::Information,
+                                      platform::MessageButtons::Ok});
+        return nullptr;
+    }
+    if (!connection->HasClient() && !earth::ConnectEarth(*connection, context.prompter))
+        return nullptr;
+    if (!earth::CheckEarthReady(*connection, context.prompter))
+        return nullptr;
+    return connection;
+}
+
+std::string HeightText(const std::optional<earth::TerrainPoint>& point)
+{
+    if (!point || !point->hasElevation || !std::isfinite(point->altitude))
+        return messages::kNoElevation;
+    return platform::FormatFixed(point->altitude, 6);
+}
+
+const TableLayout kPointTable{"", {"序号", "经度", "纬度", "高程"}, {35, 85, 90, 90}};
+const TableLayout kSampleTable{"", {"序号", "经度", "纬度", "高程"}, {50, 120, 120, 120}};
+
+// ---------------------------------------------------------------- batch elevation
+
+constexpr const char* kElevationSection = "ATTITUDE";
+
+struct TaskPoint {
+    double longitude = 0;
+    double latitude = 0;
+};
+
+// Step r flies over point r + 1, waits and reads the height under the view's centre.
+class ElevationWork final : public TaskWork {
+public:
+    ElevationWork(earth::EarthClient& client, std::vector<TaskPoint> points, double range,
+                  std::chrono::milliseconds wait)
+        : m_client(client), m_points(std::move(points)), m_range(range), m_wait(wait)
+    {
+    }
+    int StepCount() const override { return static_cast<int>(m_points.size()); }
+    std::optional<TaskOutput> Step(int index) override
+    {
+        const TaskPoint& point = m_points[static_cast<std::size_t>(index)];
+        m_client.SetCamera({.latitude = point.latitude,
+                            .longitude = point.longitude,
+                            .altitude = 0,
+                            .altitudeMode = 1,
+                            .range = m_range,
+                            .tilt = 0,
+                            .azimuth = 0,
+                            .speed = 5.0});
+        if (m_wait.count() > 0)
+            std::this_thread::sleep_for(m_wait);
+        return TaskOutput{.row = index + 1,
+                          .firstColumn = 3,
+                          .cells = {HeightText(m_client.PointOnTerrain(0, 0))}};
+    }
+
+private:
+    earth::EarthClient& m_client;
+    std::vector<TaskPoint> m_points;
+    double m_range;
+    std::chrono::milliseconds m_wait;
+};
+
+// ---------------------------------------------------------------- DEM sampling
+
+constexpr const char* kDemSection = "DEM";
+// A kept position is a grid position written with six decimals; this much below a grid line
+// still counts as on it.
+constexpr double kGridTolerance = 1e-6;
+
+// Step i samples the screen position of grid step i; the sky gives no sample.
+class DemWork final : public TaskWork {
+public:
+    DemWork(earth::EarthClient& client, DemSamplingPage::Grid grid) : m_client(client), m_grid(grid)
+    {
+    }
+    int StepCount() const override { return m_grid.Total(); }
+    std::optional<TaskOutput> Step(int index) override
+    {
+        std::optional<earth::TerrainPoint> point = m_client.PointOnTerrain(m_grid.X(index),
+                                                                           m_grid.Y(index));
+        if (!point)
+            return std::nullopt;
+        return TaskOutput{.row = TaskOutput::kAppendRow,
+                          .firstColumn = 1,
+                          .cells = {platform::FormatFixed(point->longitude, 6),
+                                    platform::FormatFixed(point->latitude, 6), HeightText(point)}};
+    }
+
+private:
+    earth::EarthClient& m_client;
+    DemSamplingPage::Grid m_grid;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- BatchElevationPage
+
+BatchElevationPage::BatchElevationPage(PageContext context) : TaskPage(context)
+{
+    AddField(
+        {.id = "altitude", .label = "视角海拔高度(KM)", .kind = FieldKind::Integer, .value = 10});
+    AddField(
+        {.id = "interval", .label = "视角切换间隔时间(s)", .kind = FieldKind::Integer, .value = 1});
+    SetUp({.table = kPointTable, .cacheFileName = "Attitude.txt", .savedColumns = {1, 2, 3}});
+}
+
+std::unique_ptr<TaskWork> BatchElevationPage::MakeWork()
+{
+    earth::EarthConnection* connection = ReadyEarth(m_context);
+    if (!connection)
+        return nullptr;
+    std::vector<TaskPoint> points;
+    const tables::CoordinateTable& table = Table();
+    for (int row = 1; row <= table.DataRowCount(); ++row)
+        points.push_back({.longitude = platform::ParseDouble(table.GetCell(row, 1)),
+                          .latitude = platform::ParseDouble(table.GetCell(row, 2))});
+    const double range = Field("altitude").value * 1000.0;
+    const int seconds = std::max(Field("interval").value, 0);
+    return std::make_unique<ElevationWork>(connection->client(), std::move(points), range,
+                                           m_second * seconds);
+}
+
+void BatchElevationPage::SaveTaskPosition(int nextStep)
+{
+    if (m_context.earth)
+        earth::SaveEarthView(*m_context.earth, m_context.prompter, m_context.profile);
+    m_context.profile.SetInt(kElevationSection, "high", Field("altitude").value);
+    m_context.profile.SetInt(kElevationSection, "time", Field("interval").value);
+    // The row not yet done, counted from 1.
+    m_context.profile.SetInt(kElevationSection, "x", nextStep + 1);
+}
+
+int BatchElevationPage::RestoreTaskPosition()
+{
+    if (m_context.earth)
+        earth::RestoreEarthView(*m_context.earth, m_context.prompter, m_context.profile);
+    platform::Profile& profile = m_context.profile;
+    SetFieldText("altitude", std::to_string(profile.GetInt(kElevationSection, "high",
+                                                           Field("altitude").value)));
+    SetFieldText("interval", std::to_string(profile.GetInt(kElevationSection, "time",
+                                                           Field("interval").value)));
+    const int row = profile.GetInt(kElevationSection, "x", 0);
+    return std::max(row, 1) - 1;
+}
+
+// ---------------------------------------------------------------- DemSamplingPage
+
+DemSamplingPage::DemSamplingPage(PageContext context) : TaskPage(context)
+{
+    AddField({.id = "x",
+              .label = "X方向比例(‰)",
+              .kind = FieldKind::Spin,
+              .value = 15,
+              .minimum = 1,
+              .maximum = 1000});
+    AddField({.id = "y",
+              .label = "Y方向比例(‰)",
+              .kind = FieldKind::Spin,
+              .value = 15,
+              .minimum = 1,
+              .maximum = 1000});
+    SetUp({.table = kSampleTable, .cacheFileName = "Dem.txt", .savedColumns = {1, 2, 3}});
+}
+
+DemSamplingPage::Grid DemSamplingPage::MakeGrid(int xPermille, int yPermille)
+{
+    Grid grid;
+    grid.xStep = std::clamp(xPermille, 1, 1000) * 0.002;
+    grid.yStep = std::clamp(yPermille, 1, 1000) * 0.002;
+    grid.columns = 1 + static_cast<int>(std::trunc(2 / grid.xStep));
+    grid.rows = 1 + static_cast<int>(std::trunc(2 / grid.yStep));
+    return grid;
+}
+
+int DemSamplingPage::Grid::IndexAt(double x, double y) const
+{
+    if (!(x <= 1))
+        return Total();
+    // Positions left of or below the view start at its edge.
+    int column = std::max(0, static_cast<int>(std::floor((x + 1) / xStep + kGridTolerance)));
+    int row = 0;
+    if (y > 1) {
+        ++column; // the kept column was done
+    } else {
+        row = std::max(0, static_cast<int>(std::floor((y + 1) / yStep + kGridTolerance)));
+        if (row >= rows) {
+            ++column;
+            row = 0;
+        }
+    }
+    if (column >= columns)
+        return Total();
+    return column * rows + row;
+}
+
+std::unique_ptr<TaskWork> DemSamplingPage::MakeWork()
+{
+    earth::EarthConnection* connection = ReadyEarth(m_context);
+    if (!connection)
+        return nullptr;
+    m_grid = MakeGrid(Field("x").value, Field("y").value);
+    return std::make_unique<DemWork>(connection->client(), m_grid);
+}
+
+void DemSamplingPage::SaveTaskPosition(int nextStep)
+{
+    if (m_context.earth)
+        earth::SaveEarthView(*m_context.earth, m_context.prompter, m_context.profile);
+    platform::Profile& profile = m_context.profile;
+    profile.SetInt(kDemSection, "dx", Field("x").value);
+    profile.SetInt(kDemSection, "dy", Field("y").value);
+    // Past the last sample the position lies beyond the right edge: a restore ends at once.
+    const double x = nextStep < m_grid.Total() ? m_grid.X(nextStep)
+                                               : -1 + m_grid.columns * m_grid.xStep;
+    const double y = nextStep < m_grid.Total() ? m_grid.Y(nextStep) : -1;
+    profile.SetString(kDemSection, "x", platform::FormatFixed(x, 6));
+    profile.SetString(kDemSection, "y", platform::FormatFixed(y, 6));
+}
+
+int DemSamplingPage::RestoreTaskPosition()
+{
+    if (m_context.earth)
+        earth::RestoreEarthView(*m_context.earth, m_context.prompter, m_context.profile);
+    const platform::Profile& profile = m_context.profile;
+    const double x = platform::ParseDouble(profile.GetString(kDemSection, "x", "-1"));
+    const double y = platform::ParseDouble(profile.GetString(kDemSection, "y", "-1"));
+    const int dx = std::clamp(profile.GetInt(kDemSection, "dx", Field("x").pendingIndex), 1, 1000);
+    const int dy = std::clamp(profile.GetInt(kDemSection, "dy", Field("y").pendingIndex), 1, 1000);
+    SetFieldChoice("x", dx);
+    SetFieldChoice("y", dy);
+    return MakeGrid(dx, dy).IndexAt(x, y);
+}
+
+// ---------------------------------------------------------------- MapFramePage
+
+MapFramePage::MapFramePage(PageContext context) : ToolPage(context)
+{
+    const auto text = [this](const char* id, const char* group, const char* label,
+                             const char* initial) {
+        AddField(
+            {.id = id, .group = group, .label = label, .kind = FieldKind::Text, .text = initial});
+    };
+    text("lng-start", "", "起始经度(dfm)", "1042000");
+    text("lng-end", "", "终止经度(dfm)", "1043000");
+    text("lat-start", "", "起始纬度(dfm)", "310500");
+    text("lat-end", "", "终止纬度(dfm)", "311000");
+    text("lng-step", "间距", "经度差(dfm)", "000100");
+    text("lat-step", "间距", "经度差(dfm)", "000100");
+    AddCommand({.id = "add", .caption = "添加"});
+}
+
+earth::MapFrameKml MapFramePage::FrameKml() const
+{
+    const auto text = [this](const char* id) { return FindField(id)->text; };
+    return earth::GenerateMapFrameKml({.lngStart = text("lng-start"),
+                                       .lngEnd = text("lng-end"),
+                                       .latStart = text("lat-start"),
+                                       .latEnd = text("lat-end"),
+                                       .lngStep = text("lng-step"),
+                                       .latStep = text("lat-step")});
+}
+
+bool MapFramePage::Add()
+{
+    const earth::MapFrameKml frame = FrameKml();
+    if (!frame.error.empty()) {
+        ShowMessage(frame.error);
+        return false;
+    }
+    earth::EarthConnection* connection = m_context.earth;
+    if (connection && !connection->HasClient() &&
+        !earth::ConnectEarth(*connection, m_context.prompter))
+        return false;
+    if (!connection) {
+        m_context.prompter.ShowMessage(
+            {earth::messages::kNotRunning, earth::messages::kNoticeCaption,
+             platform::MessageIcon::Information, platform::MessageButtons::Ok});
+        return false;
+    }
+    // The frame goes to the globe as it is, ready or not.
+    if (!connection->client().LoadKml(frame.kml)) {
+        ShowMessage(messages::kFrameNotLoaded);
+        return false;
+    }
+    return true;
+}
+
+} // namespace carvento::pages

@@ -1,0 +1,102 @@
+// The globe pages: 批量获取高程 (elevations of a point list, read by flying the globe's camera
+// over each point), 获取DEM数据 (a grid of terrain points across the globe's current view)
+// and 生成图框 (a graticule handed to the globe as KML). They reach the globe through the
+// context's EarthConnection; without one they refuse to start.
+#pragma once
+
+#include "earth/MapFrame.hpp"
+#include "pages/TaskPage.hpp"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace carvento::pages {
+
+namespace messages {
+// The text of a "高程" cell whose point has no terrain height (outside the elevation data, a
+// no-data cell) or whose height the globe did not give: never a 0 that looks like a height.
+inline constexpr const char* kNoElevation = "无高程";
+inline constexpr const char* kFrameNotLoaded = "图框未能加载到Google Earth!";
+} // namespace messages
+
+// "DEM高程数据设置": for each row the camera flies over the point (relative altitude
+// "视角海拔高度(KM)" × 1000 m above it, looking straight down), waits "视角切换间隔时间(s)"
+// for the view to settle and reads the terrain height under the view's centre into "高程".
+// A stop or a pause takes effect after the current point. A task save keeps the next row
+// ("ATTITUDE"/"x"), the two fields ("high", "time") and the globe's view; a restore puts the
+// view back first and goes on from that row.
+class BatchElevationPage final : public TaskPage {
+public:
+    explicit BatchElevationPage(PageContext context);
+
+    std::string Title() const override { return "DEM高程数据设置"; }
+
+    // How long one second of "视角切换间隔时间(s)" lasts (tests shorten it).
+    void SetSecondLength(std::chrono::milliseconds length) { m_second = length; }
+
+protected:
+    std::unique_ptr<TaskWork> MakeWork() override;
+    void SaveTaskPosition(int nextStep) override;
+    int RestoreTaskPosition() override;
+
+private:
+    std::chrono::milliseconds m_second{1000};
+};
+
+// "DEM数据设置": samples the terrain under a grid of screen positions of the globe's current
+// view, column by column from the lower left (-1, -1): X and Y spacing in thousandths of the
+// view's full width of 2 ("X方向比例(‰)", "Y方向比例(‰)", 1 … 1000). Each sample appends
+// longitude, latitude and height; a position that shows no ground (the sky) gives no row,
+// a ground point without a height gives "无高程". A task save keeps the next grid position
+// ("DEM"/"x", "y") and the spacings ("dx", "dy") with the view; a restore continues there.
+class DemSamplingPage final : public TaskPage {
+public:
+    explicit DemSamplingPage(PageContext context);
+
+    std::string Title() const override { return "DEM数据设置"; }
+
+    // Grid of the spacings in permille: step = permille × 0.002, count = 1 + trunc(2 / step).
+    struct Grid {
+        double xStep = 0;
+        double yStep = 0;
+        int columns = 0;
+        int rows = 0;
+        int Total() const { return columns * rows; }
+        // The screen position of step `index` (column by column).
+        double X(int index) const { return -1 + (index / rows) * xStep; }
+        double Y(int index) const { return -1 + (index % rows) * yStep; }
+        // The step at a kept position; Total() when the position lies past the last column.
+        int IndexAt(double x, double y) const;
+    };
+    static Grid MakeGrid(int xPermille, int yPermille);
+
+protected:
+    std::unique_ptr<TaskWork> MakeWork() override;
+    void SaveTaskPosition(int nextStep) override;
+    int RestoreTaskPosition() override;
+
+private:
+    Grid m_grid{};
+};
+
+// "图框设置": the frame's range and spacing in packed DDDMMSS; 添加 hands the graticule to the
+// globe and closes the page.
+class MapFramePage final : public ToolPage {
+public:
+    explicit MapFramePage(PageContext context);
+
+    std::string Title() const override { return "图框设置"; }
+    PageFrame Frame() const override { return PageFrame::Form; }
+
+    // The frame of the current fields (the command line writes its KML to a file).
+    earth::MapFrameKml FrameKml() const;
+    // 添加: the frame goes to the globe; true when it did (the page then closes). Refused
+    // fields, a missing globe or a globe that did not take the frame: a message, false.
+    bool Add();
+
+private:
+    bool OnCommand(const std::string& id) override { return id == "add" && Add(); }
+};
+
+} // namespace carvento::pages
