@@ -3,6 +3,7 @@
 // and their options come from the page registry and the pages' own fields and panels.
 #include "cli/BatchVerb.hpp"
 #include "cli/ConsolePlatform.hpp"
+#include "cli/EarthVerbs.hpp"
 #include "cli/PageOptions.hpp"
 #include "cli/SolveVerb.hpp"
 #include "geodesy/EllipsoidPanel.hpp"
@@ -320,6 +321,7 @@ int main(int argc, char** argv)
                                                            registration.factory(context)));
         std::vector<std::unique_ptr<cli::SolveVerb>> solveVerbs = cli::AddSolveVerbs(app, context);
         std::vector<std::unique_ptr<cli::BatchVerb>> batchVerbs = cli::AddBatchVerbs(app, context);
+        std::vector<std::unique_ptr<cli::EarthVerb>> earthVerbs = cli::AddEarthVerbs(app, context);
 
         CLI::App* ellipsoid = app.add_subcommand(
             "ellipsoid", "user-defined ellipsoids, shared with the desktop program");
@@ -352,6 +354,12 @@ int main(int argc, char** argv)
         for (const auto& verb : batchVerbs)
             if (verb->Chosen())
                 return verb->Run();
+        for (const auto& verb : earthVerbs)
+            if (verb->Chosen()) {
+                // The globe's "not running" and the like are notices on the desktop.
+                prompter.printInformation = true;
+                return verb->Run(prompter);
+            }
         return kExitUsage;
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)

@@ -124,7 +124,10 @@ BatchElevationPage::BatchElevationPage(PageContext context) : TaskPage(context)
         {.id = "altitude", .label = "视角海拔高度(KM)", .kind = FieldKind::Integer, .value = 10});
     AddField(
         {.id = "interval", .label = "视角切换间隔时间(s)", .kind = FieldKind::Integer, .value = 1});
-    SetUp({.table = kPointTable, .cacheFileName = "Attitude.txt", .savedColumns = {1, 2, 3}});
+    SetUp({.table = kPointTable,
+           .cacheFileName = "Attitude.txt",
+           .savedColumns = {1, 2, 3},
+           .requiredColumns = {1, 2}});
 }
 
 std::unique_ptr<TaskWork> BatchElevationPage::MakeWork()

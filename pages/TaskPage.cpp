@@ -11,7 +11,8 @@
 namespace carvento::pages {
 
 TaskPage::TaskPage(PageContext context)
-    : ToolPage(context), m_editor(m_table, context.prompter, context.clipboard, ImportPolicy{})
+    : ToolPage(context), m_editor(m_table, context.prompter, context.clipboard, ImportPolicy{},
+                                  [this] { return m_setup.requiredColumns; })
 {
 }
 

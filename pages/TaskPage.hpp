@@ -54,6 +54,9 @@ struct TaskSetup {
     TableLayout table{};
     std::string cacheFileName{};     // in the cache folder, such as "Attitude.txt"
     std::vector<int> savedColumns{}; // columns of 保存数据 and of the cache, their titles first
+    // Columns the task reads (打开 refuses a file without them; a first row that does not
+    // read as values there is a title row on the command line).
+    std::vector<int> requiredColumns{};
 };
 
 class TaskPage : public ToolPage {

@@ -1,6 +1,11 @@
 // Launcher panel, tray icon and catalogue actions.
 #include "ui/CWindow.hpp"
 
+#include "earth/EarthRegistration.hpp"
+#include "earth/EarthView.hpp"
+#include "earth/SocketEarthClient.hpp"
+#include "platform/ProgramFolder.hpp"
+
 #include "pages/Messages.hpp"
 #include "pages/PageRegistry.hpp"
 #include "shell/Application.hpp"
@@ -25,8 +30,12 @@ namespace carvento::ui {
 
 CWindow::CWindow(pages::PageContext context, platform::Launcher& launcher, QWidget* parent)
     : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint),
+      m_earth(std::make_unique<earth::EarthConnection>([] {
+          return std::make_unique<earth::SocketEarthClient>();
+      })),
       m_context(context), m_launcher(launcher)
 {
+    m_context.earth = m_earth.get();
     setObjectName(QString::fromLatin1(shell::kInstanceName));
     setWindowTitle(QString::fromLatin1(shell::kInstanceName));
     setFixedSize(shell::kPanelWidth, shell::kPanelHeight);
@@ -202,8 +211,22 @@ bool CWindow::OpenPage(int id)
 
 bool CWindow::ConnectEarth()
 {
-    // The globe link arrives with its own pages; until then nothing opens.
-    return false;
+    return earth::ConnectEarth(*m_earth, m_context.prompter);
+}
+
+void CWindow::RegisterEarthServer()
+{
+    earth::RegisterEarthServer(m_context.prompter, m_launcher, platform::ProgramFolder());
+}
+
+void CWindow::SaveEarthView()
+{
+    earth::SaveEarthView(*m_earth, m_context.prompter, m_context.profile);
+}
+
+void CWindow::RestoreEarthView()
+{
+    earth::RestoreEarthView(*m_earth, m_context.prompter, m_context.profile);
 }
 
 void CWindow::OpenUrl(std::string_view url)

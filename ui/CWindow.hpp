@@ -3,6 +3,7 @@
 // or an entry has been chosen. It carries out the catalogue's actions.
 #pragma once
 
+#include "earth/EarthConnection.hpp"
 #include "pages/ConversionPage.hpp"
 #include "platform/Tasks.hpp"
 #include "shell/Catalogue.hpp"
@@ -12,6 +13,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 class QMenu;
@@ -41,9 +43,9 @@ public:
     // shell::CatalogueHost
     bool OpenPage(int id) override;
     bool ConnectEarth() override;
-    void RegisterEarthServer() override {}
-    void SaveEarthView() override {}
-    void RestoreEarthView() override {}
+    void RegisterEarthServer() override;
+    void SaveEarthView() override;
+    void RestoreEarthView() override;
     void OpenUrl(std::string_view url) override;
     void StartInteractiveUpdateCheck() override;
     void Exit() override;
@@ -66,6 +68,8 @@ private:
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     void ShowPage(QWidget* page);
 
+    // The process's one link to the globe; the pages reach it through the context.
+    std::unique_ptr<earth::EarthConnection> m_earth;
     pages::PageContext m_context;
     platform::Launcher& m_launcher;
     XOutLookBar* m_bar = nullptr;

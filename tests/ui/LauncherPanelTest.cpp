@@ -1,8 +1,10 @@
 // The launcher panel: its catalogue bar, the pages it opens and when it hides.
 #include "support/FakePlatform.hpp"
 #include "ui/CWindow.hpp"
+
 #include "ui/TablePageWindow.hpp"
 #include "ui/XOutLookBar.hpp"
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -15,7 +17,13 @@ using namespace carvento;
 
 namespace {
 
+// No globe answers at this address, whatever runs on the machine.
+struct NoGlobe {
+    NoGlobe() { ::setenv("CARVENTO_EARTH_SOCKET", "/nonexistent/carvento-earth.sock", 1); }
+};
+
 struct PanelFixture : ::testing::Test {
+    NoGlobe noGlobe;
     carvento::testing::FakePrompter prompter;
     carvento::testing::FakeClipboard clipboard;
     carvento::testing::FakeLauncher launcher;
@@ -56,11 +64,13 @@ TEST_F(PanelFixture, EachChoiceOpensANewPageAndHidesThePanel)
     EXPECT_EQ(QStringLiteral("高斯坐标正算"), pages[1]->windowTitle());
     EXPECT_TRUE(pages[1]->isVisible());
 
-    // An entry whose page is not in this build, and a link: nothing opens, the panel hides.
+    // A globe page without a running globe, and a link: nothing opens, the panel hides.
     panel.ShowPanel();
     panel.Bar()->ChooseEntry(3, 2); // 批量获取高程
     EXPECT_FALSE(panel.isVisible());
     EXPECT_EQ(2u, panel.OpenPages().size());
+    ASSERT_FALSE(prompter.messages.empty());
+    EXPECT_EQ("未检测到运行的Google Earth!", prompter.messages.back().text);
     panel.ShowPanel();
     panel.Bar()->ChooseEntry(4, 1); // 主页
     EXPECT_FALSE(panel.isVisible());

@@ -241,7 +241,7 @@ TEST(PageWindows, EveryRegisteredPageOpensInItsFramesWindow)
         EXPECT_TRUE(window->isVisible());
         ++opened;
     }
-    EXPECT_EQ(16, opened);
+    EXPECT_EQ(19, opened);
 }
 
 namespace {

@@ -1,0 +1,213 @@
+// The globe verbs.
+#include "cli/EarthVerbs.hpp"
+
+#include "cli/DemEarthClient.hpp"
+#include "earth/EarthConnection.hpp"
+#include "earth/SocketEarthClient.hpp"
+#include "pages/EarthPages.hpp"
+#include "pages/PageRegistry.hpp"
+#include "platform/NumberText.hpp"
+#include "tables/ReplacingFile.hpp"
+
+#include <iostream>
+
+namespace carvento::cli {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitRefused = 1;
+
+// The process's one link to a globe: the running globe program, or an elevation model file
+// when `elevation --dem` named one before the first connect.
+struct GlobeLink {
+    std::unique_ptr<earth::DemTerrain> dem;
+    earth::EarthConnection connection{[this]() -> std::unique_ptr<earth::EarthClient> {
+        if (dem)
+            return std::make_unique<DemEarthClient>(std::move(dem));
+        return std::make_unique<earth::SocketEarthClient>();
+    }};
+};
+
+GlobeLink& Globe()
+{
+    static GlobeLink link;
+    return link;
+}
+
+// Where the table goes: the file -o names, else standard output.
+std::string OutputPath(const PageOptions& options)
+{
+    const std::optional<std::string> output = options.Value("-o");
+    return output && *output != "-" ? *output : "/dev/stdout";
+}
+
+// Runs a task page's whole task here and writes its table as 保存数据 does.
+int RunTask(pages::TaskPage& page, const PageOptions& options, ConsolePrompter& prompter)
+{
+    page.SetCacheFolder(""); // a command-line run keeps no task to resume
+    const int problemsBefore = prompter.Problems();
+    if (!page.RunHere())
+        return kExitRefused;
+    if (!page.SaveDataToFile(OutputPath(options)))
+        return kExitRefused;
+    int unknown = 0;
+    const int elevationColumn = page.Table().ColumnCount() - 1;
+    for (int row = 1; row < page.Table().RowCount(); ++row)
+        if (page.Table().GetCell(row, elevationColumn) == pages::messages::kNoElevation)
+            ++unknown;
+    if (unknown > 0)
+        std::cerr << "carvento-cli: " << unknown << " point(s) without an elevation ("
+                  << pages::messages::kNoElevation << ")\n";
+    return prompter.Problems() > problemsBefore ? kExitRefused : kExitOk;
+}
+
+class ElevationVerb final : public EarthVerb {
+public:
+    ElevationVerb(CLI::App& app, const pages::PageRegistration& row,
+                  std::unique_ptr<pages::ToolPage> page)
+        : EarthVerb(app, std::string(row.verb), std::string(row.summary), std::move(page))
+    {
+        m_command->add_option("FILE", m_input, "point file: longitude and latitude in degrees")
+            ->required();
+        m_options.Add("--dem", "read the heights from this elevation model file (any raster "
+                               "GDAL reads) instead of the running globe");
+        m_options.Add("-o", "output file (standard output when absent)");
+        m_options.Add("--columns",
+                      "file column (1-based, 0 for none) for 序号, 经度, 纬度, 高程, e.g. 0,2,3");
+        m_options.DeclarePage();
+    }
+
+    int Run(ConsolePrompter& prompter) override
+    {
+        auto& page = static_cast<pages::BatchElevationPage&>(*m_page);
+        if (const std::optional<std::string> dem = m_options.Value("--dem")) {
+            std::string error;
+            Globe().dem = earth::DemTerrain::Open(*dem, error);
+            if (!Globe().dem) {
+                std::cerr << "carvento-cli: " << error << '\n';
+                return kExitRefused;
+            }
+            page.SetSecondLength(std::chrono::milliseconds(0)); // no view to settle
+        }
+        if (!earth::ConnectEarth(Globe().connection, prompter))
+            return kExitRefused;
+        m_options.ApplyToPage();
+        if (const std::optional<std::string> columns = m_options.Value("--columns"))
+            prompter.columns = ParseColumnList(*columns);
+        // A first row whose longitude or latitude is not a number is a title row.
+        prompter.readsAsValue = [](int column, std::string_view cell) {
+            return (column != 1 && column != 2) || platform::IsNumberText(cell);
+        };
+        if (page.Editor().ImportFile(m_input, true) <= 0)
+            return kExitRefused;
+        return RunTask(page, m_options, prompter);
+    }
+
+private:
+    static std::vector<int> ParseColumnList(const std::string& text)
+    {
+        std::vector<int> columns;
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            const std::size_t comma = text.find(',', start);
+            const std::string piece = text.substr(start, comma - start);
+            CheckIntegerOption("--columns", piece);
+            columns.push_back(std::stoi(piece) - 1);
+            if (comma == std::string::npos)
+                break;
+            start = comma + 1;
+        }
+        return columns;
+    }
+
+    std::string m_input;
+};
+
+class DemVerb final : public EarthVerb {
+public:
+    DemVerb(CLI::App& app, const pages::PageRegistration& row,
+            std::unique_ptr<pages::ToolPage> page)
+        : EarthVerb(app, std::string(row.verb), std::string(row.summary), std::move(page))
+    {
+        m_options.Add("-o", "output file (standard output when absent)");
+        m_options.DeclarePage();
+        m_command->footer("Samples the running globe's current view, column by column.");
+    }
+
+    int Run(ConsolePrompter& prompter) override
+    {
+        if (!earth::ConnectEarth(Globe().connection, prompter))
+            return kExitRefused;
+        m_options.ApplyToPage();
+        return RunTask(static_cast<pages::TaskPage&>(*m_page), m_options, prompter);
+    }
+};
+
+class MapFrameVerb final : public EarthVerb {
+public:
+    MapFrameVerb(CLI::App& app, const pages::PageRegistration& row,
+                 std::unique_ptr<pages::ToolPage> page)
+        : EarthVerb(app, std::string(row.verb), std::string(row.summary), std::move(page))
+    {
+        m_options.Add("-o", "write the graticule's KML to this file (- for standard output) "
+                            "instead of loading it into the running globe");
+        m_options.DeclarePage();
+    }
+
+    int Run(ConsolePrompter& prompter) override
+    {
+        m_options.ApplyToPage();
+        auto& page = static_cast<pages::MapFramePage&>(*m_page);
+        if (const std::optional<std::string> output = m_options.Value("-o")) {
+            if (!page.ExchangeFields())
+                return kExitRefused;
+            const earth::MapFrameKml frame = page.FrameKml();
+            if (!frame.error.empty()) {
+                std::cerr << "carvento-cli: " << frame.error << '\n';
+                return kExitRefused;
+            }
+            if (*output == "-") {
+                std::cout << frame.kml;
+                return std::cout.flush() ? kExitOk : kExitRefused;
+            }
+            if (!tables::ReplaceFileContents(*output, frame.kml)) {
+                std::cerr << "carvento-cli: " << *output << " 保存失败!\n";
+                return kExitRefused;
+            }
+            return kExitOk;
+        }
+        if (!earth::ConnectEarth(Globe().connection, prompter))
+            return kExitRefused;
+        return page.RunCommand("add") ? kExitOk : kExitRefused;
+    }
+};
+
+} // namespace
+
+EarthVerb::EarthVerb(CLI::App& app, const std::string& verb, const std::string& summary,
+                     std::unique_ptr<pages::ToolPage> page)
+    : m_page(std::move(page)), m_command(app.add_subcommand(verb, summary)),
+      m_options(*m_command, *m_page)
+{
+}
+
+std::vector<std::unique_ptr<EarthVerb>> AddEarthVerbs(CLI::App& app, pages::PageContext context)
+{
+    // The pages reach the globe through the process's one link.
+    context.earth = &Globe().connection;
+    std::vector<std::unique_ptr<EarthVerb>> verbs;
+    for (const pages::PageRegistration& row : pages::PageRegistry()) {
+        if (!row.Built() || row.verb.empty())
+            continue;
+        const std::string_view cls = row.pageClass;
+        if (cls == "BatchElevationPage")
+            verbs.push_back(std::make_unique<ElevationVerb>(app, row, row.factory(context)));
+        else if (cls == "DemSamplingPage")
+            verbs.push_back(std::make_unique<DemVerb>(app, row, row.factory(context)));
+        else if (cls == "MapFramePage")
+            verbs.push_back(std::make_unique<MapFrameVerb>(app, row, row.factory(context)));
+    }
+    return verbs;
+}
+
+} // namespace carvento::cli
