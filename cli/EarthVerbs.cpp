@@ -45,6 +45,7 @@ std::string OutputPath(const PageOptions& options)
 int RunTask(pages::TaskPage& page, const PageOptions& options, ConsolePrompter& prompter)
 {
     page.SetCacheFolder(""); // a command-line run keeps no task to resume
+    page.SetTextEncoding(options.Encoding());
     const int problemsBefore = prompter.Problems();
     if (!page.RunHere())
         return kExitRefused;
@@ -74,6 +75,11 @@ public:
         m_options.Add("-o", "output file (standard output when absent)");
         m_options.Add("--columns",
                       "file column (1-based, 0 for none) for 序号, 经度, 纬度, 高程, e.g. 0,2,3");
+        m_skipTitle =
+            m_command->add_flag("--skip-title")->description("drop the first row as a title");
+        m_keepTitle = m_command->add_flag("--keep-title")
+                          ->description("keep the first row as data")
+                          ->excludes(m_skipTitle);
         m_options.DeclarePage();
     }
 
@@ -94,7 +100,9 @@ public:
         m_options.ApplyToPage();
         if (const std::optional<std::string> columns = m_options.Value("--columns"))
             prompter.columns = ParseColumnList(*columns);
-        // A first row whose longitude or latitude is not a number is a title row.
+        if (m_skipTitle->count() > 0 || m_keepTitle->count() > 0)
+            prompter.removeTitleRow = m_skipTitle->count() > 0;
+        // Otherwise a first row whose longitude or latitude is not a number is a title row.
         prompter.readsAsValue = [](int column, std::string_view cell) {
             return (column != 1 && column != 2) || platform::IsNumberText(cell);
         };
@@ -121,6 +129,8 @@ private:
     }
 
     std::string m_input;
+    CLI::Option* m_skipTitle = nullptr;
+    CLI::Option* m_keepTitle = nullptr;
 };
 
 class DemVerb final : public EarthVerb {

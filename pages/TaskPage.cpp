@@ -253,7 +253,7 @@ bool TaskPage::SaveDataToFile(const std::string& path)
     const std::vector<std::string> cells = ColumnCells(m_table, m_setup.savedColumns);
     if (!WriteTableFile(m_context.prompter, path, cells, m_table.DataRowCount(),
                         static_cast<int>(m_setup.savedColumns.size()), titles,
-                        ExportEncoding(m_context.profile)))
+                        m_encoding.value_or(ExportEncoding(m_context.profile))))
         return false;
     m_saved = true;
     return true;

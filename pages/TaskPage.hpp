@@ -113,6 +113,8 @@ public:
     bool SaveData();
     // Writes the saved columns' titles and every row's cells; saved afterwards when written.
     bool SaveDataToFile(const std::string& path);
+    // The encoding of 保存数据 (the profile's export setting unless set).
+    void SetTextEncoding(tables::TextEncoding encoding) { m_encoding = encoding; }
     // 保存任务: stops the running task; when the worker has stopped, the table goes to the
     // cache file and the page keeps the position (SaveTaskPosition). Idle: a message.
     bool SaveTask();
@@ -159,6 +161,7 @@ private:
     platform::InlineDispatcher m_inline;
     platform::UiDispatcher* m_dispatcher = &m_inline;
     std::optional<std::string> m_cacheFolder;
+    std::optional<tables::TextEncoding> m_encoding;
     std::function<void(int, int)> m_progressHandler;
     std::unique_ptr<TaskWork> m_work;
     State m_state = State::Idle;
