@@ -9,6 +9,20 @@
 #include <algorithm>
 
 namespace carvento::pages {
+namespace {
+
+// Both task pages drive the one globe, so one task runs at a time in the process: the page whose
+// worker runs (or is paused). Set and cleared on the user-interface thread, read there too; an
+// inline dispatcher (tests, the command line) clears it from the worker.
+std::atomic<TaskPage*> g_activeTask{nullptr};
+
+void Release(TaskPage* page)
+{
+    TaskPage* expected = page;
+    g_activeTask.compare_exchange_strong(expected, nullptr);
+}
+
+} // namespace
 
 TaskPage::TaskPage(PageContext context)
     : ToolPage(context), m_editor(m_table, context.prompter, context.clipboard, ImportPolicy{},
@@ -53,6 +67,9 @@ bool TaskPage::OnCommand(const std::string& id)
 
 bool TaskPage::StartOrPause()
 {
+    // While another page's task runs, this button pauses and resumes that task.
+    if (TaskPage* other = g_activeTask.load(); other && other != this)
+        return other->StartOrPause();
     switch (m_state) {
     case State::Idle:
         return Start();
@@ -70,6 +87,8 @@ bool TaskPage::Start(int firstStep)
 {
     if (m_state != State::Idle || m_closing || !ExchangeFields())
         return false;
+    if (TaskPage* other = g_activeTask.load(); other && other != this)
+        return false; // another page's task runs
     std::unique_ptr<TaskWork> work = MakeWork();
     if (!work)
         return false;
@@ -79,6 +98,7 @@ bool TaskPage::Start(int firstStep)
     m_work = std::move(work);
     m_stopAsked = false;
     m_state = State::Running;
+    g_activeTask.store(this);
     m_runner.Start([this, firstStep](const platform::TaskControl& control) {
         Work(control, firstStep);
     });
@@ -190,6 +210,7 @@ void TaskPage::Ended(bool finished, int nextStep)
     if (m_state == State::Idle)
         return;
     m_state = State::Idle;
+    Release(this);
     // Stopped: the label starts over. Finished: it stays at the total, told once more so that
     // a window sees the task idle.
     if (finished)
@@ -214,6 +235,7 @@ void TaskPage::Close()
     if (m_closing.exchange(true))
         return;
     m_runner.Stop();
+    Release(this);
     // The worker's last notice was dropped when the page began closing: its end is handled here.
     if (m_state != State::Idle)
         Ended(m_endFinished, m_endStep);

@@ -511,6 +511,35 @@ TEST(TaskFrame, PauseHoldsTheWorkerBeforeItsNextStepAndResumeFinishes)
     EXPECT_EQ("30", ui.Ui([&] { return page.Table().GetCell(3, 3); }));
 }
 
+// Both task pages drive the one globe: while one runs, the other's 启动/暂停 pauses and resumes
+// it, and the other starts only once it has ended.
+TEST(TaskFrame, OneTaskRunsAtATimeAndEitherStartButtonPausesIt)
+{
+    FakeContext fake;
+    LockedDispatcher ui;
+    FakeTaskPage running(fake.Context());
+    FakeTaskPage other(fake.Context());
+    running.SetDispatcher(ui);
+    other.SetDispatcher(ui);
+    AddPoints(running, 2);
+    AddPoints(other, 2);
+    running.probe->Allow(0);
+    ASSERT_TRUE(ui.Ui([&] { return running.RunCommand(TaskPage::kStartCommand); }));
+    running.probe->WaitStarted(1);
+    ui.Ui([&] { return other.RunCommand(TaskPage::kStartCommand); });
+    EXPECT_EQ(TaskPage::State::Paused, ui.Ui([&] { return running.TaskState(); }));
+    EXPECT_EQ(TaskPage::State::Idle, ui.Ui([&] { return other.TaskState(); }));
+    EXPECT_FALSE(ui.Ui([&] { return other.Start(); }));
+    ui.Ui([&] { return other.RunCommand(TaskPage::kStartCommand); }); // resumes the running one
+    running.probe->Allow(1 << 30);
+    ui.WaitFor([&] { return running.TaskState() == TaskPage::State::Idle; });
+    EXPECT_EQ(0, other.probe->started);
+    other.probe->Allow(1 << 30);
+    ASSERT_TRUE(ui.Ui([&] { return other.RunCommand(TaskPage::kStartCommand); }));
+    ui.WaitFor([&] { return other.TaskState() == TaskPage::State::Idle; });
+    EXPECT_EQ(2, other.probe->started);
+}
+
 TEST(TaskFrame, StopWhilePausedEndsBeforeTheNextStep)
 {
     FakeContext fake;
