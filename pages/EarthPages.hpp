@@ -75,6 +75,8 @@ protected:
     std::unique_ptr<TaskWork> MakeWork() override;
     void SaveTaskPosition(int nextStep) override;
     int RestoreTaskPosition() override;
+    // The sampled rows came from the cache file: a restore leaves the saved state alone.
+    bool RestoreKeepsSaved() const override { return true; }
 
 private:
     Grid m_grid{};

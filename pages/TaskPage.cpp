@@ -333,9 +333,10 @@ bool TaskPage::RestoreTask()
     m_table.FillRows(std::move(cells), rows + kept, tableColumns);
 
     const int firstStep = RestoreTaskPosition();
+    const bool saved = m_saved;
     if (!Start(firstStep))
         return false;
-    m_saved = false;
+    m_saved = RestoreKeepsSaved() && saved;
     return true;
 }
 

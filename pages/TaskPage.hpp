@@ -142,6 +142,9 @@ protected:
     // A task restore, after the cache rows are back: the step to start at (and the page puts
     // its kept fields back).
     virtual int RestoreTaskPosition() { return 0; }
+    // Whether a restore leaves the page's saved state as it was (else the restored rows count
+    // as unsaved data).
+    virtual bool RestoreKeepsSaved() const { return false; }
 
     bool OnCommand(const std::string& id) override;
 
