@@ -340,6 +340,7 @@ TEST(DemSampling, ASavedPositionResumesMidColumnAndPastTheRightEdgeEndsAtOnce)
     past.Close();
     EXPECT_EQ(queries, fixture.globe->With([&] { return fixture.globe->terrainQueries; }));
     EXPECT_EQ(1, past.Table().DataRowCount());
+    EXPECT_TRUE(past.Saved()); // the restored rows came from the cache: nothing new to save
 }
 
 TEST(DemSampling, TheGridCountsAndKeptPositionsMapToSteps)
