@@ -3,6 +3,7 @@
 // and their options come from the page registry and the pages' own fields and panels.
 #include "cli/BatchVerb.hpp"
 #include "cli/ConsolePlatform.hpp"
+#include "cli/Docs.hpp"
 #include "cli/EarthVerbs.hpp"
 #include "cli/PageOptions.hpp"
 #include "cli/SolveVerb.hpp"
@@ -12,6 +13,7 @@
 #include "pages/Messages.hpp"
 #include "pages/PageRegistry.hpp"
 #include "platform/qt/SettingsProfile.hpp"
+#include "shell/Application.hpp"
 #include "tables/ImportTable.hpp"
 #include "tables/TableStream.hpp"
 
@@ -305,7 +307,8 @@ int main(int argc, char** argv)
                  kProgram};
     app.require_subcommand(1);
     app.footer(std::string(kProgram) +
-               " VERB --help describes a verb's options. Exit status: 0 done, 1 input "
+               " VERB --help describes a verb's options; --version prints the version. Exit "
+               "status: 0 done, 1 input "
                "refused (the page's message on standard error), 2 usage error.\n");
     try {
         std::unique_ptr<platform::SettingsProfile> profile = OpenProfile();
@@ -336,6 +339,23 @@ int main(int argc, char** argv)
 
         // "help" as a verb, as many tools accept.
         std::vector<std::string> arguments(argv + 1, argv + argc);
+        // What the tool says about itself: its version (the one the update check compares), and
+        // its manual page and completion scripts, made from this very parser.
+        if (arguments.size() == 1 && arguments[0] == "--version") {
+            std::cout << kProgram << ' ' << shell::kCurrentVersion << '\n';
+            return kExitOk;
+        }
+        if (arguments.size() == 1 && arguments[0] == "--manual-page") {
+            std::cout << cli::ManPage(app, shell::kCurrentVersion);
+            return kExitOk;
+        }
+        if (arguments.size() == 2 && arguments[0] == "--completion") {
+            if (arguments[1] != "bash" && arguments[1] != "zsh")
+                throw UsageError("--completion: bash or zsh");
+            std::cout << (arguments[1] == "bash" ? cli::BashCompletion(app)
+                                                 : cli::ZshCompletion(app));
+            return kExitOk;
+        }
         if (arguments.size() == 1 && arguments[0] == "help")
             arguments[0] = "--help";
         std::reverse(arguments.begin(), arguments.end());

@@ -20,7 +20,12 @@ std::string ProgramFolder()
 std::string CacheFolderFor(const std::string& programFolder, const char* xdgDataHome,
                            const char* home)
 {
-    if (!programFolder.empty() && ::access(programFolder.c_str(), W_OK) == 0)
+    // An installed program (/usr/bin, /opt/…) keeps nothing beside itself, even when run by
+    // root, who could write there.
+    const bool installed = programFolder.starts_with("/usr/") ||
+                           programFolder.starts_with("/opt/") || programFolder == "/bin" ||
+                           programFolder == "/sbin";
+    if (!installed && !programFolder.empty() && ::access(programFolder.c_str(), W_OK) == 0)
         return programFolder;
     std::filesystem::path base;
     if (xdgDataHome && *xdgDataHome == '/')

@@ -101,6 +101,9 @@ TEST(CacheFolder, BesideTheProgramOnlyWhenThatIsWritable)
               CacheFolderFor("", "relative/ignored", scratch.c_str()));
     EXPECT_TRUE(std::filesystem::is_directory(scratch / ".local" / "share" / "carvento"));
     EXPECT_EQ("", CacheFolderFor("", nullptr, nullptr));
+    // Installed: the user's folder, even where the program folder is writable (root).
+    EXPECT_EQ((scratch / "data" / "carvento").string(),
+              CacheFolderFor("/usr/bin", (scratch / "data").c_str(), "/nonexistent"));
     EXPECT_FALSE(ProgramFolder().empty());
     std::filesystem::remove_all(scratch);
 }
