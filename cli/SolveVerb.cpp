@@ -5,6 +5,7 @@
 #include "pages/ConversionPage.hpp"
 #include "pages/Messages.hpp"
 #include "pages/ParameterSet.hpp"
+#include "pages/ProjExport.hpp"
 
 #include <cerrno>
 #include <climits>
@@ -70,6 +71,9 @@ SolveVerb::SolveVerb(CLI::App& app, const pages::PageRegistration& registration,
                   "the common-point table with its residuals, as 保存公共点 writes it (standard "
                   "output when absent)");
     m_options.Add("--save-params", "the parameter line, as 保存参数 writes it");
+    m_options.Add("--proj-pipeline",
+                  "the solved parameters as a PROJ pipeline with the sides' EPSG codes, as "
+                  "导出PROJ writes it");
     m_skipTitle =
         m_command->add_flag("--skip-title")->description("drop the first line as a title");
     m_keepTitle = m_command->add_flag("--keep-title")
@@ -131,6 +135,12 @@ int SolveVerb::Run(ConsolePrompter& prompter)
     if (std::optional<std::string> path = m_options.Value("--save-params"))
         if (!pages::SaveParameterFile(prompter, *path, *kind, texts, encoding))
             return kExitRefused;
+    if (std::optional<std::string> path = m_options.Value("--proj-pipeline")) {
+        auto* source = dynamic_cast<pages::ProjExportSource*>(m_page.get());
+        const std::optional<std::string> text = source ? source->ProjExportText() : std::nullopt;
+        if (!text || !pages::WriteProjExport(prompter, *path, *text))
+            return kExitRefused;
+    }
 
     if (std::optional<std::string> path = m_options.Value("-o"); path && *path != "-")
         return m_page->SavePointsToFile(*path, encoding) ? kExitOk : kExitRefused;

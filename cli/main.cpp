@@ -12,6 +12,7 @@
 #include "pages/CustomEllipsoidPage.hpp"
 #include "pages/Messages.hpp"
 #include "pages/PageRegistry.hpp"
+#include "pages/ProjExport.hpp"
 #include "platform/qt/SettingsProfile.hpp"
 #include "shell/Application.hpp"
 #include "tables/ImportTable.hpp"
@@ -105,6 +106,11 @@ public:
             m_pageOptions.Add("--params",
                               "parameter file as 保存参数 writes it: one comma-separated line "
                               "(all parameters zero when absent)");
+        if (dynamic_cast<pages::ProjExportSource*>(m_page.get()))
+            m_printProj = m_command->add_flag("--print-proj")
+                              ->description("print the transformation as a PROJ pipeline (with "
+                                            "the sides' EPSG codes, as 导出PROJ writes it) on "
+                                            "standard error before converting; needs --params");
     }
 
     bool Chosen() const { return m_command->parsed(); }
@@ -130,6 +136,7 @@ private:
     std::string m_input;
     CLI::Option* m_skipTitle = nullptr;
     CLI::Option* m_keepTitle = nullptr;
+    CLI::Option* m_printProj = nullptr;
 };
 
 class ProgressBar {
@@ -239,6 +246,14 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
     if (std::optional<std::string> params = Value("--params"))
         if (!page->ImportParameterFile(*params))
             return kExitRefused;
+    if (m_printProj && m_printProj->count() > 0) {
+        // Standard output carries the converted table; the pipeline goes beside it.
+        auto* source = dynamic_cast<pages::ProjExportSource*>(page);
+        const std::optional<std::string> text = source->ProjExportText();
+        if (!text)
+            return kExitRefused;
+        std::cerr << *text;
+    }
     prompter.readsAsValue = [page](int column, std::string_view cell) {
         return page->ReadsAsValue(column, cell);
     };

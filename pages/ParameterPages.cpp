@@ -111,7 +111,19 @@ bool DatumParameterPage::Solve(const PointRows& points)
         ShowMessage(messages::kNoSolution);
         return false;
     }
+    m_solved = true;
+    m_solvedFrom = ProjSideOf(*this, From(), ZoneNumberInColumn(Table(), 2));
+    m_solvedTo = ProjSideOf(*this, To(), 0);
     return true;
+}
+
+std::optional<std::string> DatumParameterPage::ProjExportText()
+{
+    if (!m_solved) {
+        ShowNothingToExport();
+        return std::nullopt;
+    }
+    return ExportText(m_solvedFrom, m_solvedTo);
 }
 
 std::string DatumParameterPage::Residual(std::span<const std::string> row) const
@@ -148,6 +160,11 @@ GeodeticPoint CParams7::Move(const GeodeticPoint& point) const
     return moved;
 }
 
+std::string CParams7::ExportText(const ProjSide& from, const ProjSide& to) const
+{
+    return DatumExportText(from, to, m_params);
+}
+
 CParams3::CParams3(PageContext context) : DatumParameterPage(context, ParameterKind::Three) {}
 
 bool CParams3::Estimate(const std::vector<std::array<double, 3>>& oldPoints,
@@ -168,6 +185,11 @@ GeodeticPoint CParams3::Move(const GeodeticPoint& point) const
     geodesy::TransformThreeParams(From().Projector(), To().Projector(), point.B, point.L, point.H,
                                   m_params, moved.B, moved.L, moved.H);
     return moved;
+}
+
+std::string CParams3::ExportText(const ProjSide& from, const ProjSide& to) const
+{
+    return DatumExportText(from, to, m_params);
 }
 
 // ---- four parameters
@@ -204,8 +226,18 @@ bool CParams4::Solve(const PointRows& points)
         return false;
     }
     m_params = params;
+    m_solved = true;
     ShowParameters(ParameterSet::From(m_params));
     return true;
+}
+
+std::optional<std::string> CParams4::ProjExportText()
+{
+    if (!m_solved) {
+        ShowNothingToExport();
+        return std::nullopt;
+    }
+    return FourParamsExportText(m_params);
 }
 
 std::string CParams4::Residual(std::span<const std::string> row) const

@@ -10,11 +10,13 @@
 #include "pages/ConversionPage.hpp"
 #include "pages/DatumSide.hpp"
 #include "pages/ParameterSet.hpp"
+#include "pages/ProjExport.hpp"
 
 #include "platform/NumberText.hpp"
 
 #include <array>
 #include <cctype>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -31,9 +33,10 @@ inline constexpr const char* kNoSolution = "公共点重合或共线,无法解�
 // The result panel of a computation page (read-only fields named after the parameters, in
 // display order) and 保存参数, over any common-point frame `Base`.
 template <class Base>
-class ParameterPage : public Base {
+class ParameterPage : public Base, public ProjExportSource {
 public:
     static constexpr const char* kSaveParamsCommand = "save-params";
+    static constexpr const char* kExportProjCommand = "export-proj";
 
     ParameterKind Kind() const { return m_kind; }
     // The field ids of the parameters in display order: "dx", "dy", "t", "k", …
@@ -44,13 +47,22 @@ public:
     bool SaveParameters();
     // Writes the parameter line (the field texts in file order) in place of the file's content.
     bool SaveParametersToFile(const std::string& path, tables::TextEncoding encoding);
+    // 导出PROJ: the solved parameters as a PROJ pipeline (pages/ProjExport.hpp) through a save
+    // dialog; before a solve the page says there is nothing to export.
+    bool ExportProj() { return ExportProjWithDialog(this->m_context.prompter, *this); }
 
 protected:
     template <class... Args>
     ParameterPage(ParameterKind kind, PageContext context, Args&&... args);
 
     // Declares the frame's commands after the page's SetUp: 保存参数 follows 解算….
-    void AddSaveParamsCommand() { this->AddCommand({kSaveParamsCommand, "保存参数"}); }
+    void AddSaveParamsCommand()
+    {
+        this->AddCommand({kSaveParamsCommand, "保存参数"});
+        this->AddCommand({kExportProjCommand, "导出PROJ"});
+    }
+    // Says that nothing is solved yet (ProjExportText before a solve).
+    void ShowNothingToExport() { this->ShowMessage(messages::kNoParametersToExport); }
     // Shows a solved set in the result fields with the solved formats.
     void ShowParameters(const ParameterSet& set);
     bool OnCommand(const std::string& id) override;
@@ -137,6 +149,8 @@ bool ParameterPage<Base>::OnCommand(const std::string& id)
 {
     if (id == kSaveParamsCommand)
         return SaveParameters();
+    if (id == kExportProjCommand)
+        return ExportProj();
     return Base::OnCommand(id);
 }
 
@@ -147,8 +161,14 @@ class DatumParameterPage : public ParameterPage<TwoSidedPage<CommonPointPage>> {
 public:
     static constexpr int kResidualColumn = 7;
 
+    // The last solve's parameters between the sides as they were at the solve.
+    std::optional<std::string> ProjExportText() override;
+
 protected:
     DatumParameterPage(PageContext context, ParameterKind kind);
+
+    // The export text of the kept parameters between two sides.
+    virtual std::string ExportText(const ProjSide& from, const ProjSide& to) const = 0;
 
     bool Solve(const PointRows& points) override;
     std::string Residual(std::span<const std::string> row) const override;
@@ -162,6 +182,11 @@ protected:
     // Moves a point B, L (degrees), H (m) from the source ellipsoid to the target one with
     // the kept parameters.
     virtual GeodeticPoint Move(const GeodeticPoint& point) const = 0;
+
+private:
+    bool m_solved = false;
+    ProjSide m_solvedFrom{};
+    ProjSide m_solvedTo{};
 };
 
 // 计算七参数.
@@ -176,6 +201,7 @@ protected:
     bool Estimate(const std::vector<std::array<double, 3>>& oldPoints,
                   const std::vector<std::array<double, 3>>& newPoints) override;
     GeodeticPoint Move(const GeodeticPoint& point) const override;
+    std::string ExportText(const ProjSide& from, const ProjSide& to) const override;
 
 private:
     geodesy::SevenParams m_params{};
@@ -193,6 +219,7 @@ protected:
     bool Estimate(const std::vector<std::array<double, 3>>& oldPoints,
                   const std::vector<std::array<double, 3>>& newPoints) override;
     GeodeticPoint Move(const GeodeticPoint& point) const override;
+    std::string ExportText(const ProjSide& from, const ProjSide& to) const override;
 
 private:
     geodesy::ThreeParams m_params{};
@@ -206,6 +233,7 @@ public:
     explicit CParams4(PageContext context);
     std::string Title() const override { return "计算四参数"; }
     const geodesy::FourParams& Parameters() const { return m_params; }
+    std::optional<std::string> ProjExportText() override;
 
 protected:
     bool Solve(const PointRows& points) override;
@@ -213,6 +241,7 @@ protected:
 
 private:
     geodesy::FourParams m_params{};
+    bool m_solved = false;
 };
 
 } // namespace carvento::pages

@@ -34,6 +34,7 @@ ParameterImportPage<Base>::ParameterImportPage(ParameterKind kind, PageContext c
                         .label = info.names[static_cast<std::size_t>(i)].label,
                         .kind = FieldKind::ReadOnlyText});
     this->AddCommand({.id = kImportCommand, .caption = info.importCaption});
+    this->AddCommand({.id = kExportProjCommand, .caption = "导出PROJ"});
 }
 
 template <class Base>
@@ -65,6 +66,7 @@ bool ParameterImportPage<Base>::ImportParameterFile(const std::string& path)
         return false;
     }
     m_params = read;
+    m_imported = true;
     const std::vector<std::string> texts = m_params.FieldTexts(ParameterShown::Imported);
     for (int i = 0; i < static_cast<int>(texts.size()); ++i)
         this->SetFieldText(ParameterFieldId(i), texts[static_cast<std::size_t>(i)]);
@@ -76,7 +78,21 @@ bool ParameterImportPage<Base>::OnCommand(const std::string& id)
 {
     if (id == kImportCommand)
         return ImportParameters();
+    if (id == kExportProjCommand)
+        return ExportProj();
     return Base::OnCommand(id);
+}
+
+template <class Base>
+std::optional<std::string> ParameterImportPage<Base>::ProjExportText()
+{
+    if (!m_imported) {
+        this->ShowMessage(messages::kNoParametersToExport);
+        return std::nullopt;
+    }
+    if (!this->ExchangeFields())
+        return std::nullopt;
+    return ExportText();
 }
 
 template class ParameterImportPage<ConversionPage>;
@@ -117,6 +133,16 @@ void DatumTransformPage::ConvertRow(std::span<std::string> cells)
     To().WritePoint(Transform(point), coordinates);
 }
 
+ProjSide DatumTransformPage::ExportSource()
+{
+    return ProjSideOf(*this, From(), ZoneNumberInColumn(Source(), 2));
+}
+
+ProjSide DatumTransformPage::ExportTarget()
+{
+    return ProjSideOf(*this, To(), 0);
+}
+
 CTrans7Dlg::CTrans7Dlg(PageContext context) : DatumTransformPage(ParameterKind::Seven, context) {}
 
 void CTrans7Dlg::PrepareConvert()
@@ -133,6 +159,11 @@ GeodeticPoint CTrans7Dlg::Transform(const GeodeticPoint& point) const
     return moved;
 }
 
+std::string CTrans7Dlg::ExportText()
+{
+    return DatumExportText(ExportSource(), ExportTarget(), Parameters().ToInternalSevenParams());
+}
+
 CTrans3Dlg::CTrans3Dlg(PageContext context) : DatumTransformPage(ParameterKind::Three, context) {}
 
 void CTrans3Dlg::PrepareConvert()
@@ -147,6 +178,11 @@ GeodeticPoint CTrans3Dlg::Transform(const GeodeticPoint& point) const
     geodesy::TransformThreeParams(From().Projector(), To().Projector(), point.B, point.L, point.H,
                                   m_record, moved.B, moved.L, moved.H);
     return moved;
+}
+
+std::string CTrans3Dlg::ExportText()
+{
+    return DatumExportText(ExportSource(), ExportTarget(), Parameters().ToThreeParams());
 }
 
 CTrans4Dlg::CTrans4Dlg(PageContext context) : ParameterImportPage(ParameterKind::Four, context)
@@ -171,6 +207,11 @@ void CTrans4Dlg::ConvertRow(std::span<std::string> cells)
     cells[1] = FormatFixed(xOut, kMetreDecimals);
     if (cells.size() > 2)
         cells[2] = FormatFixed(yOut, kMetreDecimals);
+}
+
+std::string CTrans4Dlg::ExportText()
+{
+    return FourParamsExportText(Parameters().ToFourParams());
 }
 
 } // namespace carvento::pages

@@ -6,6 +6,9 @@
 #include "pages/ConversionPage.hpp"
 #include "pages/DatumSide.hpp"
 #include "pages/ParameterSet.hpp"
+#include "pages/ProjExport.hpp"
+
+#include <optional>
 
 #include <string>
 #include <utility>
@@ -17,9 +20,10 @@ namespace carvento::pages {
 // field per parameter (ids "dx", "dy", …, in display order, grouped under the kind's panel
 // title, empty until an import) and the import command ("导入七参数" …).
 template <class Base>
-class ParameterImportPage : public Base {
+class ParameterImportPage : public Base, public ProjExportSource {
 public:
     static constexpr const char* kImportCommand = "import-params";
+    static constexpr const char* kExportProjCommand = "export-proj";
 
     const ParameterSet& Parameters() const { return m_params; }
     // The id of the field showing display value `displayIndex`.
@@ -32,14 +36,22 @@ public:
     // used by 转换 changes; otherwise the reader's messages are shown and nothing changes.
     bool ImportParameterFile(const std::string& path) override;
 
+    // 导出PROJ after an import: the imported parameters between the sides as the fields say
+    // now (pages/ProjExport.hpp); before one the page says there is nothing to export.
+    std::optional<std::string> ProjExportText() override;
+    bool ExportProj() { return ExportProjWithDialog(this->m_context.prompter, *this); }
+
 protected:
     template <class... FrameArgs>
     ParameterImportPage(ParameterKind kind, PageContext context, FrameArgs&&... frameArgs);
 
     bool OnCommand(const std::string& id) override;
+    // The export text of the imported parameters, the fields exchanged.
+    virtual std::string ExportText() = 0;
 
 private:
     ParameterSet m_params;
+    bool m_imported = false;
 };
 
 // CTrans7Dlg and CTrans3Dlg: each row read on the source side, moved to the target ellipsoid,
@@ -56,6 +68,9 @@ protected:
     void ConvertRow(std::span<std::string> cells) override;
     // Moves B, L (degrees), H (m) from the source ellipsoid to the target one.
     virtual GeodeticPoint Transform(const GeodeticPoint& point) const = 0;
+    // The two sides for the export: the source's zone number taken from its table's y column.
+    ProjSide ExportSource();
+    ProjSide ExportTarget();
 };
 
 class CTrans7Dlg final : public DatumTransformPage {
@@ -66,6 +81,7 @@ public:
 private:
     void PrepareConvert() override;
     GeodeticPoint Transform(const GeodeticPoint& point) const override;
+    std::string ExportText() override;
     geodesy::SevenParams m_record; // internal units
 };
 
@@ -77,6 +93,7 @@ public:
 private:
     void PrepareConvert() override;
     GeodeticPoint Transform(const GeodeticPoint& point) const override;
+    std::string ExportText() override;
     geodesy::ThreeParams m_record;
 };
 
@@ -91,6 +108,7 @@ public:
 private:
     void PrepareConvert() override;
     void ConvertRow(std::span<std::string> cells) override;
+    std::string ExportText() override;
     geodesy::FourParams m_record;
 };
 

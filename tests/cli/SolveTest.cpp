@@ -198,3 +198,51 @@ TEST_F(SolveCliTest, Solve7ThenTransform7ReproducesTheTargets)
         EXPECT_NEAR(L, platform::ParseDouble(fields[2]), 2e-8) << line;
     }
 }
+
+// solve4 --proj-pipeline writes the affine step of what it solved and leaves the table and the
+// parameter line as they are without it; transform4 --print-proj puts the same step on standard
+// error and converts as before; without --params there is nothing to print and it is refused.
+TEST_F(SolveCliTest, ProjPipelineBesideTheUsualOutputs)
+{
+    const std::string input = Write("points.txt",
+                                    "P1,3000000.0000,500000.0000,3000100.0000,499950.0000\r\n"
+                                    "P2,3000060.0000,500080.0000,3000160.0000,500030.0000\r\n");
+    const CliRun plain = Cli("solve4 " + input + " --save-params " + Path("params.txt"));
+    ASSERT_EQ(0, plain.status) << plain.err;
+    const CliRun run = Cli("solve4 " + input + " --save-params " + Path("params2.txt") +
+                           " --proj-pipeline " + Path("pipeline.txt"));
+    ASSERT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(plain.out, run.out);
+    EXPECT_EQ(plain.err, run.err);
+    EXPECT_EQ(Slurp(Path("params.txt")), Slurp(Path("params2.txt")));
+    // The solved values at full precision: the shift to a nanometre, K 1 and T 0.
+    const std::string pipeline = Slurp(Path("pipeline.txt"));
+    const std::size_t line = pipeline.find("\n+proj=affine ");
+    ASSERT_NE(std::string::npos, line) << pipeline;
+    auto value = [&](const std::string& name) {
+        const std::size_t at = pipeline.find(" +" + name + "=", line);
+        return at == std::string::npos ? -999.0
+                                       : std::atof(pipeline.c_str() + at + name.size() + 3);
+    };
+    const std::pair<const char*, double> expected[] = {{"xoff", 100.0}, {"yoff", -50.0},
+                                                       {"s11", 1.0},    {"s12", 0.0},
+                                                       {"s21", 0.0},    {"s22", 1.0}};
+    for (const auto& [name, number] : expected)
+        EXPECT_NEAR(number, value(name), 1e-9) << name;
+
+    const std::string rows = Write("rows.txt", "A,3000000,500000,10\r\n");
+    const CliRun converted = Cli("transform4 --params " + Path("params.txt") + " " + rows);
+    ASSERT_EQ(0, converted.status) << converted.err;
+    const CliRun printed =
+        Cli("transform4 --print-proj --params " + Path("params.txt") + " " + rows);
+    ASSERT_EQ(0, printed.status) << printed.err;
+    EXPECT_EQ(converted.out, printed.out);
+    // The parameter file's values.
+    EXPECT_NE(std::string::npos, printed.err.find("\n+proj=affine +xoff=100 +yoff=-50 +s11=1 "))
+        << printed.err;
+
+    const CliRun none = Cli("transform4 --print-proj " + rows);
+    EXPECT_EQ(1, none.status);
+    EXPECT_NE(std::string::npos, none.err.find(pages::messages::kNoParametersToExport));
+    EXPECT_EQ("", none.out);
+}
