@@ -6,6 +6,7 @@
 #include "pages/Messages.hpp"
 #include "pages/ParameterSet.hpp"
 #include "pages/ProjExport.hpp"
+#include "tables/ReplacingFile.hpp"
 
 #include <cerrno>
 #include <climits>
@@ -71,6 +72,9 @@ SolveVerb::SolveVerb(CLI::App& app, const pages::PageRegistration& registration,
                   "the common-point table with its residuals, as 保存公共点 writes it (standard "
                   "output when absent)");
     m_options.Add("--save-params", "the parameter line, as 保存参数 writes it");
+    m_options.Add("--report",
+                  "the fit quality (points, redundancy, σ0, each point's residual components, "
+                  "leave-one-out distance and 3σ0 mark), also printed on standard error");
     m_options.Add("--proj-pipeline",
                   "the solved parameters as a PROJ pipeline with the sides' EPSG codes, as "
                   "导出PROJ writes it");
@@ -135,6 +139,16 @@ int SolveVerb::Run(ConsolePrompter& prompter)
     if (std::optional<std::string> path = m_options.Value("--save-params"))
         if (!pages::SaveParameterFile(prompter, *path, *kind, texts, encoding))
             return kExitRefused;
+    if (std::optional<std::string> path = m_options.Value("--report")) {
+        std::cerr << m_page->QualityText();
+        if (!tables::ReplaceFileContents(*path, m_page->QualityText())) {
+            platform::Message message;
+            message.text = pages::FormatMessage(pages::messages::kCannotCreateFile, *path);
+            message.icon = platform::MessageIcon::Error;
+            prompter.ShowMessage(message);
+            return kExitRefused;
+        }
+    }
     if (std::optional<std::string> path = m_options.Value("--proj-pipeline")) {
         auto* source = dynamic_cast<pages::ProjExportSource*>(m_page.get());
         const std::optional<std::string> text = source ? source->ProjExportText() : std::nullopt;

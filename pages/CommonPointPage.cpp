@@ -66,6 +66,24 @@ bool CommonPointPage::SolveCommand()
     return true;
 }
 
+void CommonPointPage::SetQuality(estimation::QualityReport report,
+                                 const std::vector<std::string>& names,
+                                 const std::vector<std::string>& componentNames)
+{
+    m_quality = std::move(report);
+    m_qualityText = estimation::QualityReportText(m_quality, names, componentNames);
+}
+
+std::vector<std::string> CommonPointPage::PointNames(const PointRows& points)
+{
+    std::vector<std::string> names;
+    for (int r = 0; r < points.rows; ++r) {
+        const std::span<const std::string> row = points.Row(r);
+        names.push_back(row.empty() ? std::string() : row[0]);
+    }
+    return names;
+}
+
 bool CommonPointPage::SavePoints()
 {
     platform::FileDialog dialog;

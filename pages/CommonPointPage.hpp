@@ -3,6 +3,7 @@
 // 保存公共点. The 3/4/7-parameter computations sit on it.
 #pragma once
 
+#include "estimation/Quality.hpp"
 #include "pages/EditableTable.hpp"
 #include "pages/ToolPage.hpp"
 #include "tables/CodePage.hpp"
@@ -66,6 +67,12 @@ public:
     // file's content; failures are reported and leave the file as it was.
     bool SavePointsToFile(const std::string& path, tables::TextEncoding encoding);
 
+    // The fit quality of the last successful solve (estimation/Quality.hpp), beside the table
+    // and never written into it: empty (no rows) before a solve or on pages without one.
+    const estimation::QualityReport& Quality() const { return m_quality; }
+    // The same as text, one line per point, as the quality panel and --report show it.
+    const std::string& QualityText() const { return m_qualityText; }
+
 protected:
     // Page set-up: the table, the import policy and the commands.
     void SetUp(CommonPointSetup setup);
@@ -80,7 +87,15 @@ protected:
     // The frame's commands; pages with more commands handle theirs and pass the rest on.
     bool OnCommand(const std::string& id) override;
 
+    // Keeps a solve's quality report; `names` are the points' identifiers (column 0).
+    void SetQuality(estimation::QualityReport report, const std::vector<std::string>& names,
+                    const std::vector<std::string>& componentNames);
+    // Column 0 of every row, the points' identifiers.
+    static std::vector<std::string> PointNames(const PointRows& points);
+
 private:
+    estimation::QualityReport m_quality;
+    std::string m_qualityText;
     CommonPointSetup m_setup;
     tables::CoordinateTable m_table;
     EditableTable m_editor;

@@ -2,6 +2,7 @@
 #include "pages/ParameterPages.hpp"
 
 #include "estimation/Estimators.hpp"
+#include "estimation/Quality.hpp"
 #include "estimation/Residuals.hpp"
 #include "pages/Messages.hpp"
 
@@ -114,7 +115,53 @@ bool DatumParameterPage::Solve(const PointRows& points)
     m_solved = true;
     m_solvedFrom = ProjSideOf(*this, From(), ZoneNumberInColumn(Table(), 2));
     m_solvedTo = ProjSideOf(*this, To(), 0);
+    AssessQuality(points);
     return true;
+}
+
+void DatumParameterPage::AssessQuality(const PointRows& points)
+{
+    std::vector<std::array<double, 3>> oldPoints, newPoints;
+    std::vector<GeodeticPoint> olds;
+    for (int r = 0; r < points.rows; ++r) {
+        const std::span<const std::string> row = points.Row(r);
+        const GeodeticPoint o = From().ReadPoint(CellsOf(row, 1, 3));
+        const GeodeticPoint n = To().ReadPoint(CellsOf(row, 4, 3));
+        std::array<double, 3> xyz{};
+        geodesy::GeodeticToCartesian(From().Projector(), o.B, o.L, o.H, xyz[0], xyz[1], xyz[2]);
+        oldPoints.push_back(xyz);
+        geodesy::GeodeticToCartesian(To().Projector(), n.B, n.L, n.H, xyz[0], xyz[1], xyz[2]);
+        newPoints.push_back(xyz);
+        olds.push_back(o);
+    }
+    Mover mover;
+    estimation::FitModel model;
+    model.points = points.rows;
+    model.unknowns = ParameterSetOf(Kind()).Count();
+    model.components = 3;
+    model.estimatedPoints = RowsEstimated(points.rows) < points.rows ? RowsEstimated(points.rows)
+                                                                     : 0;
+    model.solve = [&](const std::vector<int>& used) {
+        std::vector<std::array<double, 3>> o, n;
+        for (int i : used) {
+            o.push_back(oldPoints[static_cast<std::size_t>(i)]);
+            n.push_back(newPoints[static_cast<std::size_t>(i)]);
+        }
+        mover = Fit(o, n);
+        return static_cast<bool>(mover);
+    };
+    // In the target's plane and height, as the residual column measures: the known y without
+    // its zone number.
+    model.misclosure = [&](int i) {
+        const std::span<const std::string> row = points.Row(i);
+        const GeodeticPoint moved = mover(olds[static_cast<std::size_t>(i)]);
+        double x = 0.0, y = 0.0, xNew = 0.0, yNew = 0.0;
+        To().Project(moved.B, moved.L, x, y);
+        To().ReadPlane(CellsOf(row, 4, 2), xNew, yNew);
+        return std::array<double, 3>{xNew - x, estimation::ReduceZoneMillions(yNew) - y,
+                                     CellValue(row, 6) - moved.H};
+    };
+    SetQuality(estimation::AssessFit(model), PointNames(points), {"dx", "dy", "dz"});
 }
 
 std::optional<std::string> DatumParameterPage::ProjExportText()
@@ -165,6 +212,21 @@ std::string CParams7::ExportText(const ProjSide& from, const ProjSide& to) const
     return DatumExportText(from, to, m_params);
 }
 
+DatumParameterPage::Mover CParams7::Fit(const std::vector<std::array<double, 3>>& oldPoints,
+                                        const std::vector<std::array<double, 3>>& newPoints) const
+{
+    geodesy::SevenParams params;
+    if (estimation::SolveSevenParams(ToList(oldPoints), ToList(newPoints),
+                                     static_cast<int>(oldPoints.size()), params) != 1)
+        return {};
+    return [this, params](const GeodeticPoint& point) {
+        GeodeticPoint moved;
+        geodesy::TransformSevenParams(From().Projector(), To().Projector(), point.B, point.L,
+                                      point.H, params, moved.B, moved.L, moved.H);
+        return moved;
+    };
+}
+
 CParams3::CParams3(PageContext context) : DatumParameterPage(context, ParameterKind::Three) {}
 
 bool CParams3::Estimate(const std::vector<std::array<double, 3>>& oldPoints,
@@ -190,6 +252,21 @@ GeodeticPoint CParams3::Move(const GeodeticPoint& point) const
 std::string CParams3::ExportText(const ProjSide& from, const ProjSide& to) const
 {
     return DatumExportText(from, to, m_params);
+}
+
+DatumParameterPage::Mover CParams3::Fit(const std::vector<std::array<double, 3>>& oldPoints,
+                                        const std::vector<std::array<double, 3>>& newPoints) const
+{
+    if (oldPoints.empty())
+        return {};
+    geodesy::ThreeParams params;
+    estimation::SolveThreeParams(ToList(oldPoints), ToList(newPoints), params);
+    return [this, params](const GeodeticPoint& point) {
+        GeodeticPoint moved;
+        geodesy::TransformThreeParams(From().Projector(), To().Projector(), point.B, point.L,
+                                      point.H, params, moved.B, moved.L, moved.H);
+        return moved;
+    };
 }
 
 // ---- four parameters
@@ -228,6 +305,8 @@ bool CParams4::Solve(const PointRows& points)
     m_params = params;
     m_solved = true;
     ShowParameters(ParameterSet::From(m_params));
+    SetQuality(estimation::AssessFourParams(oldPoints, newPoints, points.rows), PointNames(points),
+               {"dx", "dy"});
     return true;
 }
 

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cctype>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -169,6 +170,12 @@ protected:
 
     // The export text of the kept parameters between two sides.
     virtual std::string ExportText(const ProjSide& from, const ProjSide& to) const = 0;
+    // Parameters estimated from the given Cartesian rows without keeping or showing them, as
+    // the move of a point from the source ellipsoid to the target; empty when the rows do not
+    // determine them. The quality report repeats the fit with it.
+    using Mover = std::function<GeodeticPoint(const GeodeticPoint&)>;
+    virtual Mover Fit(const std::vector<std::array<double, 3>>& oldPoints,
+                      const std::vector<std::array<double, 3>>& newPoints) const = 0;
 
     bool Solve(const PointRows& points) override;
     std::string Residual(std::span<const std::string> row) const override;
@@ -184,6 +191,9 @@ protected:
     virtual GeodeticPoint Move(const GeodeticPoint& point) const = 0;
 
 private:
+    // The quality report of a successful solve over every row.
+    void AssessQuality(const PointRows& points);
+
     bool m_solved = false;
     ProjSide m_solvedFrom{};
     ProjSide m_solvedTo{};
@@ -202,6 +212,8 @@ protected:
                   const std::vector<std::array<double, 3>>& newPoints) override;
     GeodeticPoint Move(const GeodeticPoint& point) const override;
     std::string ExportText(const ProjSide& from, const ProjSide& to) const override;
+    Mover Fit(const std::vector<std::array<double, 3>>& oldPoints,
+              const std::vector<std::array<double, 3>>& newPoints) const override;
 
 private:
     geodesy::SevenParams m_params{};
@@ -220,6 +232,8 @@ protected:
                   const std::vector<std::array<double, 3>>& newPoints) override;
     GeodeticPoint Move(const GeodeticPoint& point) const override;
     std::string ExportText(const ProjSide& from, const ProjSide& to) const override;
+    Mover Fit(const std::vector<std::array<double, 3>>& oldPoints,
+              const std::vector<std::array<double, 3>>& newPoints) const override;
 
 private:
     geodesy::ThreeParams m_params{};

@@ -6,9 +6,11 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -48,11 +50,31 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
     tableLayout->addWidget(BuildCommandBar(*m_page, m_buttons));
     layout->addWidget(tableBox, 1);
 
+    auto* qualityBox = new QGroupBox(QStringLiteral("解算精度"));
+    auto* qualityLayout = new QVBoxLayout(qualityBox);
+    m_quality = new QPlainTextEdit;
+    m_quality->setReadOnly(true);
+    m_quality->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_quality->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_quality->setPlaceholderText(
+        QStringLiteral("解算后显示点数、多余观测数、单位权中误差和各点残差"));
+    qualityLayout->addWidget(m_quality);
+    layout->addWidget(qualityBox);
+    for (const pages::PageCommand& command : m_page->Commands())
+        if (command.id == pages::CommonPointPage::kSolveCommand)
+            if (QPushButton* solve = Button(QString::fromStdString(command.caption)))
+                connect(solve, &QPushButton::clicked, this, [this] { ShowQuality(); });
+
     resize(900, 600);
     PlaceWindow(*this);
 }
 
 CommonPointWindow::~CommonPointWindow() = default;
+
+void CommonPointWindow::ShowQuality()
+{
+    m_quality->setPlainText(QString::fromStdString(m_page->QualityText()));
+}
 
 QPushButton* CommonPointWindow::Button(const QString& caption) const
 {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+class QPlainTextEdit;
 class QPushButton;
 
 namespace carvento::ui {
@@ -31,13 +32,19 @@ public:
     QPushButton* Button(const QString& caption) const;
     QWidget* FieldWidget(const std::string& id) const { return m_fields->Editor(id); }
     const std::vector<EllipsoidBox*>& EllipsoidBoxes() const { return m_ellipsoidBoxes; }
+    // The quality panel under the table: the page's fit quality after each solve.
+    QPlainTextEdit* QualityPanel() const { return m_quality; }
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Shows the page's quality report (after the solve button's own handler has run).
+    void ShowQuality();
+
     std::unique_ptr<pages::CommonPointPage> m_page;
+    QPlainTextEdit* m_quality = nullptr;
     std::unique_ptr<FieldBinder> m_fields;
     std::vector<EllipsoidBox*> m_ellipsoidBoxes;
     CoordinateGrid* m_grid = nullptr;

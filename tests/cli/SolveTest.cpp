@@ -246,3 +246,25 @@ TEST_F(SolveCliTest, ProjPipelineBesideTheUsualOutputs)
     EXPECT_NE(std::string::npos, none.err.find(pages::messages::kNoParametersToExport));
     EXPECT_EQ("", none.out);
 }
+
+// solve4 --report: the quality report in the file and on standard error after the parameters;
+// the common-point table is the same as without it.
+TEST_F(SolveCliTest, ReportBesideTheUsualOutputs)
+{
+    const std::string input = Write("points.txt",
+                                    "P1,3000000.0000,500000.0000,3000100.0000,499950.0000\r\n"
+                                    "P2,3000060.0000,500080.0000,3000160.0000,500030.0000\r\n"
+                                    "P3,3000200.0000,499900.0000,3000300.0500,499850.0000\r\n");
+    const CliRun plain = Cli("solve4 " + input);
+    ASSERT_EQ(0, plain.status) << plain.err;
+    const CliRun run = Cli("solve4 --report " + Path("report.txt") + " " + input);
+    ASSERT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(plain.out, run.out);
+    const std::string report = Slurp(Path("report.txt"));
+    EXPECT_EQ(0u, report.find("公共点数: 3  多余观测数: 2  单位权中误差σ0: ")) << report;
+    EXPECT_NE(std::string::npos, report.find("\nP3\t")) << report;
+    EXPECT_EQ(plain.err + report, run.err);
+
+    const CliRun refused = Cli("solve4 --report /nonexistent-folder/r.txt " + input);
+    EXPECT_EQ(1, refused.status);
+}

@@ -1,0 +1,106 @@
+// The quality report of the parameter pages: computed by a solve over every row, its lengths
+// the residual column's values, its components in the target's plane and height, and nothing
+// of it in the table or the saved common points.
+#include "PageFixture.hpp"
+#include "pages/ParameterPages.hpp"
+#include "platform/NumberText.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace carvento;
+using namespace carvento::pages;
+using namespace carvento::testing;
+
+namespace {
+
+// Twelve points around 34.4°N 105.1°E, Beijing 1954 plane (zone number 35 in y) to CGCS2000
+// plane, moved with seven parameters; point 5 gets 0.4 m more northing.
+Cells SevenParameterRows(CParams7& page)
+{
+    page.From().Ellipsoid().Select(geodesy::kKrasovsky);
+    page.To().Ellipsoid().Select(geodesy::kCgcs2000);
+    EXPECT_TRUE(page.ExchangeFields());
+    page.From().TakeFields();
+    page.To().TakeFields();
+    geodesy::SevenParams internal{-15.4, 157.0, 94.7, 1.4, -0.1, -3.5, 2.8};
+    geodesy::SevenParamsToInternal(internal);
+    Cells cells;
+    for (int i = 0; i < 12; ++i) {
+        const double B = 34.2 + 0.05 * (i % 4), L = 104.9 + 0.07 * (i / 4);
+        double x = 0.0, y = 0.0, B2 = 0.0, L2 = 0.0, H2 = 0.0, x2 = 0.0, y2 = 0.0;
+        page.From().Project(B, L, x, y);
+        geodesy::TransformSevenParams(page.From().Projector(), page.To().Projector(), B, L,
+                                      500.0 + i, internal, B2, L2, H2);
+        page.To().Project(B2, L2, x2, y2);
+        if (i == 5)
+            x2 += 0.4;
+        for (double v : {x, y + 35e6, 500.0 + i, x2, y2, H2})
+            cells.push_back(platform::FormatFixed(v, 5));
+        cells.insert(cells.end() - 6, "P" + std::to_string(i + 1));
+        cells.push_back("");
+    }
+    return cells;
+}
+
+} // namespace
+
+TEST(FitQualityPages, SevenParameterReportMatchesTheResidualColumn)
+{
+    FakeContext fake;
+    CParams7 page(fake.Context());
+    EXPECT_TRUE(page.Quality().rows.empty());
+    EXPECT_EQ("", page.QualityText());
+    const Cells cells = SevenParameterRows(page);
+    page.Table().FillRows(cells, 12, 8);
+    ASSERT_TRUE(page.SolveCommand());
+    const estimation::QualityReport& report = page.Quality();
+    ASSERT_EQ(12u, report.rows.size());
+    EXPECT_EQ(12 * 3 - 7, report.redundancy);
+    for (int r = 0; r < 12; ++r) {
+        const estimation::PointQuality& row = report.rows[static_cast<std::size_t>(r)];
+        EXPECT_EQ(page.Table().GetCell(r + 1, CParams7::kResidualColumn),
+                  platform::FormatFixed(row.length, 4))
+            << r;
+        EXPECT_EQ(r == 5, row.beyond3Sigma) << r;
+    }
+    // The moved point's error is in the northing (dx) and its leave-one-out shows it whole.
+    EXPECT_GT(report.rows[5].residual[0], 0.25);
+    EXPECT_NEAR(0.4, report.rows[5].leaveOneOut, 0.01);
+    EXPECT_NE(std::string::npos, page.QualityText().find("\nP6\t")) << page.QualityText();
+    // The table holds what it held, residuals aside.
+    Cells after;
+    page.Table().CollectCells(after);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i % 8 != CParams7::kResidualColumn) {
+            EXPECT_EQ(cells[i], after[i]) << i;
+        }
+    }
+}
+
+// The three-parameter shift reads the first point only: no redundancy and no σ0, the other
+// points' residuals and leave-one-out distances the same (they are checks), and the first
+// point's leave-one-out from the second point's shift.
+TEST(FitQualityPages, ThreeParameterReportHasNoRedundancy)
+{
+    FakeContext fake;
+    CParams3 page(fake.Context());
+    page.To().Ellipsoid().Select(0);
+    page.Choose("from-coords", kGeodeticCoordinates);
+    page.Choose("to-coords", kGeodeticCoordinates);
+    page.Table().FillRows({"1", "34.2", "108.9", "400", "34.2", "108.9", "410", "", "2", "34.3",
+                           "108.9", "500", "34.3", "108.9", "511", ""},
+                          2, 8);
+    ASSERT_TRUE(page.SolveCommand());
+    const estimation::QualityReport& report = page.Quality();
+    ASSERT_EQ(2u, report.rows.size());
+    EXPECT_EQ(0, report.redundancy);
+    EXPECT_TRUE(std::isnan(report.sigma0));
+    EXPECT_NEAR(0.0, report.rows[0].length, 1e-6);
+    EXPECT_NEAR(1.0, report.rows[1].length, 1e-3);
+    EXPECT_NEAR(1.0, report.rows[1].residual[2], 1e-3);
+    EXPECT_NEAR(report.rows[1].length, report.rows[1].leaveOneOut, 1e-9);
+    EXPECT_NEAR(1.0, report.rows[0].leaveOneOut, 1e-3);
+    EXPECT_EQ(0, report.Marked());
+}
