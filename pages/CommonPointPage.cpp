@@ -68,10 +68,13 @@ bool CommonPointPage::SolveCommand()
 
 void CommonPointPage::SetQuality(estimation::QualityReport report,
                                  const std::vector<std::string>& names,
-                                 const std::vector<std::string>& componentNames)
+                                 const std::vector<std::string>& componentNames,
+                                 std::vector<std::array<double, 2>> positions)
 {
     m_quality = std::move(report);
     m_qualityText = estimation::QualityReportText(m_quality, names, componentNames);
+    m_qualityNames = names;
+    m_qualityPositions = std::move(positions);
 }
 
 std::vector<std::string> CommonPointPage::PointNames(const PointRows& points)

@@ -9,6 +9,7 @@
 #include "tables/CodePage.hpp"
 #include "tables/CoordinateTable.hpp"
 
+#include <array>
 #include <span>
 #include <string>
 #include <vector>
@@ -72,6 +73,15 @@ public:
     const estimation::QualityReport& Quality() const { return m_quality; }
     // The same as text, one line per point, as the quality panel and --report show it.
     const std::string& QualityText() const { return m_qualityText; }
+    // The page's prompter, for windows that save what the page shows (the fit picture).
+    platform::Prompter& Prompter() const { return m_context.prompter; }
+    // The points' identifiers and plane positions (new x north, y east, m) for the fit
+    // picture, one per report row.
+    const std::vector<std::string>& QualityNames() const { return m_qualityNames; }
+    const std::vector<std::array<double, 2>>& QualityPositions() const
+    {
+        return m_qualityPositions;
+    }
 
 protected:
     // Page set-up: the table, the import policy and the commands.
@@ -89,13 +99,16 @@ protected:
 
     // Keeps a solve's quality report; `names` are the points' identifiers (column 0).
     void SetQuality(estimation::QualityReport report, const std::vector<std::string>& names,
-                    const std::vector<std::string>& componentNames);
+                    const std::vector<std::string>& componentNames,
+                    std::vector<std::array<double, 2>> positions);
     // Column 0 of every row, the points' identifiers.
     static std::vector<std::string> PointNames(const PointRows& points);
 
 private:
     estimation::QualityReport m_quality;
     std::string m_qualityText;
+    std::vector<std::string> m_qualityNames;
+    std::vector<std::array<double, 2>> m_qualityPositions;
     CommonPointSetup m_setup;
     tables::CoordinateTable m_table;
     EditableTable m_editor;

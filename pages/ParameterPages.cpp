@@ -161,7 +161,14 @@ void DatumParameterPage::AssessQuality(const PointRows& points)
         return std::array<double, 3>{xNew - x, estimation::ReduceZoneMillions(yNew) - y,
                                      CellValue(row, 6) - moved.H};
     };
-    SetQuality(estimation::AssessFit(model), PointNames(points), {"dx", "dy", "dz"});
+    std::vector<std::array<double, 2>> positions;
+    for (int r = 0; r < points.rows; ++r) {
+        std::array<double, 2> xy{};
+        To().ReadPlane(CellsOf(points.Row(r), 4, 2), xy[0], xy[1]);
+        positions.push_back(xy);
+    }
+    SetQuality(estimation::AssessFit(model), PointNames(points), {"dx", "dy", "dz"},
+               std::move(positions));
 }
 
 std::optional<std::string> DatumParameterPage::ProjExportText()
@@ -305,8 +312,11 @@ bool CParams4::Solve(const PointRows& points)
     m_params = params;
     m_solved = true;
     ShowParameters(ParameterSet::From(m_params));
+    std::vector<std::array<double, 2>> positions;
+    for (int r = 0; r < points.rows; ++r)
+        positions.push_back({newPoints(r, 0), newPoints(r, 1)});
     SetQuality(estimation::AssessFourParams(oldPoints, newPoints, points.rows), PointNames(points),
-               {"dx", "dy"});
+               {"dx", "dy"}, std::move(positions));
     return true;
 }
 

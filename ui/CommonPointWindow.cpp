@@ -2,6 +2,7 @@
 #include "ui/CommonPointWindow.hpp"
 
 #include "ui/CoordinateGrid.hpp"
+#include "ui/ResidualPlot.hpp"
 #include "ui/WindowPlacement.hpp"
 
 #include <QDragEnterEvent>
@@ -51,21 +52,29 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
     layout->addWidget(tableBox, 1);
 
     auto* qualityBox = new QGroupBox(QStringLiteral("解算精度"));
-    auto* qualityLayout = new QVBoxLayout(qualityBox);
+    auto* qualityLayout = new QHBoxLayout(qualityBox);
     m_quality = new QPlainTextEdit;
     m_quality->setReadOnly(true);
     m_quality->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_quality->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_quality->setPlaceholderText(
         QStringLiteral("解算后显示点数、多余观测数、单位权中误差和各点残差"));
-    qualityLayout->addWidget(m_quality);
+    qualityLayout->addWidget(m_quality, 3);
+    auto* plotColumn = new QVBoxLayout;
+    m_plot = new ResidualPlotWidget(*m_page);
+    plotColumn->addWidget(m_plot, 1);
+    auto* savePlot = new QPushButton(QStringLiteral("保存残差图"));
+    connect(savePlot, &QPushButton::clicked, this, [this] { m_plot->SaveWithDialog(); });
+    m_buttons.push_back(savePlot);
+    plotColumn->addWidget(savePlot, 0, Qt::AlignRight);
+    qualityLayout->addLayout(plotColumn, 2);
     layout->addWidget(qualityBox);
     for (const pages::PageCommand& command : m_page->Commands())
         if (command.id == pages::CommonPointPage::kSolveCommand)
             if (QPushButton* solve = Button(QString::fromStdString(command.caption)))
                 connect(solve, &QPushButton::clicked, this, [this] { ShowQuality(); });
 
-    resize(900, 600);
+    resize(900, 760);
     PlaceWindow(*this);
 }
 
@@ -74,6 +83,7 @@ CommonPointWindow::~CommonPointWindow() = default;
 void CommonPointWindow::ShowQuality()
 {
     m_quality->setPlainText(QString::fromStdString(m_page->QualityText()));
+    m_plot->update();
 }
 
 QPushButton* CommonPointWindow::Button(const QString& caption) const

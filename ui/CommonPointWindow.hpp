@@ -17,6 +17,7 @@ class QPushButton;
 namespace carvento::ui {
 
 class CoordinateGrid;
+class ResidualPlotWidget;
 
 class CommonPointWindow final : public QWidget {
     Q_OBJECT
@@ -34,6 +35,8 @@ public:
     const std::vector<EllipsoidBox*>& EllipsoidBoxes() const { return m_ellipsoidBoxes; }
     // The quality panel under the table: the page's fit quality after each solve.
     QPlainTextEdit* QualityPanel() const { return m_quality; }
+    // The fit picture beside it, redrawn after each solve.
+    ResidualPlotWidget* Plot() const { return m_plot; }
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -45,6 +48,7 @@ private:
 
     std::unique_ptr<pages::CommonPointPage> m_page;
     QPlainTextEdit* m_quality = nullptr;
+    ResidualPlotWidget* m_plot = nullptr;
     std::unique_ptr<FieldBinder> m_fields;
     std::vector<EllipsoidBox*> m_ellipsoidBoxes;
     CoordinateGrid* m_grid = nullptr;

@@ -5,8 +5,16 @@
 #include "support/FakePlatform.hpp"
 #include "ui/CommonPointWindow.hpp"
 #include "ui/CoordinateGrid.hpp"
+#include "ui/ResidualPlot.hpp"
 
 #include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
 
 #include <QAbstractItemModel>
 #include <QPlainTextEdit>
@@ -51,5 +59,27 @@ TEST(ParameterWindow, QualityPanelFollowsEachSolve)
     EXPECT_TRUE(shown.startsWith(QStringLiteral("公共点数: 3  多余观测数: 2")))
         << shown.toStdString();
     EXPECT_EQ(QString::fromStdString(window->Page().QualityText()), shown);
+
+    // The fit picture of that solve, saved through the page's dialog as PNG and as SVG.
+    ASSERT_NE(nullptr, window->Plot());
+    EXPECT_EQ(3u, window->Plot()->Layout(400, 300).points.size());
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                         ("carvento-plot-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    fakes.prompter.saveAnswers.push_back((folder / "fit.png").string());
+    window->Button(QStringLiteral("保存残差图"))->click();
+    const QImage image((folder / "fit.png").string().c_str());
+    EXPECT_EQ(ui::ResidualPlotWidget::kSavedWidth, image.width());
+    EXPECT_EQ(ui::ResidualPlotWidget::kSavedHeight, image.height());
+    fakes.prompter.saveAnswers.push_back((folder / "fit.svg").string());
+    ASSERT_TRUE(window->Plot()->SaveWithDialog());
+    std::ifstream in(folder / "fit.svg");
+    const std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(0u, svg.find("<?xml")) << svg;
+    EXPECT_NE(std::string::npos, svg.find("</svg>"));
+    std::filesystem::remove_all(folder);
+    EXPECT_TRUE(fakes.prompter.messages.empty());
+    EXPECT_FALSE(window->Plot()->SavePng("/nonexistent-folder/fit.png"));
+    EXPECT_EQ(1u, fakes.prompter.messages.size());
     delete window;
 }
