@@ -98,6 +98,8 @@ void PageOptions::DeclarePage()
             continue;
         case pages::FieldKind::Integer:
             text += " (default " + std::to_string(field.value) + ")";
+            if (field.id.ends_with("meridian") && field.id != "to-meridian")
+                text += "; auto: from the zone number in front of y";
             break;
         case pages::FieldKind::Spin:
             text += " (" + std::to_string(field.minimum) + " to " + std::to_string(field.maximum) +
@@ -177,6 +179,11 @@ void PageOptions::ApplyToPage()
         const std::optional<std::string> value = Value("--" + field.id);
         if (!value)
             continue;
+        if (field.kind == pages::FieldKind::Integer && *value == "auto" &&
+            field.id.ends_with("meridian") && field.id != "to-meridian") {
+            m_autoMeridian = field.id;
+            continue;
+        }
         switch (field.kind) {
         case pages::FieldKind::Integer:
             CheckIntegerOption("--" + field.id, *value);

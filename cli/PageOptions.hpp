@@ -31,6 +31,9 @@ public:
     // Selects each panel's ellipsoid, then takes the given fields in the page's order (a source
     // central meridian before the target's, so a target meridian given as well wins).
     void ApplyToPage();
+    // The central meridian field given as "auto" (ApplyToPage leaves it for the verb to take
+    // from the data's zone numbers), or nothing.
+    const std::optional<std::string>& AutoMeridian() const { return m_autoMeridian; }
     // --encoding: GBK unless utf-8 was asked for.
     tables::TextEncoding Encoding() const;
 
@@ -43,6 +46,7 @@ private:
     std::map<std::string, CLI::Option*> m_flags;
     std::map<std::string, CLI::Option*> m_negatedFlags;
     std::vector<std::string> m_skipped;
+    std::optional<std::string> m_autoMeridian;
 };
 
 // Checks an integer option as the page's integer fields read it.

@@ -13,6 +13,7 @@
 #include "pages/Messages.hpp"
 #include "pages/PageRegistry.hpp"
 #include "pages/ProjExport.hpp"
+#include "pages/ZoneHint.hpp"
 #include "platform/qt/SettingsProfile.hpp"
 #include "shell/Application.hpp"
 #include "tables/ImportTable.hpp"
@@ -121,6 +122,11 @@ private:
     {
         return m_pageOptions.Value(name);
     }
+    // --meridian auto: the zone number the input's y values carry, read ahead of the
+    // conversion, becomes the central meridian; standard error says which. false (reported)
+    // when the file cannot be read or its y values carry no common zone number.
+    bool TakeMeridianFromData(pages::ConversionPage& page, const cli::ConsolePrompter& prompter,
+                              const std::string& field) const;
     pages::ConversionPage* AsConversion() const
     {
         // The frame is the page's own statement of its class.
@@ -246,6 +252,9 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
     if (std::optional<std::string> params = Value("--params"))
         if (!page->ImportParameterFile(*params))
             return kExitRefused;
+    if (const std::optional<std::string>& field = m_pageOptions.AutoMeridian())
+        if (!TakeMeridianFromData(*page, prompter, *field))
+            return kExitRefused;
     if (m_printProj && m_printProj->count() > 0) {
         // Standard output carries the converted table; the pipeline goes beside it.
         auto* source = dynamic_cast<pages::ProjExportSource*>(page);
@@ -258,6 +267,47 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
         return page->ReadsAsValue(column, cell);
     };
     return StreamPage(*page, prompter, m_input, Value("-o").value_or("-"), encoding);
+}
+
+bool PageVerb::TakeMeridianFromData(pages::ConversionPage& page,
+                                    const cli::ConsolePrompter& prompter,
+                                    const std::string& field) const
+{
+    const std::optional<pages::ZoneCheckTarget> target = pages::ZoneCheckTargetOf(page);
+    if (!target || target->meridianField != field)
+        throw UsageError("--" + field + " auto: only for plane coordinates (x, y) as input");
+    if (m_input == "-")
+        throw UsageError("--" + field +
+                         " auto reads the input before converting it: give a "
+                         "FILE, not -");
+    tables::TableStream stream;
+    if (!stream.Open(m_input)) {
+        std::cerr << kProgram << ": "
+                  << pages::FormatMessage(pages::messages::kCannotReadFile, m_input) << '\n';
+        return false;
+    }
+    stream.AddDelimiter(',');
+    const int columns = stream.DetectColumns();
+    std::vector<std::string> cells;
+    constexpr int kRowsRead = 10000;
+    const int rows = columns > 0 ? stream.ReadRows(cells, kRowsRead) : 0;
+    const std::size_t yColumn = static_cast<std::size_t>(target->yColumn);
+    const int fileColumn = prompter.columns.size() > yColumn ? prompter.columns[yColumn]
+                                                             : target->yColumn;
+    std::vector<std::string> eastings;
+    for (int r = 0; r < rows && fileColumn >= 0 && fileColumn < columns; ++r)
+        eastings.push_back(cells[static_cast<std::size_t>(r) * columns + fileColumn]);
+    const std::optional<int> zone = pages::ZoneOfEastings(eastings);
+    const std::optional<pages::ZoneMeridian> meridian = zone ? pages::MeridianOfZone(*zone)
+                                                             : std::nullopt;
+    if (!meridian) {
+        std::cerr << kProgram << ": --" << field
+                  << " auto: y 不带带号或带号不一致, 无法确定中央子午线\n";
+        return false;
+    }
+    page.EditText(field, std::to_string(meridian->packed));
+    std::cerr << kProgram << ": " << pages::ZoneTakenText(*meridian) << '\n';
+    return true;
 }
 
 int ListEllipsoids(platform::Profile& profile)

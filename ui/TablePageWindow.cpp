@@ -2,6 +2,7 @@
 #include "ui/TablePageWindow.hpp"
 
 #include "geodesy/EllipsoidPanel.hpp"
+#include "pages/ZoneHint.hpp"
 #include "platform/NumberText.hpp"
 #include "ui/CoordinateGrid.hpp"
 #include "ui/PageWidgets.hpp"
@@ -114,7 +115,30 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
     status->addWidget(m_convertStatus);
     status->addSpacing(16);
     status->addWidget(m_exportStatus, 1);
+    m_zoneStatus = new QLabel;
+    m_zoneButton = new QPushButton;
+    m_zoneStatus->setVisible(false);
+    m_zoneButton->setVisible(false);
+    connect(m_zoneButton, &QPushButton::clicked, this, [this] {
+        const std::string text = std::to_string(m_zonePacked);
+        if (auto* edit = qobject_cast<QLineEdit*>(FieldWidget(m_zoneField)))
+            edit->setText(Q(text));
+        m_page->EditText(m_zoneField, text);
+        CheckZone();
+    });
+    status->addWidget(m_zoneStatus);
+    status->addWidget(m_zoneButton);
     layout->addLayout(status);
+    if (pages::ZoneCheckTargetOf(*m_page)) {
+        QAbstractItemModel* source = m_sourceGrid->model();
+        connect(source, &QAbstractItemModel::modelReset, this, &TablePageWindow::CheckZone);
+        connect(source, &QAbstractItemModel::rowsInserted, this, &TablePageWindow::CheckZone);
+        connect(source, &QAbstractItemModel::rowsRemoved, this, &TablePageWindow::CheckZone);
+        connect(source, &QAbstractItemModel::dataChanged, this, &TablePageWindow::CheckZone);
+        for (const char* id : {"meridian", "from-meridian"})
+            if (auto* edit = qobject_cast<QLineEdit*>(FieldWidget(id)))
+                connect(edit, &QLineEdit::textEdited, this, &TablePageWindow::CheckZone);
+    }
     for (CoordinateGrid* grid : {m_sourceGrid, m_resultGrid}) {
         connect(grid->model(), &QAbstractItemModel::modelReset, this,
                 &TablePageWindow::ShowRowCounts);
@@ -144,6 +168,8 @@ QString TablePageWindow::StatusText() const
         text += QStringLiteral("　") + m_convertStatus->text();
     if (!m_exportStatus->text().isEmpty())
         text += QStringLiteral("　") + m_exportStatus->text();
+    if (!m_zoneStatus->text().isEmpty())
+        text += QStringLiteral("　") + m_zoneStatus->text();
     return text;
 }
 
@@ -152,6 +178,21 @@ void TablePageWindow::ShowRowCounts()
     m_rowCounts->setText(QStringLiteral("源数据 %1 行，结果 %2 行")
                              .arg(m_page->Source().DataRowCount())
                              .arg(m_page->Result().DataRowCount()));
+}
+
+void TablePageWindow::CheckZone()
+{
+    const std::optional<pages::ZoneHint> hint = pages::CheckZoneNumbers(*m_page, m_page->Source());
+    m_zoneStatus->setVisible(hint.has_value());
+    m_zoneButton->setVisible(hint.has_value());
+    if (!hint) {
+        m_zoneStatus->clear();
+        return;
+    }
+    m_zoneField = hint->fieldId;
+    m_zonePacked = hint->suggested.packed;
+    m_zoneStatus->setText(Q(hint->message));
+    m_zoneButton->setText(QStringLiteral("改为 %1").arg(m_zonePacked));
 }
 
 void TablePageWindow::ShowExported(const QString& text)

@@ -50,6 +50,9 @@ public:
     }
     // The line under the tables: rows of each table, then what the last 转换 and 导出 did.
     QString StatusText() const;
+    // Shown in the status line while the source's y values carry a zone number that disagrees
+    // with the page's central meridian (pages/ZoneHint.hpp); it sets the matching meridian.
+    QPushButton* ZoneButton() const { return m_zoneButton; }
 
     // The clipboard of the grids' Ctrl+C and Ctrl+V (the desktop's unless set); the page's
     // own 复制 and 粘贴 keep the page's clipboard. Must outlive the window.
@@ -68,6 +71,7 @@ private:
     void Export();
     void ShowRowCounts();
     void ShowExported(const QString& text);
+    void CheckZone();
 
     std::unique_ptr<pages::ConversionPage> m_page;
     geodesy::EllipsoidPanel* m_ellipsoid = nullptr;
@@ -78,6 +82,10 @@ private:
     QLabel* m_rowCounts = nullptr;
     QLabel* m_convertStatus = nullptr;
     QLabel* m_exportStatus = nullptr;
+    QLabel* m_zoneStatus = nullptr;
+    QPushButton* m_zoneButton = nullptr;
+    std::string m_zoneField;
+    int m_zonePacked = 0;
     std::vector<QPushButton*> m_buttons;
 };
 

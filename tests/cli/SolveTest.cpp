@@ -268,3 +268,29 @@ TEST_F(SolveCliTest, ReportBesideTheUsualOutputs)
     const CliRun refused = Cli("solve4 --report /nonexistent-folder/r.txt " + input);
     EXPECT_EQ(1, refused.status);
 }
+
+// gauss-inverse --meridian auto: the meridian of the zone number in y, said on standard error,
+// and the output of that meridian given outright; y without a zone number, or standard input,
+// is refused.
+TEST_F(SolveCliTest, MeridianAutoTakesTheZoneNumberOfTheData)
+{
+    const std::string input = Write("xy.txt", "1,3380000.123,38512345.678\r\n"
+                                              "2,3381000.000,38500000.000\r\n");
+    const CliRun given = Cli("gauss-inverse --meridian 1140000 --unit deg " + input);
+    ASSERT_EQ(0, given.status) << given.err;
+    const CliRun run = Cli("gauss-inverse --meridian auto --unit deg " + input);
+    ASSERT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(given.out, run.out);
+    EXPECT_NE(std::string::npos, run.err.find("y 带号 38: 1140000 (3°带, 114°)")) << run.err;
+
+    const std::string plain = Write("plain.txt", "1,3380000.123,512345.678\r\n");
+    const CliRun refused = Cli("gauss-inverse --meridian auto " + plain);
+    EXPECT_EQ(1, refused.status);
+    EXPECT_EQ("", refused.out);
+    EXPECT_EQ(2, Cli("gauss-inverse --meridian auto -").status);
+    // 坐标换带 reads its old zone the same way.
+    const CliRun zone = Cli("zone-change --from-meridian auto --to-meridian 1170000 " + input);
+    ASSERT_EQ(0, zone.status) << zone.err;
+    EXPECT_EQ(Cli("zone-change --from-meridian 1140000 --to-meridian 1170000 " + input).out,
+              zone.out);
+}

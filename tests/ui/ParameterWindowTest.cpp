@@ -1,15 +1,19 @@
 // The parameter pages' windows: the quality panel under the table shows the page's report
-// after each solve through the window's own button.
+// after each solve through the window's own button, and the fit picture is saved. The table
+// windows' status line offers the meridian of the zone number in y.
+#include "pages/GaussPages.hpp"
 #include "pages/ParameterPages.hpp"
 #include "platform/Profile.hpp"
 #include "support/FakePlatform.hpp"
 #include "ui/CommonPointWindow.hpp"
 #include "ui/CoordinateGrid.hpp"
 #include "ui/ResidualPlot.hpp"
+#include "ui/TablePageWindow.hpp"
 
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QLineEdit>
 
 #include <filesystem>
 #include <fstream>
@@ -81,5 +85,32 @@ TEST(ParameterWindow, QualityPanelFollowsEachSolve)
     EXPECT_TRUE(fakes.prompter.messages.empty());
     EXPECT_FALSE(window->Plot()->SavePng("/nonexistent-folder/fit.png"));
     EXPECT_EQ(1u, fakes.prompter.messages.size());
+    delete window;
+}
+
+// 高斯坐标反算 with y values in zone 38 and the panel on 111°: the status line says so, its
+// button sets 1140000 in the field (and the page), and the hint goes.
+TEST(ZoneStatus, InverseWindowOffersTheDataZonesMeridian)
+{
+    Fakes fakes;
+    auto* window = new ui::TablePageWindow(std::make_unique<pages::CGSFSDlg>(fakes.Context()));
+    auto* meridian = qobject_cast<QLineEdit*>(window->FieldWidget("meridian"));
+    ASSERT_NE(nullptr, meridian);
+    meridian->setText(QStringLiteral("1110000"));
+    emit meridian->textEdited(meridian->text());
+    ASSERT_NE(nullptr, window->ZoneButton());
+    EXPECT_TRUE(window->ZoneButton()->isHidden());
+    std::vector<std::string> row = {"1", "3380000", "38512345.6"};
+    row.resize(static_cast<std::size_t>(window->Page().Source().ColumnCount()));
+    window->Page().Source().FillRows(row, 1, static_cast<int>(row.size()));
+    EXPECT_FALSE(window->ZoneButton()->isHidden());
+    EXPECT_TRUE(window->StatusText().contains(QStringLiteral("y 带号 38")))
+        << window->StatusText().toStdString();
+    EXPECT_EQ(QStringLiteral("改为 1140000"), window->ZoneButton()->text());
+    window->ZoneButton()->click();
+    EXPECT_EQ(QStringLiteral("1140000"), meridian->text());
+    EXPECT_EQ("1140000", window->Page().Field("meridian").text);
+    EXPECT_TRUE(window->ZoneButton()->isHidden());
+    EXPECT_FALSE(window->StatusText().contains(QStringLiteral("带号")));
     delete window;
 }

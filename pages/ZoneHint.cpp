@@ -1,0 +1,123 @@
+// Zone numbers in the data against the panel's central meridian.
+#include "pages/ZoneHint.hpp"
+
+#include "geodesy/AngleNotation.hpp"
+#include "pages/DatumSide.hpp"
+#include "pages/GaussPages.hpp"
+#include "pages/TransformPages.hpp"
+#include "pages/ZoneChangePage.hpp"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace carvento::pages {
+namespace {
+
+std::string Degrees(double degrees)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g°", degrees);
+    return text;
+}
+
+// A cell that is a number as a whole (spaces around allowed).
+bool NumberCell(const std::string& cell, double& value)
+{
+    const char* begin = cell.c_str();
+    while (*begin == ' ' || *begin == '\t')
+        ++begin;
+    if (*begin == '\0')
+        return false;
+    char* end = nullptr;
+    value = std::strtod(begin, &end);
+    while (*end == ' ' || *end == '\t' || *end == '\r')
+        ++end;
+    return *end == '\0' && std::isfinite(value);
+}
+
+} // namespace
+
+std::optional<ZoneMeridian> MeridianOfZone(int zone)
+{
+    if (zone >= 13 && zone <= 23)
+        return ZoneMeridian{zone, 6, 6.0 * zone - 3, (6 * zone - 3) * 10000};
+    if (zone >= 24 && zone <= 60)
+        return ZoneMeridian{zone, 3, 3.0 * zone, 3 * zone * 10000};
+    return std::nullopt;
+}
+
+bool ZoneAgrees(int zone, double meridianDegrees)
+{
+    return std::fabs(meridianDegrees - 3.0 * zone) < 1e-9 ||
+           std::fabs(meridianDegrees - (6.0 * zone - 3)) < 1e-9;
+}
+
+std::optional<int> ZoneOfEastings(const std::vector<std::string>& cells)
+{
+    std::optional<int> zone;
+    for (const std::string& cell : cells) {
+        double y = 0.0;
+        if (!NumberCell(cell, y))
+            continue;
+        if (!(y >= 1e6) || !(y < 1e9))
+            return std::nullopt;
+        const int millions = static_cast<int>(std::floor(y * 1e-6));
+        if (zone && *zone != millions)
+            return std::nullopt;
+        zone = millions;
+    }
+    return zone;
+}
+
+std::optional<ZoneCheckTarget> ZoneCheckTargetOf(const ToolPage& page)
+{
+    if (dynamic_cast<const CGSFSDlg*>(&page))
+        return ZoneCheckTarget{"meridian", 2};
+    if (dynamic_cast<const CZBHDDlg*>(&page))
+        return ZoneCheckTarget{"from-meridian", 2};
+    if (const auto* datum = dynamic_cast<const DatumTransformPage*>(&page))
+        if (!datum->From().ShowsGeodetic())
+            return ZoneCheckTarget{"from-meridian", 2};
+    return std::nullopt;
+}
+
+std::optional<ZoneHint> CheckZoneNumbers(const ToolPage& page,
+                                         const tables::CoordinateTable& source)
+{
+    const std::optional<ZoneCheckTarget> target = ZoneCheckTargetOf(page);
+    if (!target)
+        return std::nullopt;
+    const PageField* field = page.FindField(target->meridianField);
+    if (!field)
+        return std::nullopt;
+    std::vector<std::string> cells;
+    for (int r = 1; r <= source.DataRowCount(); ++r)
+        cells.push_back(source.GetCell(r, target->yColumn));
+    const std::optional<int> zone = ZoneOfEastings(cells);
+    if (!zone)
+        return std::nullopt;
+    const std::optional<ZoneMeridian> meridian = MeridianOfZone(*zone);
+    double packed = 0.0;
+    if (!meridian || !NumberCell(field->text, packed))
+        return std::nullopt;
+    const double panel = geodesy::PackedToDegrees(packed);
+    if (ZoneAgrees(*zone, panel))
+        return std::nullopt;
+    ZoneHint hint;
+    hint.fieldId = target->meridianField;
+    hint.suggested = *meridian;
+    hint.panelDegrees = panel;
+    hint.message = "y 带号 " + std::to_string(*zone) + " (" + std::to_string(meridian->width) +
+                   "°带, 中央子午线 " + Degrees(meridian->degrees) + ") 与中央子午线 " +
+                   Degrees(panel) + " 不符";
+    return hint;
+}
+
+std::string ZoneTakenText(const ZoneMeridian& zone)
+{
+    return "中央子午线取自 y 带号 " + std::to_string(zone.zone) + ": " +
+           std::to_string(zone.packed) + " (" + std::to_string(zone.width) + "°带, " +
+           Degrees(zone.degrees) + ")";
+}
+
+} // namespace carvento::pages

@@ -1,0 +1,78 @@
+// Zone numbers in y against the panel's central meridian: the zone rules, the eastings that
+// decide a zone, and the pages that check (高斯坐标反算, 坐标换带, datum transformation pages
+// with a plane source) and those that do not.
+#include "PageFixture.hpp"
+#include "pages/GaussPages.hpp"
+#include "pages/TransformPages.hpp"
+#include "pages/ZoneChangePage.hpp"
+#include "pages/ZoneHint.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace carvento;
+using namespace carvento::pages;
+using namespace carvento::testing;
+
+TEST(ZoneHint, ZoneNumbersAndEastings)
+{
+    EXPECT_EQ(111.0, MeridianOfZone(19)->degrees); // 6°: 6n − 3
+    EXPECT_EQ(6, MeridianOfZone(19)->width);
+    EXPECT_EQ(1110000, MeridianOfZone(19)->packed);
+    EXPECT_EQ(114.0, MeridianOfZone(38)->degrees); // 3°: 3n
+    EXPECT_EQ(3, MeridianOfZone(38)->width);
+    EXPECT_FALSE(MeridianOfZone(12));
+    EXPECT_FALSE(MeridianOfZone(61));
+    EXPECT_TRUE(ZoneAgrees(38, 114.0));
+    EXPECT_TRUE(ZoneAgrees(19, 111.0));
+    EXPECT_TRUE(ZoneAgrees(37, 111.0)); // 3° zone 37 on the same meridian as 6° zone 19
+    EXPECT_FALSE(ZoneAgrees(38, 111.0));
+
+    EXPECT_EQ(38, ZoneOfEastings({"y", "38512345.6", " 38499000 ", ""}));
+    EXPECT_FALSE(ZoneOfEastings({"38512345.6", "39500000"}));
+    EXPECT_FALSE(ZoneOfEastings({"38512345.6", "512345.6"}));
+    EXPECT_FALSE(ZoneOfEastings({"title", "12abc"}));
+    EXPECT_FALSE(ZoneOfEastings({}));
+}
+
+TEST(ZoneHint, InversePageOffersTheDataZonesMeridian)
+{
+    FakeContext fake;
+    CGSFSDlg page(fake.Context());
+    FillSource(page, {"1", "3380000", "38512345.6", "2", "3381000", "38500000.0"});
+    page.EditText("meridian", "1110000");
+    std::optional<ZoneHint> hint = CheckZoneNumbers(page, page.Source());
+    ASSERT_TRUE(hint);
+    EXPECT_EQ("meridian", hint->fieldId);
+    EXPECT_EQ(1140000, hint->suggested.packed);
+    EXPECT_EQ(111.0, hint->panelDegrees);
+    EXPECT_EQ("y 带号 38 (3°带, 中央子午线 114°) 与中央子午线 111° 不符", hint->message);
+    page.EditText("meridian", "1140000");
+    EXPECT_FALSE(CheckZoneNumbers(page, page.Source()));
+    // Without zone numbers there is nothing to say.
+    page.EditText("meridian", "1110000");
+    FillSource(page, {"1", "3380000", "512345.6"});
+    EXPECT_FALSE(CheckZoneNumbers(page, page.Source()));
+}
+
+TEST(ZoneHint, ZoneChangeAndTransformPagesCheckTheirSourceZone)
+{
+    FakeContext fake;
+    CZBHDDlg zoneChange(fake.Context());
+    FillSource(zoneChange, {"1", "3380000", "19400000"});
+    zoneChange.EditText("from-meridian", "1170000");
+    ASSERT_TRUE(CheckZoneNumbers(zoneChange, zoneChange.Source()));
+    EXPECT_EQ("from-meridian", CheckZoneNumbers(zoneChange, zoneChange.Source())->fieldId);
+    EXPECT_EQ(1110000, CheckZoneNumbers(zoneChange, zoneChange.Source())->suggested.packed);
+
+    CTrans7Dlg transform(fake.Context());
+    FillSource(transform, {"1", "3380000", "38512345.6", "10"});
+    ASSERT_TRUE(CheckZoneNumbers(transform, transform.Source()));
+    // A geodetic source has no eastings to check.
+    transform.Choose("from-coords", kGeodeticCoordinates);
+    EXPECT_FALSE(CheckZoneNumbers(transform, transform.Source()));
+
+    CGSZSDlg forward(fake.Context());
+    FillSource(forward, {"1", "30.5", "38512345.6"});
+    EXPECT_FALSE(ZoneCheckTargetOf(forward));
+    EXPECT_FALSE(CheckZoneNumbers(forward, forward.Source()));
+}
