@@ -83,6 +83,10 @@ QualityReport AssessFit(const FitModel& model)
             if (std::fabs(row.residual[static_cast<std::size_t>(k)]) > 3.0 * report.sigma0)
                 row.beyond3Sigma = true;
     for (int i = 0; i < model.points; ++i) {
+        if (model.points > kLeaveOneOutLimit) {
+            report.rows[static_cast<std::size_t>(i)].leaveOneOut = kNaN;
+            continue;
+        }
         std::vector<int> others;
         for (int k = 0; k < model.points; ++k)
             if (k != i)

@@ -49,7 +49,10 @@ struct QualityReport {
 };
 
 // Runs the fit on all points, then once without each point. An empty report (no rows) when
-// the whole set does not determine the parameters.
+// the whole set does not determine the parameters. Beyond kLeaveOneOutLimit points the
+// repeated fits would take too long (their cost grows with the square of the points): the
+// leave-one-out distances are then NaN.
+inline constexpr int kLeaveOneOutLimit = 1000;
 QualityReport AssessFit(const FitModel& model);
 
 // The report as text: a summary line, then one line per point (its name from `names`, the

@@ -255,7 +255,8 @@ std::string Towgs84Clause(const geodesy::ThreeParams& p)
 
 std::string Wkt1SourceCrs(const ProjSide& from, const std::string& towgs84)
 {
-    const double inverseFlattening = from.a / (from.a - from.b);
+    // WKT1 writes a sphere's inverse flattening as 0.
+    const double inverseFlattening = from.a == from.b ? 0.0 : from.a / (from.a - from.b);
     const std::string geogcs =
         "GEOGCS[\"Carvento source\",DATUM[\"Carvento_source\",SPHEROID[\"Carvento source\"," +
         Number(from.a) + "," + Number(inverseFlattening) + "]," + towgs84 +

@@ -121,3 +121,24 @@ TEST(FitQuality, PlantedBlunderIsMarkedAndNoOtherPoint)
 }
 
 } // namespace
+
+// Beyond the limit the leave-one-out fits are not run (σ0 and the residuals still are).
+TEST(FitQuality, ManyPointsSkipTheLeaveOneOutFits)
+{
+    const int n = kLeaveOneOutLimit + 1;
+    int solves = 0;
+    FitModel model;
+    model.points = n;
+    model.unknowns = 1;
+    model.components = 2;
+    model.solve = [&](const std::vector<int>&) {
+        ++solves;
+        return true;
+    };
+    model.misclosure = [](int i) { return std::array<double, 3>{i % 2 ? 0.001 : -0.001, 0, 0}; };
+    const QualityReport report = AssessFit(model);
+    EXPECT_EQ(1, solves);
+    ASSERT_EQ(static_cast<std::size_t>(n), report.rows.size());
+    EXPECT_TRUE(std::isnan(report.rows[0].leaveOneOut));
+    EXPECT_NEAR(0.001 * std::sqrt(n / (2.0 * n - 1)), report.sigma0, 1e-12);
+}
