@@ -78,7 +78,11 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
     PlaceWindow(*this);
 }
 
-CommonPointWindow::~CommonPointWindow() = default;
+CommonPointWindow::~CommonPointWindow()
+{
+    // The grid's model watches the page's table: it goes before the page does.
+    delete m_grid;
+}
 
 void CommonPointWindow::ShowQuality()
 {

@@ -153,7 +153,13 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
     PlaceWindow(*this);
 }
 
-TablePageWindow::~TablePageWindow() = default;
+TablePageWindow::~TablePageWindow()
+{
+    // The grids' models watch the page's tables: they go before the page does, not after it
+    // with the rest of the child widgets.
+    delete m_sourceGrid;
+    delete m_resultGrid;
+}
 
 void TablePageWindow::SetClipboard(platform::Clipboard& clipboard)
 {

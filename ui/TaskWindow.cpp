@@ -53,6 +53,8 @@ TaskWindow::TaskWindow(std::unique_ptr<pages::TaskPage> page, QWidget* parent)
 TaskWindow::~TaskWindow()
 {
     EndTask();
+    // The grid's model watches the page's table: it goes before the page does.
+    delete m_grid;
 }
 
 void TaskWindow::EndTask()
