@@ -9,6 +9,7 @@
 #include "geodesy/AngleNotation.hpp"
 
 #include <cmath>
+#include <limits>
 
 namespace carvento::geodesy {
 namespace {
@@ -62,9 +63,21 @@ void CartesianToGeodetic(const GaussProjector& ellipsoid, double X, double Y, do
         return;
     }
 
+    // On the polar axis the latitude is ±90° and the height comes from Z / sin B, as the
+    // iteration below would give after one pass (atan(±inf)), without dividing by P = 0.
+    if (p == 0.0) {
+        const double pole =
+            std::isnan(Z) ? Z
+                          : std::atan(std::copysign(std::numeric_limits<double>::infinity(), Z));
+        const double n = PrimeVerticalRadius(a, e2, pole);
+        B = RadiansToDegrees(pole);
+        L = lDeg;
+        H = Z / std::sin(pole) - n * (1.0 - e2);
+        return;
+    }
+
     // Fixed-point iteration. Substituting h into the update gives
-    // tan B_new = (Z + N·e²·sin B) / P, which contracts by about e² per pass. On the polar
-    // axis (P = 0) the divisions give ±inf and atan returns ±90° at once.
+    // tan B_new = (Z + N·e²·sin B) / P, which contracts by about e² per pass.
     double bRad = std::atan(Z / p);
     double bNew = bRad;
     double n = 0.0;

@@ -19,9 +19,23 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <limits>
 
 namespace carvento::geodesy {
 namespace {
+
+// c / d with the IEEE result (±inf, or not a number for 0/0) also when d is zero, without a
+// division by zero: axes that are no ellipsoid (a stored value that did not read gives
+// a = b = 0) keep constants that are not numbers.
+double IeeeQuotient(double c, double d)
+{
+    if (d != 0.0 || std::isnan(d))
+        return c / d;
+    if (c == 0.0 || std::isnan(c))
+        return std::numeric_limits<double>::quiet_NaN();
+    return std::signbit(c) == std::signbit(d) ? std::numeric_limits<double>::infinity()
+                                              : -std::numeric_limits<double>::infinity();
+}
 
 struct Axes {
     double a;
@@ -83,8 +97,8 @@ void GaussProjector::SetEllipsoid(int kind, double a, double b)
     el.a = a;
     el.b = b;
     double c = std::sqrt(a * a - b * b);
-    el.e = c / a;
-    el.ePrime = c / b;
+    el.e = IeeeQuotient(c, a);
+    el.ePrime = IeeeQuotient(c, b);
 
     // Each step multiplies the previous term by e twice, then by the fraction; e² is never
     // formed from a and b again.
