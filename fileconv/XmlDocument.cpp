@@ -756,6 +756,16 @@ namespace {
 // Encodes the document text for the declared encoding; empty keyword on success.
 // The text is taken over: a UTF-8 document without a byte-order mark is written as it is,
 // without a second copy of a document that may be hundreds of megabytes.
+// Whether `encoding` writes the markup characters of ASCII as they are, so that a file in it
+// declares its encoding readably. False for UTF-7 and EBCDIC; true when iconv does not know it
+// (the conversion itself then reports that).
+bool WritesAsciiAsAscii(const char* encoding)
+{
+    const std::string_view ascii = "<?xml version=\"1.0\"?><a b=\"c\"/>";
+    std::string written;
+    return Iconv(encoding, "UTF-8", ascii, written) != IconvStatus::Ok || written == ascii;
+}
+
 std::string EncodeDocument(std::string text, std::string_view declaration, bool bom,
                            std::string& bytes)
 {
@@ -791,6 +801,9 @@ std::string EncodeDocument(std::string text, std::string_view declaration, bool 
         target = "GB18030";
         break;
     case Family::Other:
+        // What Save wrote in such an encoding would not load again.
+        if (!WritesAsciiAsAscii(label.c_str()))
+            return "unknown_encoding";
         target = label.c_str();
         break;
     }
@@ -960,6 +973,10 @@ bool XmlDocument::LoadFromBytes(std::string bytes)
             std::string from =
                 family == Family::Gbk || family == Family::Gb18030 ? std::string("GB18030") : label;
             m_result += "converted_from:" + label + " ";
+            // An encoding that does not write ASCII as ASCII (UTF-7, EBCDIC) cannot have been
+            // declared in ASCII, and what Save wrote in it would not load again.
+            if (!WritesAsciiAsAscii(from.c_str()))
+                return fail("unknown_encoding");
             switch (Iconv("UTF-8", from.c_str(), bytes, text)) {
             case IconvStatus::UnknownEncoding:
                 return fail("unknown_encoding");

@@ -203,6 +203,8 @@ TEST(BadXmlFiles, AreRefusedWithTheirReasonAndWriteNothing)
          "<kml>" + Repeat("<a>", 100'000) + Repeat("</a>", 100'000) + "</kml>", "too_deep"},
         {"unknown encoding", "<?xml version=\"1.0\" encoding=\"x-klingon\"?><kml/>",
          "unknown_encoding"},
+        {"declared in an encoding that does not keep ASCII",
+         "<?xml version=\"1.0\" encoding=\"UTF-7\"?><kml/>", "unknown_encoding"},
         {"entity expansion",
          "<!DOCTYPE k [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;\">]><kml>&b;</kml>",
          "entity_declaration"},
@@ -228,6 +230,22 @@ TEST(BadXmlFiles, AreRefusedWithTheirReasonAndWriteNothing)
         EXPECT_FALSE(gpxDocument.LoadGpx(input));
         EXPECT_EQ(kKeep, ScratchFolder::Read(points));
     }
+}
+
+TEST(BadXmlFiles, AFileThatWouldNotLoadAgainIsNotSaved)
+{
+    // The byte-order mark decides how the file reads; its declaration would make Save write
+    // UTF-7, which no reader (this one included) could load. The earlier file stays.
+    ScratchFolder folder;
+    fileconv::XmlDocument document;
+    ASSERT_TRUE(document.LoadFromBytes("\xEF\xBB\xBF<?xml version=\"1.0\" "
+                                       "encoding=\"UTF-7\"?><kml><name>\xE8\xB7\xAF</name></kml>"));
+    bool ok = true;
+    EXPECT_EQ("", document.SavedBytes(&ok));
+    EXPECT_FALSE(ok);
+    const std::string existing = folder.Write("路.kml", kKeep);
+    EXPECT_FALSE(document.Save(existing));
+    EXPECT_EQ(kKeep, ScratchFolder::Read(existing));
 }
 
 TEST(BadXmlFiles, GbkDeclaredFileLoadsAndAnUnholdableNameKeepsTheEarlierOutput)
