@@ -3,6 +3,7 @@
 // copies names, coordinates and elevations as the text they are.
 #include "fileconv/GpxDocument.hpp"
 
+#include "fileconv/CoordinateText.hpp"
 #include "fileconv/FileNames.hpp"
 #include "fileconv/TextFiles.hpp"
 #include "tables/CodePage.hpp"
@@ -20,58 +21,6 @@ namespace {
 constexpr const char* kWaypointsHeader = "名称,纬度,经度,高程,注释";
 constexpr const char* kRoutesHeader = "名称,纬度,经度";
 constexpr const char* kTracksHeader = "名称,纬度,经度,高程";
-
-// A character that XML cannot hold (a control character other than TAB, CR and LF).
-bool HasControl(std::string_view text)
-{
-    for (char c : text)
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n')
-            return true;
-    return false;
-}
-
-// The 1-based line, from `fromLine` on, of the first control character in the decoded file;
-// 0 when the file cannot be read again.
-int ControlLine(const std::string& path, int fromLine)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const tables::DecodedText decoded = tables::DecodeText(std::move(bytes));
-    const std::vector<std::string_view> lines = tables::SplitLines(decoded.text);
-    for (std::size_t i = static_cast<std::size_t>(std::max(fromLine, 1)) - 1; i < lines.size(); ++i)
-        if (HasControl(lines[i]))
-            return static_cast<int>(i) + 1;
-    return 0;
-}
-
-// Refuses a file whose used cells hold what XML cannot: nothing of it enters the document.
-bool RefuseControls(const std::vector<std::string>& cells, int rows, int columns,
-                    const std::string& path, int firstDataLine, TextInput& input)
-{
-    const auto width = static_cast<std::size_t>(columns);
-    const std::size_t used = std::min<std::size_t>(width, 4);
-    for (std::size_t row = 0; row < static_cast<std::size_t>(rows); ++row)
-        for (std::size_t column = 0; column < used; ++column)
-            if (HasControl(cells[row * width + column])) {
-                input.read = {tables::FileStatus::InvalidBytes, ControlLine(path, firstDataLine)};
-                return true;
-            }
-    return false;
-}
-
-// Names and remarks go into one line of the text file: line breaks inside become spaces.
-std::string OneLine(std::string text)
-{
-    std::string line;
-    line.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            continue;
-        line += (c == '\r' || c == '\n') ? ' ' : c;
-    }
-    return line;
-}
 
 void WriteOne(TextOutput& output, const std::string& path, const char* header,
               const std::string& text, const GpxExportOptions& options)
@@ -135,24 +84,11 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
     TextInput input;
     if (!options.waypoints && !options.routes && !options.tracks)
         return input;
-    tables::TextTableFile file;
-    if (!file.OpenForRead(textPath)) {
-        input.unreadable = true;
-        return input;
-    }
-    file.AddDelimiter(',');
     std::vector<std::string> cells;
-    int rows = 0;
-    int columns = 0;
-    file.ReadAll(cells, rows, columns);
-    input.rows = rows;
-    input.columns = columns;
-    input.read = file.LastResult();
-    // A file read only in part (a short line, invalid bytes) is not converted at all.
-    if (!input.read.Ok() || rows <= 0 || columns <= 2)
+    if (!ReadCoordinateText(textPath, cells, input))
         return input;
-    if (RefuseControls(cells, rows, columns, textPath, file.FirstDataLine(), input))
-        return input;
+    const int rows = input.rows;
+    const int columns = input.columns;
 
     const auto width = static_cast<std::size_t>(columns);
     const auto rowCount = static_cast<std::size_t>(rows);

@@ -4,6 +4,7 @@
 // any white space), keeping the texts of the numbers as they stand.
 #include "fileconv/KmlDocument.hpp"
 
+#include "fileconv/CoordinateText.hpp"
 #include "fileconv/FileNames.hpp"
 #include "fileconv/TextFiles.hpp"
 #include "tables/CodePage.hpp"
@@ -69,58 +70,6 @@ std::vector<Tuple> Tuples(std::string_view text)
             tuples.push_back({fields[0], fields[1]});
     }
     return tuples;
-}
-
-// A character that XML cannot hold (a control character other than TAB, CR and LF).
-bool HasControl(std::string_view text)
-{
-    for (char c : text)
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n')
-            return true;
-    return false;
-}
-
-// The 1-based line, from `fromLine` on, of the first control character in the decoded file;
-// 0 when the file cannot be read again.
-int ControlLine(const std::string& path, int fromLine)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const tables::DecodedText decoded = tables::DecodeText(std::move(bytes));
-    const std::vector<std::string_view> lines = tables::SplitLines(decoded.text);
-    for (std::size_t i = static_cast<std::size_t>(std::max(fromLine, 1)) - 1; i < lines.size(); ++i)
-        if (HasControl(lines[i]))
-            return static_cast<int>(i) + 1;
-    return 0;
-}
-
-// Refuses a file whose used cells hold what XML cannot: nothing of it enters the document.
-bool RefuseControls(const std::vector<std::string>& cells, int rows, int columns,
-                    const std::string& path, int firstDataLine, TextInput& input)
-{
-    const auto width = static_cast<std::size_t>(columns);
-    const std::size_t used = std::min<std::size_t>(width, 4);
-    for (std::size_t row = 0; row < static_cast<std::size_t>(rows); ++row)
-        for (std::size_t column = 0; column < used; ++column)
-            if (HasControl(cells[row * width + column])) {
-                input.read = {tables::FileStatus::InvalidBytes, ControlLine(path, firstDataLine)};
-                return true;
-            }
-    return false;
-}
-
-// Names and descriptions go into one line of the text file: line breaks inside become spaces.
-std::string OneLine(std::string_view text)
-{
-    std::string line;
-    line.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            continue;
-        line += (c == '\r' || c == '\n') ? ' ' : c;
-    }
-    return line;
 }
 
 // The name of a line or polygon: its last point's name up to the last "-".
@@ -427,24 +376,11 @@ TextInput KmlDocument::TextToKml(const std::string& textPath, const KmlMakeOptio
     TextInput input;
     if (!options.points && !options.lines && !options.polygons)
         return input;
-    tables::TextTableFile file;
-    if (!file.OpenForRead(textPath)) {
-        input.unreadable = true;
-        return input;
-    }
-    file.AddDelimiter(',');
     std::vector<std::string> cells;
-    int rows = 0;
-    int columns = 0;
-    file.ReadAll(cells, rows, columns);
-    input.rows = rows;
-    input.columns = columns;
-    input.read = file.LastResult();
-    // A file read only in part (a short line, invalid bytes) is not converted at all.
-    if (!input.read.Ok() || rows <= 0 || columns <= 2)
+    if (!ReadCoordinateText(textPath, cells, input))
         return input;
-    if (RefuseControls(cells, rows, columns, textPath, file.FirstDataLine(), input))
-        return input;
+    const int rows = input.rows;
+    const int columns = input.columns;
 
     BeginFolder(FolderName(textPath));
     std::string list;

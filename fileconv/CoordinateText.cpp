@@ -1,0 +1,88 @@
+// Coordinate text input of the markup conversions.
+#include "fileconv/CoordinateText.hpp"
+
+#include "tables/CodePage.hpp"
+#include "tables/FieldSplit.hpp"
+#include "tables/TextTableFile.hpp"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace carvento::fileconv {
+namespace {
+
+// A character that XML cannot hold (a control character other than TAB, CR and LF).
+bool HasControl(std::string_view text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n')
+            return true;
+    return false;
+}
+
+// The 1-based line, from `fromLine` on, of the first control character in the decoded file;
+// 0 when the file cannot be read again.
+int ControlLine(const std::string& path, int fromLine)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const tables::DecodedText decoded = tables::DecodeText(std::move(bytes));
+    const std::vector<std::string_view> lines = tables::SplitLines(decoded.text);
+    for (std::size_t i = static_cast<std::size_t>(std::max(fromLine, 1)) - 1; i < lines.size(); ++i)
+        if (HasControl(lines[i]))
+            return static_cast<int>(i) + 1;
+    return 0;
+}
+
+// Refuses a file whose used cells hold what XML cannot: nothing of it enters the document.
+bool RefuseControls(const std::vector<std::string>& cells, int rows, int columns,
+                    const std::string& path, int firstDataLine, TextInput& input)
+{
+    const auto width = static_cast<std::size_t>(columns);
+    const std::size_t used = std::min<std::size_t>(width, 4);
+    for (std::size_t row = 0; row < static_cast<std::size_t>(rows); ++row)
+        for (std::size_t column = 0; column < used; ++column)
+            if (HasControl(cells[row * width + column])) {
+                input.read = {tables::FileStatus::InvalidBytes, ControlLine(path, firstDataLine)};
+                return true;
+            }
+    return false;
+}
+
+} // namespace
+
+bool ReadCoordinateText(const std::string& path, std::vector<std::string>& cells, TextInput& input)
+{
+    tables::TextTableFile file;
+    if (!file.OpenForRead(path)) {
+        input.unreadable = true;
+        return false;
+    }
+    file.AddDelimiter(',');
+    int rows = 0;
+    int columns = 0;
+    file.ReadAll(cells, rows, columns);
+    input.rows = rows;
+    input.columns = columns;
+    input.read = file.LastResult();
+    // A file read only in part (a short line, invalid bytes) is not converted at all.
+    if (!input.read.Ok() || rows <= 0 || columns <= 2)
+        return false;
+    return !RefuseControls(cells, rows, columns, path, file.FirstDataLine(), input);
+}
+
+std::string OneLine(std::string_view text)
+{
+    std::string line;
+    line.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        line += (c == '\r' || c == '\n') ? ' ' : c;
+    }
+    return line;
+}
+
+} // namespace carvento::fileconv
