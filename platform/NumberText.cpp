@@ -92,7 +92,26 @@ double ParseDouble(std::string_view text)
     // otherwise strtod reads the "0" alone.
     if (end - p >= 3 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
         (IsHexDigit(p[2]) || (p[2] == '.' && end - p >= 4 && IsHexDigit(p[3])))) {
-        result = std::from_chars(p + 2, end, value, std::chars_format::hex);
+        // The C library's hexadecimal reader takes "p+-3" as an exponent; strtod stops before
+        // a "p" that is not followed by an optional sign and a decimal digit, so the
+        // mantissa is cut there first.
+        const char* q = p + 2;
+        while (q != end && IsHexDigit(*q))
+            ++q;
+        if (q != end && *q == '.') {
+            ++q;
+            while (q != end && IsHexDigit(*q))
+                ++q;
+        }
+        const char* numberEnd = end;
+        if (q != end && (*q == 'p' || *q == 'P')) {
+            const char* e = q + 1;
+            if (e != end && (*e == '+' || *e == '-'))
+                ++e;
+            if (e == end || *e < '0' || *e > '9')
+                numberEnd = q;
+        }
+        result = std::from_chars(p + 2, numberEnd, value, std::chars_format::hex);
     } else {
         result = std::from_chars(p, end, value, std::chars_format::general);
     }

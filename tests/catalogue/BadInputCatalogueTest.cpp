@@ -157,6 +157,9 @@ TEST(NumbersInCells, OnlyPlainDecimalsCountAsNumbers)
     EXPECT_TRUE(std::isnan(platform::ParseDouble("nan")));
     EXPECT_EQ(26.0, platform::ParseDouble("0x1A"));
     EXPECT_EQ(30.0, platform::ParseDouble("30,5"));
+    // A hexadecimal exponent with two signs is no exponent: strtod stops before the "p".
+    EXPECT_EQ(1.0, platform::ParseDouble("0X1p+-3"));
+    EXPECT_EQ(8.0, platform::ParseDouble("0x1p+3"));
 }
 
 TEST(BadOutputs, FailedWritesLeaveTheExistingFileAsItWas)
