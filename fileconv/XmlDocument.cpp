@@ -709,11 +709,12 @@ bool XmlDocument::SetChildAttribute(std::string_view name, std::string_view valu
 namespace {
 
 // Writes the document text into `out`. When `flush` is given it is called whenever `out` has
-// grown past a megabyte, at an element's end, and takes the text so far; false stops.
+// grown past `flushSize` (a megabyte), at an element's end, and takes the text so far; false
+// stops.
 bool SerializeDocument(const pugi::xml_node& top, std::string_view declaration, std::string& out,
-                       const std::function<bool(std::string&)>& flush = {})
+                       const std::function<bool(std::string&)>& flush = {},
+                       std::size_t flushSize = 1 << 20)
 {
-    constexpr std::size_t kFlushSize = 1 << 20;
     if (!declaration.empty()) {
         out += declaration;
         out += "\r\n";
@@ -735,7 +736,7 @@ bool SerializeDocument(const pugi::xml_node& top, std::string_view declaration, 
             out += node.name();
             out += ">\r\n";
         }
-        if (flush && out.size() > kFlushSize && !flush(out))
+        if (flush && out.size() > flushSize && !flush(out))
             return false;
         node = node.next_sibling();
     }
@@ -766,12 +767,27 @@ bool WritesAsciiAsAscii(const char* encoding)
     return Iconv(encoding, "UTF-8", ascii, written) != IconvStatus::Ok || written == ascii;
 }
 
-std::string EncodeDocument(std::string text, std::string_view declaration, bool bom,
-                           std::string& bytes)
+// The encoding a saved document is written in: the one its XML declaration names, else the
+// one an HTML meta element near its start names, as loading reads them, so that what is saved
+// loads again as the same text. Without either, UTF-8. After a byte-order mark, which loading
+// puts before any meta element, the meta element is not consulted.
+std::string SaveEncoding(const pugi::xml_node& top, std::string_view declaration, bool bom)
+{
+    std::string label = PseudoAttribute(declaration, "encoding");
+    if (!label.empty() || bom)
+        return label;
+    // Loading looks for the meta element in the first 64 KiB; the text is taken that far.
+    constexpr std::size_t kMetaWindow = 64 * 1024;
+    std::string head;
+    SerializeDocument(
+        top, declaration, head, [](std::string&) { return false; }, kMetaWindow);
+    return MetaCharset(head);
+}
+
+std::string EncodeDocument(std::string text, const std::string& label, bool bom, std::string& bytes)
 {
     if (!tables::IsValidUtf8(text) || HasForbiddenControl(text))
         return "invalid_character";
-    std::string label = PseudoAttribute(declaration, "encoding");
     Family family = label.empty() ? Family::Utf8 : FamilyOf(label);
     const char* target = nullptr;
     std::string prefix;
@@ -825,7 +841,8 @@ std::string EncodeDocument(std::string text, std::string_view declaration, bool 
 std::string XmlDocument::SavedBytes(bool* ok) const
 {
     std::string bytes;
-    bool done = EncodeDocument(DocumentText(), m_tree->declaration, m_byteOrderMark, bytes).empty();
+    const std::string label = SaveEncoding(m_tree->document, m_tree->declaration, m_byteOrderMark);
+    bool done = EncodeDocument(DocumentText(), label, m_byteOrderMark, bytes).empty();
     if (ok)
         *ok = done;
     if (!done)
@@ -836,7 +853,7 @@ std::string XmlDocument::SavedBytes(bool* ok) const
 bool XmlDocument::Save(const std::string& path)
 {
     m_result.clear();
-    const std::string label = PseudoAttribute(m_tree->declaration, "encoding");
+    const std::string label = SaveEncoding(m_tree->document, m_tree->declaration, m_byteOrderMark);
     if (!m_byteOrderMark && (label.empty() || FamilyOf(label) == Family::Utf8)) {
         // UTF-8 as it stands: written a megabyte at a time, never held whole in memory.
         tables::ReplacingFile file;
@@ -862,8 +879,7 @@ bool XmlDocument::Save(const std::string& path)
         return true;
     }
     std::string bytes;
-    std::string problem = EncodeDocument(DocumentText(), m_tree->declaration, m_byteOrderMark,
-                                         bytes);
+    std::string problem = EncodeDocument(DocumentText(), label, m_byteOrderMark, bytes);
     if (!problem.empty()) {
         m_result = problem;
         return false;

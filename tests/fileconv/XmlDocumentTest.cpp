@@ -272,6 +272,19 @@ TEST(XmlDocumentEncoding, CharsetOfAnHtmlMetaElement)
         << xml.Result();
     ASSERT_TRUE(xml.FindChildElement("body"));
     EXPECT_EQ(xml.ChildText(), "点");
+    // Saved in the encoding the meta element names, so the file reads back as the same text
+    // (written as UTF-8, it would be read as GB2312 again and garbled).
+    bool ok = false;
+    const std::string saved = xml.SavedBytes(&ok);
+    ASSERT_TRUE(ok);
+    EXPECT_NE(saved.find("<body>\xB5\xE3</body>"), std::string::npos);
+    XmlDocument again;
+    ASSERT_TRUE(again.LoadFromBytes(saved)) << again.Result();
+    EXPECT_EQ(again.DocumentText(), xml.DocumentText());
+    // After a byte-order mark the meta element is not what was read, and UTF-8 stays.
+    ASSERT_TRUE(xml.LoadFromBytes("\xEF\xBB\xBF<html><head><meta charset=\"gbk\"/></head>"
+                                  "<body>点</body></html>"));
+    EXPECT_NE(xml.SavedBytes().find("<body>点</body>"), std::string::npos);
 }
 
 TEST(XmlDocumentEncoding, UndeclaredTextThatIsNotUtf8IsReadAsGbk)
