@@ -5,7 +5,7 @@
 #pragma once
 
 #include "earth/EarthClient.hpp"
-#include "earth/dem/DemTerrain.hpp"
+#include "earth/dem/DemModule.hpp"
 
 #include <memory>
 #include <mutex>
@@ -14,7 +14,7 @@ namespace carvento::cli {
 
 class DemEarthClient final : public earth::EarthClient {
 public:
-    explicit DemEarthClient(std::unique_ptr<earth::DemTerrain> terrain)
+    explicit DemEarthClient(std::unique_ptr<earth::LoadedDem> terrain)
         : m_terrain(std::move(terrain))
     {
     }
@@ -34,7 +34,7 @@ public:
     bool MoveRenderWindow(int, int) override { return true; }
 
 private:
-    std::unique_ptr<earth::DemTerrain> m_terrain;
+    std::unique_ptr<earth::LoadedDem> m_terrain;
     std::mutex m_mutex;
     earth::EarthCamera m_camera{};
     double m_speed = 1;

@@ -20,7 +20,7 @@ constexpr int kExitRefused = 1;
 // The process's one link to a globe: the running globe program, or an elevation model file
 // when `elevation --dem` named one before the first connect.
 struct GlobeLink {
-    std::unique_ptr<earth::DemTerrain> dem;
+    std::unique_ptr<earth::LoadedDem> dem;
     earth::EarthConnection connection{[this]() -> std::unique_ptr<earth::EarthClient> {
         if (dem)
             return std::make_unique<DemEarthClient>(std::move(dem));
@@ -88,7 +88,7 @@ public:
         auto& page = static_cast<pages::BatchElevationPage&>(*m_page);
         if (const std::optional<std::string> dem = m_options.Value("--dem")) {
             std::string error;
-            Globe().dem = earth::DemTerrain::Open(*dem, error);
+            Globe().dem = earth::LoadedDem::Open(*dem, error);
             if (!Globe().dem) {
                 std::cerr << "carvento-cli: " << error << '\n';
                 return kExitRefused;

@@ -168,6 +168,15 @@ TEST_F(EarthCli, ElevationFromAModelAgreesWithTheGlobeOnTheSameModel)
     ASSERT_EQ(0, globe.status) << globe.err;
     EXPECT_EQ(direct.out, globe.out);
     EXPECT_EQ(1, Cli("elevation --dem " + folder / "missing.tif " + points).status);
+
+    // Without the model reader module the verb says what is missing and converts nothing.
+    const std::string noModule = folder / "no-module.so";
+    ::setenv("CARVENTO_DEM_MODULE", noModule.c_str(), 1);
+    const CliRun without = Cli("elevation --dem " + tif + " " + points);
+    ::unsetenv("CARVENTO_DEM_MODULE");
+    EXPECT_EQ(1, without.status);
+    EXPECT_EQ("", without.out);
+    EXPECT_NE(std::string::npos, without.err.find("is not installed")) << without.err;
 }
 
 } // namespace
