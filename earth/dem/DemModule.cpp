@@ -9,25 +9,36 @@ namespace {
 
 using carvento::earth::DemTerrain;
 
+void CopyMessage(const std::string& message, char* error, std::size_t errorSize)
+{
+    if (!error || errorSize == 0)
+        return;
+    const std::size_t n = std::min(message.size(), errorSize - 1);
+    std::memcpy(error, message.data(), n);
+    error[n] = '\0';
+}
+
 void* OpenModel(const char* path, char* error, std::size_t errorSize)
 {
     std::string message;
     std::unique_ptr<DemTerrain> terrain = DemTerrain::Open(path, message);
-    if (!terrain && error && errorSize > 0) {
-        const std::size_t n = std::min(message.size(), errorSize - 1);
-        std::memcpy(error, message.data(), n);
-        error[n] = '\0';
-    }
+    if (!terrain)
+        CopyMessage(message, error, errorSize);
     return terrain.release();
 }
 
-int ModelElevation(void* model, double longitude, double latitude, double* height)
+int ModelElevation(void* model, double longitude, double latitude, double* height, char* error,
+                   std::size_t errorSize)
 {
-    const std::optional<double> value = static_cast<DemTerrain*>(model)->Elevation(longitude,
-                                                                                   latitude);
-    if (!value)
+    const DemTerrain::Reading reading = static_cast<DemTerrain*>(model)->Sample(longitude,
+                                                                                latitude);
+    if (!reading.error.empty()) {
+        CopyMessage(reading.error, error, errorSize);
+        return -1;
+    }
+    if (!reading.height)
         return 0;
-    *height = *value;
+    *height = *reading.height;
     return 1;
 }
 

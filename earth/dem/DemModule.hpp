@@ -19,8 +19,10 @@ struct CarventoDemApi {
     int version; // kCarventoDemApiVersion of the module's build
     // The model, or null with a message of at most `errorSize` bytes (NUL included) in `error`.
     void* (*open)(const char* path, char* error, std::size_t errorSize);
-    // 1 and the height in `height`, or 0 where the model has none.
-    int (*elevation)(void* model, double longitude, double latitude, double* height);
+    // 1 and the height in `height`; 0 where the model has none; -1 when its cells could not be
+    // read, with a message of at most `errorSize` bytes (NUL included) in `error`.
+    int (*elevation)(void* model, double longitude, double latitude, double* height, char* error,
+                     std::size_t errorSize);
     void (*close)(void* model);
 };
 
@@ -29,7 +31,7 @@ const CarventoDemApi* carvento_dem_api(void);
 
 namespace carvento::earth {
 
-constexpr int kCarventoDemApiVersion = 1;
+constexpr int kCarventoDemApiVersion = 2;
 
 // An elevation model read through the module; DemTerrain's Open and Elevation.
 class LoadedDem {
@@ -43,6 +45,12 @@ public:
 
     // The height at a WGS84 position, or nothing. May be called from several threads.
     std::optional<double> Elevation(double longitude, double latitude);
+    // The same, telling a read error (a damaged file: `error` not empty) from no height there.
+    struct Reading {
+        std::optional<double> height{};
+        std::string error{};
+    };
+    Reading Sample(double longitude, double latitude);
 
 private:
     LoadedDem(const CarventoDemApi* api, void* model) : m_api(api), m_model(model) {}

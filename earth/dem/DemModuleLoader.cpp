@@ -99,10 +99,20 @@ LoadedDem::~LoadedDem()
 
 std::optional<double> LoadedDem::Elevation(double longitude, double latitude)
 {
+    return Sample(longitude, latitude).height;
+}
+
+LoadedDem::Reading LoadedDem::Sample(double longitude, double latitude)
+{
     double height = 0;
-    if (!m_api->elevation(m_model, longitude, latitude, &height))
-        return std::nullopt;
-    return height;
+    char message[1024] = {};
+    const int found = m_api->elevation(m_model, longitude, latitude, &height, message,
+                                       sizeof message);
+    if (found < 0)
+        return {std::nullopt, message[0] ? message : "cannot read the elevation model"};
+    if (found == 0)
+        return {};
+    return {height, {}};
 }
 
 } // namespace carvento::earth

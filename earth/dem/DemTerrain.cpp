@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <mutex>
+#include <sys/stat.h>
 #include <vector>
 
 namespace carvento::earth {
@@ -69,9 +70,13 @@ struct DemTerrain::Impl {
     bool lonLat = true; // positions go to the raster unchanged
     std::unique_ptr<OGRCoordinateTransformation> toRaster;
 
+    TileShape tileShape{};
+
     std::mutex mutex;
     std::vector<Tile> tiles;
     std::uint64_t uses = 0;
+    // Why the last tile could not be read; empty while every read succeeded.
+    std::string readError;
 
     const Tile* FindTile(int column, int row);
     std::optional<double> Cell(int i, int j);
@@ -90,16 +95,25 @@ const Tile* DemTerrain::Impl::FindTile(int column, int row)
     Tile tile;
     tile.column = column;
     tile.row = row;
-    int x0 = column * kTileSize;
-    int y0 = row * kTileSize;
-    tile.width = std::min(kTileSize, width - x0);
-    int tileHeight = std::min(kTileSize, height - y0);
+    // Tiles start at multiples of their size, so a tile never reaches past the raster's int
+    // range: x0 < width.
+    int x0 = column * tileShape.width;
+    int y0 = row * tileShape.height;
+    tile.width = std::min(tileShape.width, width - x0);
+    int tileHeight = std::min(tileShape.height, height - y0);
     tile.cells.resize(static_cast<std::size_t>(tile.width) * static_cast<std::size_t>(tileHeight));
     tile.lastUse = uses;
     QuietGdal quiet;
     if (band->RasterIO(GF_Read, x0, y0, tile.width, tileHeight, tile.cells.data(), tile.width,
-                       tileHeight, GDT_Float64, 0, 0, nullptr) != CE_None)
-        return nullptr; // not kept: a later call tries again
+                       tileHeight, GDT_Float64, 0, 0, nullptr) != CE_None) {
+        // Not kept: a later call tries again.
+        std::string reason = QuietGdal::LastMessage();
+        while (!reason.empty() && (reason.back() == '.' || reason.back() == '\n'))
+            reason.pop_back();
+        readError = "cannot read the elevation model " + path + " (cells " + std::to_string(x0) +
+                    ", " + std::to_string(y0) + ")" + (reason.empty() ? "" : ": " + reason);
+        return nullptr;
+    }
 
     if (tiles.size() < kCachedTiles) {
         tiles.push_back(std::move(tile));
@@ -114,12 +128,12 @@ const Tile* DemTerrain::Impl::FindTile(int column, int row)
 
 std::optional<double> DemTerrain::Impl::Cell(int i, int j)
 {
-    const Tile* tile = FindTile(i / kTileSize, j / kTileSize);
+    const Tile* tile = FindTile(i / tileShape.width, j / tileShape.height);
     if (!tile)
         return std::nullopt;
-    double value = tile->cells[static_cast<std::size_t>(j % kTileSize) *
+    double value = tile->cells[static_cast<std::size_t>(j % tileShape.height) *
                                    static_cast<std::size_t>(tile->width) +
-                               static_cast<std::size_t>(i % kTileSize)];
+                               static_cast<std::size_t>(i % tileShape.width)];
     if (std::isnan(value))
         return std::nullopt;
     if (hasNoData && (value == noData || (std::isnan(noData) && std::isnan(value))))
@@ -171,8 +185,57 @@ const std::string& DemTerrain::Path() const
     return m_impl->path;
 }
 
+DemTerrain::TileShape DemTerrain::TileShapeFor(int blockWidth, int blockHeight, int cellBytes,
+                                               int width, int height)
+{
+    const std::uint64_t blockBytes = static_cast<std::uint64_t>(std::max(blockWidth, 1)) *
+                                     static_cast<std::uint64_t>(std::max(blockHeight, 1)) *
+                                     static_cast<std::uint64_t>(std::max(cellBytes, 1));
+    // Along one axis: a block as long as the raster is the only one; blocks no larger than a
+    // tile fit a whole number of times into it, and a tile starting at a multiple of its size
+    // then touches exactly that many; a tile within larger blocks touches at most two.
+    struct Axis {
+        int block;
+        bool whole;
+        int tile;
+        Axis(int size, int extent)
+            : block(std::max(size, 1)), whole(block >= extent),
+              tile(whole || block > kTileSize ? kTileSize : kTileSize / block * block)
+        {
+        }
+        std::uint64_t Blocks() const
+        {
+            if (whole)
+                return 1;
+            return block <= kTileSize ? static_cast<std::uint64_t>(tile / block) : 2;
+        }
+        bool Shrinks() const { return !whole && block <= kTileSize && tile > block; }
+    };
+    Axis across(blockWidth, width);
+    Axis down(blockHeight, height);
+    // Thin strips: fewer rows (or columns) per tile, until one tile read touches no more than
+    // the limit.
+    while (across.Blocks() * down.Blocks() * blockBytes > kMaxBlockBytes) {
+        Axis& axis = down.Shrinks() && (!across.Shrinks() || down.Blocks() >= across.Blocks())
+                         ? down
+                         : across;
+        if (!axis.Shrinks())
+            break;
+        axis.tile -= axis.block;
+    }
+    return {across.tile, down.tile};
+}
+
 std::unique_ptr<DemTerrain> DemTerrain::Open(const std::string& path, std::string& error)
 {
+    // A FIFO or a device would hold the open (or the reads) for ever. A folder is left to GDAL:
+    // some formats are one.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+        error = "the elevation model " + path +
+                " is not a regular file (a FIFO, a device or a socket): it is not read";
+        return nullptr;
+    }
     RegisterDrivers();
     QuietGdal quiet;
     auto impl = std::make_unique<Impl>();
@@ -194,6 +257,27 @@ std::unique_ptr<DemTerrain> DemTerrain::Open(const std::string& path, std::strin
     impl->band = dataset.GetRasterBand(1);
     impl->width = dataset.GetRasterXSize();
     impl->height = dataset.GetRasterYSize();
+
+    // GDAL reads whole blocks: one block larger than the limit (a raster stored in one strip)
+    // would take gigabytes for a single cell.
+    int blockWidth = 0;
+    int blockHeight = 0;
+    impl->band->GetBlockSize(&blockWidth, &blockHeight);
+    const int cellBytes = GDALGetDataTypeSizeBytes(impl->band->GetRasterDataType());
+    const std::uint64_t blockBytes = static_cast<std::uint64_t>(std::max(blockWidth, 1)) *
+                                     static_cast<std::uint64_t>(std::max(blockHeight, 1)) *
+                                     static_cast<std::uint64_t>(std::max(cellBytes, 1));
+    if (blockBytes > kMaxBlockBytes) {
+        constexpr std::uint64_t kMiB = 1u << 20;
+        error = "the elevation model " + path + " is stored in blocks of " +
+                std::to_string(blockWidth) + " × " + std::to_string(blockHeight) + " cells (" +
+                std::to_string((blockBytes + kMiB - 1) / kMiB) + " MiB each), more than the " +
+                std::to_string(kMaxBlockBytes / kMiB) +
+                " MiB one read may take: store it in tiles (gdal_translate -co TILED=YES) to "
+                "use it";
+        return nullptr;
+    }
+    impl->tileShape = TileShapeFor(blockWidth, blockHeight, cellBytes, impl->width, impl->height);
 
     double transform[6] = {};
     if (dataset.GetGeoTransform(transform) != CE_None) {
@@ -247,10 +331,23 @@ std::unique_ptr<DemTerrain> DemTerrain::Open(const std::string& path, std::strin
 
 std::optional<double> DemTerrain::Elevation(double longitude, double latitude)
 {
+    return Sample(longitude, latitude).height;
+}
+
+DemTerrain::Reading DemTerrain::Sample(double longitude, double latitude)
+{
     if (!std::isfinite(longitude) || !std::isfinite(latitude) || latitude < -90 || latitude > 90)
-        return std::nullopt;
+        return {};
     Impl& impl = *m_impl;
     std::lock_guard lock(impl.mutex);
+    impl.readError.clear();
+    std::optional<double> height = HeightLocked(longitude, latitude);
+    return {height, height ? std::string() : impl.readError};
+}
+
+std::optional<double> DemTerrain::HeightLocked(double longitude, double latitude)
+{
+    Impl& impl = *m_impl;
 
     auto atMap = [&impl](double x, double y) -> std::optional<double> {
         const double* g = impl.inverse;
@@ -267,12 +364,15 @@ std::optional<double> DemTerrain::Elevation(double longitude, double latitude)
             return std::nullopt;
         return atMap(x, y);
     }
-    if (auto value = atMap(longitude, latitude))
-        return value;
-    // A longitude-latitude raster may count longitudes 0 … 360 (or beyond -180).
-    if (auto value = atMap(longitude + 360, latitude))
-        return value;
-    return atMap(longitude - 360, latitude);
+    // A longitude-latitude raster may count longitudes 0 … 360 (or beyond -180). A read error
+    // ends the search: the height there is not known.
+    for (double shift : {0.0, 360.0, -360.0}) {
+        if (auto value = atMap(longitude + shift, latitude))
+            return value;
+        if (!impl.readError.empty())
+            break;
+    }
+    return std::nullopt;
 }
 
 } // namespace carvento::earth

@@ -13,10 +13,16 @@
 // first; a raster that declares no coordinate system is taken to be in longitude and latitude.
 //
 // Cells are read on demand in tiles, of which a few are kept, so a large raster is never loaded
-// whole. Elevation may be called from several threads.
+// whole. GDAL reads a raster block by block, however few of its cells are asked for, so one read
+// costs at least a block: a raster stored in blocks larger than kMaxBlockBytes (a whole image in
+// one strip) is refused when opened, and a tile is made small enough that the blocks one tile
+// read touches stay within that bound too. Only regular files (and folders, which some formats
+// are) are opened: a FIFO or a device would block or never end. Elevation may be called from
+// several threads.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,17 +41,37 @@ public:
     // The height at a WGS84 position, or nothing (outside, no-data, a tile that cannot be read).
     std::optional<double> Elevation(double longitude, double latitude);
 
+    // The height at a WGS84 position, or none where the model has none; `error` is not empty
+    // when the cells could not be read (a damaged file): then there is no height, yet the
+    // position is not known to lack one.
+    struct Reading {
+        std::optional<double> height{};
+        std::string error{};
+    };
+    Reading Sample(double longitude, double latitude);
+
     int Width() const;
     int Height() const;
     const std::string& Path() const;
 
-    // Tiles are this many cells square; at most kCachedTiles are kept.
+    // Tiles are at most this many cells square; at most kCachedTiles are kept.
     static constexpr int kTileSize = 256;
     static constexpr std::size_t kCachedTiles = 16;
+    // The largest block of cells one read may take, in bytes.
+    static constexpr std::uint64_t kMaxBlockBytes = 64u << 20;
+    // The tile's width and height, in cells, for blocks of that size and cell size in a raster
+    // of `width` × `height` cells.
+    struct TileShape {
+        int width = kTileSize;
+        int height = kTileSize;
+    };
+    static TileShape TileShapeFor(int blockWidth, int blockHeight, int cellBytes, int width,
+                                  int height);
 
 private:
     struct Impl;
     explicit DemTerrain(std::unique_ptr<Impl> impl);
+    std::optional<double> HeightLocked(double longitude, double latitude);
     std::unique_ptr<Impl> m_impl;
 };
 

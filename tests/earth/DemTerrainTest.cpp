@@ -1,6 +1,7 @@
 // DemTerrain on small rasters the test writes as Esri ASCII grids and turns into GeoTIFFs with
 // GDAL's own tools: bilinear values between cell centres, the edge half-cells, no-data, the
-// extent, a projected twin, tiles and threads, and the files it refuses.
+// extent, a projected twin, tiles and threads, the files it refuses (one huge strip, a FIFO) and
+// cells it cannot read.
 #include "earth/dem/DemTerrain.hpp"
 #include "support/ScratchFolder.hpp"
 
@@ -8,8 +9,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -197,4 +200,58 @@ TEST(DemTerrain, RefusesWhatItCannotPlaceWithTheFileInTheMessage)
                                      std::string("P5\n2 2\n255\n") + "\x01\x02\x03\x04");
     EXPECT_FALSE(DemTerrain::Open(image, error));
     EXPECT_NE(error.find("georeferencing"), std::string::npos) << error;
+}
+
+TEST(DemTerrain, ABlockLargerThanOneReadMayTakeIsRefusedBeforeAnythingIsRead)
+{
+    ScratchFolder folder;
+    // 2^31 - 1 cells in a single strip of 8 GiB, sparse: a file of a few hundred bytes.
+    const std::string huge = folder / "one strip.tif";
+    ASSERT_TRUE(RunTool("gdal_create -of GTiff -outsize 2147483647 1 -ot Float32 -a_srs "
+                        "EPSG:4326 -a_ullr 0 1 10 0 -co SPARSE_OK=YES '" +
+                        huge + "'"));
+    std::string error;
+    EXPECT_FALSE(DemTerrain::Open(huge, error));
+    EXPECT_NE(error.find(huge), std::string::npos) << error;
+    EXPECT_NE(error.find("2147483647 × 1 cells (8192 MiB each)"), std::string::npos) << error;
+
+    // Thin strips: a tile takes fewer rows, so one tile read stays within the bound.
+    const auto strips = DemTerrain::TileShapeFor(1 << 20, 1, 4, 1 << 20, 5000); // 4 MiB a strip
+    EXPECT_EQ(256, strips.width);
+    EXPECT_EQ(16, strips.height);
+    const auto srtm = DemTerrain::TileShapeFor(3601, 1, 2, 3601, 3601); // the usual: untouched
+    EXPECT_EQ(256, srtm.width);
+    EXPECT_EQ(256, srtm.height);
+    const auto tiled = DemTerrain::TileShapeFor(100, 100, 8, 1000, 1000); // whole blocks per tile
+    EXPECT_EQ(200, tiled.width);
+    EXPECT_EQ(200, tiled.height);
+}
+
+TEST(DemTerrain, ACellThatCannotBeReadIsAnErrorNotNoData)
+{
+    ScratchFolder folder;
+    const std::string ascii = folder.Write("small.asc", kSmallGrid);
+    const std::string tiff = folder / "cut.tif";
+    ASSERT_TRUE(RunTool("gdal_translate -q -ot Float32 -a_srs EPSG:4326 " + ascii + " " + tiff));
+    // The cells come after the header: a file cut short keeps the header and loses the cells.
+    const auto size = std::filesystem::file_size(tiff);
+    std::filesystem::resize_file(tiff, size - 4 * 12 + 2);
+    auto dem = OpenOrFail(tiff);
+    ASSERT_TRUE(dem);
+    const DemTerrain::Reading reading = dem->Sample(100.75, 20.75);
+    EXPECT_FALSE(reading.height);
+    EXPECT_NE(reading.error.find("cannot read the elevation model " + tiff), std::string::npos)
+        << reading.error;
+    // Outside the model is no error.
+    EXPECT_EQ("", dem->Sample(99, 21).error);
+}
+
+TEST(DemTerrain, AFifoIsRefusedWithoutOpeningIt)
+{
+    ScratchFolder folder;
+    const std::string fifo = folder / "model.tif";
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+    std::string error;
+    EXPECT_FALSE(DemTerrain::Open(fifo, error)); // would block in open(2) if it were opened
+    EXPECT_NE(error.find(fifo + " is not a regular file"), std::string::npos) << error;
 }
