@@ -1,7 +1,9 @@
 // A globe without a globe program: answers the calls a batch elevation run makes from an
 // elevation model file. The camera's focus is where it was moved to, and the ground under the
 // view's centre is the model's height there, so `elevation --dem FILE` fills the same table as a
-// run through the globe, without waiting for a view to settle.
+// run through the globe, without waiting for a view to settle. Like the globe it refuses a move
+// to a latitude beyond ±90° or to a position that is not a number; a model whose cells cannot be
+// read (a damaged file) fails the query with the reason, which is not the same as no height.
 #pragma once
 
 #include "earth/EarthClient.hpp"
@@ -24,10 +26,12 @@ public:
     int IsOnline() override { return 1; }
     std::optional<earth::EarthCamera> Camera() override;
     bool SetCamera(const earth::EarthCameraMove& move) override;
+    earth::CallResult MoveCamera(const earth::EarthCameraMove& move) override;
     bool LoadKml(const std::string&) override { return false; }
     std::optional<double> AutoPilotSpeed() override;
     // The centre of the view only: other positions need a picture of the ground.
     std::optional<earth::TerrainPoint> PointOnTerrain(double x, double y) override;
+    earth::TerrainAnswer QueryTerrain(double x, double y) override;
     std::optional<earth::EarthWindow> MainWindow() override { return earth::EarthWindow{}; }
     std::optional<earth::EarthWindow> RenderWindow() override { return earth::EarthWindow{}; }
     bool MoveMainWindow(const earth::EarthWindow&) override { return true; }

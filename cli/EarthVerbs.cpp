@@ -5,10 +5,12 @@
 #include "earth/EarthConnection.hpp"
 #include "earth/SocketEarthClient.hpp"
 #include "pages/EarthPages.hpp"
+#include "pages/Messages.hpp"
 #include "pages/PageRegistry.hpp"
 #include "platform/NumberText.hpp"
-#include "tables/ReplacingFile.hpp"
+#include "tables/OutputPolicy.hpp"
 
+#include <filesystem>
 #include <iostream>
 
 namespace carvento::cli {
@@ -34,32 +36,91 @@ GlobeLink& Globe()
     return link;
 }
 
-// Where the table goes: the file -o names, else standard output.
-std::string OutputPath(const PageOptions& options)
+// Where a run that ended early writes the rows it has: the output itself when there is nothing
+// there yet, otherwise a file of its own beside it, so that a complete earlier table is never
+// replaced by a partial one. `note` says which.
+std::string PartialOutputPath(const std::string& output, std::string& note)
 {
-    const std::optional<std::string> output = options.Value("-o");
-    return output && *output != "-" ? *output : "/dev/stdout";
+    std::error_code error;
+    if (!std::filesystem::exists(output, error)) {
+        note = pages::FormatMessage(pages::messages::kPartialWritten, output);
+        return output;
+    }
+    const std::filesystem::path path(output);
+    const std::string partial =
+        (path.parent_path() /
+         (path.stem().string() + pages::messages::kPartialSuffix + path.extension().string()))
+            .string();
+    note = pages::FormatMessage(pages::messages::kPartialBeside, partial, output);
+    return partial;
 }
 
-// Runs a task page's whole task here and writes its table as 保存数据 does.
-int RunTask(pages::TaskPage& page, const PageOptions& options, ConsolePrompter& prompter)
+// Runs a task page's whole task here and writes its table as 保存数据 does: to the file -o
+// names, else (or with -o -) to standard output as a stream. A task that ended early (the globe
+// gone or silent, the model unreadable) or a run with problems before it exits 1; its table
+// then never replaces a file that holds one.
+int RunTask(pages::TaskPage& page, const PageOptions& options, ConsolePrompter& prompter,
+            int problemsBefore)
 {
     page.SetCacheFolder(""); // a command-line run keeps no task to resume
     page.SetTextEncoding(options.Encoding());
-    const int problemsBefore = prompter.Problems();
+    const std::optional<std::string> output = options.Value("-o");
+    const bool toStandardOutput = !output || tables::IsStandardOutput(*output);
     if (!page.RunHere())
         return kExitRefused;
-    if (!page.SaveDataToFile(OutputPath(options)))
+    const bool complete = page.LastRun().finished && prompter.Problems() == problemsBefore;
+    if (toStandardOutput) {
+        const std::optional<std::string> bytes = page.SavedBytes("standard output");
+        if (!bytes)
+            return kExitRefused;
+        if (!tables::WriteStandardOutput(*bytes)) {
+            std::cerr << "carvento-cli: "
+                      << pages::FormatMessage(pages::messages::kWriteFailed, "standard output")
+                      << '\n';
+            return kExitRefused;
+        }
+        if (!complete)
+            std::cerr << "carvento-cli: the table on standard output is incomplete\n";
+    } else if (complete) {
+        if (!page.SaveDataToFile(*output))
+            return kExitRefused;
+    } else {
+        std::string note;
+        const std::string partial = PartialOutputPath(*output, note);
+        if (page.SaveDataToFile(partial))
+            std::cerr << "carvento-cli: " << note << '\n';
         return kExitRefused;
+    }
     int unknown = 0;
     const int elevationColumn = page.Table().ColumnCount() - 1;
     for (int row = 1; row < page.Table().RowCount(); ++row)
         if (page.Table().GetCell(row, elevationColumn) == pages::messages::kNoElevation)
             ++unknown;
-    if (unknown > 0)
+    if (unknown > 0) {
         std::cerr << "carvento-cli: " << unknown << " point(s) without an elevation ("
-                  << pages::messages::kNoElevation << ")\n";
-    return prompter.Problems() > problemsBefore ? kExitRefused : kExitOk;
+                  << pages::messages::kNoElevation << ")";
+        if (const auto* elevation = dynamic_cast<const pages::BatchElevationPage*>(&page);
+            elevation && !elevation->RefusedRows().empty())
+            std::cerr << ", " << elevation->RefusedRows().size() << " of them refused by the globe";
+        std::cerr << '\n';
+    }
+    return complete ? kExitOk : kExitRefused;
+}
+
+// Refuses an output that is one of the run's input files; true when the run may go on.
+bool OutputAllowed(const PageOptions& options, const std::vector<std::string>& inputs)
+{
+    const std::optional<std::string> output = options.Value("-o");
+    if (!output)
+        return true;
+    tables::OutputPlan plan;
+    for (const std::string& input : inputs)
+        plan.AddInput(input);
+    if (const std::string refusal = plan.Claim(*output); !refusal.empty()) {
+        std::cerr << "carvento-cli: " << refusal << '\n';
+        return false;
+    }
+    return true;
 }
 
 class ElevationVerb final : public EarthVerb {
@@ -86,6 +147,12 @@ public:
     int Run(ConsolePrompter& prompter) override
     {
         auto& page = static_cast<pages::BatchElevationPage&>(*m_page);
+        const int problemsBefore = prompter.Problems();
+        std::vector<std::string> inputs{m_input};
+        if (const std::optional<std::string> dem = m_options.Value("--dem"))
+            inputs.push_back(*dem);
+        if (!OutputAllowed(m_options, inputs))
+            return kExitRefused;
         if (const std::optional<std::string> dem = m_options.Value("--dem")) {
             std::string error;
             Globe().dem = earth::LoadedDem::Open(*dem, error);
@@ -106,9 +173,10 @@ public:
         prompter.readsAsValue = [](int column, std::string_view cell) {
             return (column != 1 && column != 2) || platform::IsNumberText(cell);
         };
-        if (page.Editor().ImportFile(m_input, true) <= 0)
+        // A file read only in part (a short line, bad bytes) flies no point.
+        if (page.Editor().ImportFile(m_input, true) <= 0 || prompter.Problems() > problemsBefore)
             return kExitRefused;
-        return RunTask(page, m_options, prompter);
+        return RunTask(page, m_options, prompter, problemsBefore);
     }
 
 private:
@@ -146,10 +214,11 @@ public:
 
     int Run(ConsolePrompter& prompter) override
     {
+        const int problemsBefore = prompter.Problems();
         if (!earth::ConnectEarth(Globe().connection, prompter))
             return kExitRefused;
         m_options.ApplyToPage();
-        return RunTask(static_cast<pages::TaskPage&>(*m_page), m_options, prompter);
+        return RunTask(static_cast<pages::TaskPage&>(*m_page), m_options, prompter, problemsBefore);
     }
 };
 

@@ -40,6 +40,24 @@ struct TerrainPoint {
     bool hasElevation = true;
 };
 
+// How a call went, for the callers that must tell a globe that would not do something from one
+// that has gone. An error answer and an answer that cannot be read are refusals; no answer in
+// time is a time-out (the globe may be busy); a globe that no longer answers at all, or one that
+// cannot read its own terrain, has failed, and `error` says why.
+enum class CallStatus { Answered, Refused, TimedOut, Failed };
+
+struct CallResult {
+    CallStatus status = CallStatus::Answered;
+    std::string error{};
+    bool Answered() const { return status == CallStatus::Answered; }
+};
+
+// PointOnTerrain with how the call went: `point` is nothing for the sky or when not answered.
+struct TerrainAnswer {
+    CallResult call{};
+    std::optional<TerrainPoint> point{};
+};
+
 // A window rectangle in screen pixels (the render window's is its client size at 0, 0).
 struct EarthWindow {
     int left = 0;
@@ -61,6 +79,11 @@ public:
     virtual std::optional<EarthCamera> Camera() = 0;
     // id 3.
     virtual bool SetCamera(const EarthCameraMove& move) = 0;
+    // id 3 with how it went. By default a move SetCamera does not take is a refusal.
+    virtual CallResult MoveCamera(const EarthCameraMove& move)
+    {
+        return {SetCamera(move) ? CallStatus::Answered : CallStatus::Refused};
+    }
     // id 7: features loaded from KML text.
     virtual bool LoadKml(const std::string& kml) = 0;
     // id 8.
@@ -68,6 +91,8 @@ public:
     // id 13: screen x, y each -1 … 1 across the 3-D view, (0, 0) its centre; nothing when the
     // position shows no ground (the sky) or the globe did not answer.
     virtual std::optional<TerrainPoint> PointOnTerrain(double x, double y) = 0;
+    // id 13 with how it went. By default no point is the sky.
+    virtual TerrainAnswer QueryTerrain(double x, double y) { return {{}, PointOnTerrain(x, y)}; }
     // ids 29 and 33, and moving those windows (restoring a view).
     virtual std::optional<EarthWindow> MainWindow() = 0;
     virtual std::optional<EarthWindow> RenderWindow() = 0;

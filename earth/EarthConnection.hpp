@@ -20,6 +20,8 @@ inline constexpr const char* kNotRunning = "未检测到运行的Google Earth!";
 inline constexpr const char* kNoInstance = "获取Google Earth实例失败!";
 inline constexpr const char* kNotInitialized = "Google Earth初始化失败!";
 inline constexpr const char* kNotOnline = "未连接Google Earth服务器!";
+// A globe that stopped answering in the middle of a task (its connection cannot be made again).
+inline constexpr const char* kConnectionLost = "与Google Earth的连接已断开";
 } // namespace messages
 
 class EarthConnection {

@@ -20,6 +20,17 @@ std::string DefaultSocketPath()
     return "/tmp/carvento-earth-" + std::to_string(::getuid()) + ".sock";
 }
 
+std::chrono::milliseconds AnswerTimeout(std::chrono::milliseconds fallback)
+{
+    const char* text = std::getenv("CARVENTO_EARTH_TIMEOUT_MS");
+    if (!text || !*text)
+        return fallback;
+    const std::optional<long long> value = ParseInteger(text);
+    if (!value || *value <= 0)
+        return fallback;
+    return std::chrono::milliseconds(*value);
+}
+
 void AppendNumber(std::string& line, double value)
 {
     char buffer[64];

@@ -32,6 +32,7 @@
 // std::from_chars, never with the process locale. Requests with non-finite numbers are refused.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -46,6 +47,9 @@ inline constexpr std::size_t kMaxKmlBytes = 256u * 1024u * 1024u;
 // The socket both sides use: $CARVENTO_EARTH_SOCKET when set and not empty, otherwise
 // $XDG_RUNTIME_DIR/carvento-earth.sock, otherwise /tmp/carvento-earth-<uid>.sock.
 std::string DefaultSocketPath();
+// How long a client waits for an answer: $CARVENTO_EARTH_TIMEOUT_MS milliseconds when set to a
+// positive whole number, otherwise `fallback`.
+std::chrono::milliseconds AnswerTimeout(std::chrono::milliseconds fallback);
 
 // Appends " " and the number as printf("%.17g") writes it in the C locale.
 void AppendNumber(std::string& line, double value);

@@ -1,5 +1,6 @@
 #include "earth/SocketEarthClient.hpp"
 
+#include "earth/EarthConnection.hpp"
 #include "earth/EarthProtocol.hpp"
 
 #include <cerrno>
@@ -54,7 +55,10 @@ std::optional<int> ToInt(std::string_view field)
 
 } // namespace
 
-SocketEarthClient::SocketEarthClient() : SocketEarthClient(protocol::DefaultSocketPath()) {}
+SocketEarthClient::SocketEarthClient()
+    : SocketEarthClient(protocol::DefaultSocketPath(), protocol::AnswerTimeout(kDefaultTimeout))
+{
+}
 
 SocketEarthClient::SocketEarthClient(std::string socketPath, std::chrono::milliseconds timeout)
     : m_path(std::move(socketPath)), m_timeout(timeout)
@@ -67,17 +71,17 @@ SocketEarthClient::~SocketEarthClient()
     DisconnectLocked();
 }
 
-bool SocketEarthClient::ConnectLocked()
+SocketEarthClient::Exchange SocketEarthClient::ConnectLocked()
 {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (m_path.empty() || m_path.size() >= sizeof address.sun_path)
-        return false;
+        return Exchange::Broken;
     std::memcpy(address.sun_path, m_path.data(), m_path.size());
 
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
-        return false;
+        return Exchange::Broken;
     // A local connect never waits: a server whose queue is full refuses with EAGAIN for the
     // moment, so try again until the timeout.
     const Clock::time_point deadline = Clock::now() + m_timeout;
@@ -89,12 +93,13 @@ bool SocketEarthClient::ConnectLocked()
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (result != 0) {
+        const bool full = errno == EAGAIN;
         ::close(fd);
-        return false;
+        return full ? Exchange::TimedOut : Exchange::Broken;
     }
     m_fd = fd;
     m_pending.clear();
-    return true;
+    return Exchange::Answered;
 }
 
 void SocketEarthClient::DisconnectLocked()
@@ -194,38 +199,55 @@ SocketEarthClient::Exchange SocketEarthClient::ExchangeLocked(const std::string&
     return Exchange::Garbled;
 }
 
-std::optional<std::vector<std::string>> SocketEarthClient::Request(const std::string& line,
-                                                                   std::string_view payload)
+CallResult SocketEarthClient::Call(const std::string& line, std::vector<std::string>& fields,
+                                   std::string_view payload)
 {
+    fields.clear();
     if (line.size() >= protocol::kMaxLineLength || line.find('\n') != std::string::npos)
-        return std::nullopt;
+        return {CallStatus::Refused, "request line too long"};
     std::string message = line + '\n';
     std::lock_guard lock(m_mutex);
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (m_fd >= 0 && !ConnectionAliveLocked())
             DisconnectLocked();
-        if (m_fd < 0 && !ConnectLocked())
-            return std::nullopt;
+        if (m_fd < 0) {
+            const Exchange connected = ConnectLocked();
+            if (connected == Exchange::TimedOut)
+                return {CallStatus::TimedOut, {}};
+            if (connected != Exchange::Answered)
+                return {CallStatus::Failed, messages::kConnectionLost};
+        }
         std::string answer;
         Exchange exchange = ExchangeLocked(message, payload, answer);
         if (exchange == Exchange::Answered) {
-            std::vector<std::string> fields;
             if (answer.size() > 3)
                 for (std::string_view field :
                      protocol::SplitFields(std::string_view(answer).substr(3)))
                     fields.emplace_back(field);
-            return fields;
+            return {};
         }
-        if (exchange == Exchange::Refused)
-            return std::nullopt; // the server reads on after an ERR
+        if (exchange == Exchange::Refused) // the server reads on after an ERR
+            return {CallStatus::Refused, answer.size() > 4 ? answer.substr(4) : std::string()};
         // After anything else the connection is of no further use. A connection that was lost
         // is opened once more; a server that did not answer in time, or answered what we
         // cannot read, is not asked again.
         DisconnectLocked();
-        if (exchange != Exchange::Broken)
-            return std::nullopt;
+        if (exchange == Exchange::TimedOut)
+            return {CallStatus::TimedOut, {}};
+        if (exchange == Exchange::Garbled)
+            return {CallStatus::Refused, "an answer that cannot be read"};
     }
-    return std::nullopt;
+    // Lost twice: once on the connection it had, once on a new one.
+    return {CallStatus::Failed, messages::kConnectionLost};
+}
+
+std::optional<std::vector<std::string>> SocketEarthClient::Request(const std::string& line,
+                                                                   std::string_view payload)
+{
+    std::vector<std::string> fields;
+    if (!Call(line, fields, payload).Answered())
+        return std::nullopt;
+    return fields;
 }
 
 std::optional<std::vector<double>> SocketEarthClient::RequestNumbers(const std::string& line,
@@ -256,7 +278,7 @@ bool SocketEarthClient::Running()
     if (ConnectionAliveLocked())
         return true;
     DisconnectLocked();
-    return ConnectLocked();
+    return ConnectLocked() == Exchange::Answered;
 }
 
 int SocketEarthClient::IsInitialized()
@@ -287,6 +309,11 @@ std::optional<EarthCamera> SocketEarthClient::Camera()
 
 bool SocketEarthClient::SetCamera(const EarthCameraMove& move)
 {
+    return MoveCamera(move).Answered();
+}
+
+CallResult SocketEarthClient::MoveCamera(const EarthCameraMove& move)
+{
     std::string line = "SETCAMERA";
     protocol::AppendNumber(line, move.latitude);
     protocol::AppendNumber(line, move.longitude);
@@ -296,7 +323,11 @@ bool SocketEarthClient::SetCamera(const EarthCameraMove& move)
     protocol::AppendNumber(line, move.tilt);
     protocol::AppendNumber(line, move.azimuth);
     protocol::AppendNumber(line, move.speed);
-    return RequestOk(line);
+    std::vector<std::string> fields;
+    CallResult result = Call(line, fields);
+    if (result.Answered() && !fields.empty())
+        return {CallStatus::Refused, "an answer that cannot be read"};
+    return result;
 }
 
 bool SocketEarthClient::LoadKml(const std::string& kml)
@@ -318,22 +349,36 @@ std::optional<double> SocketEarthClient::AutoPilotSpeed()
 
 std::optional<TerrainPoint> SocketEarthClient::PointOnTerrain(double x, double y)
 {
+    return QueryTerrain(x, y).point;
+}
+
+TerrainAnswer SocketEarthClient::QueryTerrain(double x, double y)
+{
     std::string line = "TERRAIN";
     protocol::AppendNumber(line, x);
     protocol::AppendNumber(line, y);
-    auto fields = Request(line);
-    if (!fields || fields->size() != 4)
-        return std::nullopt; // "OK none" (no ground there) included
-    auto latitude = protocol::ParseNumber((*fields)[0]);
-    auto longitude = protocol::ParseNumber((*fields)[1]);
-    auto altitude = protocol::ParseNumber((*fields)[2]);
-    const std::string& flag = (*fields)[3];
+    std::vector<std::string> fields;
+    TerrainAnswer answer{Call(line, fields), std::nullopt};
+    if (!answer.call.Answered())
+        return answer;
+    if (fields.size() == 1 && fields[0] == "none")
+        return answer; // no ground there
+    const auto unreadable = [] {
+        return TerrainAnswer{{CallStatus::Refused, "an answer that cannot be read"}, std::nullopt};
+    };
+    if (fields.size() != 4)
+        return unreadable();
+    auto latitude = protocol::ParseNumber(fields[0]);
+    auto longitude = protocol::ParseNumber(fields[1]);
+    auto altitude = protocol::ParseNumber(fields[2]);
+    const std::string& flag = fields[3];
     if (!latitude || !longitude || !altitude || (flag != "0" && flag != "1"))
-        return std::nullopt;
-    return TerrainPoint{.latitude = *latitude,
-                        .longitude = *longitude,
-                        .altitude = *altitude,
-                        .hasElevation = flag == "1"};
+        return unreadable();
+    answer.point = TerrainPoint{.latitude = *latitude,
+                                .longitude = *longitude,
+                                .altitude = *altitude,
+                                .hasElevation = flag == "1"};
+    return answer;
 }
 
 namespace {

@@ -7,7 +7,9 @@
 // request sent again. Every wait for the server is bounded by the timeout, so a hung server
 // never hangs the program; after a timeout the connection is dropped (a late answer would
 // otherwise be read as the answer to the next request). Every failure, an ERR answer and an
-// answer that cannot be read all give the interface's "no answer": nothing, false or 0.
+// answer that cannot be read all give the interface's "no answer": nothing, false or 0;
+// MoveCamera and QueryTerrain also say which it was (a server that cannot be reached any more
+// has failed, one that did not answer in time timed out).
 #pragma once
 
 #include "earth/EarthClient.hpp"
@@ -25,7 +27,7 @@ class SocketEarthClient final : public EarthClient {
 public:
     static constexpr std::chrono::milliseconds kDefaultTimeout{10000};
 
-    // The server at protocol::DefaultSocketPath().
+    // The server at protocol::DefaultSocketPath(), with protocol::AnswerTimeout(kDefaultTimeout).
     SocketEarthClient();
     explicit SocketEarthClient(std::string socketPath,
                                std::chrono::milliseconds timeout = kDefaultTimeout);
@@ -40,10 +42,12 @@ public:
     int IsOnline() override;
     std::optional<EarthCamera> Camera() override;
     bool SetCamera(const EarthCameraMove& move) override;
+    CallResult MoveCamera(const EarthCameraMove& move) override;
     // Text larger than protocol::kMaxKmlBytes is refused without being sent.
     bool LoadKml(const std::string& kml) override;
     std::optional<double> AutoPilotSpeed() override;
     std::optional<TerrainPoint> PointOnTerrain(double x, double y) override;
+    TerrainAnswer QueryTerrain(double x, double y) override;
     std::optional<EarthWindow> MainWindow() override;
     std::optional<EarthWindow> RenderWindow() override;
     bool MoveMainWindow(const EarthWindow& window) override;
@@ -55,14 +59,20 @@ public:
     std::optional<std::vector<std::string>> Request(const std::string& line,
                                                     std::string_view payload = {});
 
+    // The same, with how it went: the fields after "OK" land in `fields` when answered.
+    CallResult Call(const std::string& line, std::vector<std::string>& fields,
+                    std::string_view payload = {});
+
     const std::string& SocketPath() const { return m_path; }
+    std::chrono::milliseconds Timeout() const { return m_timeout; }
 
 private:
     // How one exchange (or one step of it) ended: an OK answer; an ERR answer; the connection
     // lost (worth one new connection); no answer in time; an answer that is neither.
     enum class Exchange { Answered, Refused, Broken, TimedOut, Garbled };
 
-    bool ConnectLocked();
+    // Answered when connected, Broken when no server accepts, TimedOut when its queue stayed full.
+    Exchange ConnectLocked();
     void DisconnectLocked();
     bool ConnectionAliveLocked();
     Exchange ExchangeLocked(const std::string& message, std::string_view payload,

@@ -49,7 +49,22 @@ struct TaskPoint {
     double latitude = 0;
 };
 
-// Step r flies over point r + 1, waits and reads the height under the view's centre.
+// What a globe call that went wrong means for the step that made it: a time-out is tried again,
+// a globe that has gone ends the task; a refusal is the step's own matter.
+std::optional<StepOutcome> Trouble(const earth::CallResult& call)
+{
+    if (call.status == earth::CallStatus::TimedOut)
+        return StepOutcome{StepOutcome::Status::NoAnswer, std::nullopt, {}};
+    if (call.status == earth::CallStatus::Failed)
+        return StepOutcome{StepOutcome::Status::Failed, std::nullopt,
+                           call.error.empty() ? std::string(earth::messages::kConnectionLost)
+                                              : call.error};
+    return std::nullopt;
+}
+
+// Step r flies over point r + 1, waits and reads the height under the view's centre. A move the
+// globe refuses (a latitude beyond ±90°, a position that is no number) gives the point no height:
+// the view still shows the point before, whose ground is not this point's.
 class ElevationWork final : public TaskWork {
 public:
     ElevationWork(earth::EarthClient& client, std::vector<TaskPoint> points, double range,
@@ -58,29 +73,53 @@ public:
     {
     }
     int StepCount() const override { return static_cast<int>(m_points.size()); }
-    std::optional<TaskOutput> Step(int index) override
+    std::optional<TaskOutput> Step(int index) override { return Attempt(index).output; }
+    StepOutcome Attempt(int index) override
     {
         const TaskPoint& point = m_points[static_cast<std::size_t>(index)];
-        m_client.SetCamera({.latitude = point.latitude,
-                            .longitude = point.longitude,
-                            .altitude = 0,
-                            .altitudeMode = 1,
-                            .range = m_range,
-                            .tilt = 0,
-                            .azimuth = 0,
-                            .speed = 5.0});
+        const earth::CallResult moved = m_client.MoveCamera({.latitude = point.latitude,
+                                                             .longitude = point.longitude,
+                                                             .altitude = 0,
+                                                             .altitudeMode = 1,
+                                                             .range = m_range,
+                                                             .tilt = 0,
+                                                             .azimuth = 0,
+                                                             .speed = 5.0});
+        if (std::optional<StepOutcome> trouble = Trouble(moved))
+            return *trouble;
+        if (!moved.Answered())
+            return Refused(index);
         if (m_wait.count() > 0)
             std::this_thread::sleep_for(m_wait);
-        return TaskOutput{.row = index + 1,
-                          .firstColumn = 3,
-                          .cells = {HeightText(m_client.PointOnTerrain(0, 0))}};
+        const earth::TerrainAnswer ground = m_client.QueryTerrain(0, 0);
+        if (std::optional<StepOutcome> trouble = Trouble(ground.call))
+            return *trouble;
+        if (!ground.call.Answered())
+            return Refused(index);
+        return Height(index, HeightText(ground.point));
     }
 
+    // Rows (1-based) whose point the globe refused, in order.
+    const std::vector<int>& RefusedRows() const { return m_refused; }
+
 private:
+    StepOutcome Refused(int index)
+    {
+        m_refused.push_back(index + 1);
+        return Height(index, messages::kNoElevation);
+    }
+    static StepOutcome Height(int index, std::string text)
+    {
+        return {StepOutcome::Status::Done,
+                TaskOutput{.row = index + 1, .firstColumn = 3, .cells = {std::move(text)}},
+                {}};
+    }
+
     earth::EarthClient& m_client;
     std::vector<TaskPoint> m_points;
     double m_range;
     std::chrono::milliseconds m_wait;
+    std::vector<int> m_refused;
 };
 
 // ---------------------------------------------------------------- DEM sampling
@@ -97,16 +136,21 @@ public:
     {
     }
     int StepCount() const override { return m_grid.Total(); }
-    std::optional<TaskOutput> Step(int index) override
+    std::optional<TaskOutput> Step(int index) override { return Attempt(index).output; }
+    StepOutcome Attempt(int index) override
     {
-        std::optional<earth::TerrainPoint> point = m_client.PointOnTerrain(m_grid.X(index),
-                                                                           m_grid.Y(index));
+        const earth::TerrainAnswer answer = m_client.QueryTerrain(m_grid.X(index), m_grid.Y(index));
+        if (std::optional<StepOutcome> trouble = Trouble(answer.call))
+            return *trouble;
+        const std::optional<earth::TerrainPoint>& point = answer.point;
         if (!point)
-            return std::nullopt;
-        return TaskOutput{.row = TaskOutput::kAppendRow,
-                          .firstColumn = 1,
-                          .cells = {platform::FormatFixed(point->longitude, 6),
-                                    platform::FormatFixed(point->latitude, 6), HeightText(point)}};
+            return {}; // the sky, or a position the globe would not look at
+        return {StepOutcome::Status::Done,
+                TaskOutput{.row = TaskOutput::kAppendRow,
+                           .firstColumn = 1,
+                           .cells = {platform::FormatFixed(point->longitude, 6),
+                                     platform::FormatFixed(point->latitude, 6), HeightText(point)}},
+                {}};
     }
 
 private:
@@ -135,6 +179,7 @@ std::unique_ptr<TaskWork> BatchElevationPage::MakeWork()
     earth::EarthConnection* connection = ReadyEarth(m_context);
     if (!connection)
         return nullptr;
+    m_refusedRows.clear();
     std::vector<TaskPoint> points;
     const tables::CoordinateTable& table = Table();
     for (int row = 1; row <= table.DataRowCount(); ++row)
@@ -144,6 +189,37 @@ std::unique_ptr<TaskWork> BatchElevationPage::MakeWork()
     const int seconds = std::max(Field("interval").value, 0);
     return std::make_unique<ElevationWork>(connection->client(), std::move(points), range,
                                            m_second * seconds);
+}
+
+std::string BatchElevationPage::StepsNotDone(int first, int last) const
+{
+    return first == last
+               ? FormatMessage(messages::kRowNotDone, first)
+               : FormatMessage(FormatMessage(messages::kRowsNotDone, first).c_str(), last);
+}
+
+void BatchElevationPage::TaskEnded(TaskWork& work, bool)
+{
+    m_refusedRows = static_cast<ElevationWork&>(work).RefusedRows();
+    if (m_refusedRows.empty())
+        return;
+    m_context.prompter.ShowMessage(
+        {FormatMessage(messages::kMovesRefused, static_cast<int>(m_refusedRows.size()),
+                       RowList(m_refusedRows)),
+         earth::messages::kNoticeCaption, platform::MessageIcon::Information,
+         platform::MessageButtons::Ok});
+}
+
+std::string BatchElevationPage::RowList(const std::vector<int>& rows)
+{
+    // Enough to find them; the table holds every one.
+    constexpr std::size_t kListed = 10;
+    std::string text;
+    for (std::size_t i = 0; i < rows.size() && i < kListed; ++i)
+        text += (i ? "," : "") + std::to_string(rows[i]);
+    if (rows.size() > kListed)
+        text += ",…";
+    return text;
 }
 
 void BatchElevationPage::SaveTaskPosition(int nextStep)
@@ -217,6 +293,11 @@ int DemSamplingPage::Grid::IndexAt(double x, double y) const
     if (column >= columns)
         return Total();
     return column * rows + row;
+}
+
+std::string DemSamplingPage::StepsNotDone(int first, int last) const
+{
+    return FormatMessage(FormatMessage(messages::kGridPointsNotDone, first).c_str(), last);
 }
 
 std::unique_ptr<TaskWork> DemSamplingPage::MakeWork()

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace carvento::pages {
 
@@ -18,6 +19,12 @@ namespace messages {
 // no-data cell) or whose height the globe did not give: never a 0 that looks like a height.
 inline constexpr const char* kNoElevation = "无高程";
 inline constexpr const char* kFrameNotLoaded = "图框未能加载到Google Earth!";
+// Points the globe would not fly to: %d how many, %s the first of their rows.
+inline constexpr const char* kMovesRefused = "Google Earth拒绝飞往%d个点(第%s行),其高程为无高程。";
+// The rows (points) or grid positions a task that ended early did not reach.
+inline constexpr const char* kRowNotDone = "第%d行未获取高程";
+inline constexpr const char* kRowsNotDone = "第%d至%d行未获取高程";
+inline constexpr const char* kGridPointsNotDone = "第%d至%d个网格点未采样";
 } // namespace messages
 
 // "DEM高程数据设置": for each row the camera flies over the point (relative altitude
@@ -35,13 +42,22 @@ public:
     // How long one second of "视角切换间隔时间(s)" lasts (tests shorten it).
     void SetSecondLength(std::chrono::milliseconds length) { m_second = length; }
 
+    // Rows (1-based) of the last run whose point the globe refused to fly to: their "高程" is
+    // "无高程", and the end of the run says how many.
+    const std::vector<int>& RefusedRows() const { return m_refusedRows; }
+    // The first rows of a list, for a message ("3,7,…").
+    static std::string RowList(const std::vector<int>& rows);
+
 protected:
     std::unique_ptr<TaskWork> MakeWork() override;
     void SaveTaskPosition(int nextStep) override;
     int RestoreTaskPosition() override;
+    std::string StepsNotDone(int first, int last) const override;
+    void TaskEnded(TaskWork& work, bool finished) override;
 
 private:
     std::chrono::milliseconds m_second{1000};
+    std::vector<int> m_refusedRows;
 };
 
 // "DEM数据设置": samples the terrain under a grid of screen positions of the globe's current
@@ -77,6 +93,7 @@ protected:
     int RestoreTaskPosition() override;
     // The sampled rows came from the cache file: a restore leaves the saved state alone.
     bool RestoreKeepsSaved() const override { return true; }
+    std::string StepsNotDone(int first, int last) const override;
 
 private:
     Grid m_grid{};

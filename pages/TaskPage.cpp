@@ -4,6 +4,7 @@
 #include "pages/ConversionPage.hpp"
 #include "pages/Messages.hpp"
 #include "platform/ProgramFolder.hpp"
+#include "platform/TextSplit.hpp"
 #include "tables/TextTableFile.hpp"
 
 #include <algorithm>
@@ -97,6 +98,8 @@ bool TaskPage::Start(int firstStep)
     m_runner.Stop();
     m_work = std::move(work);
     m_stopAsked = false;
+    m_endCause = EndCause::None;
+    m_endReason.clear();
     m_state = State::Running;
     g_activeTask.store(this);
     m_runner.Start([this, firstStep](const platform::TaskControl& control) {
@@ -113,6 +116,8 @@ bool TaskPage::RunHere(int firstStep)
     if (!m_work)
         return false;
     m_stopAsked = false;
+    m_endCause = EndCause::None;
+    m_endReason.clear();
     m_state = State::Running;
     platform::TaskControl control;
     Work(control, firstStep);
@@ -157,14 +162,34 @@ void TaskPage::Work(const platform::TaskControl& control, int firstStep)
     const int total = work.StepCount();
     int next = std::clamp(firstStep, 0, std::max(total, 0));
     Post([&] { ShowProgress(next, total); });
+    int noAnswers = 0;
     while (next < total) {
         // The flags are looked at between steps only: a step once begun is finished.
         if (m_stopAsked || !control.Proceed() || m_stopAsked)
             break;
-        std::optional<TaskOutput> output = work.Step(next);
+        StepOutcome outcome = work.Attempt(next);
+        if (outcome.status == StepOutcome::Status::NoAnswer) {
+            // Once more by itself; after that only when the user waits on.
+            if (++noAnswers < kNoAnswerLimit)
+                continue;
+            bool waitOn = false;
+            Post([&] { waitOn = AskToWaitOn(); });
+            if (!waitOn) {
+                m_endCause = EndCause::NoAnswer;
+                break;
+            }
+            noAnswers = 0;
+            continue;
+        }
+        if (outcome.status == StepOutcome::Status::Failed) {
+            m_endCause = EndCause::Failed;
+            m_endReason = std::move(outcome.reason);
+            break;
+        }
+        noAnswers = 0;
         ++next;
         Post([&] {
-            Apply(output);
+            Apply(outcome.output);
             ShowProgress(next, total);
         });
     }
@@ -205,18 +230,46 @@ void TaskPage::ShowProgress(int done, int total)
         m_progressHandler(done, total);
 }
 
+bool TaskPage::AskToWaitOn()
+{
+    return m_context.prompter.ShowMessage(
+               {FormatMessage(messages::kNoAnswerQuestion, kNoAnswerLimit),
+                messages::kApplicationTitle, platform::MessageIcon::Question,
+                platform::MessageButtons::YesNo}) == platform::MessageAnswer::Yes;
+}
+
+std::string TaskPage::StepsNotDone(int first, int last) const
+{
+    return FormatMessage(FormatMessage(messages::kStepsNotDone, first).c_str(), last);
+}
+
 void TaskPage::Ended(bool finished, int nextStep)
 {
     if (m_state == State::Idle)
         return;
     m_state = State::Idle;
     Release(this);
+    const int total = m_shownTotal;
+    m_lastRun = {.finished = finished,
+                 .failed = !finished && m_endCause != EndCause::None,
+                 .nextStep = nextStep,
+                 .total = total};
     // Stopped: the label starts over. Finished: it stays at the total, told once more so that
     // a window sees the task idle.
     if (finished)
         ShowProgress(m_shownDone, m_shownTotal);
     else
         ShowProgress(0, 0);
+    if (!m_closing && m_lastRun.failed) {
+        const std::string notDone = StepsNotDone(nextStep + 1, total);
+        if (m_endCause == EndCause::NoAnswer)
+            ShowMessage(FormatMessage(messages::kNoAnswerStopped, notDone));
+        else
+            ShowMessage(FormatMessage(messages::kTaskAborted, m_endReason, notDone),
+                        platform::MessageIcon::Error);
+    }
+    if (!m_closing && m_work)
+        TaskEnded(*m_work, finished);
     if (!m_savePending)
         return;
     m_savePending = false;
@@ -279,6 +332,52 @@ bool TaskPage::SaveDataToFile(const std::string& path)
         return false;
     m_saved = true;
     return true;
+}
+
+std::optional<std::string> TaskPage::SavedBytes(const std::string& target)
+{
+    // As the text table writer writes a table: the titles joined by ",", then one line per row,
+    // fields quoted where they must be, a run of blank rows as one empty line, CR LF.
+    std::string text;
+    for (std::size_t i = 0; i < m_setup.savedColumns.size(); ++i) {
+        if (i)
+            text += ',';
+        text += m_table.GetCell(0, m_setup.savedColumns[i]);
+    }
+    if (!m_setup.savedColumns.empty())
+        text += "\r\n";
+    bool previousBlank = false;
+    for (int r = 1; r < m_table.RowCount(); ++r) {
+        const std::size_t lineStart = text.size();
+        bool blank = true;
+        for (std::size_t i = 0; i < m_setup.savedColumns.size(); ++i) {
+            if (i)
+                text += ',';
+            const std::string& cell = m_table.GetCell(r, m_setup.savedColumns[i]);
+            blank = blank && cell.empty();
+            platform::AppendQuotedField(text, cell);
+        }
+        if (blank) {
+            text.resize(lineStart);
+            if (!previousBlank)
+                text += "\r\n";
+        } else {
+            text += "\r\n";
+        }
+        previousBlank = blank;
+    }
+    const tables::TextEncoding encoding = m_encoding.value_or(ExportEncoding(m_context.profile));
+    if (tables::IsAscii(text))
+        return text;
+    tables::EncodedText encoded = tables::EncodeText(text, encoding);
+    if (encoded.status == tables::CodePageStatus::Ok)
+        return std::move(encoded.bytes);
+    if (encoded.status == tables::CodePageStatus::Unrepresentable)
+        ShowMessage(FormatMessage(messages::kUnrepresentable, encoded.line, target),
+                    platform::MessageIcon::Error);
+    else
+        ShowMessage(FormatMessage(messages::kWriteFailed, target), platform::MessageIcon::Error);
+    return std::nullopt;
 }
 
 bool TaskPage::SaveTask()

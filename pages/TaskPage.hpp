@@ -24,6 +24,14 @@ inline constexpr const char* kNoCacheFolder = "获取缓存文件路径失败！
 inline constexpr const char* kCacheMissing = "数据文件丢失，恢复任务失败！";
 inline constexpr const char* kAskSaveData = "是否保存数据?";
 inline constexpr const char* kProgressPrefix = "当前进度:";
+// Asked (Yes waits on, No stops) when the globe did not answer this many times in a row.
+inline constexpr const char* kNoAnswerQuestion = "Google Earth连续%d次没有响应,是否继续等待?";
+// The task stopped because the globe did not answer: %s the steps not done.
+inline constexpr const char* kNoAnswerStopped = "Google Earth没有响应,任务已停止:%s!";
+// The task ended early: %s why, %s the steps not done.
+inline constexpr const char* kTaskAborted = "%s,任务中止:%s!";
+// The steps not done, for the two messages above: %d the first, %d the last (1-based).
+inline constexpr const char* kStepsNotDone = "第%d至%d步未完成";
 } // namespace messages
 
 // What one step puts into the table: `cells` from column `firstColumn` on, into data row `row`
@@ -36,9 +44,21 @@ struct TaskOutput {
     std::vector<std::string> cells{};
 };
 
+// How one step went, for work whose source (the globe) can fail to answer.
+struct StepOutcome {
+    enum class Status {
+        Done,     // the step is done; its output, if any, goes into the table
+        NoAnswer, // no answer in time: the step is not done and is tried again
+        Failed,   // the source cannot go on (`reason`): the task ends before this step
+    };
+    Status status = Status::Done;
+    std::optional<TaskOutput> output{};
+    std::string reason{};
+};
+
 // One run of a task. The page makes it on the user-interface thread from its fields and table
 // (a copy of what it needs: the worker never reads the page); the worker thread then calls
-// Step for each step in turn.
+// Attempt for each step in turn.
 class TaskWork {
 public:
     virtual ~TaskWork() = default;
@@ -47,6 +67,8 @@ public:
     // Runs step `index` (0 … StepCount()-1) on the worker thread; nothing for a step that has
     // nothing to write.
     virtual std::optional<TaskOutput> Step(int index) = 0;
+    // Step with how it went. By default every step is done.
+    virtual StepOutcome Attempt(int index) { return {StepOutcome::Status::Done, Step(index), {}}; }
 };
 
 // What a task page declares once, in its constructor.
@@ -92,6 +114,21 @@ public:
         m_progressHandler = std::move(handler);
     }
 
+    // A step whose source did not answer is tried again; after this many such answers in a
+    // row the page asks whether to wait on (the command line declines: the task stops).
+    static constexpr int kNoAnswerLimit = 2;
+
+    // How the last run ended: finished, or stopped before step `nextStep` (0-based) of `total`;
+    // `failed` when it was not the user's stop but the source's failure or silence, which a
+    // message named with the steps not done.
+    struct RunEnd {
+        bool finished = false;
+        bool failed = false;
+        int nextStep = 0;
+        int total = 0;
+    };
+    const RunEnd& LastRun() const { return m_lastRun; }
+
     State TaskState() const { return m_state; }
     // false once a step wrote into the table, until 保存数据 or a task save wrote it.
     bool Saved() const { return m_saved; }
@@ -113,6 +150,10 @@ public:
     bool SaveData();
     // Writes the saved columns' titles and every row's cells; saved afterwards when written.
     bool SaveDataToFile(const std::string& path);
+    // The bytes SaveDataToFile writes (the titles, the cells, CR LF, in the text encoding), for
+    // a stream such as standard output; nothing when the text cannot be encoded (a message
+    // naming `target` says so).
+    std::optional<std::string> SavedBytes(const std::string& target);
     // The encoding of 保存数据 (the profile's export setting unless set).
     void SetTextEncoding(tables::TextEncoding encoding) { m_encoding = encoding; }
     // 保存任务: stops the running task; when the worker has stopped, the table goes to the
@@ -145,6 +186,10 @@ protected:
     // Whether a restore leaves the page's saved state as it was (else the restored rows count
     // as unsaved data).
     virtual bool RestoreKeepsSaved() const { return false; }
+    // The steps `first` … `last` (1-based) that a run ended early left undone, for its message.
+    virtual std::string StepsNotDone(int first, int last) const;
+    // A run ended (user-interface thread; the worker is done with `work`). Not while closing.
+    virtual void TaskEnded(TaskWork&, bool /*finished*/) {}
 
     bool OnCommand(const std::string& id) override;
 
@@ -155,6 +200,8 @@ private:
     void ShowProgress(int done, int total);
     // The worker ended: finished, or stopped before step `nextStep`.
     void Ended(bool finished, int nextStep);
+    // Two time-outs in a row: whether the user waits on.
+    bool AskToWaitOn();
     bool WriteCache(const std::string& folder);
     std::string CacheFolder() const;
 
@@ -177,6 +224,12 @@ private:
     // Where the worker ended, kept for Close when its last notice was dropped.
     std::atomic<int> m_endStep{0};
     std::atomic<bool> m_endFinished{false};
+    // Why the worker ended early when it was not a stop: written by the worker before its last
+    // notice (or before it is joined), read afterwards.
+    enum class EndCause { None, NoAnswer, Failed };
+    EndCause m_endCause = EndCause::None;
+    std::string m_endReason;
+    RunEnd m_lastRun{};
     platform::TaskRunner m_runner;
 };
 

@@ -1,7 +1,7 @@
 // carvento-cli's globe verbs against a real carvento-earth started by the test (headless, on a
 // socket of its own): elevation through the globe and straight from an elevation model agree
-// with the terrain, points without a height say so, dem samples the view, mapframe writes or
-// loads the graticule, and no running globe is reported.
+// with the terrain, points without a height say so (and a point the globe refuses has none),
+// dem samples the view, mapframe writes or loads the graticule, and no running globe is reported.
 #include "earth/SocketEarthClient.hpp"
 #include "earth/simulator/SyntheticTerrain.hpp"
 #include "support/ScratchFolder.hpp"
@@ -104,12 +104,17 @@ TEST_F(EarthCli, ElevationThroughTheGlobeIsTheTerrainUnderEachPoint)
     EXPECT_NE(std::string::npos, none.err.find("未检测到运行的Google Earth!")) << none.err;
 
     StartEarth();
-    const std::string points = folder.Write(
-        "points.txt", "名称,经度,纬度\nA,104.06,30.66\nB,104.5,31.25\nC,-70.5,-33.4\n");
+    // The globe refuses to fly to D: no height, not C's.
+    const std::string points =
+        folder.Write("points.txt", "名称,经度,纬度\nA,104.06,30.66\nB,104.5,31.25\nC,-70.5,-33.4\n"
+                                   "D,104.5,95\n");
     const CliRun elevation = Cli("elevation --interval 0 --encoding utf-8 " + points);
     ASSERT_EQ(0, elevation.status) << elevation.err;
     const std::vector<std::string> heights = Heights(elevation.out);
-    ASSERT_EQ(3u, heights.size()) << elevation.out;
+    ASSERT_EQ(4u, heights.size()) << elevation.out;
+    EXPECT_EQ("无高程", heights[3]);
+    EXPECT_NE(std::string::npos, elevation.err.find("Google Earth拒绝飞往1个点(第4行)"))
+        << elevation.err;
     const double expected[][2] = {{104.06, 30.66}, {104.5, 31.25}, {-70.5, -33.4}};
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_NEAR(carvento::earth::simulator::SyntheticElevation(expected[i][0], expected[i][1]),

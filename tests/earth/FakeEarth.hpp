@@ -7,6 +7,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,22 @@ public:
     }
     bool SetCamera(const earth::EarthCameraMove& move) override
     {
+        return MoveCamera(move).Answered();
+    }
+    // Every move asked for is recorded; like the globe, one to a latitude beyond ±90° or to a
+    // position that is no number is refused and leaves the camera where it was.
+    earth::CallResult MoveCamera(const earth::EarthCameraMove& move) override
+    {
         std::unique_lock lock(mutex);
         moves.push_back(move);
+        changed.notify_all();
+        // A test may hold the camera here, in the middle of a step.
+        changed.wait(lock, [&] { return static_cast<int>(moves.size()) <= allowedMoves; });
+        if (std::optional<earth::CallResult> trouble = NextCallTrouble())
+            return *trouble;
+        if (!std::isfinite(move.latitude) || !std::isfinite(move.longitude) ||
+            std::abs(move.latitude) > 90)
+            return {earth::CallStatus::Refused, "the latitude lies outside -90 … 90"};
         camera = {.latitude = move.latitude,
                   .longitude = move.longitude,
                   .altitude = move.altitude,
@@ -54,10 +69,16 @@ public:
                   .tilt = move.tilt,
                   .azimuth = move.azimuth};
         speed = move.speed;
-        changed.notify_all();
-        // A test may hold the camera here, in the middle of a step.
-        changed.wait(lock, [&] { return static_cast<int>(moves.size()) <= allowedMoves; });
-        return true;
+        return {};
+    }
+    earth::TerrainAnswer QueryTerrain(double x, double y) override
+    {
+        {
+            std::lock_guard lock(mutex);
+            if (std::optional<earth::CallResult> trouble = NextCallTrouble())
+                return {*trouble, std::nullopt};
+        }
+        return {{}, PointOnTerrain(x, y)};
     }
     bool LoadKml(const std::string& kml) override
     {
@@ -109,6 +130,17 @@ public:
         return true;
     }
 
+    // What the script makes of the next call (the lock held).
+    std::optional<earth::CallResult> NextCallTrouble()
+    {
+        ++calls;
+        if (failFrom > 0 && calls >= failFrom)
+            return earth::CallResult{earth::CallStatus::Failed, "与Google Earth的连接已断开"};
+        if (silentFrom > 0 && calls >= silentFrom && calls < silentFrom + silentCalls)
+            return earth::CallResult{earth::CallStatus::TimedOut, {}};
+        return std::nullopt;
+    }
+
     // The test thread's view of the record.
     template <typename F>
     auto With(F&& look)
@@ -144,6 +176,14 @@ public:
         std::unique_lock lock(mutex);
         changed.wait(lock, [&] { return static_cast<int>(moves.size()) >= count; });
     }
+
+    // Camera moves and terrain queries through MoveCamera and QueryTerrain, counted from 1:
+    // from call `failFrom` on the globe is gone; calls `silentFrom` … `silentFrom + silentCalls
+    // - 1` get no answer in time. -1: never.
+    int failFrom = -1;
+    int silentFrom = -1;
+    int silentCalls = 0;
+    int calls = 0;
 
     std::mutex mutex;
     std::condition_variable changed;

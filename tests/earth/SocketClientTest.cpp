@@ -1,6 +1,7 @@
 // SocketEarthClient against a scripted server in the test: answers it cannot read, ERR, a server
 // that hangs or drops the connection, callers on two threads, and numbers on the wire.
 #include "earth/EarthProtocol.hpp"
+#include "earth/ScriptedServer.hpp"
 #include "earth/SocketEarthClient.hpp"
 #include "support/ScratchFolder.hpp"
 
@@ -23,87 +24,9 @@
 
 using namespace carvento::earth;
 using carvento::testing::ScratchFolder;
+using carvento::testing::ScriptedServer;
 
 namespace {
-
-// A server on its own thread that answers each request line with what the script returns:
-// a line to send, or nothing to close the connection without an answer. Connections are served
-// one after the other and counted.
-class ScriptedServer {
-public:
-    using Script = std::function<std::optional<std::string>(const std::string& line)>;
-
-    ScriptedServer(const std::string& path, Script script) : m_script(std::move(script))
-    {
-        m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        EXPECT_EQ(::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        EXPECT_EQ(::listen(m_listener, 8), 0);
-        m_thread = std::thread([this] { Serve(); });
-    }
-    ~ScriptedServer()
-    {
-        m_stop = true;
-        m_thread.join();
-        ::close(m_listener);
-    }
-
-    int Connections() const { return m_connections; }
-    int Requests() const { return m_requests; }
-
-private:
-    bool Wait(int fd)
-    {
-        while (!m_stop) {
-            pollfd entry{fd, POLLIN, 0};
-            if (::poll(&entry, 1, 20) > 0)
-                return true;
-        }
-        return false;
-    }
-
-    void Serve()
-    {
-        while (Wait(m_listener)) {
-            int connection = ::accept(m_listener, nullptr, nullptr);
-            if (connection < 0)
-                continue;
-            ++m_connections;
-            std::string buffer;
-            char bytes[4096];
-            bool open = true;
-            while (open && Wait(connection)) {
-                ssize_t received = ::recv(connection, bytes, sizeof bytes, 0);
-                if (received <= 0)
-                    break;
-                buffer.append(bytes, static_cast<std::size_t>(received));
-                std::size_t end;
-                while (open && (end = buffer.find('\n')) != std::string::npos) {
-                    std::string line = buffer.substr(0, end);
-                    buffer.erase(0, end + 1);
-                    ++m_requests;
-                    std::optional<std::string> answer = m_script(line);
-                    if (!answer) {
-                        open = false;
-                        break;
-                    }
-                    *answer += '\n';
-                    ::send(connection, answer->data(), answer->size(), MSG_NOSIGNAL);
-                }
-            }
-            ::close(connection);
-        }
-    }
-
-    Script m_script;
-    int m_listener = -1;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_connections{0};
-    std::atomic<int> m_requests{0};
-    std::thread m_thread;
-};
 
 // The answer the scripted server gives next, set by the test's thread.
 class NextAnswer {
@@ -236,6 +159,51 @@ TEST(SocketClient, LostConnectionIsOpenedOnceMoreAndAHungServerIsNotWaitedForeve
     hang = false;
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     EXPECT_EQ(client.AutoPilotSpeed(), 4);
+}
+
+TEST(SocketClient, CallsTellARefusalFromSilenceAndFromAGoneGlobe)
+{
+    ScratchFolder folder;
+    NextAnswer next;
+    auto server = std::make_unique<ScriptedServer>(
+        folder / "s.sock",
+        [&](const std::string&) -> std::optional<std::string> { return next.Get(); });
+    SocketEarthClient client(folder / "s.sock", std::chrono::milliseconds(200));
+
+    next = "OK";
+    EXPECT_EQ(client.MoveCamera({.latitude = 30}).status, CallStatus::Answered);
+    next = "ERR SETCAMERA: the latitude lies outside -90 … 90";
+    const CallResult refused = client.MoveCamera({.latitude = 95});
+    EXPECT_EQ(refused.status, CallStatus::Refused);
+    EXPECT_EQ(refused.error, "SETCAMERA: the latitude lies outside -90 … 90");
+    next = "OK 1"; // an answer a move does not have
+    EXPECT_EQ(client.MoveCamera({}).status, CallStatus::Refused);
+
+    next = "OK none";
+    TerrainAnswer sky = client.QueryTerrain(0, 0.9);
+    EXPECT_EQ(sky.call.status, CallStatus::Answered);
+    EXPECT_FALSE(sky.point);
+    next = "OK 1 2 3";
+    EXPECT_EQ(client.QueryTerrain(0, 0).call.status, CallStatus::Refused);
+
+    next = ScriptedServer::kNoAnswer;
+    EXPECT_EQ(client.MoveCamera({}).status, CallStatus::TimedOut);
+    EXPECT_EQ(client.QueryTerrain(0, 0).call.status, CallStatus::TimedOut);
+
+    next = ScriptedServer::kGoAway;
+    const CallResult gone = client.MoveCamera({});
+    EXPECT_EQ(gone.status, CallStatus::Failed);
+    EXPECT_EQ(gone.error, "与Google Earth的连接已断开");
+    EXPECT_EQ(client.QueryTerrain(0, 0).call.status, CallStatus::Failed);
+    EXPECT_FALSE(client.SetCamera({}));
+    server.reset();
+
+    // The time-out a client gets by default can be set for the process.
+    ::setenv("CARVENTO_EARTH_TIMEOUT_MS", "150", 1);
+    EXPECT_EQ(SocketEarthClient().Timeout(), std::chrono::milliseconds(150));
+    ::setenv("CARVENTO_EARTH_TIMEOUT_MS", "soon", 1);
+    EXPECT_EQ(SocketEarthClient().Timeout(), SocketEarthClient::kDefaultTimeout);
+    ::unsetenv("CARVENTO_EARTH_TIMEOUT_MS");
 }
 
 TEST(SocketClient, CallersOnTwoThreadsEachGetTheirOwnAnswer)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -234,6 +235,120 @@ TEST(BatchElevation, ASavedTaskKeepsRowsViewAndRowAndARestoreGoesOnFromThere)
     restored->Close();
 }
 
+TEST(BatchElevation, ARefusedMoveGivesThatPointNoHeightAndIsCounted)
+{
+    EarthFixture fixture;
+    auto page = ElevationPage(fixture);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    AddPoints(*page, {{104, 30}, {105, 95}, {nan, 31}, {107, 31}});
+    ASSERT_TRUE(page->RunHere());
+    // The refused points do not read the ground the view still shows (the point before).
+    EXPECT_EQ(Cells({Fixed(FakeEarth::Terrain(30, 104)), "无高程", "无高程",
+                     Fixed(FakeEarth::Terrain(31, 107))}),
+              Cells({page->Table().GetCell(1, 3), page->Table().GetCell(2, 3),
+                     page->Table().GetCell(3, 3), page->Table().GetCell(4, 3)}));
+    EXPECT_EQ(std::vector<int>({2, 3}), page->RefusedRows());
+    EXPECT_EQ(std::vector<std::string>{"Google Earth拒绝飞往2个点(第2,3行),其高程为无高程。"},
+              fixture.fake.prompter.MessageTexts());
+    EXPECT_TRUE(page->LastRun().finished);
+    EXPECT_EQ("当前进度:4/4", Progress(*page));
+    // Only the moves taken were asked about the ground.
+    EXPECT_EQ(2, fixture.globe->With([&] { return fixture.globe->terrainQueries; }));
+}
+
+TEST(BatchElevation, AGlobeThatGoesAwayEndsTheTaskNamingTheRowsNotDone)
+{
+    EarthFixture fixture;
+    auto page = ElevationPage(fixture);
+    AddPoints(*page, {{101, 31}, {102, 32}, {103, 33}, {104, 34}, {105, 35}});
+    fixture.globe->failFrom = 5; // the move to the third point: two calls per point
+    ASSERT_TRUE(page->RunHere());
+    EXPECT_EQ(Fixed(FakeEarth::Terrain(32, 102)), page->Table().GetCell(2, 3));
+    for (int row : {3, 4, 5})
+        EXPECT_EQ("", page->Table().GetCell(row, 3)) << row;
+    const pages::TaskPage::RunEnd& end = page->LastRun();
+    EXPECT_FALSE(end.finished);
+    EXPECT_TRUE(end.failed);
+    EXPECT_EQ(2, end.nextStep);
+    ASSERT_EQ(1u, fixture.fake.prompter.messages.size());
+    EXPECT_EQ("与Google Earth的连接已断开,任务中止:第3至5行未获取高程!",
+              fixture.fake.prompter.messages[0].text);
+    EXPECT_EQ(platform::MessageIcon::Error, fixture.fake.prompter.messages[0].icon);
+    EXPECT_EQ(3, fixture.globe->MoveCount()); // nothing after the failure
+    EXPECT_EQ("当前进度:0/0", Progress(*page));
+}
+
+TEST(BatchElevation, ASilentGlobeIsAskedAgainOnceThenTheUserDecides)
+{
+    // One time-out: the point is asked again without a word.
+    {
+        EarthFixture fixture;
+        auto page = ElevationPage(fixture);
+        AddPoints(*page, {{101, 31}, {102, 32}});
+        fixture.globe->silentFrom = 3;
+        fixture.globe->silentCalls = 1;
+        ASSERT_TRUE(page->RunHere());
+        EXPECT_TRUE(fixture.fake.prompter.messages.empty());
+        EXPECT_EQ(Fixed(FakeEarth::Terrain(32, 102)), page->Table().GetCell(2, 3));
+        EXPECT_EQ(3, fixture.globe->MoveCount());
+    }
+    // Two in a row: the task waits for the answer; Yes goes on with the same point.
+    {
+        EarthFixture fixture;
+        auto page = ElevationPage(fixture);
+        AddPoints(*page, {{101, 31}, {102, 32}, {103, 33}});
+        fixture.globe->silentFrom = 3;
+        fixture.globe->silentCalls = 2;
+        fixture.fake.prompter.messageAnswers = {platform::MessageAnswer::Yes};
+        ASSERT_TRUE(page->RunHere());
+        ASSERT_EQ(1u, fixture.fake.prompter.messages.size());
+        const platform::Message& asked = fixture.fake.prompter.messages[0];
+        EXPECT_EQ("Google Earth连续2次没有响应,是否继续等待?", asked.text);
+        EXPECT_EQ(platform::MessageButtons::YesNo, asked.buttons);
+        EXPECT_EQ(Fixed(FakeEarth::Terrain(32, 102)), page->Table().GetCell(2, 3));
+        EXPECT_EQ(Fixed(FakeEarth::Terrain(33, 103)), page->Table().GetCell(3, 3));
+        EXPECT_TRUE(page->LastRun().finished);
+    }
+    // No: the task stops before that point and says which rows it left.
+    {
+        EarthFixture fixture;
+        auto page = ElevationPage(fixture);
+        AddPoints(*page, {{101, 31}, {102, 32}, {103, 33}});
+        fixture.globe->silentFrom = 3;
+        fixture.globe->silentCalls = 1 << 20;
+        fixture.fake.prompter.messageAnswers = {platform::MessageAnswer::No};
+        ASSERT_TRUE(page->RunHere());
+        EXPECT_EQ(std::vector<std::string>({"Google Earth连续2次没有响应,是否继续等待?",
+                                            "Google Earth没有响应,任务已停止:第2至3行未获取高程!"}),
+                  fixture.fake.prompter.MessageTexts());
+        EXPECT_EQ("", page->Table().GetCell(2, 3));
+        EXPECT_TRUE(page->LastRun().failed);
+        EXPECT_EQ(1, page->LastRun().nextStep);
+        EXPECT_EQ(3, fixture.globe->MoveCount()); // one move, then point 2 twice
+    }
+}
+
+TEST(BatchElevation, SavedBytesAreWhatSaveDataWrites)
+{
+    for (tables::TextEncoding encoding : {tables::TextEncoding::Gbk, tables::TextEncoding::Utf8}) {
+        ScratchFolder folder;
+        EarthFixture fixture;
+        auto page = ElevationPage(fixture);
+        page->SetTextEncoding(encoding);
+        AddPoints(*page, {{104.5, 30.25}, {105, 31}});
+        page->Table().SetCell(2, 3, "无高程");
+        page->Table().AppendRow(); // blank rows: one empty line
+        page->Table().AppendRow();
+        AddPoints(*page, {{106, 32}});
+        page->Table().SetCell(5, 3, "1,5"); // needs quoting
+        const std::optional<std::string> bytes = page->SavedBytes("standard output");
+        ASSERT_TRUE(bytes);
+        ASSERT_TRUE(page->SaveDataToFile(folder / "saved.txt"));
+        EXPECT_EQ(ScratchFolder::Read(folder / "saved.txt"), *bytes);
+        EXPECT_NE(std::string::npos, tables::DecodeText(*bytes).text.find("经度,纬度,高程\r\n"));
+    }
+}
+
 // ---------------------------------------------------------------- DEM sampling
 
 TEST(DemSampling, FifteenPermilleSamplesAGridOf67By67ColumnByColumn)
@@ -341,6 +456,20 @@ TEST(DemSampling, ASavedPositionResumesMidColumnAndPastTheRightEdgeEndsAtOnce)
     EXPECT_EQ(queries, fixture.globe->With([&] { return fixture.globe->terrainQueries; }));
     EXPECT_EQ(1, past.Table().DataRowCount());
     EXPECT_TRUE(past.Saved()); // the restored rows came from the cache: nothing new to save
+}
+
+TEST(DemSampling, AGlobeThatGoesAwayEndsTheTaskNamingTheGridPointsNotDone)
+{
+    EarthFixture fixture;
+    pages::DemSamplingPage page(fixture.Context());
+    page.Choose("x", 1000);
+    page.Choose("y", 1000);
+    fixture.globe->failFrom = 3;
+    ASSERT_TRUE(page.RunHere());
+    EXPECT_EQ(2, page.Table().DataRowCount());
+    EXPECT_EQ(std::vector<std::string>{"与Google Earth的连接已断开,任务中止:第3至4个网格点未采样!"},
+              fixture.fake.prompter.MessageTexts());
+    EXPECT_TRUE(page.LastRun().failed);
 }
 
 TEST(DemSampling, TheGridCountsAndKeptPositionsMapToSteps)
