@@ -106,7 +106,7 @@ public:
         if (const auto* conversion = AsConversion(); conversion && conversion->TakesParameterFile())
             m_pageOptions.Add("--params",
                               "parameter file as 保存参数 writes it: one comma-separated line "
-                              "(all parameters zero when absent)");
+                              "(required: nothing is converted without parameters)");
         if (dynamic_cast<pages::ProjExportSource*>(m_page.get()))
             m_printProj = m_command->add_flag("--print-proj")
                               ->description("print the transformation as a PROJ pipeline (with "
@@ -249,9 +249,15 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
         prompter.removeTitleRow = true;
     if (m_keepTitle->count() > 0)
         prompter.removeTitleRow = false;
-    if (std::optional<std::string> params = Value("--params"))
+    if (std::optional<std::string> params = Value("--params")) {
         if (!page->ImportParameterFile(*params))
             return kExitRefused;
+    } else if (page->TakesParameterFile()) {
+        // The page refuses 转换 before an import; here that is a missing option.
+        throw UsageError(std::string(m_registration.verb) +
+                         ": --params FILE is required (尚未导入参数: the line 保存参数 or "
+                         "solve* --save-params writes)");
+    }
     if (const std::optional<std::string>& field = m_pageOptions.AutoMeridian())
         if (!TakeMeridianFromData(*page, prompter, *field))
             return kExitRefused;

@@ -50,6 +50,8 @@ void ConversionPage::Convert(SourceAfterConvert after)
 {
     const int columns = m_source.ColumnCount();
     const int rows = m_source.DataRowCount();
+    if (rows > 0 && !ReadyToConvert())
+        return;
     std::vector<std::string> cells;
     if (after == SourceAfterConvert::Consumed)
         cells = m_source.TakeDataCells();

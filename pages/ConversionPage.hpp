@@ -128,6 +128,9 @@ protected:
     // Page set-up: both tables.
     void SetLayout(TableLayout source, TableLayout result);
 
+    // Whether 转换 can run: a page that cannot (nothing to convert with yet) shows why and
+    // Convert leaves both tables as they are. Asked only when there are rows to convert.
+    virtual bool ReadyToConvert() { return true; }
     // Called once per Convert after the fields are exchanged, before the rows.
     virtual void PrepareConvert() {}
     // Converts one row in place: `cells` holds the row's cells (column 0 is the point name).

@@ -5,9 +5,14 @@
 #include "pages/Messages.hpp"
 #include "pages/ToolPage.hpp"
 #include "platform/NumberText.hpp"
+#include "tables/CodePage.hpp"
+#include "tables/FieldSplit.hpp"
 #include "tables/TextTableFile.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdio>
 
 namespace carvento::pages {
 namespace {
@@ -83,32 +88,107 @@ Record RecordOf(const std::vector<double>& values, double Record::*const (&membe
     return record;
 }
 
-ParameterReadResult ReadFrom(tables::TextTableFile& file, ParameterSet& set)
+// The fields of the first two lines of `text` that hold any, up to bytes the decoder refused.
+std::vector<std::vector<std::string>> FirstDataLines(const tables::DecodedText& decoded)
 {
-    file.AddDelimiter(',');
-    file.SetTitleLine(true);
-    std::vector<std::string> names;
+    std::vector<std::string_view> lines = tables::SplitLines(decoded.text);
+    if (decoded.status != tables::CodePageStatus::Ok && decoded.line > 0 &&
+        lines.size() >= static_cast<std::size_t>(decoded.line))
+        lines.resize(static_cast<std::size_t>(decoded.line) - 1);
+    std::vector<std::vector<std::string>> found;
+    for (std::string_view line : lines) {
+        if (line.empty())
+            continue;
+        tables::SplitOnAny(line, ",", found.emplace_back());
+        if (found.size() == 2)
+            break;
+    }
+    return found;
+}
+
+bool HoldsNumber(const std::vector<std::string>& fields)
+{
+    return std::any_of(fields.begin(), fields.end(),
+                       [](const std::string& field) { return platform::IsNumberText(field); });
+}
+
+bool IsFiniteNumber(const std::string& text)
+{
+    return platform::IsNumberText(text) && std::isfinite(platform::ParseDouble(text));
+}
+
+ParameterReadResult ReadFrom(std::string bytes, ParameterSet& set)
+{
     ParameterReadResult result;
-    result.fields = file.DetectColumns(names);
-    if (result.fields == 0) {
-        const tables::FileResult& detected = file.LastResult();
-        result.status = detected.status == tables::FileStatus::InvalidBytes
-                            ? ParameterReadStatus::InvalidBytes
-                            : ParameterReadStatus::NoData;
-        result.line = detected.line;
-        return result;
+    {
+        // The count the field-count message speaks of: the widest of the first 8 lines.
+        tables::TextTableFile file;
+        file.OpenForReadFromBytes(bytes);
+        file.AddDelimiter(',');
+        file.SetTitleLine(true);
+        std::vector<std::string> names;
+        result.fields = file.DetectColumns(names);
+        if (result.fields == 0) {
+            const tables::FileResult& detected = file.LastResult();
+            result.status = detected.status == tables::FileStatus::InvalidBytes
+                                ? ParameterReadStatus::InvalidBytes
+                                : ParameterReadStatus::NoData;
+            result.line = detected.line;
+            return result;
+        }
     }
     ParameterSet read(set.Kind());
-    if (result.fields < read.Info().Count()) {
+    const ParameterSetInfo& info = read.Info();
+    if (result.fields < info.Count()) {
         result.status = ParameterReadStatus::TooFewFields;
         return result;
     }
-    // The count is that of the widest line, the values are those of the first: a first line
-    // shorter than a later one reads its missing values from the column placeholders, as 0.
-    for (int k = 0; k < read.Info().Count(); ++k)
-        read.SetFileValue(k, platform::ParseDouble(names[static_cast<std::size_t>(k)]));
+    // The values: the first line, or the next one after a title line that holds no number.
+    const tables::DecodedText decoded = tables::DecodeText(std::move(bytes));
+    std::vector<std::vector<std::string>> lines = FirstDataLines(decoded);
+    if (lines.empty()) {
+        result.status = ParameterReadStatus::NoData;
+        return result;
+    }
+    const std::vector<std::string>& values = lines.size() > 1 && !HoldsNumber(lines[0]) ? lines[1]
+                                                                                        : lines[0];
+    if (static_cast<int>(values.size()) < info.Count()) {
+        result.status = ParameterReadStatus::TooFewFields;
+        return result;
+    }
+    for (int k = 0; k < info.Count(); ++k) {
+        const std::string& text = values[static_cast<std::size_t>(k)];
+        if (!IsFiniteNumber(text)) {
+            result.status = ParameterReadStatus::NotANumber;
+            result.field = k + 1;
+            return result;
+        }
+        read.SetFileValue(k, platform::ParseDouble(text));
+    }
+    if (read.Kind() == ParameterKind::Four) {
+        const FourParams four = read.ToFourParams();
+        if (four.K == 0.0 && four.T == 0.0) {
+            result.status = ParameterReadStatus::NoScale;
+            return result;
+        }
+    }
     set = read;
     return result;
+}
+
+// The whole file, as TextTableFile reads it; false when it cannot be opened or read.
+bool ReadBytes(const std::string& path, std::string& bytes)
+{
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in)
+        return false;
+    char buffer[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        bytes.append(buffer, got);
+    const bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    return !failed;
 }
 
 } // namespace
@@ -192,19 +272,15 @@ std::vector<std::string> ParameterSet::FieldTexts(ParameterShown shown) const
 
 ParameterReadResult ReadParameterFile(const std::string& path, ParameterSet& set)
 {
-    tables::TextTableFile file;
-    if (!file.OpenForRead(path))
+    std::string bytes;
+    if (!ReadBytes(path, bytes))
         return {.status = ParameterReadStatus::Unreadable};
-    ParameterReadResult result = ReadFrom(file, set);
-    file.Close();
-    return result;
+    return ReadFrom(std::move(bytes), set);
 }
 
 ParameterReadResult ReadParameterBytes(std::string bytes, ParameterSet& set)
 {
-    tables::TextTableFile file;
-    file.OpenForReadFromBytes(std::move(bytes));
-    return ReadFrom(file, set);
+    return ReadFrom(std::move(bytes), set);
 }
 
 std::vector<std::string> ParameterReadMessages(const ParameterReadResult& result,
@@ -222,6 +298,17 @@ std::vector<std::string> ParameterReadMessages(const ParameterReadResult& result
         return {FormatMessage(messages::kInvalidBytes, result.line), fieldCount};
     case ParameterReadStatus::TooFewFields:
         return {fieldCount};
+    case ParameterReadStatus::NotANumber: {
+        const ParameterSetInfo& info = ParameterSetOf(kind);
+        const auto place = static_cast<std::size_t>(result.field - 1);
+        const std::string name =
+            place < info.fileOrder.size()
+                ? info.names[static_cast<std::size_t>(info.fileOrder[place])].name
+                : std::string();
+        return {FormatMessage(messages::kParameterNotANumber, result.field, name)};
+    }
+    case ParameterReadStatus::NoScale:
+        return {messages::kFourParamsNoScale};
     }
     return {};
 }

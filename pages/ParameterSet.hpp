@@ -14,6 +14,14 @@
 
 namespace carvento::pages {
 
+namespace messages {
+// A value on the parameter line that is no finite number: %d its place on the line, %s the
+// parameter's name there.
+inline constexpr const char* kParameterNotANumber = "行参数第%d个(%s)不是有效数字,请检查!";
+// Four parameters whose K and T are both 0 map every point onto (DX, DY).
+inline constexpr const char* kFourParamsNoScale = "行参数K和T均为0,不是有效的四参数,请检查!";
+} // namespace messages
+
 enum class ParameterKind { Three, Four, Seven };
 
 // Which formats a page shows values with: after a parameter import every value has ten
@@ -82,27 +90,34 @@ enum class ParameterReadStatus {
     Unreadable,   // the file could not be opened or read
     NoData,       // nothing in the first 8 lines
     InvalidBytes, // bytes the file's encoding cannot hold before any data (see line)
-    TooFewFields, // the widest of the first 8 lines holds fewer values than the kind has
+    TooFewFields, // the widest of the first 8 lines, or the values' line, holds fewer values
+                  // than the kind has
+    NotANumber,   // a value is no finite decimal number (see field)
+    NoScale,      // four parameters with K and T both 0: every point would land on (DX, DY)
 };
 
 struct ParameterReadResult {
     ParameterReadStatus status = ParameterReadStatus::Ok;
     int fields = 0; // widest field count of the first 8 lines
     int line = 0;   // for InvalidBytes, 1-based
+    int field = 0;  // for NotANumber, 1-based position on the values' line (file order)
     bool Ok() const { return status == ParameterReadStatus::Ok; }
 };
 
-// Reads a parameter file: comma-separated, read with a title line, so that the fields of the
-// first line holding any field are the values, in file order (atof semantics: text without a
-// leading number reads as 0, fields beyond the kind's count are ignored). The count tested is
-// the widest of the first 8 lines. `set` changes only when the result is Ok.
+// Reads a parameter file: comma-separated; the values are the fields of the first line that
+// holds any field, in file order, or of the next such line when that first line holds no
+// number at all (a title such as "DX,DY,DZ"). Each value must be a finite decimal number
+// ("12.5", "-3e-2"; not "", "abc", "nan", "inf" or "1e999"); fields beyond the kind's count
+// are ignored. The count tested first is the widest of the first 8 lines, as the field-count
+// message says. `set` changes only when the result is Ok.
 ParameterReadResult ReadParameterFile(const std::string& path, ParameterSet& set);
 // The same for content already in memory.
 ParameterReadResult ReadParameterBytes(std::string bytes, ParameterSet& set);
 
 // The messages a page shows, in order, for a read that failed: the reader's own message
 // (nothing in the first 8 lines, bad bytes), then the kind's field-count message; only
-// kCannotReadFile with `path` for a file that could not be read. Nothing for Ok.
+// kCannotReadFile with `path` for a file that could not be read; only kParameterNotANumber
+// or kFourParamsNoScale for a value refused. Nothing for Ok.
 std::vector<std::string> ParameterReadMessages(const ParameterReadResult& result,
                                                ParameterKind kind, const std::string& path);
 

@@ -84,6 +84,15 @@ bool ParameterImportPage<Base>::OnCommand(const std::string& id)
 }
 
 template <class Base>
+bool ParameterImportPage<Base>::ReadyToConvert()
+{
+    if (m_imported)
+        return true;
+    this->ShowMessage(messages::kNoParametersImported);
+    return false;
+}
+
+template <class Base>
 std::optional<std::string> ParameterImportPage<Base>::ProjExportText()
 {
     if (!m_imported) {

@@ -16,6 +16,11 @@
 
 namespace carvento::pages {
 
+namespace messages {
+// 转换 on a transformation page before any parameter file was imported.
+inline constexpr const char* kNoParametersImported = "尚未导入参数,请先导入参数文件!";
+} // namespace messages
+
 // The parameter panel of a transformation page on top of its frame `Base`: one read-only
 // field per parameter (ids "dx", "dy", …, in display order, grouped under the kind's panel
 // title, empty until an import) and the import command ("导入七参数" …).
@@ -34,6 +39,7 @@ public:
     bool ImportParameters();
     // Reads the file; on success the fields show the values with ten decimals and the record
     // used by 转换 changes; otherwise the reader's messages are shown and nothing changes.
+    // Until a file is imported, 转换 refuses with kNoParametersImported.
     bool ImportParameterFile(const std::string& path) override;
 
     // 导出PROJ after an import: the imported parameters between the sides as the fields say
@@ -46,6 +52,9 @@ protected:
     ParameterImportPage(ParameterKind kind, PageContext context, FrameArgs&&... frameArgs);
 
     bool OnCommand(const std::string& id) override;
+    // 转换 needs imported parameters: before an import the page says so (it never converts
+    // with a set nobody gave it).
+    bool ReadyToConvert() override;
     // The export text of the imported parameters, the fields exchanged.
     virtual std::string ExportText() = 0;
 

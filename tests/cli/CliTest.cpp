@@ -347,12 +347,12 @@ TEST_F(CliTest, Transform7WithAParameterFileEqualsThePageExport)
     EXPECT_EQ(0, run.status) << run.err;
     EXPECT_EQ(expected, run.out);
 
-    // Without the parameters the result differs: the file was applied.
+    // Without the parameters nothing is converted: --params is required.
     CliRun unapplied = Cli("transform7 --from-meridian 1080000 --to-ellipsoid cgcs2000 "
                            "--to-coords geodetic --to-unit dms " +
                            input);
-    EXPECT_EQ(0, unapplied.status) << unapplied.err;
-    EXPECT_NE(expected, unapplied.out);
+    EXPECT_EQ(2, unapplied.status) << unapplied.err;
+    EXPECT_EQ("", unapplied.out);
 
     const std::string six = Write("six.txt", "1,2,3,4,5,6\r\n");
     CliRun refused = Cli("transform7 --params " + six + " -o " + Path("out.txt") + " " + input);

@@ -70,6 +70,8 @@ TEST(TransformChain, ZeroParametersOnOneEllipsoidGiveThePointsBack)
             page = std::make_unique<CTrans7Dlg>(fake.Context());
         else
             page = std::make_unique<CTrans3Dlg>(fake.Context());
+        ParamFile zeros(kind == 0 ? "0,0,0,0,0,0,0\n" : "0,0,0\n");
+        ASSERT_TRUE(page->ImportParameterFile(zeros.Path()));
         page->To().Ellipsoid().Select(0);
         page->Choose("from-coords", kGeodeticCoordinates);
         page->Choose("to-coords", kGeodeticCoordinates);
@@ -95,6 +97,8 @@ TEST(TransformChain, InitialStateChangesOnlyTheEllipsoid)
 {
     FakeContext fake;
     CTrans7Dlg page(fake.Context());
+    ParamFile zeros("0,0,0,0,0,0,0\n");
+    ASSERT_TRUE(page.ImportParameterFile(zeros.Path()));
     FillSource(page, {"A", "3378000.1234", "512345.6789", "55.1234", "B", "", "1", "2", "C",
                       "3500000", "480000", ""});
     page.Convert();
@@ -182,6 +186,8 @@ TEST(TransformChain, TitleRowOnlyConvertsNothing)
 {
     FakeContext fake;
     CTrans7Dlg page(fake.Context());
+    ParamFile zeros("0,0,0,0,0,0,0\n");
+    ASSERT_TRUE(page.ImportParameterFile(zeros.Path()));
     FillSource(page, {"P", "1", "2", "3"});
     page.Convert();
     page.Source().ClearRows();
@@ -189,7 +195,50 @@ TEST(TransformChain, TitleRowOnlyConvertsNothing)
     EXPECT_EQ(1, page.Result().DataRowCount()); // the previous result stays
 }
 
+// Before any import there are no parameters to convert with: 转换 says so on every page and
+// leaves both tables as they were, and a refused import does not count as one.
+TEST(TransformChain, ConvertBeforeAnImportIsRefused)
+{
+    for (const char* verb : {"transform7", "transform3", "transform4"}) {
+        SCOPED_TRACE(verb);
+        FakeContext fake;
+        std::unique_ptr<ToolPage> made = FindPageByVerb(verb)->factory(fake.Context());
+        auto& page = static_cast<ConversionPage&>(*made);
+        FillSource(page, {"P", "3000000", "500000", "12.5"});
+        page.Convert();
+        EXPECT_EQ(Cells{messages::kNoParametersImported}, fake.prompter.MessageTexts());
+        EXPECT_EQ(0, page.Result().DataRowCount());
+        EXPECT_EQ("3000000", page.Source().GetCell(1, 1));
+
+        ParamFile title("DX,DY,DZ,WX,WY,WZ,K\n");
+        EXPECT_FALSE(page.ImportParameterFile(title.Path()));
+        page.Convert();
+        EXPECT_EQ(messages::kNoParametersImported, fake.prompter.MessageTexts().back());
+        EXPECT_EQ(0, page.Result().DataRowCount());
+    }
+}
+
 // --- Parameter import ---------------------------------------------------------------------
+
+// A title line above the values, as a spreadsheet writes one, is passed over: the values are
+// those of the next line, in the file order of each kind.
+TEST(TransformImport, TitleLineAboveTheValuesIsSkipped)
+{
+    FakeContext fake;
+    CTrans7Dlg seven(fake.Context());
+    ParamFile titled("DX,DY,DZ,WX,WY,WZ,K\r\n1,2,3,4,5,6,7\r\n", "-seven");
+    ASSERT_TRUE(seven.ImportParameterFile(titled.Path()));
+    EXPECT_EQ((Cells{"1.0000000000", "2.0000000000", "3.0000000000", "4.0000000000", "5.0000000000",
+                     "6.0000000000", "7.0000000000"}),
+              FieldTexts(seven, kSevenIds));
+
+    CTrans4Dlg four(fake.Context());
+    ParamFile titledFour("\"DX\",\"DY\",\"K\",\"T\"\n\n100,-50,0.9999,0.0001\n", "-four");
+    ASSERT_TRUE(four.ImportParameterFile(titledFour.Path()));
+    EXPECT_EQ((Cells{"100.0000000000", "-50.0000000000", "0.0001000000", "0.9999000000"}),
+              FieldTexts(four, {"dx", "dy", "t", "k"}));
+    EXPECT_TRUE(fake.prompter.messages.empty());
+}
 
 TEST(TransformImport, EightNumbersAreAcceptedAndTheEighthIgnored)
 {
@@ -273,9 +322,6 @@ TEST(FourParameterPage, ImportsInFileOrderAndTransformsThePlane)
               page.ResultLayout().titles);
     EXPECT_EQ("导入四参数", page.Commands().at(0).caption);
     FillSource(page, {"P", "3000000", "500000", "12.5"});
-    // Before an import every row becomes 0, 0.
-    page.Convert();
-    EXPECT_EQ((Cells{"P", "0.0000", "0.0000", "12.5"}), ResultCells(page));
 
     // File order DX, DY, K, T; the fields show DX, DY, T, K.
     ParamFile file("100,-50,0.9999,0.0001\n");
@@ -334,6 +380,8 @@ TEST(TransformPanels, TargetCentralMeridianFollowsTheSource)
     // The followed meridian is the one the target projects with.
     page.Choose("from-coords", kGeodeticCoordinates);
     page.To().Ellipsoid().Select(0);
+    ParamFile zeros("0,0,0,0,0,0,0\n");
+    ASSERT_TRUE(page.ImportParameterFile(zeros.Path()));
     FillSource(page, {"P", "36", "117.5", "0"});
     page.Convert();
     geodesy::GaussProjector beijing;
