@@ -76,9 +76,27 @@ void CartesianToGeodetic(const GaussProjector& ellipsoid, double X, double Y, do
         return;
     }
 
+    // Infinite or not-a-number coordinates have no latitude or height: the iteration below
+    // would meet Z / sin 0 (P infinite) or ±inf / ±inf and end with not-a-number. The same
+    // results, without dividing by zero.
+    if (!std::isfinite(p) || !std::isfinite(Z)) {
+        B = std::numeric_limits<double>::quiet_NaN();
+        L = lDeg;
+        H = std::numeric_limits<double>::quiet_NaN();
+        return;
+    }
+
     // Fixed-point iteration. Substituting h into the update gives
     // tan B_new = (Z + N·e²·sin B) / P, which contracts by about e² per pass.
     double bRad = std::atan(Z / p);
+    // Z / P below the smallest double: the point lies on the equatorial plane as far as a
+    // double can tell, and Z / sin B would divide by zero.
+    if (bRad == 0.0) {
+        B = 0.0;
+        L = lDeg;
+        H = p - a;
+        return;
+    }
     double bNew = bRad;
     double n = 0.0;
     for (int pass = 0; pass < kMaxIterations; ++pass) {

@@ -53,7 +53,8 @@ void GeodeticToCartesian(const GaussProjector& ellipsoid, double B, double L, do
 // Spatial Cartesian X, Y, Z (m) to B (degrees, −90..90), L (degrees, −180..180) and H (m).
 // Points on the polar axis give B = ±90 and L = 0; points on the equatorial plane (Z = 0) give
 // B = 0 and H = P − a, P being the distance from the axis. The iteration is capped, so
-// degenerate ellipsoids (e.g. negative axes) still return, with an unconverged value.
+// degenerate ellipsoids (e.g. negative axes) still return, with an unconverged value. Infinite
+// or not-a-number X, Y, Z give B and H not-a-number; nothing is divided by zero.
 void CartesianToGeodetic(const GaussProjector& ellipsoid, double X, double Y, double Z, double& B,
                          double& L, double& H);
 
