@@ -7,6 +7,7 @@
 #include "pages/ParameterSet.hpp"
 #include "pages/ProjExport.hpp"
 #include "tables/ReplacingFile.hpp"
+#include "tables/TextTableFile.hpp"
 
 #include <cerrno>
 #include <climits>
@@ -55,6 +56,94 @@ bool ReadAll(std::istream& in, std::string& bytes)
     return !in.bad();
 }
 
+// Far more than any line can hold in memory, and small enough for an int.
+constexpr long long kMaxColumnNumber = 100'000'000;
+
+// --columns: 1-based file columns, 0 for none, one per table column from the first.
+std::vector<int> ParseColumnList(const std::string& text)
+{
+    std::vector<int> columns;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = text.find(',', start);
+        const std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos
+                                                                                : comma - start);
+        char* end = nullptr;
+        errno = 0;
+        const long long number = std::strtoll(piece.c_str(), &end, 10);
+        if (piece.empty() || *end != '\0' || number < 0)
+            Usage("--columns", "expected 1-based column numbers such as 1,2,3,5,6 (0 for none)");
+        if (errno == ERANGE || number > kMaxColumnNumber)
+            Usage("--columns", "column number " + piece + " is out of range");
+        columns.push_back(static_cast<int>(number) - 1);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return columns;
+}
+
+// The table columns a solve reads (all but the identifier and the residual) must each have a
+// file column: a solve would otherwise compute from empty cells.
+void CheckColumnsCoverPoints(const pages::CommonPointPage& page, const std::vector<int>& columns)
+{
+    const std::vector<std::string>& titles = page.Layout().titles;
+    if (columns.size() > titles.size())
+        Usage("--columns", "the table has " + std::to_string(titles.size()) + " columns");
+    for (std::size_t c = 1; c < titles.size(); ++c)
+        if (static_cast<int>(c) != page.ResidualColumn() && (c >= columns.size() || columns[c] < 0))
+            Usage("--columns", "no file column for " + titles[c]);
+}
+
+// Field count of the widest of the file's first lines, as 导入 counts it.
+int FileColumns(const std::string& bytes)
+{
+    tables::TextTableFile file;
+    file.OpenForReadFromBytes(bytes);
+    file.AddDelimiter(',');
+    file.SetTitleLine(false);
+    std::vector<std::string> names;
+    return file.DetectColumns(names);
+}
+
+// The file's rows into the page's table, file column columns[c] into table column c (none:
+// empty). false, with the reason shown, for a file that could not be read completely or has
+// fewer columns than asked for.
+bool ImportMapped(pages::CommonPointPage& page, ConsolePrompter& prompter, std::string bytes,
+                  const std::vector<int>& columns)
+{
+    tables::TextTableFile file;
+    file.OpenForReadFromBytes(std::move(bytes));
+    file.AddDelimiter(',');
+    file.SetTitleLine(false);
+    std::vector<std::string> cells;
+    int rows = 0;
+    int width = 0;
+    file.ReadAll(cells, rows, width);
+    if (page.Editor().ReportReadResult(file.LastResult()))
+        return false;
+    tables::CoordinateTable& table = page.Table();
+    const int tableColumns = table.ColumnCount();
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        if (columns[c] >= width) {
+            platform::Message message;
+            message.text = "--columns: file column " + std::to_string(columns[c] + 1) + " for " +
+                           table.GetCell(0, static_cast<int>(c)) + ", but the file has " +
+                           std::to_string(width) + " columns per line; nothing solved";
+            message.icon = platform::MessageIcon::Error;
+            prompter.ShowMessage(message);
+            return false;
+        }
+    std::vector<std::string> mapped(static_cast<std::size_t>(rows) * tableColumns);
+    for (int r = 0; r < rows; ++r)
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            if (columns[c] >= 0)
+                mapped[static_cast<std::size_t>(r) * tableColumns + c] =
+                    std::move(cells[static_cast<std::size_t>(r) * width + columns[c]]);
+    table.FillRows(std::move(mapped), rows, tableColumns);
+    return prompter.Problems() == 0;
+}
+
 } // namespace
 
 SolveVerb::SolveVerb(CLI::App& app, const pages::PageRegistration& registration,
@@ -83,6 +172,10 @@ SolveVerb::SolveVerb(CLI::App& app, const pages::PageRegistration& registration,
     m_keepTitle = m_command->add_flag("--keep-title")
                       ->description("read the first line as a common point (the default)")
                       ->excludes(m_skipTitle);
+    m_options.Add("--columns",
+                  "file column (1-based, 0 for none) for each table column, e.g. 1,2,3,5,6; "
+                  "without it field k of a line goes into table column k, and a file with "
+                  "more fields than the table has columns is refused");
     m_options.DeclarePage();
     std::string columns;
     for (const std::string& title : m_page->Layout().titles)
@@ -114,8 +207,22 @@ bool SolveVerb::ReadInput(ConsolePrompter& prompter)
         const std::size_t end = bytes.find('\n');
         bytes.erase(0, end == std::string::npos ? bytes.size() : end + 1);
     }
+    if (const std::optional<std::string> given = m_options.Value("--columns")) {
+        const std::vector<int> columns = ParseColumnList(*given);
+        CheckColumnsCoverPoints(*m_page, columns);
+        return ImportMapped(*m_page, prompter, std::move(bytes), columns);
+    }
+    // Field by field, as 导入 reads it. A file wider than the table gets the page's warning,
+    // naming the columns its first fields went into, and is refused: the fields left out
+    // may be the ones meant.
+    const bool wider = FileColumns(bytes) > m_page->Table().ColumnCount();
     m_page->Editor().ImportBytes(std::move(bytes));
-    return prompter.Problems() == 0;
+    if (prompter.Problems() == 0)
+        return true;
+    if (wider)
+        std::cerr << m_command->get_parent()->get_name() << ": --columns chooses the file "
+                  << "column for each table column\n";
+    return false;
 }
 
 int SolveVerb::Run(ConsolePrompter& prompter)

@@ -3,7 +3,9 @@
 
 #include "pages/ConversionPage.hpp"
 #include "pages/Messages.hpp"
+#include "platform/NumberText.hpp"
 
+#include <cmath>
 #include <numeric>
 
 namespace carvento::pages {
@@ -48,7 +50,7 @@ bool CommonPointPage::SolveCommand()
     m_table.CollectCells(cells);
     const int columns = m_table.ColumnCount();
     const PointRows points{cells, rows, columns};
-    if (!Solve(points))
+    if (!CheckPointCells(points) || !Solve(points))
         return false;
     const int residual = m_setup.residualColumn;
     if (residual < 0 || residual >= columns)
@@ -63,6 +65,41 @@ bool CommonPointPage::SolveCommand()
         cells[static_cast<std::size_t>(r) * columns + residual] =
             std::move(residuals[static_cast<std::size_t>(r)]);
     m_table.FillRows(std::move(cells), rows, columns);
+    return true;
+}
+
+bool CommonPointPage::CheckPointCells(const PointRows& points)
+{
+    // A cell quoted in a message is cut short: a line of a file can be megabytes long.
+    constexpr std::size_t kQuoted = 40;
+    for (int r = 0; r < points.rows; ++r) {
+        const std::span<const std::string> row = points.Row(r);
+        for (int c = 1; c < points.columns; ++c) {
+            const std::string& cell = row[static_cast<std::size_t>(c)];
+            if (c == m_setup.residualColumn || cell.empty())
+                continue;
+            const char* refusal = nullptr;
+            if (!platform::IsNumberText(cell))
+                refusal = messages::kPointNotANumber;
+            else if (const double value = platform::ParseDouble(cell);
+                     !(std::fabs(value) <= kLargestCoordinate))
+                refusal = messages::kPointOutOfRange;
+            if (!refusal)
+                continue;
+            std::string quoted = m_table.GetCell(0, c) + "=";
+            if (cell.size() <= kQuoted) {
+                quoted += cell;
+            } else {
+                // Cut before a character, never inside one.
+                std::size_t end = kQuoted;
+                while (end > 0 && (static_cast<unsigned char>(cell[end]) & 0xC0) == 0x80)
+                    --end;
+                quoted += cell.substr(0, end) + "...";
+            }
+            ShowMessage(FormatMessage(refusal, r + 1, quoted));
+            return false;
+        }
+    }
     return true;
 }
 

@@ -16,6 +16,24 @@
 
 namespace carvento::pages {
 
+namespace messages {
+// A common-point cell a solve reads that holds no number: %d the point's row, %s the column's
+// title and the cell, "新坐标x(m)=abc".
+inline constexpr const char* kPointNotANumber = "公共点第%d行%s不是有效数字,请检查!";
+// A coordinate no point on or near the earth has (beyond a million kilometres).
+inline constexpr const char* kPointOutOfRange = "公共点第%d行%s超出坐标范围,请检查!";
+// A file with more fields per line than the common-point table has columns: %d the file's
+// field count, %s the columns its first fields went into.
+inline constexpr const char* kPointFileWider =
+    "文件每行有%d个数据,多于公共点表的列数,只导入了每行前面的数据,依次作为:%s;其余未导入,"
+    "请检查各列是否对应!";
+} // namespace messages
+
+// The largest coordinate value, in metres or in an angle notation, a common point may hold:
+// a million kilometres, beyond any coordinate of a point on or near the earth (a y with a
+// 3° zone number reaches 1.2e8 m).
+inline constexpr double kLargestCoordinate = 1e9;
+
 // The common points as a solve reads them: `rows` rows of `columns` cells, row-major.
 struct PointRows {
     std::span<const std::string> cells;
@@ -57,10 +75,12 @@ public:
     // Row commands, 导入, 粘贴 and dropped files on the table.
     EditableTable& Editor() { return m_editor; }
 
-    // 解算: takes the fields, checks the number of points, runs the page's Solve and, when it
-    // succeeds, writes every row's residual into the residual column in one change. false
-    // (table unchanged) when the fields are refused, there are too few points or the solve
-    // fails.
+    // 解算: takes the fields, checks the number of points and that every cell a solve reads
+    // (all but the identifier and the residual column) is empty (read as 0) or a finite
+    // number within kLargestCoordinate, runs the page's Solve and, when it succeeds, writes
+    // every row's residual into the residual column in one change. false (table unchanged,
+    // the first bad cell named) when the fields are refused, there are too few points, a cell
+    // is refused or the solve fails.
     bool SolveCommand();
     // 保存公共点: save dialog, then SavePointsToFile; false when cancelled or not written.
     bool SavePoints();
@@ -105,6 +125,9 @@ protected:
     static std::vector<std::string> PointNames(const PointRows& points);
 
 private:
+    // Shows the first cell a solve would read that is no usable number; true when none.
+    bool CheckPointCells(const PointRows& points);
+
     estimation::QualityReport m_quality;
     std::string m_qualityText;
     std::vector<std::string> m_qualityNames;

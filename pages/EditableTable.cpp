@@ -195,6 +195,13 @@ int EditableTable::TakeFields(std::vector<std::string>& cells, int rows, int col
         m_table.FillRows(std::move(shaped), rows, m_table.ColumnCount());
     else
         m_table.AppendRows(std::move(shaped));
+    if (!m_policy.extraFieldsMessage.empty() && columns > m_table.ColumnCount()) {
+        std::string titles;
+        for (int c = 0; c < m_table.ColumnCount(); ++c)
+            titles += (c > 0 ? "," : "") + m_table.GetCell(0, c);
+        Show(FormatMessage(m_policy.extraFieldsMessage.c_str(), columns, titles),
+             platform::MessageIcon::Warning);
+    }
     return rows;
 }
 

@@ -33,6 +33,11 @@ struct ImportPolicy {
     std::string tooFewFieldsMessage{};
     // Whether dropped files face the minimum too (导入 always does).
     bool minimumOnDrop = true;
+    // Field by field only: a file with more fields per line than the table has columns is
+    // still taken, field k into column k and the rest left out, and this warning says so:
+    // "%d" the file's field count, "%s" the titles of the columns filled, in order. Empty:
+    // taken without a word.
+    std::string extraFieldsMessage{};
     // Field by field only: a first line none of whose fields after the first reads as a number
     // is a title line (a file the page saved itself) and is not imported.
     bool skipTitleLine = false;

@@ -6,6 +6,11 @@
 #include "estimation/Residuals.hpp"
 #include "pages/Messages.hpp"
 
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <string_view>
+
 namespace carvento::pages {
 namespace {
 
@@ -45,6 +50,7 @@ ImportPolicy CommonPointImport(int minimumFields, const char* message)
             .minimumFields = minimumFields,
             .tooFewFieldsMessage = message,
             .minimumOnDrop = false,
+            .extraFieldsMessage = messages::kPointFileWider,
             .skipTitleLine = false,
             .filters = {{messages::kTextFileFilterName, messages::kTextFileFilter}}};
 }
@@ -57,6 +63,29 @@ std::vector<int> AllColumns(int count)
     for (int c = 0; c < count; ++c)
         columns.push_back(c);
     return columns;
+}
+
+bool AllFinite(std::initializer_list<double> values)
+{
+    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+}
+
+// Parameters worth showing and saving: finite, and shifts no larger than a coordinate can be.
+// Anything else comes from points that determine the parameters only in name (rounding at
+// the edge of the range), and printed with its decimals it would fill a line with digits.
+bool IsUsable(const ParameterSet& set)
+{
+    const std::vector<ParameterName>& names = set.Info().names;
+    for (std::size_t i = 0; i < set.Values().size(); ++i) {
+        const double value = set.Values()[i];
+        if (!std::isfinite(value))
+            return false;
+        const std::string_view name = names[i].name;
+        const bool shift = name == "DX" || name == "DY" || name == "DZ";
+        if (shift && std::fabs(value) > kLargestCoordinate)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -96,20 +125,43 @@ bool DatumParameterPage::Solve(const PointRows& points)
 {
     From().TakeFields();
     To().TakeFields();
-    const int rows = std::min(RowsEstimated(points.rows), points.rows);
+    // Every row is brought to Cartesian coordinates, the rows the estimate does not read as
+    // well: their residuals come from the same chain.
     std::vector<std::array<double, 3>> oldPoints, newPoints;
-    for (int r = 0; r < rows; ++r) {
+    for (int r = 0; r < points.rows; ++r) {
         const std::span<const std::string> row = points.Row(r);
         const GeodeticPoint o = From().ReadPoint(CellsOf(row, 1, 3));
         const GeodeticPoint n = To().ReadPoint(CellsOf(row, 4, 3));
-        std::array<double, 3> xyz{};
-        geodesy::GeodeticToCartesian(From().Projector(), o.B, o.L, o.H, xyz[0], xyz[1], xyz[2]);
-        oldPoints.push_back(xyz);
-        geodesy::GeodeticToCartesian(To().Projector(), n.B, n.L, n.H, xyz[0], xyz[1], xyz[2]);
-        newPoints.push_back(xyz);
+        std::array<double, 3> xyzOld{}, xyzNew{};
+        geodesy::GeodeticToCartesian(From().Projector(), o.B, o.L, o.H, xyzOld[0], xyzOld[1],
+                                     xyzOld[2]);
+        geodesy::GeodeticToCartesian(To().Projector(), n.B, n.L, n.H, xyzNew[0], xyzNew[1],
+                                     xyzNew[2]);
+        double x = 0.0, y = 0.0;
+        To().ReadPlane(CellsOf(row, 4, 2), x, y);
+        // Plane values far beyond the pole come back from the inverse projection as latitudes
+        // of thousands of degrees, on the ellipsoid all the same: no point of the earth.
+        if (!(std::fabs(o.B) <= 90.0 && std::fabs(n.B) <= 90.0) ||
+            !AllFinite({o.L, o.H, n.L, n.H, xyzOld[0], xyzOld[1], xyzOld[2], xyzNew[0], xyzNew[1],
+                        xyzNew[2], x, y})) {
+            ShowMessage(FormatMessage(messages::kPointNotConvertible, r + 1));
+            return false;
+        }
+        oldPoints.push_back(xyzOld);
+        newPoints.push_back(xyzNew);
     }
-    if (!Estimate(oldPoints, newPoints)) {
+    const auto estimated =
+        static_cast<std::size_t>(std::min(RowsEstimated(points.rows), points.rows));
+    oldPoints.resize(estimated);
+    newPoints.resize(estimated);
+    switch (Estimate(oldPoints, newPoints)) {
+    case Estimated::Kept:
+        break;
+    case Estimated::Undetermined:
         ShowMessage(messages::kNoSolution);
+        return false;
+    case Estimated::Unusable:
+        ShowMessage(messages::kSolutionUnusable);
         return false;
     }
     m_solved = true;
@@ -194,16 +246,20 @@ std::string DatumParameterPage::Residual(std::span<const std::string> row) const
 
 CParams7::CParams7(PageContext context) : DatumParameterPage(context, ParameterKind::Seven) {}
 
-bool CParams7::Estimate(const std::vector<std::array<double, 3>>& oldPoints,
-                        const std::vector<std::array<double, 3>>& newPoints)
+DatumParameterPage::Estimated
+CParams7::Estimate(const std::vector<std::array<double, 3>>& oldPoints,
+                   const std::vector<std::array<double, 3>>& newPoints)
 {
     geodesy::SevenParams params;
     if (estimation::SolveSevenParams(ToList(oldPoints), ToList(newPoints),
                                      static_cast<int>(oldPoints.size()), params) != 1)
-        return false;
+        return Estimated::Undetermined;
+    const ParameterSet shown = ParameterSet::FromInternal(params);
+    if (!IsUsable(shown))
+        return Estimated::Unusable;
     m_params = params;
-    ShowParameters(ParameterSet::FromInternal(m_params));
-    return true;
+    ShowParameters(shown);
+    return Estimated::Kept;
 }
 
 GeodeticPoint CParams7::Move(const GeodeticPoint& point) const
@@ -236,16 +292,20 @@ DatumParameterPage::Mover CParams7::Fit(const std::vector<std::array<double, 3>>
 
 CParams3::CParams3(PageContext context) : DatumParameterPage(context, ParameterKind::Three) {}
 
-bool CParams3::Estimate(const std::vector<std::array<double, 3>>& oldPoints,
-                        const std::vector<std::array<double, 3>>& newPoints)
+DatumParameterPage::Estimated
+CParams3::Estimate(const std::vector<std::array<double, 3>>& oldPoints,
+                   const std::vector<std::array<double, 3>>& newPoints)
 {
     if (oldPoints.empty())
-        return false;
+        return Estimated::Undetermined;
     geodesy::ThreeParams params;
     estimation::SolveThreeParams(ToList(oldPoints), ToList(newPoints), params);
+    const ParameterSet shown = ParameterSet::From(params);
+    if (!IsUsable(shown))
+        return Estimated::Unusable;
     m_params = params;
-    ShowParameters(ParameterSet::From(m_params));
-    return true;
+    ShowParameters(shown);
+    return Estimated::Kept;
 }
 
 GeodeticPoint CParams3::Move(const GeodeticPoint& point) const
@@ -309,9 +369,14 @@ bool CParams4::Solve(const PointRows& points)
         ShowMessage(messages::kNoSolution);
         return false;
     }
+    const ParameterSet shown = ParameterSet::From(params);
+    if (!IsUsable(shown)) {
+        ShowMessage(messages::kSolutionUnusable);
+        return false;
+    }
     m_params = params;
     m_solved = true;
-    ShowParameters(ParameterSet::From(m_params));
+    ShowParameters(shown);
     std::vector<std::array<double, 2>> positions;
     for (int r = 0; r < points.rows; ++r)
         positions.push_back({newPoints(r, 0), newPoints(r, 1)});

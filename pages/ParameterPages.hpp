@@ -29,6 +29,13 @@ namespace messages {
 // Our own text: the common points do not determine the parameters (they coincide, or for
 // seven parameters lie on one line, within the precision of the computation).
 inline constexpr const char* kNoSolution = "公共点重合或共线,无法解算参数,参数未改变!";
+// A point whose values are no point of the earth (a latitude beyond ±90°, plane values far
+// beyond the pole): %d its row.
+inline constexpr const char* kPointNotConvertible =
+    "公共点第%d行坐标不是地球上的点,无法换算,请检查!";
+// Parameters that are no numbers or shifts beyond any coordinate: the points determine them
+// only in name.
+inline constexpr const char* kSolutionUnusable = "解算结果超出有效范围,参数未改变,请检查公共点!";
 } // namespace messages
 
 // The result panel of a computation page (read-only fields named after the parameters, in
@@ -182,10 +189,13 @@ protected:
 
     // Number of leading rows the estimate reads (the others count only for the residuals).
     virtual int RowsEstimated(int rows) const { return rows; }
+    // What an estimate came to: kept and shown, not determined by the rows, or parameters
+    // that are not finite or shift beyond any coordinate (neither kept nor shown).
+    enum class Estimated { Kept, Undetermined, Unusable };
     // Estimates from the Cartesian rows (old on the source ellipsoid, new on the target) and
-    // keeps the result; false when the rows do not determine the parameters.
-    virtual bool Estimate(const std::vector<std::array<double, 3>>& oldPoints,
-                          const std::vector<std::array<double, 3>>& newPoints) = 0;
+    // keeps and shows the result when it is usable.
+    virtual Estimated Estimate(const std::vector<std::array<double, 3>>& oldPoints,
+                               const std::vector<std::array<double, 3>>& newPoints) = 0;
     // Moves a point B, L (degrees), H (m) from the source ellipsoid to the target one with
     // the kept parameters.
     virtual GeodeticPoint Move(const GeodeticPoint& point) const = 0;
@@ -208,8 +218,8 @@ public:
     const geodesy::SevenParams& Parameters() const { return m_params; }
 
 protected:
-    bool Estimate(const std::vector<std::array<double, 3>>& oldPoints,
-                  const std::vector<std::array<double, 3>>& newPoints) override;
+    Estimated Estimate(const std::vector<std::array<double, 3>>& oldPoints,
+                       const std::vector<std::array<double, 3>>& newPoints) override;
     GeodeticPoint Move(const GeodeticPoint& point) const override;
     std::string ExportText(const ProjSide& from, const ProjSide& to) const override;
     Mover Fit(const std::vector<std::array<double, 3>>& oldPoints,
@@ -228,8 +238,8 @@ public:
 
 protected:
     int RowsEstimated(int) const override { return 1; }
-    bool Estimate(const std::vector<std::array<double, 3>>& oldPoints,
-                  const std::vector<std::array<double, 3>>& newPoints) override;
+    Estimated Estimate(const std::vector<std::array<double, 3>>& oldPoints,
+                       const std::vector<std::array<double, 3>>& newPoints) override;
     GeodeticPoint Move(const GeodeticPoint& point) const override;
     std::string ExportText(const ProjSide& from, const ProjSide& to) const override;
     Mover Fit(const std::vector<std::array<double, 3>>& oldPoints,

@@ -123,6 +123,43 @@ TEST_F(SolveCliTest, RefusedInputsExitWithOneAndThePagesMessage)
     EXPECT_EQ(2, Cli("solve7 " + Path("six.txt") + " --from-coords sideways").status);
 }
 
+// A seven-column file (identifier, old x, y, z, new x, y, z) on solve4: without --columns it is
+// refused with the page's warning naming the columns its fields would fill, and the run says
+// how to choose them; with --columns the same points solve as the five-column file does.
+TEST_F(SolveCliTest, Solve4TakesTheFileColumnsThatColumnsChooses)
+{
+    const std::string seven = Write("seven.txt", "P1,3000000,500000,12,3000100,499950,13\r\n"
+                                                 "P2,3000060,500080,14,3000160,500030,15\r\n");
+    const std::string five = Write("five.txt", "P1,3000000,500000,3000100,499950\r\n"
+                                               "P2,3000060,500080,3000160,500030\r\n");
+    const CliRun refused = Cli("solve4 " + seven + " -o " + Path("out.txt"));
+    EXPECT_EQ(1, refused.status);
+    EXPECT_NE(std::string::npos, refused.err.find(pages::FormatMessage(
+                                     pages::messages::kPointFileWider, 7,
+                                     "序号,老坐标x(m),老坐标y(m),新坐标x(m),新坐标y(m),中误差(m)")))
+        << refused.err;
+    EXPECT_NE(std::string::npos, refused.err.find("--columns")) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("out.txt")));
+
+    const CliRun plain = Cli("solve4 " + five + " --save-params " + Path("five-params.txt"));
+    ASSERT_EQ(0, plain.status) << plain.err;
+    const CliRun chosen =
+        Cli("solve4 --columns 1,2,3,5,6 " + seven + " --save-params " + Path("seven-params.txt"));
+    ASSERT_EQ(0, chosen.status) << chosen.err;
+    EXPECT_EQ(plain.err, chosen.err);
+    EXPECT_EQ(plain.out, chosen.out);
+    EXPECT_EQ(Slurp(Path("five-params.txt")), Slurp(Path("seven-params.txt")));
+
+    // A column the solve reads left without a file column, or not a number: usage errors. A
+    // file column the file does not have: refused.
+    for (const char* columns : {"1,2,3,0,6", "1,2,3,5", "1,2,3,5,6,7,8", "1,2,x,5,6"})
+        EXPECT_EQ(2, Cli(std::string("solve4 --columns ") + columns + " " + seven).status)
+            << columns;
+    const CliRun beyond = Cli("solve4 --columns 1,2,3,5,9 " + seven);
+    EXPECT_EQ(1, beyond.status);
+    EXPECT_NE(std::string::npos, beyond.err.find("the file has 7 columns")) << beyond.err;
+}
+
 // Side options: geodetic degrees on both sides of one ellipsoid, a shift straight up by 10 m at
 // the first point; the seven parameters of three points so moved give zero residuals.
 TEST_F(SolveCliTest, Solve3TakesTheSideOptions)

@@ -216,6 +216,59 @@ TEST(CParams4Test, SavedPointsReimportUnchangedAndShortFilesAreRefused)
     EXPECT_EQ(Cells({"D", "1", "2", "", "", ""}), TableCells(reread.Table()));
 }
 
+// A file with more fields per line than the table has columns (the seven-field layout of 计算七
+// 参数 on the four-parameter page) is taken field by field as before, and a warning names the
+// columns its first fields went into: the old z would otherwise pass silently for the new x.
+// A dropped file gets the same warning.
+TEST(CParams4Test, WiderFileIsTakenWithAWarningNamingTheColumnsFilled)
+{
+    Scratch scratch;
+    FakeContext fake;
+    CParams4 page(fake.Context());
+    const std::string seven = scratch.Write("seven.txt",
+                                            "P1,3000000,500000,12,3000100,499950,13\r\n"
+                                            "P2,3000060,500080,14,3000160,500030,15\r\n");
+    fake.prompter.openAnswers.push_back({seven});
+    EXPECT_EQ(2, page.Editor().Import());
+    const std::string warning = FormatMessage(
+        messages::kPointFileWider, 7, "序号,老坐标x(m),老坐标y(m),新坐标x(m),新坐标y(m),中误差(m)");
+    EXPECT_EQ(Cells{warning}, fake.prompter.MessageTexts());
+    EXPECT_EQ(platform::MessageIcon::Warning, fake.prompter.messages.back().icon);
+    EXPECT_EQ(Cells({"P1", "3000000", "500000", "12", "3000100", "499950", "P2", "3000060",
+                     "500080", "14", "3000160", "500030"}),
+              TableCells(page.Table()));
+
+    EXPECT_EQ(2, page.Editor().DropFiles({seven}));
+    EXPECT_EQ(Cells({warning, warning}), fake.prompter.MessageTexts());
+    // The layouts the pages save themselves fill the table exactly: no warning.
+    fake.prompter.openAnswers.push_back(
+        {scratch.Write("six.txt", "P1,3000000,500000,3000100,499950,0.0000\r\n")});
+    EXPECT_EQ(1, page.Editor().Import());
+    EXPECT_EQ(2u, fake.prompter.messages.size());
+}
+
+// A solve reads only numbers: the first cell that is none is named by its row and column, and
+// nothing changes. Before, text and "nan" read as 0 or spread not-a-number through the fit,
+// which then came out as points that coincide.
+TEST(CParams7Test, CellThatIsNoNumberIsNamedAndNothingChanges)
+{
+    FakeContext fake;
+    CParams7 page(fake.Context());
+    Fill(page, {"1", "3800000", "500000", "400", "3800100", "500000", "400", "a",
+                "2", "3801000", "501000", "410", "nan",     "501000", "410", "b",
+                "3", "3802000", "500000", "420", "3802100", "500000", "420", "c"});
+    EXPECT_FALSE(page.SolveCommand());
+    EXPECT_EQ(Cells{"公共点第2行新坐标x(m)=nan不是有效数字,请检查!"}, fake.prompter.MessageTexts());
+    EXPECT_EQ(Cells({"a", "b", "c"}), ResidualColumn(page, CParams7::kResidualColumn));
+    EXPECT_EQ("", FieldText(page, "dx"));
+
+    // The titles follow the coordinate type.
+    page.Choose("to-coords", kGeodeticCoordinates);
+    page.Table().SetCell(2, 4, "34.5度");
+    EXPECT_FALSE(page.SolveCommand());
+    EXPECT_EQ("公共点第2行新纬度B=34.5度不是有效数字,请检查!", fake.prompter.MessageTexts().back());
+}
+
 TEST(CParams4Test, SavedParametersAreInFileOrderAndReadBackAsSolved)
 {
     Scratch scratch;
