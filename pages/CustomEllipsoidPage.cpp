@@ -5,6 +5,9 @@
 #include "pages/Messages.hpp"
 #include "platform/NumberText.hpp"
 
+#include <cmath>
+#include <string>
+
 namespace carvento::pages {
 
 CustomEllipsoidPage::CustomEllipsoidPage(PageContext context, ProfileStore store)
@@ -21,7 +24,7 @@ bool CustomEllipsoidPage::Accept()
     const std::string& name = Field("name").text;
     const std::string& aText = Field("a").text;
     const std::string& bText = Field("b").text;
-    const auto refuse = [this](const char* text) {
+    const auto refuse = [this](const std::string& text) {
         m_context.prompter.ShowMessage({text, messages::kApplicationTitle,
                                         platform::MessageIcon::Warning,
                                         platform::MessageButtons::Ok});
@@ -34,6 +37,17 @@ bool CustomEllipsoidPage::Accept()
 
     const double a = platform::ParseDouble(aText);
     const double b = platform::ParseDouble(bText);
+    // The profile keeps what it is given, and every page that lists the ellipsoid afterwards
+    // would compute from it: axes that are no ellipsoid never get there.
+    const auto positive = [](const std::string& text, double value) {
+        return platform::IsNumberText(text) && std::isfinite(value) && value > 0.0;
+    };
+    if (!positive(aText, a))
+        return refuse(FormatMessage(messages::kEllipsoidAxisNotPositive, std::string("长半径a")));
+    if (!positive(bText, b))
+        return refuse(FormatMessage(messages::kEllipsoidAxisNotPositive, std::string("短半径b")));
+    if (!(b < a))
+        return refuse(messages::kEllipsoidAxesOrder);
     const ProfileChange save = [&](platform::Profile& profile) {
         geodesy::SaveCustomEllipsoid(profile, name, a, b);
     };

@@ -7,6 +7,12 @@
 
 namespace carvento::pages {
 
+namespace messages {
+// Axes that are no ellipsoid: %s the axis' label without its "=".
+inline constexpr const char* kEllipsoidAxisNotPositive = "%s必须是大于0的有限数字，新建椭球失败！";
+inline constexpr const char* kEllipsoidAxesOrder = "短半径b必须小于长半径a，新建椭球失败！";
+} // namespace messages
+
 class CustomEllipsoidPage final : public ToolPage {
 public:
     // A change to the profile, and what carries it there. Without a store the change is made
@@ -25,9 +31,10 @@ public:
     static constexpr const char* kALabel = "长半径a=";
     static constexpr const char* kBLabel = "短半径b=";
 
-    // 确定: stores the ellipsoid (a and b read with atof semantics) and returns true (close).
-    // Refuses with a message, storing nothing and returning false (the page stays open with
-    // its contents): an empty field; a name holding ";" or ","; a store that failed.
+    // 确定: stores the ellipsoid and returns true (close). Refuses with a message, storing
+    // nothing and returning false (the page stays open with its contents): an empty field; a
+    // name holding ";" or ","; an axis that is not a finite decimal number above 0 ("abc",
+    // "inf", "1e999", "-1", "0"); b not below a; a store that failed.
     // The text fields are "name", "a" and "b"; the command "ok" is 确定.
     bool Accept();
 
