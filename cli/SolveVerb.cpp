@@ -6,7 +6,7 @@
 #include "pages/Messages.hpp"
 #include "pages/ParameterSet.hpp"
 #include "pages/ProjExport.hpp"
-#include "tables/ReplacingFile.hpp"
+#include "tables/OutputPolicy.hpp"
 #include "tables/TextTableFile.hpp"
 
 #include <cerrno>
@@ -233,7 +233,7 @@ int SolveVerb::Run(ConsolePrompter& prompter)
     if (!kind)
         Usage(std::string(m_command->get_name()), "not available on the command line");
     m_options.ApplyToPage();
-    if (prompter.Problems() > 0 || !ReadInput(prompter))
+    if (prompter.Problems() > 0 || !PlanOutputs(prompter) || !ReadInput(prompter))
         return kExitRefused;
     if (!m_page->SolveCommand())
         return kExitRefused;
@@ -263,21 +263,30 @@ int SolveVerb::Run(ConsolePrompter& prompter)
             return kExitRefused;
     }
 
-    if (std::optional<std::string> path = m_options.Value("-o"); path && *path != "-")
-        return m_page->SavePointsToFile(*path, encoding) ? kExitOk : kExitRefused;
-    // Standard output: the same file, written aside first and then copied.
-    const std::filesystem::path scratch =
-        std::filesystem::temp_directory_path() /
-        ("carvento-cli-points-" + std::to_string(::getpid()) + ".txt");
-    const bool written = m_page->SavePointsToFile(scratch.string(), encoding);
-    if (written) {
-        std::ifstream in(scratch, std::ios::binary);
-        std::cout << in.rdbuf();
-        std::cout.flush();
+    // Standard output is written as a stream, a file by replacing it once complete.
+    return m_page->SavePointsToFile(m_options.Value("-o").value_or("-"), encoding) ? kExitOk
+                                                                                   : kExitRefused;
+}
+
+// Every file the run would write, checked against the input and each other before anything
+// is read or written.
+bool SolveVerb::PlanOutputs(ConsolePrompter& prompter) const
+{
+    tables::OutputPlan plan;
+    plan.AddInput(m_input);
+    for (const char* option : {"-o", "--save-params", "--report", "--proj-pipeline"}) {
+        const std::optional<std::string> path = m_options.Value(option);
+        if (!path)
+            continue;
+        if (const std::string refusal = plan.Claim(*path); !refusal.empty()) {
+            platform::Message message;
+            message.text = refusal;
+            message.icon = platform::MessageIcon::Error;
+            prompter.ShowMessage(message);
+            return false;
+        }
     }
-    std::error_code ignored;
-    std::filesystem::remove(scratch, ignored);
-    return written && std::cout.good() ? kExitOk : kExitRefused;
+    return true;
 }
 
 std::vector<std::unique_ptr<SolveVerb>> AddSolveVerbs(CLI::App& app, pages::PageContext context)

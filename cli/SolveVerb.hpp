@@ -31,6 +31,7 @@ public:
 
 private:
     bool ReadInput(ConsolePrompter& prompter);
+    bool PlanOutputs(ConsolePrompter& prompter) const;
 
     std::unique_ptr<pages::CommonPointPage> m_page;
     CLI::App* m_command = nullptr;

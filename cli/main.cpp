@@ -17,6 +17,7 @@
 #include "platform/qt/SettingsProfile.hpp"
 #include "shell/Application.hpp"
 #include "tables/ImportTable.hpp"
+#include "tables/OutputPolicy.hpp"
 #include "tables/TableStream.hpp"
 
 #include <CLI/CLI.hpp>
@@ -27,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -272,7 +274,14 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
     prompter.readsAsValue = [page](int column, std::string_view cell) {
         return page->ReadsAsValue(column, cell);
     };
-    return StreamPage(*page, prompter, m_input, Value("-o").value_or("-"), encoding);
+    const std::string output = Value("-o").value_or("-");
+    tables::OutputPlan plan;
+    plan.AddInput(m_input);
+    if (const std::string refusal = plan.Claim(output); !refusal.empty()) {
+        std::cerr << kProgram << ": " << refusal << '\n';
+        return kExitRefused;
+    }
+    return StreamPage(*page, prompter, m_input, output, encoding);
 }
 
 bool PageVerb::TakeMeridianFromData(pages::ConversionPage& page,
@@ -282,10 +291,12 @@ bool PageVerb::TakeMeridianFromData(pages::ConversionPage& page,
     const std::optional<pages::ZoneCheckTarget> target = pages::ZoneCheckTargetOf(page);
     if (!target || target->meridianField != field)
         throw UsageError("--" + field + " auto: only for plane coordinates (x, y) as input");
-    if (m_input == "-")
+    std::error_code error;
+    if (m_input == "-" || (std::filesystem::exists(m_input, error) &&
+                           !std::filesystem::is_regular_file(m_input, error)))
         throw UsageError("--" + field +
                          " auto reads the input before converting it: give a "
-                         "FILE, not -");
+                         "regular FILE, not - or a pipe");
     tables::TableStream stream;
     if (!stream.Open(m_input)) {
         std::cerr << kProgram << ": "

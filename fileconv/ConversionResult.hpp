@@ -17,6 +17,8 @@ struct TextInput {
     int columns = 0;           // columns found (fewer than 3: nothing converted)
     int rows = 0;              // rows read
     tables::FileResult read{}; // how reading went (short line, invalid bytes, no data)
+    int badLine = 0;           // a line whose latitude or longitude is not a number
+    std::string badCell{};     // what that cell held
 };
 
 // Writing the text files of an extraction (KML to TXT, GPX to TXT, BLN to TXT).

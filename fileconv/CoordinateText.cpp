@@ -1,6 +1,9 @@
 // Coordinate text input of the markup conversions.
 #include "fileconv/CoordinateText.hpp"
 
+#include "platform/AsciiText.hpp"
+#include "platform/NumberText.hpp"
+#include "platform/TextSplit.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/FieldSplit.hpp"
 #include "tables/TextTableFile.hpp"
@@ -50,6 +53,62 @@ bool RefuseControls(const std::vector<std::string>& cells, int rows, int columns
     return false;
 }
 
+// The 1-based file line of data row `row` (rows as the table reader counts them: a run of
+// blank lines is one blank row) when the first row is on line `firstDataLine`.
+int LineOfRow(const std::string& path, int firstDataLine, std::size_t row)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const tables::DecodedText decoded = tables::DecodeText(std::move(bytes));
+    const std::vector<std::string_view> lines = tables::SplitLines(decoded.text);
+    std::size_t seen = 0;
+    bool previousBlank = false;
+    for (std::size_t i = static_cast<std::size_t>(std::max(firstDataLine, 1)) - 1; i < lines.size();
+         ++i) {
+        const bool blank = lines[i].empty();
+        if (blank && previousBlank)
+            continue;
+        previousBlank = blank;
+        if (seen++ == row)
+            return static_cast<int>(i) + 1;
+    }
+    return 0;
+}
+
+std::string_view Trimmed(std::string_view text)
+{
+    while (!text.empty() && platform::IsCSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && platform::IsCSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Latitude and longitude lose the blanks around them (", 30.5" is 30.5); a row with a latitude
+// needs both to be finite decimal numbers (an empty longitude too would write no position), or
+// nothing of the file enters the document: a text written into <coordinates> as it stands would
+// give another position when read back.
+bool RefuseNonNumbers(std::vector<std::string>& cells, int rows, int columns,
+                      const std::string& path, int firstDataLine, TextInput& input)
+{
+    const auto width = static_cast<std::size_t>(columns);
+    for (std::size_t row = 0; row < static_cast<std::size_t>(rows); ++row) {
+        std::string& latitude = cells[row * width + 1];
+        std::string& longitude = cells[row * width + 2];
+        latitude = std::string(Trimmed(latitude));
+        longitude = std::string(Trimmed(longitude));
+        if (latitude.empty())
+            continue; // a row without a latitude separates lines, whatever else it holds
+        for (const std::string* value : {&latitude, &longitude})
+            if (!platform::IsNumberText(*value)) {
+                input.badLine = LineOfRow(path, firstDataLine, row);
+                input.badCell = *value;
+                return true;
+            }
+    }
+    return false;
+}
+
 } // namespace
 
 bool ReadCoordinateText(const std::string& path, std::vector<std::string>& cells, TextInput& input)
@@ -69,7 +128,8 @@ bool ReadCoordinateText(const std::string& path, std::vector<std::string>& cells
     // A file read only in part (a short line, invalid bytes) is not converted at all.
     if (!input.read.Ok() || rows <= 0 || columns <= 2)
         return false;
-    return !RefuseControls(cells, rows, columns, path, file.FirstDataLine(), input);
+    return !RefuseControls(cells, rows, columns, path, file.FirstDataLine(), input) &&
+           !RefuseNonNumbers(cells, rows, columns, path, file.FirstDataLine(), input);
 }
 
 std::string OneLine(std::string_view text)
@@ -83,6 +143,21 @@ std::string OneLine(std::string_view text)
         line += (c == '\r' || c == '\n') ? ' ' : c;
     }
     return line;
+}
+
+void AppendTextLine(std::string& text, std::initializer_list<std::string_view> fields)
+{
+    bool first = true;
+    for (std::string_view field : fields) {
+        if (!first)
+            text += ',';
+        first = false;
+        if (field.find_first_of("\r\n") != std::string_view::npos)
+            platform::AppendQuotedField(text, OneLine(field));
+        else
+            platform::AppendQuotedField(text, field);
+    }
+    text += '\n';
 }
 
 } // namespace carvento::fileconv

@@ -5,6 +5,7 @@
 
 #include "fileconv/ConversionResult.hpp"
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,5 +20,9 @@ bool ReadCoordinateText(const std::string& path, std::vector<std::string>& cells
 
 // Line breaks inside a name or remark become spaces, so each point stays on one text line.
 std::string OneLine(std::string_view text);
+
+// Appends one line of an extracted text file: the fields on one line each (OneLine), joined
+// by commas, a field holding a comma or beginning with a quote in double quotes, then LF.
+void AppendTextLine(std::string& text, std::initializer_list<std::string_view> fields);
 
 } // namespace carvento::fileconv

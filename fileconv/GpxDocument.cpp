@@ -179,8 +179,7 @@ TextOutput GpxDocument::GpxToText(const std::string& outputPath, const GpxExport
             const std::string ele = childText("ele", "");
             const std::string name = OneLine(childText("name", "NONAME"));
             const std::string desc = OneLine(childText("desc", ""));
-            waypoints.append(name).append(",").append(lat).append(",").append(lon);
-            waypoints.append(",").append(ele).append(",").append(desc).append("\n");
+            AppendTextLine(waypoints, {name, lat, lon, ele, desc});
             m_xml.LeaveElement();
         }
     }
@@ -190,9 +189,8 @@ TextOutput GpxDocument::GpxToText(const std::string& outputPath, const GpxExport
             m_xml.ResetChildPosition();
             while (m_xml.FindChildElement("rtept") && m_xml.EnterElement()) {
                 m_xml.ResetChildPosition();
-                routes.append(OneLine(childText("name", "NONAME"))).append(",");
-                routes.append(m_xml.Attribute("lat")).append(",");
-                routes.append(m_xml.Attribute("lon")).append("\n");
+                AppendTextLine(routes, {childText("name", "NONAME"), m_xml.Attribute("lat"),
+                                        m_xml.Attribute("lon")});
                 m_xml.LeaveElement();
             }
             routes.append("\n");
@@ -212,9 +210,8 @@ TextOutput GpxDocument::GpxToText(const std::string& outputPath, const GpxExport
                     const std::string lat = m_xml.Attribute("lat");
                     const std::string lon = m_xml.Attribute("lon");
                     m_xml.ResetChildPosition();
-                    tracks.append(name).append("-").append(std::to_string(++k)).append(",");
-                    tracks.append(lat).append(",").append(lon).append(",");
-                    tracks.append(childText("ele", "")).append("\n");
+                    AppendTextLine(tracks, {name + "-" + std::to_string(++k), lat, lon,
+                                            childText("ele", "")});
                     m_xml.LeaveElement();
                 }
                 tracks.append("\n");

@@ -34,37 +34,39 @@ struct Tuple {
     std::string_view latitude;
 };
 
-// The tuples of a coordinates text. A tuple that is not "lon,lat" or "lon,lat,alt" with both
-// numbers present is left out.
+// The tuples of a coordinates text: numbers joined by commas, with blanks allowed around a
+// comma ("106.3, 30.5, 0" is one tuple), and white space between tuples. A tuple that is not
+// "lon,lat" or "lon,lat,alt" with both numbers present is left out.
 std::vector<Tuple> Tuples(std::string_view text)
 {
     std::vector<Tuple> tuples;
     std::size_t pos = 0;
-    while (pos < text.size()) {
+    const auto skipSpace = [&] {
         while (pos < text.size() && IsTupleSpace(text[pos]))
             ++pos;
-        std::size_t end = pos;
-        while (end < text.size() && !IsTupleSpace(text[end]))
-            ++end;
-        if (end == pos)
+    };
+    for (;;) {
+        skipSpace();
+        if (pos >= text.size())
             break;
-        std::string_view tuple = text.substr(pos, end - pos);
-        pos = end;
         std::string_view fields[3];
         int count = 0;
-        std::size_t start = 0;
         for (;;) {
-            const std::size_t comma = tuple.find(',', start);
-            if (count == 3) {
-                count = 4; // too many fields
-                break;
+            const std::size_t start = pos;
+            while (pos < text.size() && text[pos] != ',' && !IsTupleSpace(text[pos]))
+                ++pos;
+            if (count < 3)
+                fields[count] = text.substr(start, pos - start);
+            ++count;
+            const std::size_t afterField = pos;
+            skipSpace();
+            if (pos < text.size() && text[pos] == ',') {
+                ++pos;
+                skipSpace();
+                continue;
             }
-            fields[count++] = tuple.substr(start, comma == std::string_view::npos
-                                                      ? std::string_view::npos
-                                                      : comma - start);
-            if (comma == std::string_view::npos)
-                break;
-            start = comma + 1;
+            pos = std::max(pos, afterField);
+            break;
         }
         if ((count == 2 || count == 3) && !fields[0].empty() && !fields[1].empty())
             tuples.push_back({fields[0], fields[1]});
@@ -191,8 +193,7 @@ private:
             if (tuples.size() != 1)
                 return; // a point is one position
             std::string& text = m_out.points;
-            text.append(name).append(",").append(tuples[0].latitude).append(",");
-            text.append(tuples[0].longitude).append(",").append(description).append("\n");
+            AppendTextLine(text, {name, tuples[0].latitude, tuples[0].longitude, description});
         });
     }
 
@@ -200,8 +201,8 @@ private:
     {
         int k = 0;
         for (const Tuple& tuple : Tuples(coordinates)) {
-            text.append(name).append("-").append(std::to_string(++k)).append(",");
-            text.append(tuple.latitude).append(",").append(tuple.longitude).append("\n");
+            AppendTextLine(text,
+                           {name + "-" + std::to_string(++k), tuple.latitude, tuple.longitude});
         }
         text.append("\n");
     }

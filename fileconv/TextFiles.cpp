@@ -1,7 +1,7 @@
 // Extraction text files.
 #include "fileconv/TextFiles.hpp"
 
-#include "tables/ReplacingFile.hpp"
+#include "tables/OutputPolicy.hpp"
 
 #include <cstdio>
 
@@ -40,9 +40,6 @@ bool WriteTextFile(const std::string& path, std::string_view header, std::string
         crlf += c;
     }
     text.clear();
-    tables::EncodedText encoded = tables::EncodeText(crlf, format.encoding);
-    if (encoded.status != tables::CodePageStatus::Ok)
-        return false;
     std::string existing;
     if (append && !ReadWholeFile(path, existing)) {
         std::FILE* probe = std::fopen(path.c_str(), "rb");
@@ -52,6 +49,17 @@ bool WriteTextFile(const std::string& path, std::string_view header, std::string
         }
         existing.clear();
     }
+    // Appended lines take the encoding the file already has, so one file never mixes two.
+    tables::TextEncoding encoding = format.encoding;
+    if (!tables::IsAscii(existing)) {
+        const tables::DecodedText held = tables::DecodeText(std::string_view(existing));
+        if (held.status != tables::CodePageStatus::Ok)
+            return false; // not text this program can extend without damaging it
+        encoding = held.encoding;
+    }
+    tables::EncodedText encoded = tables::EncodeText(crlf, encoding);
+    if (encoded.status != tables::CodePageStatus::Ok)
+        return false;
     tables::ReplacingFile file;
     return file.Open(path) && file.Write(existing) && file.Write(encoded.bytes) && file.Commit();
 }

@@ -6,7 +6,7 @@
 #include "fileconv/XmlDocument.hpp"
 
 #include "tables/CodePage.hpp"
-#include "tables/ReplacingFile.hpp"
+#include "tables/OutputPolicy.hpp"
 
 #include <algorithm>
 #include <cerrno>

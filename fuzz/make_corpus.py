@@ -232,6 +232,16 @@ def release_seeds():
     return seeds
 
 
+def round_trip_seeds():
+    seeds = [example("road.txt"), example("bl-degrees.csv")]
+    seeds += line_end_variants(utf8("名称,纬度,经度,备注\nP1,30.5,106.3,桥\nP2, 30.6 ,106.4,\n"))
+    seeds += [utf8('名称,纬度,经度\n"A,B",30.5,106.3\n"say ""hi""",1,2\n'),
+              gbk("名称,纬度,经度\n点一,30.5,106.3\n\n点二,31,107\n"),
+              utf8("名称,纬度,经度\nKöln 😀,30.5,106.3\nx,abc,1\n"),
+              utf8("名称,纬度,经度\n<&>,-0.0,1e2\n\"open,3,4\n")]
+    return seeds
+
+
 TARGETS = {
     "table_reader": table_seeds,
     "number_text": number_seeds,
@@ -239,6 +249,7 @@ TARGETS = {
     "xml_documents": xml_seeds,
     "bln_reader": bln_seeds,
     "release_block": release_seeds,
+    "markup_round_trip": round_trip_seeds,
 }
 
 

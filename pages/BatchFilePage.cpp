@@ -4,8 +4,10 @@
 #include "fileconv/FileNames.hpp"
 #include "pages/EditableTable.hpp"
 #include "pages/Messages.hpp"
+#include "tables/OutputPolicy.hpp"
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
 #include <optional>
 
@@ -102,11 +104,39 @@ void BatchFilePage::Report(const FileOutcome& outcome, BatchReport& report)
                                     outcome.icon, platform::MessageButtons::Ok});
 }
 
+std::string BatchFilePage::PlanOutputs(const std::vector<std::string>& files,
+                                       const std::optional<std::string>& mergedOutput) const
+{
+    tables::OutputPlan plan;
+    std::vector<std::string> distinct; // an input listed twice is converted into the same files
+    for (const std::string& input : files)
+        if (plan.AddInput(input))
+            distinct.push_back(input);
+    const std::string suffix = "." + m_setup.outputExtension;
+    if (mergedOutput) {
+        std::string refusal = plan.ClaimMerge(*mergedOutput, suffix);
+        for (const std::string& output : OutputFilesOf(*mergedOutput))
+            if (refusal.empty() && output != *mergedOutput)
+                refusal = plan.Claim(output);
+        return refusal;
+    }
+    for (const std::string& input : distinct) {
+        for (const std::string& output : OutputFilesOf(SeparateOutputBase(input) + suffix))
+            if (std::string refusal = plan.Claim(output); !refusal.empty())
+                return refusal;
+    }
+    return "";
+}
+
 BatchReport BatchFilePage::Run(const std::optional<std::string>& mergedOutput)
 {
     BatchReport report;
     report.ran = true;
     const bool merged = mergedOutput.has_value();
+    if (const std::string refusal = PlanOutputs(m_files, mergedOutput); !refusal.empty()) {
+        Report(FileOutcome::Failed(refusal), report);
+        return report;
+    }
     if (merged) {
         FileOutcome begun = BeginMerge(*mergedOutput);
         Report(begun, report);
@@ -115,15 +145,44 @@ BatchReport BatchFilePage::Run(const std::optional<std::string>& mergedOutput)
     }
     // The list is copied: a page's message box lets the user edit the list meanwhile.
     const std::vector<std::string> files = m_files;
+    bool taken = false;
+    bool failed = false;
     for (const std::string& input : files) {
         FileOutcome outcome = ConvertFile(input, merged);
         if (outcome.ok)
             ++report.converted;
+        taken = taken || outcome.ok || outcome.partial;
+        failed = failed || !outcome.ok;
         Report(outcome, report);
     }
-    if (merged)
+    if (!merged)
+        return report;
+    if (!failed || !WritesMergeAtEnd()) {
         Report(EndMerge(*mergedOutput), report);
+        return report;
+    }
+    if (!taken) { // nothing to write: an earlier output stays as it was
+        AbandonMerge();
+        return report;
+    }
+    std::string note;
+    const std::string target = PartialOutputPath(*mergedOutput, note);
+    const FileOutcome ended = EndMerge(target);
+    Report(ended.ok ? FileOutcome::Partial(note) : ended, report);
     return report;
+}
+
+std::string BatchFilePage::PartialOutputPath(const std::string& output, std::string& note)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(output, error)) {
+        note = FormatMessage(messages::kPartialWritten, output);
+        return output;
+    }
+    const std::string base(fileconv::OutputBase(output));
+    const std::string partial = base + messages::kPartialSuffix + output.substr(base.size());
+    note = FormatMessage(messages::kPartialBeside, partial, output);
+    return partial;
 }
 
 } // namespace carvento::pages

@@ -31,10 +31,15 @@ struct FileOutcome {
     bool ok = true;
     std::string message{};
     platform::MessageIcon icon = platform::MessageIcon::Error;
+    bool partial = false; // a failure whose input was used in part: that part is in the output
     static FileOutcome Failed(std::string message,
                               platform::MessageIcon icon = platform::MessageIcon::Error)
     {
         return {false, std::move(message), icon};
+    }
+    static FileOutcome Partial(std::string message)
+    {
+        return {false, std::move(message), platform::MessageIcon::Warning, true};
     }
 };
 
@@ -99,15 +104,35 @@ protected:
     // EndMerge). Nothing by default.
     virtual FileOutcome BeginMerge(const std::string&) { return {}; }
     virtual FileOutcome EndMerge(const std::string&) { return {}; }
+    // Pages that write their merged output in EndMerge: when an input failed, that output is
+    // written beside an existing one under its own name (PartialOutputPath), and not at all
+    // when nothing was taken (AbandonMerge instead of EndMerge).
+    virtual bool WritesMergeAtEnd() const { return false; }
+    virtual void AbandonMerge() {}
+
+    // Where a result that used its inputs only partly is written: `output` itself when there
+    // is nothing there yet, otherwise a file of its own beside it ("<base>_不完整.<ext>"), so
+    // a complete earlier result is never replaced by a partial one. `note` says which.
+    static std::string PartialOutputPath(const std::string& output, std::string& note);
 
     bool OnCommand(const std::string& id) override;
 
     // The base its separate outputs are named from (OutputBase of the input by default).
     std::string SeparateOutputBase(const std::string& input) const;
+    // The files an output target stands for: the target itself, or the files named after it
+    // (the text extractions write one file per kind of element beside it).
+    virtual std::vector<std::string> OutputFilesOf(const std::string& target) const
+    {
+        return {target};
+    }
     tables::TextEncoding TextEncoding() const { return m_encoding; }
 
 private:
     void Report(const FileOutcome& outcome, BatchReport& report);
+    // Checks every file the run would write against the inputs and each other before anything
+    // is written: the message of the first conflict, empty when there is none.
+    std::string PlanOutputs(const std::vector<std::string>& files,
+                            const std::optional<std::string>& mergedOutput) const;
 
     BatchFileSetup m_setup;
     std::vector<std::string> m_files;

@@ -6,6 +6,9 @@
 #include "fileconv/TextFiles.hpp"
 #include "pages/Messages.hpp"
 
+#include <algorithm>
+#include <filesystem>
+
 namespace carvento::pages {
 namespace {
 
@@ -62,6 +65,10 @@ FileOutcome TextToMarkupPage::TextOutcome(const std::string& input,
     default:
         break;
     }
+    if (read.badLine > 0)
+        return FileOutcome::Failed(FormatMessage(messages::kCoordinateNotNumber, read.badLine,
+                                                 input) +
+                                   " \"" + read.badCell + "\"");
     if (!read.converted && read.rows > 0 && read.columns < 3)
         return FileOutcome::Failed(FormatMessage(messages::kTooFewColumns, input),
                                    platform::MessageIcon::Warning);
@@ -177,6 +184,16 @@ FileOutcome MarkupToTextPage::BeginMerge(const std::string& output)
     return {};
 }
 
+std::vector<std::string> MarkupToTextPage::OutputFilesOf(const std::string& target) const
+{
+    std::vector<std::string> files;
+    const std::string base(fileconv::OutputBase(target));
+    for (const auto& [field, suffix] : m_kinds)
+        if (const PageField* option = FindField(field); option && option->value != 0)
+            files.push_back(base + suffix);
+    return files;
+}
+
 std::string MarkupToTextPage::OutputPath(const std::string& input, bool merged) const
 {
     return merged ? m_mergedOutput : SeparateOutputBase(input) + ".txt";
@@ -187,7 +204,10 @@ FileOutcome MarkupToTextPage::WriteOutcome(const fileconv::TextOutput& output)
     return output.Ok() ? FileOutcome{} : SaveFailed(output.failed.front());
 }
 
-KmlToTxtPage::KmlToTxtPage(PageContext context) : MarkupToTextPage(context)
+KmlToTxtPage::KmlToTxtPage(PageContext context)
+    : MarkupToTextPage(context, {{"points", fileconv::kKmlPointsSuffix},
+                                 {"lines", fileconv::kKmlLinesSuffix},
+                                 {"polygons", fileconv::kKmlPolygonsSuffix}})
 {
     AddField(Option("points", "kml配置", "导出点", true));
     AddField(Option("lines", "kml配置", "导出线", true));
@@ -211,7 +231,10 @@ FileOutcome KmlToTxtPage::ConvertFile(const std::string& input, bool merged)
                                             .format = {TextEncoding()}}));
 }
 
-GpxToTxtPage::GpxToTxtPage(PageContext context) : MarkupToTextPage(context)
+GpxToTxtPage::GpxToTxtPage(PageContext context)
+    : MarkupToTextPage(context, {{"waypoints", fileconv::kGpxWaypointsSuffix},
+                                 {"routes", fileconv::kGpxRoutesSuffix},
+                                 {"tracks", fileconv::kGpxTracksSuffix}})
 {
     AddField(Option("waypoints", "gpx配置", "导出航点", true));
     AddField(Option("routes", "gpx配置", "导出航线", true));
@@ -245,25 +268,38 @@ BlnToTxtPage::BlnToTxtPage(PageContext context) : BatchFilePage(context)
            .outputExtension = "txt"});
 }
 
+namespace {
+
+FileOutcome FindingsOutcome(const std::vector<fileconv::BlnFinding>& findings,
+                            const std::string& note)
+{
+    std::string text;
+    for (const fileconv::BlnFinding& finding : findings)
+        text += (text.empty() ? "" : "\n") + fileconv::Describe(finding);
+    if (!note.empty())
+        text += "\n" + note;
+    return FileOutcome::Partial(text);
+}
+
+} // namespace
+
 FileOutcome BlnToTxtPage::ConvertFile(const std::string& input, bool merged)
 {
     fileconv::BlnFileText file = fileconv::ReadBlnFile(input);
     if (!file.opened)
         return LoadFailed(input);
+    std::string note;
     if (merged) {
         m_mergedText += file.text;
     } else {
-        const std::string output = SeparateOutputBase(input) + ".txt";
+        std::string output = SeparateOutputBase(input) + ".txt";
+        if (!file.findings.empty())
+            output = PartialOutputPath(output, note);
         if (!fileconv::WriteTextFile(output, fileconv::kBlnTextHeader, file.text, false,
                                      {TextEncoding()}))
             return SaveFailed(output);
     }
-    if (file.findings.empty())
-        return {};
-    std::string text;
-    for (const fileconv::BlnFinding& finding : file.findings)
-        text += (text.empty() ? "" : "\n") + fileconv::Describe(finding);
-    return FileOutcome::Failed(text, platform::MessageIcon::Warning);
+    return file.findings.empty() ? FileOutcome{} : FindingsOutcome(file.findings, note);
 }
 
 FileOutcome BlnToTxtPage::BeginMerge(const std::string&)

@@ -3,6 +3,7 @@
 // and writes one output per input or one merged output.
 #pragma once
 
+#include "fileconv/BlnReader.hpp"
 #include "fileconv/GpxDocument.hpp"
 #include "fileconv/KmlDocument.hpp"
 #include "pages/BatchFilePage.hpp"
@@ -32,6 +33,8 @@ protected:
     FileOutcome ConvertFile(const std::string& input, bool merged) override;
     FileOutcome BeginMerge(const std::string& output) override;
     FileOutcome EndMerge(const std::string& output) override;
+    bool WritesMergeAtEnd() const override { return true; }
+    void AbandonMerge() override { m_merged.reset(); }
 
 private:
     fileconv::KmlMakeOptions Options();
@@ -47,6 +50,8 @@ protected:
     FileOutcome ConvertFile(const std::string& input, bool merged) override;
     FileOutcome BeginMerge(const std::string& output) override;
     FileOutcome EndMerge(const std::string& output) override;
+    bool WritesMergeAtEnd() const override { return true; }
+    void AbandonMerge() override { m_merged.reset(); }
 
 private:
     fileconv::GpxMakeOptions Options();
@@ -56,13 +61,19 @@ private:
 // KML to TXT and GPX to TXT: in merge mode every input appends to the merged output's files.
 class MarkupToTextPage : public BatchFilePage {
 protected:
-    explicit MarkupToTextPage(PageContext context) : BatchFilePage(context) {}
+    // `kinds`: the option field of each kind of element and the suffix of its text file.
+    MarkupToTextPage(PageContext context, std::vector<std::pair<std::string, std::string>> kinds)
+        : BatchFilePage(context), m_kinds(std::move(kinds))
+    {
+    }
     FileOutcome BeginMerge(const std::string& output) override;
+    std::vector<std::string> OutputFilesOf(const std::string& target) const override;
     // The output path whose base names the text files.
     std::string OutputPath(const std::string& input, bool merged) const;
     static FileOutcome WriteOutcome(const fileconv::TextOutput& output);
 
 private:
+    std::vector<std::pair<std::string, std::string>> m_kinds;
     std::string m_mergedOutput;
 };
 
@@ -93,6 +104,9 @@ protected:
     FileOutcome ConvertFile(const std::string& input, bool merged) override;
     FileOutcome BeginMerge(const std::string& output) override;
     FileOutcome EndMerge(const std::string& output) override;
+
+    bool WritesMergeAtEnd() const override { return true; }
+    void AbandonMerge() override { m_mergedText.clear(); }
 
 private:
     std::string m_mergedText;

@@ -51,4 +51,12 @@ inline constexpr const char* kTextInputNote =
     "3、文本文件必须有文件头（首行屏蔽）";
 // A text file without the name, latitude and longitude columns: nothing is taken from it.
 inline constexpr const char* kTooFewColumns = "%s 少于3列(标识,纬度,经度),未转换!";
+// A latitude or longitude that is not a decimal number: nothing of the file is converted.
+inline constexpr const char* kCoordinateNotNumber =
+    "第%d行经纬度不是数字,%s 未转换:"; // %d: line, %s: path; the cell follows
+// A conversion that used its input only partly never replaces a complete earlier output.
+inline constexpr const char* kPartialSuffix = "_不完整";
+inline constexpr const char* kPartialWritten = "结果不完整,已写入 %s"; // %s: path
+inline constexpr const char* kPartialBeside =
+    "结果不完整,已写入 %s,原有的 %s 未改动"; // %s: partial path, earlier output
 } // namespace carvento::pages::messages

@@ -7,7 +7,7 @@
 #include "pages/Messages.hpp"
 #include "pages/ToolPage.hpp"
 #include "platform/NumberText.hpp"
-#include "tables/ReplacingFile.hpp"
+#include "tables/OutputPolicy.hpp"
 
 #include <charconv>
 #include <cmath>

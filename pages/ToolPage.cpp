@@ -68,6 +68,20 @@ std::string FormatMessage(const char* pattern, const std::string& text)
     return ReplaceFirst(pattern, "%s", text);
 }
 
+std::string FormatMessage(const char* pattern, const std::string& first, const std::string& second)
+{
+    // The second text goes after the first, whatever the first holds.
+    std::string text = pattern;
+    const std::size_t at = text.find("%s");
+    if (at == std::string::npos)
+        return text;
+    text.replace(at, 2, first);
+    const std::size_t next = text.find("%s", at + first.size());
+    if (next != std::string::npos)
+        text.replace(next, 2, second);
+    return text;
+}
+
 std::string FormatMessage(const char* pattern, int number, const std::string& text)
 {
     return ReplaceFirst(FormatMessage(pattern, number), "%s", text);

@@ -172,6 +172,7 @@ private:
 // Formats a message text with one %d or %s argument.
 std::string FormatMessage(const char* pattern, int number);
 std::string FormatMessage(const char* pattern, const std::string& text);
+std::string FormatMessage(const char* pattern, const std::string& first, const std::string& second);
 std::string FormatMessage(const char* pattern, int number, const std::string& text);
 
 } // namespace carvento::pages

@@ -152,8 +152,10 @@ bool IsNumberText(std::string_view text)
             return false;
         while (p != end && *p >= '0' && *p <= '9')
             ++p;
+        // An exponent can take a decimal beyond the range of a double (1e999).
+        return p == end && std::isfinite(ParseDouble(text));
     }
-    return p == end;
+    return p == end && (text.size() < 300 || std::isfinite(ParseDouble(text)));
 }
 
 int ParseInt(std::string_view text)

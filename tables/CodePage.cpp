@@ -128,7 +128,17 @@ Plausibility GbkPlausibility(std::string_view bytes)
 
 bool DecodesAsGbk(std::string_view bytes)
 {
-    return Convert("UTF-8", "GBK", bytes).ok;
+    return Convert("UTF-8", "GBK", bytes).ok || Convert("UTF-8", "GB18030", bytes).ok;
+}
+
+// U+E0000 to U+E007F: F3 A0 80 80 to F3 A0 81 BF in UTF-8.
+bool HasTagCharacter(std::string_view utf8)
+{
+    for (std::size_t i = utf8.find('\xF3'); i != std::string_view::npos && i + 2 < utf8.size();
+         i = utf8.find('\xF3', i + 1))
+        if (utf8[i + 1] == '\xA0' && (utf8[i + 2] == '\x80' || utf8[i + 2] == '\x81'))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -308,6 +318,12 @@ DecodedText DecodePiece(std::string_view piece, TextEncoding encoding)
         return decoded;
     }
     IconvResult r = Convert("UTF-8", "GBK", piece);
+    if (!r.ok) {
+        // Characters GBK does not have are written as GB18030's four-byte sequences.
+        IconvResult wide = Convert("UTF-8", "GB18030", piece);
+        if (wide.ok)
+            r = std::move(wide);
+    }
     decoded.text = std::move(r.output);
     if (!r.ok) {
         decoded.status = CodePageStatus::InvalidBytes;
@@ -342,6 +358,11 @@ EncodedText EncodeText(std::string_view utf8, TextEncoding encoding)
         return encoded;
     }
     IconvResult r = Convert(encoding == TextEncoding::Gbk ? "GBK" : "UTF-16LE", "UTF-8", utf8);
+    // GBK output is GB18030: text GBK holds keeps its GBK bytes, and a character GBK lacks (ö,
+    // an emoji) is written as GB18030's four-byte sequence instead of failing the file. The
+    // GBK converter silently drops the tag characters (U+E0000 to U+E007F); GB18030 keeps them.
+    if (encoding == TextEncoding::Gbk && (!r.ok || HasTagCharacter(utf8)))
+        r = Convert("GB18030", "UTF-8", utf8);
     encoded.bytes = std::move(r.output);
     if (!r.ok) {
         encoded.status = CodePageStatus::Unrepresentable;

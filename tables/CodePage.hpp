@@ -68,8 +68,9 @@ private:
 // with the line inside the piece, and the text decoded before them.
 DecodedText DecodePiece(std::string_view piece, TextEncoding encoding);
 
-// Encodes UTF-8 text as GBK or UTF-8 (no byte-order mark). A character that GBK cannot
-// hold gives Unrepresentable and its line; invalid UTF-8 input gives InvalidBytes.
+// Encodes UTF-8 text as GBK or UTF-8 (no byte-order mark). GBK output is GB18030: the GBK
+// bytes for every character GBK has, GB18030's four-byte sequences for the others, so no
+// character is a reason to fail. Invalid UTF-8 input gives InvalidBytes and its line.
 EncodedText EncodeText(std::string_view utf8, TextEncoding encoding);
 
 // True when every byte is below 0x80.

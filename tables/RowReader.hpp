@@ -1,6 +1,7 @@
 // The rule by which data lines become table rows, shared by the whole-file reader and the
 // block reader: a line with at least `columns` fields is a row (surplus fields dropped), a run
-// of empty lines after a row is one blank row, and a shorter line stops the reading.
+// of empty lines after a row is one blank row, and a shorter line stops the reading. Quoted
+// fields (RFC 4180) may hold the separator.
 #pragma once
 
 #include "tables/FieldSplit.hpp"
@@ -22,7 +23,7 @@ public:
     // `cells` and returns true, or returns false for a short line, which adds nothing.
     bool Take(std::string_view line, int lineNumber, std::vector<std::string>& cells, int& rows)
     {
-        int n = SplitOnAnyViews(line, m_separators, m_fields);
+        int n = platform::SplitQuotedViews(line, m_separators, m_fields, m_unquoted);
         if (n >= m_columns) {
             if (m_firstDataLine == 0)
                 m_firstDataLine = lineNumber;
@@ -49,6 +50,7 @@ private:
     int m_columns;
     std::string m_separators;
     std::vector<std::string_view> m_fields;
+    std::string m_unquoted;
     bool m_previousBlank = true;
     int m_firstDataLine = 0;
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/stat.h>
 #include <utility>
 
 namespace carvento::tables {
@@ -42,10 +43,27 @@ TableStream::~TableStream()
 bool TableStream::Open(const std::string& path)
 {
     m_file = std::fopen(path.c_str(), "rb");
-    return m_file && Judge();
+    if (!m_file)
+        return false;
+    struct stat info {};
+    if (::fstat(fileno(m_file), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+        // A pipe or a device (process substitution, a FIFO) can be read only once: copied
+        // like standard input.
+        std::FILE* source = m_file;
+        m_file = nullptr;
+        const bool copied = CopyOnce(source);
+        std::fclose(source);
+        return copied;
+    }
+    return Judge();
 }
 
 bool TableStream::OpenStandardInput()
+{
+    return CopyOnce(stdin);
+}
+
+bool TableStream::CopyOnce(std::FILE* source)
 {
     // Copied once, so that the encoding can be judged over all of it before any row is read.
     m_file = std::tmpfile();
@@ -53,10 +71,10 @@ bool TableStream::OpenStandardInput()
         return false;
     std::string buffer(kPieceBytes, '\0');
     std::size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), stdin)) > 0)
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), source)) > 0)
         if (std::fwrite(buffer.data(), 1, got, m_file) != got)
             return false;
-    if (std::ferror(stdin) || std::fflush(m_file) != 0)
+    if (std::ferror(source) || std::fflush(m_file) != 0)
         return false;
     std::rewind(m_file);
     return Judge();

@@ -45,6 +45,7 @@ public:
 
 private:
     bool Judge();
+    bool CopyOnce(std::FILE* source);
     void Restart();
     bool NextLine(std::string_view& line, int& lineNumber);
     bool LoadPiece();

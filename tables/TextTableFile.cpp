@@ -2,7 +2,7 @@
 #include "tables/TextTableFile.hpp"
 
 #include "tables/FieldSplit.hpp"
-#include "tables/ReplacingFile.hpp"
+#include "tables/OutputPolicy.hpp"
 #include "tables/RowReader.hpp"
 
 #include <cerrno>
@@ -77,8 +77,11 @@ FileResult TextTableFile::Close()
     if (m_out) {
         if (std::fflush(m_out) != 0 || std::ferror(m_out))
             m_writeFailed = true;
-        if (!m_temporaryPath.empty() && !m_writeFailed && !m_discard && ::fsync(fileno(m_out)) != 0)
-            m_writeFailed = true;
+        if (!m_temporaryPath.empty() && !m_writeFailed && !m_discard) {
+            MatchTargetPermissions(m_out, m_targetPath);
+            if (::fsync(fileno(m_out)) != 0)
+                m_writeFailed = true;
+        }
         if (m_ownsOut && std::fclose(m_out) != 0)
             m_writeFailed = true;
         m_out = nullptr;
@@ -115,6 +118,7 @@ int TextTableFile::DetectColumns(std::vector<std::string>& names)
     Rewind();
     std::string separators = m_delimiters.empty() ? std::string(",") : m_delimiters;
     std::vector<std::string_view> fields;
+    std::string unquoted;
     std::string_view line;
     int columns = WidestOfFirstLines(separators,
                                      [this](std::string_view& next) { return ReadLine(next); });
@@ -127,7 +131,7 @@ int TextTableFile::DetectColumns(std::vector<std::string>& names)
     int named = 0;
     if (m_hasTitleLine) {
         while (ReadLine(line)) {
-            int n = SplitOnAnyViews(line, separators, fields);
+            int n = platform::SplitQuotedViews(line, separators, fields, unquoted);
             if (n > 0) {
                 for (int i = 0; i < n && i < columns; ++i)
                     names[static_cast<std::size_t>(i)] =
@@ -176,19 +180,16 @@ int TextTableFile::ReadAll(std::vector<std::string>& cells, int& rows, int& colu
 
 bool TextTableFile::OpenForWrite(const std::string& path, TextEncoding encoding)
 {
+    if (IsStandardOutput(path)) {
+        OpenForWriteToStdout(encoding);
+        return true;
+    }
     Close();
     m_targetPath = ResolvedTarget(path);
-    struct stat info {};
-    bool special = ::stat(m_targetPath.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
-    if (special) {
-        // A device or pipe (/dev/stdout, a FIFO) is written in place: there is nothing to
-        // replace. A folder fails to open.
-        m_out = std::fopen(m_targetPath.c_str(), "wb");
-    } else {
-        m_out = CreateTemporaryBeside(m_targetPath, m_temporaryPath);
-        if (!m_out)
-            m_temporaryPath.clear();
-    }
+    // Only a regular file is replaced: never a device, a FIFO or a folder.
+    if (!UnreplaceableReason(path).empty() || !UnreplaceableReason(m_targetPath).empty())
+        return false;
+    m_out = CreateTemporaryBeside(m_targetPath, m_temporaryPath);
     if (!m_out)
         return false;
     m_ownsOut = true;
@@ -296,7 +297,7 @@ int TextTableFile::WriteRows(std::span<const std::string> cells, int rows, int c
         for (int c = 0; c < columns; ++c) {
             if (c)
                 block += ',';
-            block += cells[index++];
+            platform::AppendQuotedField(block, cells[index++]);
         }
         bool blank = block.size() - lineStart ==
                      static_cast<std::size_t>(columns > 0 ? columns - 1 : 0);

@@ -42,10 +42,11 @@ template <typename NextLine>
 int WidestOfFirstLines(std::string_view separators, NextLine nextLine)
 {
     std::vector<std::string_view> fields;
+    std::string unquoted;
     int columns = 0;
     std::string_view line;
     for (int i = 0; i < kDetectLines && nextLine(line); ++i)
-        columns = std::max(columns, SplitOnAnyViews(line, separators, fields));
+        columns = std::max(columns, platform::SplitQuotedViews(line, separators, fields, unquoted));
     return columns;
 }
 
@@ -97,8 +98,8 @@ public:
 
     // Opens the file for writing. The content goes to a new file in the same folder, which
     // Close renames over the target once everything reached the disk; after any failure the
-    // target keeps its earlier content and the new file is removed. Devices and pipes are
-    // written directly.
+    // target keeps its earlier content and the new file is removed. "-" is standard output;
+    // a device, a FIFO or a folder is refused.
     bool OpenForWrite(const std::string& path, TextEncoding encoding = TextEncoding::Gbk);
     // Writes to standard output instead (not closed by Close).
     void OpenForWriteToStdout(TextEncoding encoding = TextEncoding::Gbk);

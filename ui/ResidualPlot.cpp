@@ -2,7 +2,7 @@
 #include "ui/ResidualPlot.hpp"
 
 #include "pages/Messages.hpp"
-#include "tables/ReplacingFile.hpp"
+#include "tables/OutputPolicy.hpp"
 
 #include <QBuffer>
 #include <QImage>

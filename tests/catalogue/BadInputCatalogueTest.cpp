@@ -11,6 +11,7 @@
 #include "platform/NumberText.hpp"
 #include "support/FakePlatform.hpp"
 #include "support/ScratchFolder.hpp"
+#include "tables/CodePage.hpp"
 #include "tables/TextTableFile.hpp"
 
 #include <gtest/gtest.h>
@@ -167,14 +168,19 @@ TEST(BadOutputs, FailedWritesLeaveTheExistingFileAsItWas)
     ScratchFolder folder;
     FakePrompter prompter;
     const std::string existing = folder.Write("结果.txt", kKeep);
-    // A character GBK cannot hold: refused with its line, the file untouched.
+    // A character GBK lacks is written as GB18030 and reads back as it was.
     std::vector<std::string> cells{"A", "1", "2", "\xF0\x9F\x98\x80", "3", "4"};
-    EXPECT_FALSE(pages::WriteTableFile(prompter, existing, cells, 2, 3, {"点号", "X", "Y"},
-                                       tables::TextEncoding::Gbk));
-    EXPECT_EQ(kKeep, ScratchFolder::Read(existing));
-    ASSERT_EQ(1u, prompter.MessageTexts().size());
-    EXPECT_EQ(pages::FormatMessage(pages::messages::kUnrepresentable, 3, existing),
-              prompter.MessageTexts()[0]);
+    ASSERT_TRUE(pages::WriteTableFile(prompter, existing, cells, 2, 3, {"点号", "X", "Y"},
+                                      tables::TextEncoding::Gbk));
+    EXPECT_EQ("点号,X,Y\r\nA,1,2\r\n\xF0\x9F\x98\x80,3,4\r\n",
+              tables::DecodeText(ScratchFolder::Read(existing)).text);
+    EXPECT_TRUE(prompter.MessageTexts().empty());
+    // A device is no file to replace: refused, and it is not touched.
+    EXPECT_FALSE(pages::WriteTableFile(prompter, "/dev/null", cells, 2, 3, {},
+                                       tables::TextEncoding::Utf8));
+    EXPECT_EQ(std::vector<std::string>{pages::FormatMessage(pages::messages::kCannotCreateFile,
+                                                            "/dev/null")},
+              prompter.MessageTexts());
     // A folder that does not exist cannot be written, and says so.
     const std::string nowhere = folder / "不存在/out.txt";
     EXPECT_FALSE(pages::WriteTableFile(prompter, nowhere, cells, 1, 3, {},
@@ -267,7 +273,7 @@ TEST(BadXmlFiles, GbkDeclaredFileLoadsAndAnUnholdableNameKeepsTheEarlierOutput)
     ASSERT_EQ(1u, written.written.size());
     EXPECT_NE(std::string::npos, ScratchFolder::Read(written.written[0]).find("点,30,104"));
 
-    // A name GBK cannot hold fails the GBK extraction and leaves the file from before.
+    // A name GBK cannot hold is written as GB18030 instead of failing the extraction.
     const std::string emoji =
         folder.Write("表情.kml",
                      "<kml><Placemark><name>\xF0\x9F\x98\x80</name><Point><coordinates>1,2"
@@ -276,9 +282,10 @@ TEST(BadXmlFiles, GbkDeclaredFileLoadsAndAnUnholdableNameKeepsTheEarlierOutput)
                                             kKeep);
     fileconv::KmlDocument other;
     ASSERT_TRUE(other.LoadKml(emoji));
-    const fileconv::TextOutput failed = other.KmlToText(emoji, fileconv::KmlExportOptions{});
-    EXPECT_EQ(std::vector<std::string>{points}, failed.failed);
-    EXPECT_EQ(kKeep, ScratchFolder::Read(points));
+    const fileconv::TextOutput done = other.KmlToText(emoji, fileconv::KmlExportOptions{});
+    ASSERT_TRUE(done.Ok());
+    EXPECT_NE(std::string::npos,
+              tables::DecodeText(ScratchFolder::Read(points)).text.find("\xF0\x9F\x98\x80,2,1"));
 }
 
 TEST(BadBlnFiles, CountsThatAreNotPositiveAreReportedAndSkipped)

@@ -173,11 +173,12 @@ TEST_F(CliTest, BadInputIsRefusedOrConvertedCompletely)
         std::string output;  // expected output; "{previous}" for an untouched out.txt, "~" before a
                              // part of it
     } cases[] = {
-        {"name that GBK cannot hold, output over the input",
-         "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n", "--unit deg -o {in} {in}", 1,
-         "GBK编码无法保存", "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n"},
-        {"same, over an earlier export", "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n",
-         "--unit deg -o {out} {in}", 1, "GBK编码无法保存", "{previous}"},
+        {"output over the input", "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n",
+         "--unit deg -o {in} {in}", 1, "就是输入文件",
+         "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n"},
+        {"name that GBK cannot hold, written as GB18030",
+         "P1,30.5,106.3\n\xF0\x9F\x98\x80,30.6,106.4\n", "--unit deg -o {out} {in}", 0, "",
+         "~\r\n\x94\x39\xFC\x36,3387523.2260,"},
         {"trailing commas", "P1,30.5,106.3,\r\nP2,30.6,106.4,\r\n", "--unit deg {in}", 0, "",
          cleanOut},
         {"first point without a name", ",30.5,106.3\r\nP2,30.6,106.4\r\n", "--unit deg {in}", 0, "",

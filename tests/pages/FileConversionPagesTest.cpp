@@ -105,10 +105,19 @@ TEST(FileConversionPages, AMergedKmlHoldsOneFolderPerInputInsideTheOutputsFolder
     ASSERT_NE(std::string::npos, outer);
     EXPECT_LT(outer, first);
     EXPECT_LT(first, second);
-    ASSERT_EQ(1u, fake.prompter.messages.size());
+    ASSERT_EQ(2u, fake.prompter.messages.size());
     EXPECT_EQ(folder / "missing.txt" + " 加载失败!", fake.prompter.messages[0].text);
     EXPECT_EQ("错误", fake.prompter.messages[0].caption);
     EXPECT_EQ(platform::MessageIcon::Error, fake.prompter.messages[0].icon);
+    // Without one of its inputs the merged output is incomplete, and says so.
+    EXPECT_EQ("结果不完整,已写入 " + folder / "all.kml", fake.prompter.messages[1].text);
+    EXPECT_EQ(platform::MessageIcon::Warning, fake.prompter.messages[1].icon);
+
+    // Run again, the complete earlier output stays and the incomplete one goes beside it.
+    fake.prompter.saveAnswers.push_back(folder / "all.kml");
+    ASSERT_TRUE(page.RunCommand(BatchFilePage::kRunCommand));
+    EXPECT_EQ(kml, ScratchFolder::Read(folder / "all.kml"));
+    EXPECT_EQ(kml, ScratchFolder::Read(folder / "all_不完整.kml"));
 }
 
 TEST(FileConversionPages, MergingTwoKmlFilesTwiceLeavesFourHeaderLines)

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace carvento::pages;
@@ -153,10 +155,23 @@ TEST_F(TablePageTest, ExportFailuresAreReported)
     ASSERT_EQ(1u, fake.prompter.messages.size());
     EXPECT_NE(std::string::npos, fake.prompter.messages[0].text.find("无法创建文件"));
     EXPECT_EQ(carvento::platform::MessageIcon::Error, fake.prompter.messages[0].icon);
-    if (std::filesystem::exists("/dev/full")) {
-        EXPECT_FALSE(page.ExportToFile("/dev/full"));
-        EXPECT_NE(std::string::npos, fake.prompter.messages.back().text.find("写入失败"));
-    }
+    // A device is no file to replace, and is left alone.
+    EXPECT_FALSE(page.ExportToFile("/dev/full"));
+    EXPECT_NE(std::string::npos, fake.prompter.messages.back().text.find("无法创建文件"));
+    // A disk that fills up half-way: the earlier file stays, and the failure is reported.
+    const std::string earlier = Write("full.txt", "earlier");
+    struct rlimit before {};
+    ASSERT_EQ(0, ::getrlimit(RLIMIT_FSIZE, &before));
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = before;
+    small.rlim_cur = 8;
+    ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &small));
+    const bool exported = page.ExportToFile(earlier);
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(exported);
+    EXPECT_NE(std::string::npos, fake.prompter.messages.back().text.find("写入失败"));
+    EXPECT_EQ("earlier", Read(earlier));
 }
 
 TEST_F(TablePageTest, ImportReportsInvalidBytesWithTheirLine)
