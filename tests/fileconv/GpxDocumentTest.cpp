@@ -174,16 +174,22 @@ TEST(TextToGpx, TwoFilesMergeIntoOneRoot)
 TEST(TextToGpx, RowsWithoutLongitudeAndRefusedFiles)
 {
     TempDir dir;
-    // A latitude makes a point row; the longitude is copied as it stands, even empty.
+    // A latitude makes a point row, and it needs a longitude: lon="" would be no valid GPX.
     Spit(dir.File("a.txt"), "名称,纬度,经度\nP1,30,\nP2,31,115\n");
     GpxDocument gpx;
     const GpxMakeOptions routes{
         .waypoints = false, .routes = true, .closeRoutes = false, .tracks = false};
+    const TextInput empty = gpx.TextToGpx(dir.File("a.txt"), routes);
+    EXPECT_FALSE(empty.converted);
+    EXPECT_EQ(2, empty.badLine);
+    EXPECT_EQ(0, Count(gpx.DocumentText(), "<rte>"));
+    // Blanks around the numbers are no part of them.
+    Spit(dir.File("a.txt"), "名称,纬度,经度\nP1, 30 ,\t114\nP2,31,115\n");
     ASSERT_TRUE(gpx.TextToGpx(dir.File("a.txt"), routes).converted);
     const std::string text = gpx.DocumentText();
     EXPECT_EQ(1, Count(text, "<rte>"));
     EXPECT_EQ(2, Count(text, "<rtept "));
-    EXPECT_NE(std::string::npos, text.find("lat=\"30\" lon=\"\""));
+    EXPECT_NE(std::string::npos, text.find("lat=\"30\" lon=\"114\""));
 
     GpxDocument refused;
     const std::string before = refused.DocumentText();
