@@ -88,7 +88,8 @@ Record RecordOf(const std::vector<double>& values, double Record::*const (&membe
     return record;
 }
 
-// The fields of the first two lines of `text` that hold any, up to bytes the decoder refused.
+// The fields of the first two lines of the decoded text that hold any, up to the line of bytes
+// the decoder refused.
 std::vector<std::vector<std::string>> FirstDataLines(const tables::DecodedText& decoded)
 {
     std::vector<std::string_view> lines = tables::SplitLines(decoded.text);
