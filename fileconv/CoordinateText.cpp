@@ -84,7 +84,7 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
-// Latitude and longitude lose the blanks around them (", 30.5" is 30.5); a row with a latitude
+// Name, latitude and longitude lose the blanks around them (", 30.5" is 30.5); a row with a latitude
 // needs both to be finite decimal numbers (an empty longitude too would write no position), or
 // nothing of the file enters the document: a text written into <coordinates> as it stands would
 // give another position when read back.
@@ -93,6 +93,9 @@ bool RefuseNonNumbers(std::vector<std::string>& cells, int rows, int columns,
 {
     const auto width = static_cast<std::size_t>(columns);
     for (std::size_t row = 0; row < static_cast<std::size_t>(rows); ++row) {
+        // A name of blanks only would not survive the document (XML drops such text).
+        std::string& name = cells[row * width];
+        name = std::string(Trimmed(name));
         std::string& latitude = cells[row * width + 1];
         std::string& longitude = cells[row * width + 2];
         latitude = std::string(Trimmed(latitude));

@@ -6,6 +6,9 @@
 #include "fileconv/CoordinateText.hpp"
 #include "fileconv/GpxDocument.hpp"
 #include "fileconv/KmlDocument.hpp"
+#include "platform/TextSplit.hpp"
+#include "tables/CodePage.hpp"
+#include "tables/FieldSplit.hpp"
 #include "tables/TextTableFile.hpp"
 
 #include <string>
@@ -14,6 +17,8 @@
 using namespace carvento;
 
 namespace {
+
+const fileconv::TextFileFormat kUtf8{tables::TextEncoding::Utf8};
 
 struct Point {
     std::string name, latitude, longitude;
@@ -36,17 +41,19 @@ std::vector<Point> PointsOf(const std::string& path, bool trimmedAsInput)
         }
         return points;
     }
-    tables::TextTableFile file;
-    FUZZ_CHECK(file.OpenForRead(path));
-    file.AddDelimiter(',');
-    int rows = 0, columns = 0;
-    file.ReadAll(cells, rows, columns);
-    FUZZ_CHECK(file.LastResult().Ok());
-    FUZZ_CHECK(columns >= 3);
-    for (int row = 0; row < rows; ++row) {
-        const std::string* cell = &cells[static_cast<std::size_t>(row * columns)];
-        if (!cell[1].empty())
-            points.push_back({cell[0], cell[1], cell[2]});
+    // The extraction is written in UTF-8 and split here as the table reader splits lines, so
+    // the check is about fields and not about guessing an encoding (table_reader covers that).
+    std::string bytes;
+    FUZZ_CHECK(fuzz::ReadWholeFile(path, bytes));
+    FUZZ_CHECK(tables::FirstInvalidUtf8(bytes) == std::string::npos);
+    const std::vector<std::string_view> lines = tables::SplitLines(bytes);
+    std::vector<std::string_view> fields;
+    std::string scratch;
+    for (std::size_t i = 1; i < lines.size(); ++i) { // after the header line
+        if (lines[i].empty())
+            continue;
+        FUZZ_CHECK(platform::SplitQuotedViews(lines[i], ",", fields, scratch) >= 3);
+        points.push_back({std::string(fields[0]), std::string(fields[1]), std::string(fields[2])});
     }
     return points;
 }
@@ -68,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(kml.SaveKml(saved));
         fileconv::KmlDocument back;
         FUZZ_CHECK(back.LoadKml(saved));
-        const fileconv::TextOutput text =
-            back.KmlToText(saved, {.points = true, .lines = false, .polygons = false});
+        const fileconv::TextOutput text = back.KmlToText(
+            saved, {.points = true, .lines = false, .polygons = false, .format = kUtf8});
         if (text.Ok())
             FUZZ_CHECK(
                 PointsOf(fuzz::ScratchPath(std::string("点 表") + fileconv::kKmlPointsSuffix),
@@ -84,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(gpx.SaveGpx(saved));
         fileconv::GpxDocument back;
         FUZZ_CHECK(back.LoadGpx(saved));
-        const fileconv::TextOutput text =
-            back.GpxToText(saved, {.waypoints = true, .routes = false, .tracks = false});
+        const fileconv::TextOutput text = back.GpxToText(
+            saved, {.waypoints = true, .routes = false, .tracks = false, .format = kUtf8});
         if (text.Ok())
             FUZZ_CHECK(
                 PointsOf(fuzz::ScratchPath(std::string("点 表") + fileconv::kGpxWaypointsSuffix),

@@ -128,7 +128,10 @@ std::string ResolvedTarget(const std::string& path)
 
 std::string UnreplaceableReason(const std::string& path)
 {
-    if (path.starts_with("/dev/") || path.starts_with("/proc/") || path.starts_with("/sys/"))
+    // The names of a process's open files lead to whatever file the shell opened for it
+    // (">> log.txt"): replacing that would destroy what the shell appends to.
+    if (path.starts_with("/proc/") || path.starts_with("/sys/") || path.starts_with("/dev/fd/") ||
+        path == "/dev/stdin" || path == "/dev/stdout" || path == "/dev/stderr")
         return "不是普通文件";
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
@@ -295,7 +298,9 @@ std::string OutputPlan::Claim(const std::string& path)
 {
     if (IsStandardOutput(path))
         return "";
-    const std::string reason = UnreplaceableReason(ResolvedTarget(path));
+    std::string reason = UnreplaceableReason(path);
+    if (reason.empty())
+        reason = UnreplaceableReason(ResolvedTarget(path));
     if (!reason.empty())
         return "输出 " + path + " " + reason + "，未写入任何文件!";
     const Identity identity = Identify(path);
