@@ -277,6 +277,8 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
     const std::string output = Value("-o").value_or("-");
     tables::OutputPlan plan;
     plan.AddInput(m_input);
+    if (const std::optional<std::string> params = Value("--params"))
+        plan.AddInput(*params);
     if (const std::string refusal = plan.Claim(output); !refusal.empty()) {
         std::cerr << kProgram << ": " << refusal << '\n';
         return kExitRefused;

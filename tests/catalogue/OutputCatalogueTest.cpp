@@ -93,6 +93,8 @@ TEST_F(OutputCatalogue, AnOutputThatIsAnInputIsRefusedBeforeAnythingIsWritten)
     ExpectRefusedUntouched("cli solve4 --save-params in.txt in.txt", {"in.txt"});
     ExpectRefusedUntouched("cli solve4 --report in.txt in.txt", {"in.txt"});
     ExpectRefusedUntouched("cli solve4 -o r.txt --report ./r.txt in.txt", {"r.txt"});
+    folder.Write("p7.txt", "0,0,0,0,0,0,1\r\n");
+    ExpectRefusedUntouched("cli transform7 --params p7.txt -o p7.txt in.txt", {"p7.txt"});
     // A hard link is the same file under another name.
     fs::create_hard_link(folder / "in.txt", folder / "same.txt");
     ExpectRefusedUntouched("cli gauss-inverse -o same.txt in.txt", {"same.txt", "in.txt"});
