@@ -2,6 +2,7 @@
 #include "cli/BatchVerb.hpp"
 
 #include <filesystem>
+#include <iostream>
 
 namespace carvento::cli {
 namespace {
@@ -62,6 +63,8 @@ int BatchVerb::Run()
         return kExitRefused;
     m_page->AddFilePaths(m_inputs);
     const pages::BatchReport report = m_page->Run(merged);
+    for (const std::string& summary : report.summaries)
+        std::cerr << summary << '\n';
     return report.failures.empty() ? kExitOk : kExitRefused;
 }
 

@@ -151,6 +151,8 @@ BatchReport BatchFilePage::Run(const std::optional<std::string>& mergedOutput)
         FileOutcome outcome = ConvertFile(input, merged);
         if (outcome.ok)
             ++report.converted;
+        if (!outcome.summary.empty())
+            report.summaries.push_back(outcome.summary);
         taken = taken || outcome.ok || outcome.partial;
         failed = failed || !outcome.ok;
         Report(outcome, report);

@@ -32,6 +32,9 @@ struct FileOutcome {
     std::string message{};
     platform::MessageIcon icon = platform::MessageIcon::Error;
     bool partial = false; // a failure whose input was used in part: that part is in the output
+    // What the file held and what was written or skipped, by kind, on one line:
+    // "a.kml: 12 地标, 3 路径 (1 gx:Track), 2 多边形 (1 内环); 跳过 0".
+    std::string summary{};
     static FileOutcome Failed(std::string message,
                               platform::MessageIcon icon = platform::MessageIcon::Error)
     {
@@ -48,6 +51,7 @@ struct BatchReport {
     bool ran = false; // false when nothing ran (merge output not chosen, fields refused)
     int converted = 0;
     std::vector<std::string> failures{};
+    std::vector<std::string> summaries{}; // one per input that said what it held
 };
 
 class BatchFilePage : public ToolPage {

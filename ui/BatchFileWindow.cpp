@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStringList>
 #include <QVBoxLayout>
 
 namespace carvento::ui {
@@ -68,7 +69,13 @@ BatchFileWindow::BatchFileWindow(std::unique_ptr<pages::BatchFilePage> page, QWi
             QString text = QStringLiteral("已转换 %1 个文件").arg(report.converted);
             if (!report.failures.empty())
                 text += QStringLiteral("，%1 个失败").arg(report.failures.size());
+            QStringList summaries;
+            for (const std::string& summary : report.summaries)
+                summaries << QString::fromStdString(summary);
+            if (!summaries.isEmpty())
+                text += QStringLiteral("。") + summaries.join(QStringLiteral("；"));
             m_status->setText(text);
+            m_status->setToolTip(summaries.join(QLatin1Char('\n')));
         });
         bottom->addWidget(button);
         m_buttons.push_back(button);
