@@ -6,6 +6,7 @@
 
 #include "fileconv/CoordinateText.hpp"
 #include "fileconv/FileNames.hpp"
+#include "fileconv/KmzArchive.hpp"
 #include "fileconv/TextFiles.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/FieldSplit.hpp"
@@ -37,7 +38,7 @@ struct Tuple {
 // The tuples of a coordinates text: numbers joined by commas, with blanks allowed around a
 // comma ("106.3, 30.5, 0" is one tuple), and white space between tuples. A tuple that is not
 // "lon,lat" or "lon,lat,alt" with both numbers present is left out.
-std::vector<Tuple> Tuples(std::string_view text)
+std::vector<Tuple> Tuples(std::string_view text, int* dropped = nullptr)
 {
     std::vector<Tuple> tuples;
     std::size_t pos = 0;
@@ -70,8 +71,34 @@ std::vector<Tuple> Tuples(std::string_view text)
         }
         if ((count == 2 || count == 3) && !fields[0].empty() && !fields[1].empty())
             tuples.push_back({fields[0], fields[1]});
+        else if (dropped)
+            ++*dropped;
     }
     return tuples;
+}
+
+// The positions of a gx:coord: "lon lat [alt]" separated by white space.
+bool TrackCoord(std::string_view text, Tuple& tuple)
+{
+    std::string_view fields[3];
+    int count = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() && IsTupleSpace(text[pos]))
+            ++pos;
+        const std::size_t start = pos;
+        while (pos < text.size() && !IsTupleSpace(text[pos]))
+            ++pos;
+        if (pos == start)
+            break;
+        if (count == 3)
+            return false;
+        fields[count++] = text.substr(start, pos - start);
+    }
+    if (count < 2)
+        return false;
+    tuple = {fields[0], fields[1]};
+    return true;
 }
 
 // The name of a line or polygon: its last point's name up to the last "-".
@@ -107,6 +134,7 @@ struct Extraction {
     std::string points;
     std::string lines;
     std::string polygons;
+    KmlCounts counts;
 };
 
 class KmlReader {
@@ -190,44 +218,152 @@ private:
         ForEachGeometry("Point", depth, [&] {
             const std::string coordinates = ChildText("coordinates");
             const std::vector<Tuple> tuples = Tuples(coordinates);
-            if (tuples.size() != 1)
-                return; // a point is one position
+            if (tuples.size() != 1) { // a point is one position
+                Skip("地标", name, "坐标无效");
+                return;
+            }
             std::string& text = m_out.points;
             AppendTextLine(text, {name, tuples[0].latitude, tuples[0].longitude, description});
+            ++m_out.counts.points;
         });
     }
 
-    void Vertices(std::string& text, const std::string& name, std::string_view coordinates)
+    // Writes one line or polygon; false when it had no position at all.
+    bool Vertices(std::string& text, const char* kind, const std::string& name,
+                  std::string_view coordinates)
     {
         int k = 0;
-        for (const Tuple& tuple : Tuples(coordinates)) {
+        int dropped = 0;
+        for (const Tuple& tuple : Tuples(coordinates, &dropped)) {
             AppendTextLine(text,
                            {name + "-" + std::to_string(++k), tuple.latitude, tuple.longitude});
         }
         text.append("\n");
+        if (k == 0)
+            Skip(kind, name, "没有有效坐标");
+        else if (dropped > 0)
+            Skip(kind, name, std::to_string(dropped) + "组坐标无效");
+        return k > 0;
     }
 
     void Lines(const std::string& name, int depth)
     {
-        ForEachGeometry("LineString", depth,
-                        [&] { Vertices(m_out.lines, name, ChildText("coordinates")); });
+        ForEachGeometry("LineString", depth, [&] {
+            if (Vertices(m_out.lines, "路径", name, ChildText("coordinates")))
+                ++m_out.counts.lines;
+        });
+        ForEachTrack(depth, [&] { Track(name); });
     }
 
+    // A recorded GPS track (gx:Track): one line of its gx:coord positions, in order.
+    void Track(const std::string& name)
+    {
+        int k = 0;
+        int dropped = 0;
+        m_xml.ResetChildPosition();
+        while (m_xml.FindChildElement("gx:coord")) {
+            Tuple tuple;
+            const std::string coord = m_xml.ChildText();
+            if (TrackCoord(coord, tuple))
+                AppendTextLine(m_out.lines,
+                               {name + "-" + std::to_string(++k), tuple.latitude, tuple.longitude});
+            else
+                ++dropped;
+        }
+        m_out.lines.append("\n");
+        if (k == 0) {
+            Skip("gx:Track", name, "没有有效坐标");
+            return;
+        }
+        if (dropped > 0)
+            Skip("gx:Track", name, std::to_string(dropped) + "组坐标无效");
+        ++m_out.counts.lines;
+        ++m_out.counts.tracks;
+    }
+
+    // Calls `each` inside every gx:Track of the current element, of its gx:MultiTrack and of
+    // its MultiGeometry children.
+    template <typename Each>
+    void ForEachTrack(int depth, Each each)
+    {
+        if (depth > XmlDocument::kMaxDepth)
+            return;
+        for (const char* holder : {"", "gx:MultiTrack"}) {
+            m_xml.ResetChildPosition();
+            const bool inside = *holder != '\0';
+            while (!inside || m_xml.FindChildElement(holder)) {
+                if (inside && !m_xml.EnterElement())
+                    break;
+                m_xml.ResetChildPosition();
+                while (m_xml.FindChildElement("gx:Track")) {
+                    if (!m_xml.EnterElement())
+                        break;
+                    each();
+                    m_xml.LeaveElement();
+                }
+                if (!inside)
+                    break;
+                m_xml.LeaveElement();
+            }
+        }
+        m_xml.ResetChildPosition();
+        while (m_xml.FindChildElement(Name("MultiGeometry"))) {
+            if (!m_xml.EnterElement())
+                break;
+            ForEachTrack(depth + 1, each);
+            m_xml.LeaveElement();
+        }
+    }
+
+    // The coordinates of the LinearRing of the current boundary element.
+    std::string RingCoordinates()
+    {
+        std::string coordinates;
+        m_xml.ResetChildPosition();
+        if (m_xml.FindChildElement(Name("LinearRing")) && m_xml.EnterElement()) {
+            coordinates = ChildText("coordinates");
+            m_xml.LeaveElement();
+        }
+        return coordinates;
+    }
+
+    // The outer ring as the polygon itself; each inner ring (a hole) as a polygon of its own,
+    // named after the placemark with "_内环" and its number, so no ring is lost.
     void Polygons(const std::string& name, int depth)
     {
         ForEachGeometry("Polygon", depth, [&] {
             std::string coordinates;
             m_xml.ResetChildPosition();
             if (m_xml.FindChildElement(Name("outerBoundaryIs")) && m_xml.EnterElement()) {
-                m_xml.ResetChildPosition();
-                if (m_xml.FindChildElement(Name("LinearRing")) && m_xml.EnterElement()) {
-                    coordinates = ChildText("coordinates");
-                    m_xml.LeaveElement();
-                }
+                coordinates = RingCoordinates();
                 m_xml.LeaveElement();
             }
-            Vertices(m_out.polygons, name, coordinates);
+            if (Vertices(m_out.polygons, "多边形", name, coordinates))
+                ++m_out.counts.polygons;
+            std::vector<std::string> holes;
+            m_xml.ResetChildPosition();
+            while (m_xml.FindChildElement(Name("innerBoundaryIs"))) {
+                if (!m_xml.EnterElement())
+                    break;
+                holes.push_back(RingCoordinates());
+                m_xml.LeaveElement();
+            }
+            int number = 0;
+            for (const std::string& hole : holes) {
+                const std::string holeName = name + "_内环" + std::to_string(++number);
+                if (Vertices(m_out.polygons, "多边形内环", holeName, hole)) {
+                    ++m_out.counts.polygons;
+                    ++m_out.counts.holes;
+                }
+            }
         });
+    }
+
+    void Skip(const char* kind, const std::string& name, const std::string& reason)
+    {
+        m_out.counts.skipped.push_back(std::string(kind) + " " +
+                                       (name.empty() ? std::string("(无名称)") : name) + ": " +
+                                       reason);
     }
 
     // Element names with the root's namespace prefix ("" for the default namespace).
@@ -287,7 +423,14 @@ bool KmlDocument::LoadKml(const std::string& path)
     // The root must be "kml", in the default namespace or with a prefix ("kml:kml", whose
     // elements then carry the same prefix). Another kind of XML file (a GPX chosen by mistake)
     // is refused rather than read as a KML without placemarks.
-    bool loaded = m_xml.Load(path);
+    bool loaded = false;
+    m_loadError.clear();
+    if (LooksLikeZip(path)) {
+        const std::optional<std::string> document = ReadKmzDocument(path, m_loadError);
+        loaded = document && m_xml.LoadFromBytes(*document);
+    } else {
+        loaded = m_xml.Load(path);
+    }
     m_prefix.clear();
     if (loaded) {
         m_xml.ResetPosition();
@@ -441,7 +584,7 @@ TextInput KmlDocument::TextToKml(const std::string& textPath, const KmlMakeOptio
 
 TextOutput KmlDocument::KmlToText(const std::string& outputPath, const KmlExportOptions& options)
 {
-    Extraction out{options, {}, {}, {}};
+    Extraction out{options, {}, {}, {}, {}};
     while (m_xml.LeaveElement()) {
     }
     m_xml.ResetPosition();
@@ -449,6 +592,7 @@ TextOutput KmlDocument::KmlToText(const std::string& outputPath, const KmlExport
         KmlReader(m_xml, out, m_prefix).Container(0);
         EnterRoot(); // what is added next goes into the root again
     }
+    m_counts = std::move(out.counts);
     TextOutput output;
     const std::string base(OutputBase(outputPath));
     if (options.points && !out.points.empty())

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace carvento::fileconv {
 
@@ -31,6 +32,17 @@ inline constexpr const char* kKmlPointsSuffix = "_地标.txt";
 inline constexpr const char* kKmlLinesSuffix = "_路径.txt";
 inline constexpr const char* kKmlPolygonsSuffix = "_多边形.txt";
 
+// What the last KmlToText took from the document, by kind, and what it left out.
+struct KmlCounts {
+    int points = 0;                     // 地标
+    int lines = 0;                      // 路径, gx:Track included
+    int tracks = 0;                     // of the lines, recorded GPS tracks (gx:Track)
+    int polygons = 0;                   // 多边形, inner rings included
+    int holes = 0;                      // of the polygons, inner rings (innerBoundaryIs)
+    std::vector<std::string> skipped{}; // each with what it was and why it was left out
+    bool Empty() const { return points + lines + polygons == 0; }
+};
+
 class KmlDocument {
 public:
     // A new document: the XML declaration and the "kml" root, the cursor inside the root.
@@ -42,7 +54,10 @@ public:
     // prefixed "p:kml" root is read with the prefix on every element); the document is then a
     // new, empty one. The caller shows "%s 加载失败!". Save: false when the file could not be
     // written completely (an existing file stays as it was); the caller shows "%s 保存失败!".
+    // A KMZ archive (a zip holding the document) loads its KML document.
     bool LoadKml(const std::string& path);
+    // Why the last load failed, when the reason is more than "not KML" (a damaged KMZ).
+    const std::string& LoadError() const { return m_loadError; }
     bool SaveKml(const std::string& path);
 
     bool BeginFolder(std::string_view name);
@@ -62,6 +77,7 @@ public:
     TextInput TextToKml(const std::string& textPath, const KmlMakeOptions& options);
     // KML to TXT on the loaded document: base of `outputPath` + the three suffixes.
     TextOutput KmlToText(const std::string& outputPath, const KmlExportOptions& options);
+    const KmlCounts& Counts() const { return m_counts; }
 
 private:
     void Reset();
@@ -71,6 +87,8 @@ private:
     XmlDocument m_xml;
     std::string m_placemarkName;
     std::string m_prefix; // namespace prefix of the loaded root, with its ":"
+    KmlCounts m_counts;
+    std::string m_loadError;
 };
 
 // One coordinate tuple as KML writes it: "lon,lat,0 ".

@@ -16,6 +16,8 @@ const std::vector<std::string> kTextSuffixes = {".txt", ".dat", ".csv"};
 const std::pair<std::string, std::string> kTextFilter = {"坐标文件(*.txt;*.dat;*.csv)",
                                                          "*.txt;*.dat;*.csv"};
 const std::pair<std::string, std::string> kKmlFilter = {"Google Earth坐标文件(*.kml)", "*.kml"};
+const std::pair<std::string, std::string> kKmlKmzFilter = {"Google Earth坐标文件(*.kml;*.kmz)",
+                                                           "*.kml;*.kmz"};
 const std::pair<std::string, std::string> kGpxFilter = {"GPS 数据文件(*.gpx)", "*.gpx"};
 const std::pair<std::string, std::string> kTxtFilter = {"坐标文本文件(*.txt)", "*.txt"};
 const std::pair<std::string, std::string> kBlnFilter = {"Sufer白化(*.bln)", "*.bln"};
@@ -212,23 +214,57 @@ KmlToTxtPage::KmlToTxtPage(PageContext context)
     AddField(Option("points", "kml配置", "导出点", true));
     AddField(Option("lines", "kml配置", "导出线", true));
     AddField(Option("polygons", "kml配置", "导出区", true));
-    SetUp({.suffixes = {".kml"},
-           .inputFilters = {kKmlFilter},
+    SetUp({.suffixes = {".kml", ".kmz"},
+           .inputFilters = {kKmlKmzFilter},
            .outputFilters = {kTxtFilter},
            .outputExtension = "txt"});
 }
 
+namespace {
+
+// "a.kml: 12 地标, 3 路径 (1 gx:Track), 2 多边形 (1 内环); 跳过 0"
+std::string KmlSummary(const std::string& input, const fileconv::KmlCounts& counts)
+{
+    std::string text = std::string(fileconv::FileNamePart(input)) + ": " +
+                       std::to_string(counts.points) + " 地标, " + std::to_string(counts.lines) +
+                       " 路径";
+    if (counts.tracks > 0)
+        text += " (" + std::to_string(counts.tracks) + " gx:Track)";
+    text += ", " + std::to_string(counts.polygons) + " 多边形";
+    if (counts.holes > 0)
+        text += " (" + std::to_string(counts.holes) + " 内环)";
+    return text + "; 跳过 " + std::to_string(counts.skipped.size());
+}
+
+} // namespace
+
 FileOutcome KmlToTxtPage::ConvertFile(const std::string& input, bool merged)
 {
     fileconv::KmlDocument document;
-    if (!document.LoadKml(input))
-        return LoadFailed(input);
-    return WriteOutcome(document.KmlToText(OutputPath(input, merged),
-                                           {.points = Field("points").value != 0,
-                                            .lines = Field("lines").value != 0,
-                                            .polygons = Field("polygons").value != 0,
-                                            .append = merged,
-                                            .format = {TextEncoding()}}));
+    if (!document.LoadKml(input)) {
+        FileOutcome failed = LoadFailed(input);
+        if (!document.LoadError().empty())
+            failed.message += " " + document.LoadError();
+        return failed;
+    }
+    FileOutcome outcome = WriteOutcome(document.KmlToText(OutputPath(input, merged),
+                                                          {.points = Field("points").value != 0,
+                                                           .lines = Field("lines").value != 0,
+                                                           .polygons = Field("polygons").value != 0,
+                                                           .append = merged,
+                                                           .format = {TextEncoding()}}));
+    const fileconv::KmlCounts& counts = document.Counts();
+    if (outcome.ok && counts.Empty())
+        outcome = FileOutcome::Failed(FormatMessage(messages::kNothingToConvert, input),
+                                      platform::MessageIcon::Warning);
+    else if (outcome.ok && !counts.skipped.empty()) {
+        std::string text = input + ":";
+        for (const std::string& skipped : counts.skipped)
+            text += "\n跳过 " + skipped;
+        outcome = FileOutcome::Partial(text);
+    }
+    outcome.summary = KmlSummary(input, counts);
+    return outcome;
 }
 
 GpxToTxtPage::GpxToTxtPage(PageContext context)

@@ -54,6 +54,8 @@ inline constexpr const char* kTooFewColumns = "%s 少于3列(标识,纬度,经�
 // A latitude or longitude that is not a decimal number: nothing of the file is converted.
 inline constexpr const char* kCoordinateNotNumber =
     "第%d行经纬度不是数字,%s 未转换:"; // %d: line, %s: path; the cell follows
+// A KML or GPX file without anything of the kinds asked for.
+inline constexpr const char* kNothingToConvert = "%s 未找到可转换的数据!"; // %s: path
 // A conversion that used its input only partly never replaces a complete earlier output.
 inline constexpr const char* kPartialSuffix = "_不完整";
 inline constexpr const char* kPartialWritten = "结果不完整,已写入 %s"; // %s: path

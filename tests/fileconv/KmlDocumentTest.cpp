@@ -282,7 +282,10 @@ TEST(KmlToText, OldLayoutGivesTheSameBytes)
     };
     EXPECT_EQ(gbk("名称,纬度,经度,说明\n井1,30.5,114.123456789,旧井\n"), e.points);
     EXPECT_EQ(gbk("名称,纬度,经度\n路-1,30.1,114.1\n路-2,30.2,114.2\n\n"), e.lines);
-    EXPECT_EQ(gbk("名称,纬度,经度\n面-1,2,1\n面-2,4,3\n面-3,2,1\n\n"), e.polygons);
+    // The outer ring reads as before; the hole follows as a polygon of its own.
+    EXPECT_EQ(gbk("名称,纬度,经度\n面-1,2,1\n面-2,4,3\n面-3,2,1\n\n"
+                  "面_内环1-1,9,9\n面_内环1-2,8,8\n面_内环1-3,9,9\n\n"),
+              e.polygons);
 }
 
 TEST(KmlToText, CoordinatesAsOtherProgramsWriteThem)
