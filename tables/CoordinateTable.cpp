@@ -91,7 +91,11 @@ void CoordinateTable::AppendRows(std::vector<std::string>&& cells)
     if (m_data.empty()) {
         m_data = std::move(cells);
     } else {
-        m_data.reserve(m_data.size() + cells.size());
+        // Grown geometrically: a task that appends row by row must not copy the whole table
+        // each time.
+        const std::size_t needed = m_data.size() + cells.size();
+        if (needed > m_data.capacity())
+            m_data.reserve(std::max(needed, 2 * m_data.capacity()));
         std::move(cells.begin(), cells.end(), std::back_inserter(m_data));
     }
     Changed(TableChange::Kind::Inserted, first, m_rowCount - 1);

@@ -205,3 +205,22 @@ TEST(CoordinateTableObservers, SeveralObserversUntilRemovedAndNoneInCopies)
     EXPECT_EQ(2, legacy);
     EXPECT_EQ(3, copy.DataRowCount());
 }
+
+TEST(CoordinateTable, RowByRowAppendsCopyTheTableOnlyLogarithmicallyOften)
+{
+    // A task fills its table one row at a time: each reallocation copies every row so far.
+    CoordinateTable table;
+    table.SetupColumns({"序号", "经度", "纬度", "高程"}, {40, 80, 80, 60});
+    int reallocations = 0;
+    const std::string* cells = nullptr;
+    for (int row = 0; row < 100000; ++row) {
+        table.AppendRows({std::to_string(row), "106.5", "29.5", "231.0"});
+        if (table.DataCells().data() != cells) {
+            ++reallocations;
+            cells = table.DataCells().data();
+        }
+    }
+    EXPECT_EQ(100000, table.DataRowCount());
+    EXPECT_LE(reallocations, 25);
+    EXPECT_EQ("99999", table.GetCell(100000, 0));
+}
