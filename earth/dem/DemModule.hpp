@@ -4,8 +4,8 @@
 //
 // The module (libcarvento-dem.so) exports one C function, carvento_dem_api, returning a table of
 // plain functions over DemTerrain; everything else in it stays hidden. The program looks for it
-// in the library folder of an installed copy (../lib/carvento beside the program's bin folder),
-// then where the build put it; CARVENTO_DEM_MODULE names another file.
+// in the library folder of an installed copy (../lib/<multiarch>/carvento beside the program's
+// bin folder), then where the build put it; CARVENTO_DEM_MODULE names another file.
 #pragma once
 
 #include <cstddef>

@@ -25,7 +25,8 @@ std::vector<std::string> Candidates()
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error)
-        paths.push_back((program.parent_path() / ".." / "lib" / "carvento" / kModuleName).string());
+        paths.push_back(
+            (program.parent_path() / ".." / CARVENTO_DEM_MODULE_DIR / kModuleName).string());
 #ifdef CARVENTO_DEM_MODULE_BUILT
     paths.emplace_back(CARVENTO_DEM_MODULE_BUILT);
 #endif
