@@ -6,33 +6,32 @@
 #include "pages/GaussPages.hpp"
 #include "pages/TransformPages.hpp"
 #include "pages/ZoneChangePage.hpp"
+#include "platform/NumberText.hpp"
 
 #include <cmath>
-#include <cstdlib>
 
 namespace carvento::pages {
 namespace {
 
+// Degrees as short as they print exactly ("114°", "112.5°"), whatever the process locale.
 std::string Degrees(double degrees)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g°", degrees);
-    return text;
+    std::string text = platform::FormatFixed(degrees, 6);
+    if (text.find('.') != std::string::npos) {
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.')
+            text.pop_back();
+    }
+    return text + "°";
 }
 
-// A cell that is a number as a whole (spaces around allowed).
+// A cell that is a decimal number as a whole (blanks around allowed), read in the C locale.
 bool NumberCell(const std::string& cell, double& value)
 {
-    const char* begin = cell.c_str();
-    while (*begin == ' ' || *begin == '\t')
-        ++begin;
-    if (*begin == '\0')
+    if (!platform::IsNumberText(cell))
         return false;
-    char* end = nullptr;
-    value = std::strtod(begin, &end);
-    while (*end == ' ' || *end == '\t' || *end == '\r')
-        ++end;
-    return *end == '\0' && std::isfinite(value);
+    value = platform::ParseDouble(cell);
+    return true;
 }
 
 } // namespace

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 using namespace carvento;
 using namespace carvento::pages;
 using namespace carvento::testing;
@@ -32,6 +35,25 @@ TEST(ZoneHint, ZoneNumbersAndEastings)
     EXPECT_FALSE(ZoneOfEastings({"38512345.6", "512345.6"}));
     EXPECT_FALSE(ZoneOfEastings({"title", "12abc"}));
     EXPECT_FALSE(ZoneOfEastings({}));
+}
+
+TEST(ZoneHint, ReadsAndWritesTheSameOnADecimalCommaDesktop)
+{
+    // Qt sets the process locale from the environment: a German desktop reads "38512345.6"
+    // with strtod as 38512345 followed by text, and prints 112.5 as "112,5".
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(nullptr, std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        << "de_DE.UTF-8 is not available (scripts/bootstrap makes it)";
+    const std::optional<int> zone = ZoneOfEastings({"38512345.6", "38499000.25"});
+    FakeContext fake;
+    CGSFSDlg page(fake.Context());
+    FillSource(page, {"1", "3380000", "38512345.6"});
+    page.EditText("meridian", "1123000"); // 112°30′
+    const std::optional<ZoneHint> hint = CheckZoneNumbers(page, page.Source());
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_EQ(38, zone);
+    ASSERT_TRUE(hint);
+    EXPECT_EQ("y 带号 38 (3°带, 中央子午线 114°) 与中央子午线 112.5° 不符", hint->message);
 }
 
 TEST(ZoneHint, InversePageOffersTheDataZonesMeridian)
