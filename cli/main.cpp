@@ -212,7 +212,19 @@ int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter,
         if (first) {
             // The first row decides the column mapping and the title row for the whole file.
             page.ImportRows(cells, rows, columns, stream.FirstDataLine(), &mapping);
-            if (prompter.Problems() > 0 || !page.BeginExport(output, encoding))
+            if (prompter.Problems() > 0)
+                return kExitRefused;
+            // A zone number typed into the add constant would give latitudes of a billion
+            // degrees for every row: refused, with the options that mean what was meant.
+            if (const std::optional<pages::ZoneHint> hint = pages::CheckZoneNumbers(page,
+                                                                                    page.Source());
+                hint && !hint->yAddFieldId.empty()) {
+                std::cerr << kProgram << ": " << hint->message << " (--" << hint->yAddFieldId
+                          << " 500000 --" << hint->fieldId << ' ' << hint->suggested.packed
+                          << ")\n";
+                return kExitRefused;
+            }
+            if (!page.BeginExport(output, encoding))
                 return kExitRefused;
             first = false;
         } else {

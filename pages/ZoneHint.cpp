@@ -3,6 +3,7 @@
 
 #include "geodesy/AngleNotation.hpp"
 #include "pages/DatumSide.hpp"
+#include "pages/EllipsoidPage.hpp"
 #include "pages/GaussPages.hpp"
 #include "pages/TransformPages.hpp"
 #include "pages/ZoneChangePage.hpp"
@@ -80,6 +81,51 @@ std::optional<ZoneCheckTarget> ZoneCheckTargetOf(const ToolPage& page)
     return std::nullopt;
 }
 
+namespace {
+
+// The zone number typed into the add constant (38500000 instead of 500000) while the y values
+// carry none: every y then lies tens of thousands of kilometres from the add constant, and the
+// inverse projection gives latitudes of a billion degrees.
+std::optional<ZoneHint> CheckAddConstant(const ToolPage& page, const ZoneCheckTarget& target,
+                                         const std::vector<std::string>& yCells)
+{
+    std::string yAddId = target.meridianField;
+    yAddId.replace(yAddId.rfind("meridian"), std::string("meridian").size(), "y-add");
+    const PageField* field = page.FindField(yAddId);
+    double yAdd = 0.0;
+    if (!field || !NumberCell(field->text, yAdd) || yAdd < 1e6 || yAdd >= 1e9)
+        return std::nullopt;
+    const double millions = (yAdd - kDefaultYAdd) / 1e6;
+    if (millions != std::floor(millions))
+        return std::nullopt;
+    const std::optional<ZoneMeridian> meridian = MeridianOfZone(static_cast<int>(millions));
+    if (!meridian)
+        return std::nullopt;
+    bool farAway = false;
+    for (const std::string& cell : yCells) {
+        double y = 0.0;
+        if (NumberCell(cell, y))
+            farAway = farAway || std::fabs(y - yAdd) > 1e6;
+    }
+    if (!farAway)
+        return std::nullopt;
+    ZoneHint hint;
+    hint.fieldId = target.meridianField;
+    hint.suggested = *meridian;
+    hint.yAddFieldId = yAddId;
+    hint.message = "Y加常数应为500000，带号" + std::to_string(meridian->zone) + "已移入中央子午线?";
+    return hint;
+}
+
+} // namespace
+
+void ApplyZoneHint(ToolPage& page, const ZoneHint& hint)
+{
+    page.EditText(hint.fieldId, std::to_string(hint.suggested.packed));
+    if (!hint.yAddFieldId.empty())
+        page.EditText(hint.yAddFieldId, std::to_string(kDefaultYAdd));
+}
+
 std::optional<ZoneHint> CheckZoneNumbers(const ToolPage& page,
                                          const tables::CoordinateTable& source)
 {
@@ -92,6 +138,8 @@ std::optional<ZoneHint> CheckZoneNumbers(const ToolPage& page,
     std::vector<std::string> cells;
     for (int r = 1; r <= source.DataRowCount(); ++r)
         cells.push_back(source.GetCell(r, target->yColumn));
+    if (std::optional<ZoneHint> hint = CheckAddConstant(page, *target, cells))
+        return hint;
     const std::optional<int> zone = ZoneOfEastings(cells);
     if (!zone)
         return std::nullopt;

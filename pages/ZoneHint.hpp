@@ -44,6 +44,9 @@ struct ZoneHint {
     ZoneMeridian suggested;  // what the data's zone number stands for
     double panelDegrees = 0; // what the field holds now
     std::string message;     // the status line's text
+    // The add constant field when the zone number was typed into it (38500000) while the y
+    // values carry none: the fix sets it to 500000 and the meridian to the zone's.
+    std::string yAddFieldId{};
 };
 
 // The hint for the page's source rows: a zone number in y that disagrees with the meridian the
@@ -51,6 +54,10 @@ struct ZoneHint {
 // pages without the check.
 std::optional<ZoneHint> CheckZoneNumbers(const ToolPage& page,
                                          const tables::CoordinateTable& source);
+
+// The one-click fix: the meridian field (and the add constant, when the hint names it) set as
+// the hint suggests.
+void ApplyZoneHint(ToolPage& page, const ZoneHint& hint);
 
 // The status line's text for a zone taken from the data (--meridian auto).
 std::string ZoneTakenText(const ZoneMeridian& zone);

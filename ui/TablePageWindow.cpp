@@ -120,10 +120,12 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
     m_zoneStatus->setVisible(false);
     m_zoneButton->setVisible(false);
     connect(m_zoneButton, &QPushButton::clicked, this, [this] {
-        const std::string text = std::to_string(m_zonePacked);
-        if (auto* edit = qobject_cast<QLineEdit*>(FieldWidget(m_zoneField)))
-            edit->setText(Q(text));
-        m_page->EditText(m_zoneField, text);
+        if (!m_zoneHint)
+            return;
+        pages::ApplyZoneHint(*m_page, *m_zoneHint);
+        for (const std::string& id : {m_zoneHint->fieldId, m_zoneHint->yAddFieldId})
+            if (auto* edit = qobject_cast<QLineEdit*>(FieldWidget(id)))
+                edit->setText(Q(m_page->Field(id).text));
         CheckZone();
     });
     status->addWidget(m_zoneStatus);
@@ -191,14 +193,16 @@ void TablePageWindow::CheckZone()
     const std::optional<pages::ZoneHint> hint = pages::CheckZoneNumbers(*m_page, m_page->Source());
     m_zoneStatus->setVisible(hint.has_value());
     m_zoneButton->setVisible(hint.has_value());
+    m_zoneHint.reset();
     if (!hint) {
         m_zoneStatus->clear();
         return;
     }
-    m_zoneField = hint->fieldId;
-    m_zonePacked = hint->suggested.packed;
+    m_zoneHint = hint;
     m_zoneStatus->setText(Q(hint->message));
-    m_zoneButton->setText(QStringLiteral("改为 %1").arg(m_zonePacked));
+    m_zoneButton->setText(hint->yAddFieldId.empty()
+                              ? QStringLiteral("改为 %1").arg(hint->suggested.packed)
+                              : QStringLiteral("改正"));
 }
 
 void TablePageWindow::ShowExported(const QString& text)

@@ -5,11 +5,13 @@
 #pragma once
 
 #include "pages/ConversionPage.hpp"
+#include "pages/ZoneHint.hpp"
 #include "ui/PageWidgets.hpp"
 
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -84,8 +86,7 @@ private:
     QLabel* m_exportStatus = nullptr;
     QLabel* m_zoneStatus = nullptr;
     QPushButton* m_zoneButton = nullptr;
-    std::string m_zoneField;
-    int m_zonePacked = 0;
+    std::optional<pages::ZoneHint> m_zoneHint;
     std::vector<QPushButton*> m_buttons;
 };
 

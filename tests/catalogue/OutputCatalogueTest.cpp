@@ -202,6 +202,17 @@ TEST_F(OutputCatalogue, CoordinatesThatAreNoNumbersAreRefusedWithFileAndLine)
     }
 }
 
+TEST_F(OutputCatalogue, AZoneNumberInTheAddConstantGivesNoResult)
+{
+    folder.Write("xy.txt", "P1,3380000.000,512345.600\r\n");
+    folder.Write("bl.txt", "earlier");
+    ExpectRefusedUntouched("cli gauss-inverse --y-add 38500000 -o bl.txt xy.txt",
+                           {"Y加常数应为500000，带号38已移入中央子午线?", "--meridian 1140000"});
+    const ShellRun fixed =
+        Shell("cli gauss-inverse --y-add 500000 --meridian 1140000 -o bl.txt xy.txt");
+    EXPECT_EQ(0, fixed.status) << fixed.err;
+}
+
 TEST_F(OutputCatalogue, InputThatCannotBeReadTwiceIsReadOnce)
 {
     folder.Write("bl.txt", "P1,30.5,106.3\r\n");

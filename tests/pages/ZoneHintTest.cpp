@@ -56,6 +56,36 @@ TEST(ZoneHint, ReadsAndWritesTheSameOnADecimalCommaDesktop)
     EXPECT_EQ("y 带号 38 (3°带, 中央子午线 114°) 与中央子午线 112.5° 不符", hint->message);
 }
 
+TEST(ZoneHint, AZoneNumberTypedIntoTheAddConstantIsCaughtAndFixedInOneStep)
+{
+    FakeContext fake;
+    CGSFSDlg page(fake.Context());
+    FillSource(page, {"1", "3380000", "512345.6", "2", "3381000", "500000.0"});
+    page.EditText("meridian", "1110000");
+    page.EditText("y-add", "38500000");
+    std::optional<ZoneHint> hint = CheckZoneNumbers(page, page.Source());
+    ASSERT_TRUE(hint);
+    EXPECT_EQ("Y加常数应为500000，带号38已移入中央子午线?", hint->message);
+    EXPECT_EQ("y-add", hint->yAddFieldId);
+    ApplyZoneHint(page, *hint);
+    EXPECT_EQ("500000", page.Field("y-add").text);
+    EXPECT_EQ("1140000", page.Field("meridian").text);
+    EXPECT_FALSE(CheckZoneNumbers(page, page.Source()));
+    // y values that carry the zone number too are consistent with such an add constant.
+    page.EditText("y-add", "38500000");
+    FillSource(page, {"1", "3380000", "38512345.6"});
+    page.EditText("meridian", "1140000");
+    EXPECT_FALSE(CheckZoneNumbers(page, page.Source()));
+    // 坐标换带 checks its source side the same way.
+    CZBHDDlg change(fake.Context());
+    FillSource(change, {"1", "3380000", "512345.6"});
+    change.EditText("from-y-add", "19500000");
+    hint = CheckZoneNumbers(change, change.Source());
+    ASSERT_TRUE(hint);
+    EXPECT_EQ("from-y-add", hint->yAddFieldId);
+    EXPECT_EQ(1110000, hint->suggested.packed);
+}
+
 TEST(ZoneHint, InversePageOffersTheDataZonesMeridian)
 {
     FakeContext fake;
