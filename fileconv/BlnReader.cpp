@@ -42,28 +42,26 @@ bool IsBlank(std::string_view line)
     return true;
 }
 
-std::string_view Trimmed(std::string_view text)
-{
-    while (!text.empty() && platform::IsCSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && platform::IsCSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-// A positive vertex count, or 0 when the field is not one. Counts beyond what a long holds are
-// counts all the same: the file will end first.
+// The vertex count as a C integer read takes it: leading blanks, an optional sign and the
+// digits that follow, so "3.0" (as some programs write counts) is 3. 0 when it is not
+// positive. Counts beyond what a long holds are counts all the same: the file will end first.
 long long VertexCount(std::string_view field)
 {
-    field = Trimmed(field);
-    if (!field.empty() && field.front() == '+')
-        field.remove_prefix(1);
-    long long count = 0;
-    auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), count);
-    if (error == std::errc::result_out_of_range && end == field.data() + field.size())
-        return field.front() == '-' ? 0 : std::numeric_limits<long long>::max();
-    if (error != std::errc() || end != field.data() + field.size() || count <= 0)
+    std::size_t at = 0;
+    while (at < field.size() && platform::IsCSpace(field[at]))
+        ++at;
+    bool negative = false;
+    if (at < field.size() && (field[at] == '+' || field[at] == '-'))
+        negative = field[at++] == '-';
+    std::size_t end = at;
+    while (end < field.size() && field[end] >= '0' && field[end] <= '9')
+        ++end;
+    if (end == at || negative)
         return 0;
+    long long count = 0;
+    if (std::from_chars(field.data() + at, field.data() + end, count).ec ==
+        std::errc::result_out_of_range)
+        return std::numeric_limits<long long>::max();
     return count;
 }
 
@@ -124,6 +122,7 @@ BlnFileText ReadBlnFile(const std::string& path)
         result.text += ',';
         result.text.append(fields[0]);
         result.text += '\n';
+        ++result.vertices;
         if (vertex == count) {
             result.text += '\n';
             ++result.polygons;

@@ -28,6 +28,7 @@ std::string Describe(const BlnFinding& finding);
 struct BlnFileText {
     bool opened = false;
     int polygons = 0;
+    int vertices = 0; // vertex lines written
     std::string text{};
     std::vector<BlnFinding> findings{};
 };

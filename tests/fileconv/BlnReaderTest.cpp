@@ -50,6 +50,26 @@ TEST(BlnReader, CountsThatAreNotPositiveNumbersAreReportedAndTheirHeaderSkipped)
     EXPECT_EQ("1,30.1,114.1\n2,30.2,114.2\n3,30.1,114.3\n\n", file.text);
 }
 
+TEST(BlnReader, CountsWrittenWithDecimalsAreReadAsCIntegers)
+{
+    // Some programs write the count as a decimal number: "3.0" is 3, and what follows the
+    // digits is no part of the count, as a C integer read takes it.
+    ScratchFolder folder;
+    const std::string path =
+        folder.Write("decimal.bln",
+                     "3.0,1\n114.1,30.1\n114.2,30.2\n114.3,30.1\n 2.00 ,0,\"Pond\"\n1,2\n3,4\n"
+                     "+1e5,1\n5,6\n-0.0,1\n.5,1\n");
+    BlnFileText file = ReadBlnFile(path);
+    EXPECT_EQ("1,30.1,114.1\n2,30.2,114.2\n3,30.1,114.3\n\n1,2,1\n2,4,3\n\n1,6,5\n\n", file.text);
+    EXPECT_EQ(3, file.polygons);
+    EXPECT_EQ(6, file.vertices);
+    // A count without digits before the point, and a zero one, are still no counts.
+    ASSERT_EQ(2u, file.findings.size());
+    EXPECT_EQ(10, file.findings[0].line);
+    EXPECT_EQ(11, file.findings[1].line);
+    EXPECT_EQ(file.findings[0].message, file.findings[1].message);
+}
+
 TEST(BlnReader, APolygonCutShortEndsWithItsFileAndIsReported)
 {
     ScratchFolder folder;
