@@ -6,6 +6,7 @@
 #include "fileconv/CoordinateText.hpp"
 #include "fileconv/FileNames.hpp"
 #include "fileconv/TextFiles.hpp"
+#include "platform/NumberText.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/FieldSplit.hpp"
 #include "tables/TextTableFile.hpp"
@@ -79,9 +80,24 @@ std::string GpxDocument::DocumentText() const
     return m_xml.DocumentText();
 }
 
+void GpxDocument::PositionAfterKind(int kind)
+{
+    static constexpr const char* kKinds[] = {"wpt", "rte", "trk"};
+    for (int k = kind; k >= 0; --k) {
+        m_xml.ResetPosition();
+        bool found = false;
+        while (m_xml.FindElement(kKinds[k]))
+            found = true;
+        if (found)
+            return;
+    }
+    m_xml.ResetPosition();
+}
+
 TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptions& options)
 {
     TextInput input;
+    m_counts = {};
     if (!options.waypoints && !options.routes && !options.tracks)
         return input;
     std::vector<std::string> cells;
@@ -101,6 +117,7 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
     };
 
     if (options.waypoints) {
+        PositionAfterKind(0);
         for (std::size_t row = 0; row < rowCount; ++row) {
             if (cell(row, 1).empty())
                 continue;
@@ -110,9 +127,11 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
             m_xml.AddChildElement("name", cell(row, 0));
             if (columns > 3)
                 m_xml.AddChildElement("desc", cell(row, 3));
+            ++m_counts.waypoints;
         }
     }
     if (options.routes) {
+        PositionAfterKind(1);
         bool newRoute = true;
         for (std::size_t row = 0; row < rowCount; ++row) {
             if (cell(row, 1).empty()) {
@@ -123,6 +142,7 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
                 m_xml.AddElement("rte");
                 m_xml.AddChildElement("name", cell(row, 0));
                 newRoute = false;
+                ++m_counts.routes;
             }
             m_xml.AddChildElement("rtept");
             addPosition(row);
@@ -130,9 +150,11 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
                 m_xml.AddChildElement("name", cell(row, 0));
                 m_xml.LeaveElement();
             }
+            ++m_counts.routePoints;
         }
     }
     if (options.tracks) {
+        PositionAfterKind(2);
         // Inside a track the cursor stands in its trkseg, one level below the root.
         bool newTrack = true;
         bool inTrack = false;
@@ -149,9 +171,12 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
                 m_xml.AddChildElement("trkseg");
                 inTrack = m_xml.EnterElement();
                 newTrack = false;
+                ++m_counts.tracks;
+                ++m_counts.trackSegments;
             }
             m_xml.AddChildElement("trkpt");
             addPosition(row);
+            ++m_counts.trackPoints;
         }
         if (inTrack)
             m_xml.LeaveElement();
@@ -160,62 +185,134 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
     return input;
 }
 
-TextOutput GpxDocument::GpxToText(const std::string& outputPath, const GpxExportOptions& options)
+namespace {
+
+// An attribute value in a message: at most 40 bytes, cut before a character, not inside one.
+std::string Shown(const std::string& value)
 {
-    std::string waypoints;
-    std::string routes;
-    std::string tracks;
+    if (value.size() <= 40)
+        return "\"" + value + "\"";
+    std::size_t end = 40;
+    while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80)
+        --end;
+    return "\"" + value.substr(0, end) + "…\"";
+}
+
+// Why a point cannot be written as a text line, or empty when it can: the text readers take a
+// line with an empty latitude for the end of a line of points, and refuse a file with a
+// coordinate that is not a number.
+std::string PositionProblem(const std::string& lat, const std::string& lon)
+{
+    if (lat.empty())
+        return "缺少纬度(lat)";
+    if (lon.empty())
+        return "缺少经度(lon)";
+    if (!platform::IsNumberText(lat))
+        return "纬度(lat)" + Shown(lat) + "不是数字";
+    if (!platform::IsNumberText(lon))
+        return "经度(lon)" + Shown(lon) + "不是数字";
+    return {};
+}
+
+std::string NameShown(const std::string& name)
+{
+    return name.empty() ? std::string("(无名称)") : OneLine(name);
+}
+
+} // namespace
+
+GpxTexts GpxDocument::ExtractTexts(const GpxExportOptions& options)
+{
+    GpxTexts out;
+    GpxCounts& counts = out.counts;
+    // A child's text wherever it stands among the element's children: receivers and programs
+    // write name, ele, time and desc in any order.
     auto childText = [this](std::string_view name, std::string fallback) {
+        m_xml.ResetChildPosition();
         return m_xml.FindChildElement(name) ? m_xml.ChildText() : std::move(fallback);
     };
     const bool root = FindRoot();
     if (root && options.waypoints) {
         m_xml.ResetChildPosition();
+        int n = 0;
         while (m_xml.FindChildElement("wpt") && m_xml.EnterElement()) {
+            ++n;
             const std::string lat = m_xml.Attribute("lat");
             const std::string lon = m_xml.Attribute("lon");
-            // Each search continues after the child the previous one found.
-            m_xml.ResetChildPosition();
             const std::string ele = childText("ele", "");
             const std::string name = OneLine(childText("name", "NONAME"));
             const std::string desc = OneLine(childText("desc", ""));
-            AppendTextLine(waypoints, {name, lat, lon, ele, desc});
+            if (const std::string problem = PositionProblem(lat, lon); !problem.empty()) {
+                counts.skipped.push_back("第" + std::to_string(n) + "个航点 " +
+                                         NameShown(childText("name", "")) + ": " + problem);
+            } else {
+                AppendTextLine(out.waypoints, {name, lat, lon, ele, desc});
+                ++counts.waypoints;
+            }
             m_xml.LeaveElement();
         }
     }
     if (root && options.routes) {
         m_xml.ResetChildPosition();
         while (m_xml.FindChildElement("rte") && m_xml.EnterElement()) {
+            const std::string route = NameShown(childText("name", ""));
+            int n = 0;
+            int written = 0;
             m_xml.ResetChildPosition();
             while (m_xml.FindChildElement("rtept") && m_xml.EnterElement()) {
-                m_xml.ResetChildPosition();
-                AppendTextLine(routes, {childText("name", "NONAME"), m_xml.Attribute("lat"),
-                                        m_xml.Attribute("lon")});
+                ++n;
+                const std::string lat = m_xml.Attribute("lat");
+                const std::string lon = m_xml.Attribute("lon");
+                if (const std::string problem = PositionProblem(lat, lon); !problem.empty()) {
+                    counts.skipped.push_back("航线 " + route + " 的第" + std::to_string(n) +
+                                             "个点: " + problem);
+                } else {
+                    AppendTextLine(out.routes, {childText("name", "NONAME"), lat, lon});
+                    ++written;
+                }
                 m_xml.LeaveElement();
             }
-            routes.append("\n");
+            if (written > 0) {
+                out.routes.append("\n");
+                ++counts.routes;
+                counts.routePoints += written;
+            }
             m_xml.LeaveElement();
         }
     }
     if (root && options.tracks) {
         m_xml.ResetChildPosition();
         while (m_xml.FindChildElement("trk") && m_xml.EnterElement()) {
-            m_xml.ResetChildPosition();
             const std::string name = OneLine(childText("name", "NONAME"));
+            const std::string track = NameShown(childText("name", ""));
+            // k numbers the points written, n every point of the track.
             int k = 0;
+            int n = 0;
             m_xml.ResetChildPosition();
             while (m_xml.FindChildElement("trkseg") && m_xml.EnterElement()) {
+                const int before = k;
                 m_xml.ResetChildPosition();
                 while (m_xml.FindChildElement("trkpt") && m_xml.EnterElement()) {
+                    ++n;
                     const std::string lat = m_xml.Attribute("lat");
                     const std::string lon = m_xml.Attribute("lon");
-                    m_xml.ResetChildPosition();
-                    AppendTextLine(tracks, {name + "-" + std::to_string(++k), lat, lon,
-                                            childText("ele", "")});
+                    if (const std::string problem = PositionProblem(lat, lon); !problem.empty())
+                        counts.skipped.push_back("航迹 " + track + " 的第" + std::to_string(n) +
+                                                 "个点: " + problem);
+                    else
+                        AppendTextLine(out.tracks, {name + "-" + std::to_string(++k), lat, lon,
+                                                    childText("ele", "")});
                     m_xml.LeaveElement();
                 }
-                tracks.append("\n");
+                if (k > before) {
+                    out.tracks.append("\n");
+                    ++counts.trackSegments;
+                }
                 m_xml.LeaveElement();
+            }
+            if (k > 0) {
+                ++counts.tracks;
+                counts.trackPoints += k;
             }
             m_xml.LeaveElement();
         }
@@ -224,15 +321,32 @@ TextOutput GpxDocument::GpxToText(const std::string& outputPath, const GpxExport
         m_xml.ResetChildPosition();
         m_xml.EnterElement(); // what is added next goes into the root again
     }
+    m_counts = counts;
+    return out;
+}
+
+TextOutput GpxDocument::WriteTexts(const GpxTexts& texts, const std::string& outputPath,
+                                   const GpxExportOptions& options,
+                                   const std::function<std::string(const std::string&)>& target)
+{
     TextOutput output;
     const std::string base(OutputBase(outputPath));
-    if (options.waypoints && !waypoints.empty())
-        WriteOne(output, base + kGpxWaypointsSuffix, kWaypointsHeader, waypoints, options);
-    if (options.routes && !routes.empty())
-        WriteOne(output, base + kGpxRoutesSuffix, kRoutesHeader, routes, options);
-    if (options.tracks && !tracks.empty())
-        WriteOne(output, base + kGpxTracksSuffix, kTracksHeader, tracks, options);
+    const auto write = [&](const char* suffix, const char* header, const std::string& text) {
+        if (!text.empty())
+            WriteOne(output, target ? target(base + suffix) : base + suffix, header, text, options);
+    };
+    if (options.waypoints)
+        write(kGpxWaypointsSuffix, kWaypointsHeader, texts.waypoints);
+    if (options.routes)
+        write(kGpxRoutesSuffix, kRoutesHeader, texts.routes);
+    if (options.tracks)
+        write(kGpxTracksSuffix, kTracksHeader, texts.tracks);
     return output;
+}
+
+TextOutput GpxDocument::GpxToText(const std::string& outputPath, const GpxExportOptions& options)
+{
+    return WriteTexts(ExtractTexts(options), outputPath, options);
 }
 
 } // namespace carvento::fileconv

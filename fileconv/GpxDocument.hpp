@@ -6,7 +6,9 @@
 #include "fileconv/ConversionResult.hpp"
 #include "fileconv/XmlDocument.hpp"
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace carvento::fileconv {
 
@@ -29,6 +31,28 @@ inline constexpr const char* kGpxWaypointsSuffix = "_航点.txt";
 inline constexpr const char* kGpxRoutesSuffix = "_航线.txt";
 inline constexpr const char* kGpxTracksSuffix = "_航迹.txt";
 
+// What the last TextToGpx added to the document, or what the last GpxToText wrote for the
+// kinds asked for, and the points it left out.
+struct GpxCounts {
+    int waypoints = 0;
+    int routes = 0; // routes and tracks with at least one point
+    int routePoints = 0;
+    int tracks = 0;
+    int trackSegments = 0; // segments with at least one point
+    int trackPoints = 0;
+    std::vector<std::string> skipped{}; // each point left out, where it stood and why
+    int Points() const { return waypoints + routePoints + trackPoints; }
+};
+
+// The texts of a GPX to TXT extraction before they are written: LF-separated lines, empty for
+// a kind that was not asked for or has no point.
+struct GpxTexts {
+    std::string waypoints{};
+    std::string routes{};
+    std::string tracks{};
+    GpxCounts counts{};
+};
+
 class GpxDocument {
 public:
     // A new document: the "gpx" root with its five attributes, the cursor inside it.
@@ -42,15 +66,34 @@ public:
     bool SaveGpx(const std::string& path);
     std::string DocumentText() const;
 
+    // Adds the text file's points: its waypoints after the waypoints already in the document,
+    // its routes after the routes and its tracks at the end, so that a document made from
+    // several files (with the same options) holds all waypoints, then all routes, then all
+    // tracks, as GPX 1.1 orders them.
     TextInput TextToGpx(const std::string& textPath, const GpxMakeOptions& options);
+    // ExtractTexts, then WriteTexts into base of `outputPath` + the three suffixes.
     TextOutput GpxToText(const std::string& outputPath, const GpxExportOptions& options);
+    // The lines of the kinds asked for. A point without a latitude and longitude that are
+    // numbers is left out (see GpxCounts::skipped): no text reader could take it back.
+    GpxTexts ExtractTexts(const GpxExportOptions& options);
+    // Writes each text that holds points to base of `outputPath` + its suffix, or to the path
+    // `target` makes of that name.
+    static TextOutput WriteTexts(const GpxTexts& texts, const std::string& outputPath,
+                                 const GpxExportOptions& options,
+                                 const std::function<std::string(const std::string&)>& target = {});
+    const GpxCounts& Counts() const { return m_counts; }
 
 private:
     void Reset();
     // Moves the cursor to the root element (the current element at the document level).
     bool FindRoot();
+    // Puts the cursor, inside the root, on the last element of the kind (0 wpt, 1 rte, 2 trk)
+    // or, without one, of the nearest kind before it; with none, the next element added goes
+    // at the end.
+    void PositionAfterKind(int kind);
 
     XmlDocument m_xml;
+    GpxCounts m_counts;
 };
 
 } // namespace carvento::fileconv

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -152,23 +154,74 @@ TEST(TextToGpx, WaypointsRoutesAndTracksInThatOrder)
               Slurp(dir.File("a_航迹.txt")));
 }
 
-TEST(TextToGpx, TwoFilesMergeIntoOneRoot)
+TEST(TextToGpx, FilesMergeIntoOneRootOrderedByKind)
 {
     TempDir dir;
     Spit(dir.File("1.txt"), "名称,纬度,经度\nP1,30,114\nP2,30.5,114.5\n");
-    Spit(dir.File("2.txt"), "名称,纬度,经度\nQ1,31,115\n");
+    Spit(dir.File("2.txt"), "名称,纬度,经度\nQ1,31,115\n\nQ2,31.5,115.5\n");
+    Spit(dir.File("3.txt"), "名称,纬度,经度\nS1,32,116\n");
     GpxDocument gpx;
-    ASSERT_TRUE(gpx.TextToGpx(dir.File("1.txt"), kAllKinds).converted);
-    ASSERT_TRUE(gpx.TextToGpx(dir.File("2.txt"), kAllKinds).converted);
+    for (const char* name : {"1.txt", "2.txt", "3.txt"}) {
+        ASSERT_TRUE(gpx.TextToGpx(dir.File(name), kAllKinds).converted) << name;
+        // What each file added by itself.
+        EXPECT_EQ(name[0] == '2' ? 2 : 1, gpx.Counts().routes) << name;
+        EXPECT_EQ(gpx.Counts().waypoints, gpx.Counts().trackPoints) << name;
+    }
     const std::string text = gpx.DocumentText();
     EXPECT_EQ(1, Count(text, "<gpx "));
     EXPECT_EQ(0, Count(text, "<desc")); // three columns: no remarks
-    // File 1's tracks come before file 2's waypoints; all within the one root.
-    EXPECT_LT(text.find("<name>P1</name>"), text.find("<trk>"));
-    EXPECT_LT(text.find("</trk>"), text.find("<name>Q1</name>"));
+    // GPX 1.1 wants every wpt, then every rte, then every trk; each kind keeps the files' order.
+    std::vector<std::string> kinds;
+    for (std::size_t at = text.find("\r\n<"); at != std::string::npos;
+         at = text.find("\r\n<", at + 1)) {
+        const std::string tag = text.substr(at + 3, 4);
+        if (tag == "wpt " || tag == "rte>" || tag == "trk>")
+            kinds.push_back(tag.substr(0, 3));
+    }
+    EXPECT_EQ((std::vector<std::string>{"wpt", "wpt", "wpt", "wpt", "wpt", "rte", "rte", "rte",
+                                        "rte", "trk", "trk", "trk", "trk"}),
+              kinds);
+    // The first place of each name is its waypoint.
+    std::vector<std::size_t> names;
+    for (const char* name : {"P1", "P2", "Q1", "Q2", "S1"})
+        names.push_back(text.find(std::string("<name>") + name + "</name>"));
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+    EXPECT_LT(text.find("<name>S1</name>"), text.find("<rte>"));
     EXPECT_LT(text.rfind("</trk>"), text.find("</gpx>"));
-    EXPECT_EQ(2, Count(text, "<trk>"));
-    EXPECT_EQ(2, Count(text, "<rte>"));
+
+    // Read back, the kinds come out in the files' order.
+    ASSERT_TRUE(gpx.SaveGpx(dir.File("all.gpx")));
+    GpxDocument read;
+    ASSERT_TRUE(read.LoadGpx(dir.File("all.gpx")));
+    read.GpxToText(dir.File("all.txt"), kUtf8All);
+    EXPECT_EQ(Crlf("名称,纬度,经度\nP1,30,114\nP2,30.5,114.5\n\nQ1,31,115\n\nQ2,31.5,115.5\n\n"
+                   "S1,32,116\n\n"),
+              Slurp(dir.File("all_航线.txt")));
+    const GpxCounts& counts = read.Counts();
+    EXPECT_EQ(5, counts.waypoints);
+    EXPECT_EQ(4, counts.routes);
+    EXPECT_EQ(5, counts.routePoints);
+    EXPECT_EQ(4, counts.tracks);
+    EXPECT_EQ(4, counts.trackSegments);
+    EXPECT_EQ(5, counts.trackPoints);
+}
+
+TEST(TextToGpx, MergingKindsThatWereNotAskedForEveryTime)
+{
+    // Routes only, then everything: the later waypoints still go before the earlier routes.
+    TempDir dir;
+    Spit(dir.File("1.txt"), "名称,纬度,经度\nP1,30,114\n");
+    Spit(dir.File("2.txt"), "名称,纬度,经度\nQ1,31,115\n");
+    GpxDocument gpx;
+    ASSERT_TRUE(
+        gpx.TextToGpx(dir.File("1.txt"),
+                      {.waypoints = true, .routes = false, .closeRoutes = false, .tracks = true})
+            .converted);
+    ASSERT_TRUE(gpx.TextToGpx(dir.File("2.txt"), kAllKinds).converted);
+    const std::string text = gpx.DocumentText();
+    EXPECT_LT(text.rfind("<wpt"), text.find("<rte>"));
+    EXPECT_LT(text.find("</rte>"), text.find("<trk>"));
+    EXPECT_LT(text.find("<name>P1</name>\r\n<trkseg>"), text.find("<name>Q1</name>\r\n<trkseg>"));
 }
 
 TEST(TextToGpx, RowsWithoutLongitudeAndRefusedFiles)
@@ -209,15 +262,83 @@ TEST(GpxToText, WaypointsWithMissingChildren)
     const Extracted e =
         Extract(Gpx("<wpt lat=\"30\" lon=\"114\"/>"
                     "<wpt lat=\"31\" lon=\"115\"><ele>12.5</ele><name>W</name><desc>d</desc></wpt>"
-                    // The children are looked up as ele, name, desc, each after the last found.
-                    "<wpt lat=\"32\" lon=\"116\"><name>late</name><ele>3</ele></wpt>"));
+                    "<wpt lat=\"32\" lon=\"116\"><desc>x</desc></wpt>"));
     ASSERT_TRUE(e.loaded);
     EXPECT_EQ(Crlf("名称,纬度,经度,高程,注释\nNONAME,30,114,,\nW,31,115,12.5,d\n"
-                   "NONAME,32,116,3,\n"),
+                   "NONAME,32,116,,x\n"),
               e.waypoints);
     EXPECT_EQ("", e.routes);
     EXPECT_EQ(std::vector<std::string>{}, e.output.failed);
     EXPECT_EQ(1u, e.output.written.size());
+}
+
+TEST(GpxToText, ChildrenAreReadWhereverTheyStand)
+{
+    // Receivers and programs write name, ele, time and desc in their own order, and put the
+    // name of a route or track after its points.
+    const Extracted e = Extract(
+        Gpx("<wpt lat=\"32\" lon=\"116\"><name>late</name><ele>3</ele></wpt>"
+            "<wpt lat=\"33\" lon=\"117\"><desc>塔</desc><time>t</time><name>T7</name><sym>s</sym>"
+            "<ele>25.1</ele></wpt>"
+            "<rte><rtept lat=\"1\" lon=\"2\"><time>t</time><ele>4</ele><name>R1</name></rtept>"
+            "<name>route</name></rte>"
+            "<trk><trkseg><trkpt lat=\"5\" lon=\"6\"><time>t</time><ele>7</ele></trkpt></trkseg>"
+            "<trkseg><trkpt lat=\"8\" lon=\"9\"><extensions/><ele>10</ele></trkpt></trkseg>"
+            "<name>上午</name></trk>"));
+    ASSERT_TRUE(e.loaded);
+    EXPECT_EQ(Crlf("名称,纬度,经度,高程,注释\nlate,32,116,3,\nT7,33,117,25.1,塔\n"), e.waypoints);
+    EXPECT_EQ(Crlf("名称,纬度,经度\nR1,1,2\n\n"), e.routes);
+    EXPECT_EQ(Crlf("名称,纬度,经度,高程\n上午-1,5,6,7\n\n上午-2,8,9,10\n\n"), e.tracks);
+}
+
+TEST(GpxToText, PointsWithoutAPositionAreLeftOutAndNamed)
+{
+    TempDir dir;
+    Spit(dir.File("in.gpx"),
+         Gpx("<wpt lat=\"30\" lon=\"114\"><name>A</name></wpt>"
+             "<wpt lat=\"31\"><name>B</name></wpt>"
+             "<wpt lat=\"abc\" lon=\"115\"/>"
+             "<rte><name>R</name><rtept lat=\"1\" lon=\"\"/><rtept lat=\"2\" lon=\"3\"/></rte>"
+             "<rte><name>empty</name><rtept lon=\"3\"/></rte>"
+             "<trk><name>T</name><trkseg><trkpt lat=\"5\" lon=\"6\"/>"
+             "<trkpt lat=\"7\" lon=\"0x1A\"/></trkseg><trkseg><trkpt lon=\"1\"/></trkseg>"
+             "<trkseg><trkpt lat=\"8\" lon=\"9\"/></trkseg></trk>"));
+    GpxDocument gpx;
+    ASSERT_TRUE(gpx.LoadGpx(dir.File("in.gpx")));
+    const GpxTexts texts = gpx.ExtractTexts(kUtf8All);
+    EXPECT_EQ("A,30,114,,\n", texts.waypoints);
+    // A route or segment left without points adds no empty line.
+    EXPECT_EQ("NONAME,2,3\n\n", texts.routes);
+    EXPECT_EQ("T-1,5,6,\n\nT-2,8,9,\n\n", texts.tracks);
+    EXPECT_EQ((std::vector<std::string>{
+                  "第2个航点 B: 缺少经度(lon)", "第3个航点 (无名称): 纬度(lat)\"abc\"不是数字",
+                  "航线 R 的第1个点: 缺少经度(lon)", "航线 empty 的第1个点: 缺少纬度(lat)",
+                  "航迹 T 的第2个点: 经度(lon)\"0x1A\"不是数字",
+                  "航迹 T 的第3个点: 缺少纬度(lat)"}),
+              texts.counts.skipped);
+    EXPECT_EQ(1, texts.counts.waypoints);
+    EXPECT_EQ(1, texts.counts.routes);
+    EXPECT_EQ(1, texts.counts.tracks);
+    EXPECT_EQ(2, texts.counts.trackSegments);
+    EXPECT_EQ(2, texts.counts.trackPoints);
+
+    // Written under names of the caller's choosing; kinds without points write no file.
+    const TextOutput written =
+        GpxDocument::WriteTexts(texts, dir.File("out.txt"), kUtf8All,
+                                [](const std::string& path) { return path + ".partial"; });
+    EXPECT_EQ((std::vector<std::string>{dir.File("out_航点.txt.partial"),
+                                        dir.File("out_航线.txt.partial"),
+                                        dir.File("out_航迹.txt.partial")}),
+              written.written);
+
+    // Nothing of the kinds asked for: nothing written.
+    const Extracted none = Extract(Gpx("<metadata><name>m</name></metadata>"
+                                       "<rte><name>r</name></rte><trk><trkseg/></trk>"
+                                       "<wpt lat=\"1\" lon=\"2\"/>"),
+                                   {.waypoints = false, .routes = true, .tracks = true});
+    EXPECT_TRUE(none.loaded);
+    EXPECT_TRUE(none.output.written.empty());
+    EXPECT_EQ("", none.routes + none.tracks + none.waypoints);
 }
 
 TEST(GpxToText, EveryTrackSegmentWithContinuingNumbers)
