@@ -150,19 +150,50 @@ fileconv::GpxMakeOptions TxtToGpxPage::Options()
             .tracks = Ticked("tracks")};
 }
 
+namespace {
+
+// "walk.gpx: 5 航点, 1 航线 (12 点), 2 航迹 (3 段, 451 点); 跳过 0": what a file gave or
+// held of each kind asked for, with the segments when a track has more than one.
+std::string GpxSummary(const std::string& input, const fileconv::GpxCounts& counts)
+{
+    std::string text =
+        std::string(fileconv::FileNamePart(input)) + ": " + std::to_string(counts.waypoints) +
+        " 航点, " + std::to_string(counts.routes) + " 航线 (" + std::to_string(counts.routePoints) +
+        " 点), " + std::to_string(counts.tracks) + " 航迹 (";
+    if (counts.trackSegments > counts.tracks)
+        text += std::to_string(counts.trackSegments) + " 段, ";
+    return text + std::to_string(counts.trackPoints) + " 点); 跳过 " +
+           std::to_string(counts.skipped.size());
+}
+
+FileOutcome NothingToConvert(const std::string& input)
+{
+    return FileOutcome::Failed(FormatMessage(messages::kNothingToConvert, input),
+                               platform::MessageIcon::Warning);
+}
+
+} // namespace
+
 FileOutcome TxtToGpxPage::ConvertFile(const std::string& input, bool merged)
 {
     const fileconv::GpxMakeOptions options = Options();
     if (!options.waypoints && !options.routes && !options.tracks)
         return {};
-    if (merged)
-        return TextOutcome(input, m_merged->TextToGpx(input, options));
-    fileconv::GpxDocument document;
-    FileOutcome read = TextOutcome(input, document.TextToGpx(input, options));
-    if (!read.ok)
-        return read;
-    const std::string output = SeparateOutputBase(input) + ".gpx";
-    return document.SaveGpx(output) ? FileOutcome{} : SaveFailed(output);
+    fileconv::GpxDocument separate;
+    fileconv::GpxDocument& document = merged ? *m_merged : separate;
+    FileOutcome outcome = TextOutcome(input, document.TextToGpx(input, options));
+    if (!outcome.ok)
+        return outcome; // an existing GPX of the same name stays as it was
+    const std::string summary = GpxSummary(input, document.Counts());
+    if (document.Counts().Points() == 0)
+        outcome = NothingToConvert(input); // rows without a latitude only
+    else if (!merged) {
+        const std::string output = SeparateOutputBase(input) + ".gpx";
+        if (!document.SaveGpx(output))
+            outcome = SaveFailed(output);
+    }
+    outcome.summary = summary;
+    return outcome;
 }
 
 FileOutcome TxtToGpxPage::BeginMerge(const std::string&)
@@ -286,12 +317,39 @@ FileOutcome GpxToTxtPage::ConvertFile(const std::string& input, bool merged)
     fileconv::GpxDocument document;
     if (!document.LoadGpx(input))
         return LoadFailed(input);
-    return WriteOutcome(document.GpxToText(OutputPath(input, merged),
-                                           {.waypoints = Field("waypoints").value != 0,
-                                            .routes = Field("routes").value != 0,
-                                            .tracks = Field("tracks").value != 0,
-                                            .append = merged,
-                                            .format = {TextEncoding()}}));
+    const fileconv::GpxExportOptions options{.waypoints = Field("waypoints").value != 0,
+                                             .routes = Field("routes").value != 0,
+                                             .tracks = Field("tracks").value != 0,
+                                             .append = merged,
+                                             .format = {TextEncoding()}};
+    const fileconv::GpxTexts texts = document.ExtractTexts(options);
+    const fileconv::GpxCounts& counts = texts.counts;
+    std::string skipped = input + ":";
+    for (const std::string& point : counts.skipped)
+        skipped += "\n跳过 " + point;
+    FileOutcome outcome;
+    if (counts.Points() == 0) {
+        outcome = NothingToConvert(input);
+        if (!counts.skipped.empty())
+            outcome.message = skipped + "\n" + outcome.message;
+    } else {
+        // Points left out make the texts partial: beside complete earlier ones, not over them.
+        std::string notes;
+        const auto partial = [&notes](const std::string& path) {
+            std::string note;
+            std::string target = PartialOutputPath(path, note);
+            notes += "\n" + note;
+            return target;
+        };
+        const bool beside = !counts.skipped.empty() && !merged;
+        outcome = WriteOutcome(fileconv::GpxDocument::WriteTexts(
+            texts, OutputPath(input, merged), options,
+            beside ? std::function<std::string(const std::string&)>(partial) : nullptr));
+        if (outcome.ok && !counts.skipped.empty())
+            outcome = FileOutcome::Partial(skipped + notes);
+    }
+    outcome.summary = GpxSummary(input, counts);
+    return outcome;
 }
 
 // BLN to TXT.
@@ -324,18 +382,32 @@ FileOutcome BlnToTxtPage::ConvertFile(const std::string& input, bool merged)
     fileconv::BlnFileText file = fileconv::ReadBlnFile(input);
     if (!file.opened)
         return LoadFailed(input);
-    std::string note;
-    if (merged) {
-        m_mergedText += file.text;
-    } else {
-        std::string output = SeparateOutputBase(input) + ".txt";
+    FileOutcome outcome;
+    if (file.polygons == 0) {
+        // Nothing to write: an earlier output stays as it was.
+        outcome = NothingToConvert(input);
         if (!file.findings.empty())
-            output = PartialOutputPath(output, note);
-        if (!fileconv::WriteTextFile(output, fileconv::kBlnTextHeader, file.text, false,
-                                     {TextEncoding()}))
-            return SaveFailed(output);
+            outcome.message = FindingsOutcome(file.findings, "").message + "\n" + outcome.message;
+    } else {
+        std::string note;
+        if (merged) {
+            m_mergedText += file.text;
+        } else {
+            std::string output = SeparateOutputBase(input) + ".txt";
+            if (!file.findings.empty())
+                output = PartialOutputPath(output, note);
+            if (!fileconv::WriteTextFile(output, fileconv::kBlnTextHeader, file.text, false,
+                                         {TextEncoding()}))
+                outcome = SaveFailed(output);
+        }
+        if (outcome.ok && !file.findings.empty())
+            outcome = FindingsOutcome(file.findings, note);
     }
-    return file.findings.empty() ? FileOutcome{} : FindingsOutcome(file.findings, note);
+    // "lake.bln: 3 多边形 (120 点); 跳过 1": every finding is a line or polygon left out.
+    outcome.summary = std::string(fileconv::FileNamePart(input)) + ": " +
+                      std::to_string(file.polygons) + " 多边形 (" + std::to_string(file.vertices) +
+                      " 点); 跳过 " + std::to_string(file.findings.size());
+    return outcome;
 }
 
 FileOutcome BlnToTxtPage::BeginMerge(const std::string&)
