@@ -50,8 +50,24 @@ bool CommonPointPage::SolveCommand()
     m_table.CollectCells(cells);
     const int columns = m_table.ColumnCount();
     const PointRows points{cells, rows, columns};
+    std::vector<std::string> shownBefore;
+    for (const PageField& field : Fields())
+        shownBefore.push_back(field.text);
+    m_quality = {};
     if (!CheckPointCells(points) || !Solve(points))
         return false;
+    // Points of two different sets, or a zone number typed into the add constant, fit with a
+    // σ0 of kilometres: that is no transformation, whatever its parameters say.
+    if (const double sigma0 = m_quality.sigma0; std::isfinite(sigma0) && sigma0 > kSaneSigma0) {
+        for (std::size_t i = 0; i < Fields().size() && i < shownBefore.size(); ++i)
+            if (Fields()[i].text != shownBefore[i])
+                SetFieldText(Fields()[i].id, shownBefore[i]);
+        ForgetSolve();
+        m_quality = {};
+        m_qualityText.clear();
+        ShowMessage(FormatMessage(messages::kFitUnusable, platform::FormatFixed(sigma0, 3)));
+        return false;
+    }
     const int residual = m_setup.residualColumn;
     if (residual < 0 || residual >= columns)
         return true;

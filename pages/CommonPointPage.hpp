@@ -60,6 +60,8 @@ struct CommonPointSetup {
 
 class CommonPointPage : public ToolPage {
 public:
+    // The σ0 (m) beyond which a fit is refused as no result.
+    static constexpr double kSaneSigma0 = 10.0;
     // Command ids of the frame (Commands() lists them with their captions).
     static constexpr const char* kSolveCommand = "solve";
     static constexpr const char* kSavePointsCommand = "save-points";
@@ -110,6 +112,8 @@ protected:
     // Estimates the page's parameters from the rows and shows them in the page's fields; false
     // when they cannot be estimated (the page shows why). Runs on the user-interface thread.
     virtual bool Solve(const PointRows& points) = 0;
+    // Forgets the last Solve: a fit too poor to be a result (see kSaneSigma0) is not kept.
+    virtual void ForgetSolve() {}
     // The residual of one row with the parameters of the last successful Solve, as the text
     // the residual column shows.
     virtual std::string Residual(std::span<const std::string> row) const = 0;

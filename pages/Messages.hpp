@@ -38,6 +38,9 @@ namespace carvento::pages::messages {
 inline constexpr const char* kThreeParamsFieldCount = "行参数不足或多余3个,请检查!";
 inline constexpr const char* kFourParamsFieldCount = "行参数不足或多余4个,请检查!";
 inline constexpr const char* kSevenParamsFieldCount = "行参数不足或多余7个,请检查!";
+// A solve whose σ0 is beyond any survey: the parameters are not shown.
+inline constexpr const char* kFitUnusable =
+    "单位权中误差σ0=%s m,超过10 m,解算结果不可用:请检查公共点的对应、Y加常数、带号和坐标类型!";
 } // namespace carvento::pages::messages
 
 // File conversion.

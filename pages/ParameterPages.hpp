@@ -200,6 +200,8 @@ protected:
     // the kept parameters.
     virtual GeodeticPoint Move(const GeodeticPoint& point) const = 0;
 
+    void ForgetSolve() override { m_solved = false; }
+
 private:
     // The quality report of a successful solve over every row.
     void AssessQuality(const PointRows& points);
@@ -262,6 +264,7 @@ public:
 protected:
     bool Solve(const PointRows& points) override;
     std::string Residual(std::span<const std::string> row) const override;
+    void ForgetSolve() override { m_solved = false; }
 
 private:
     geodesy::FourParams m_params{};

@@ -104,3 +104,33 @@ TEST(FitQualityPages, ThreeParameterReportHasNoRedundancy)
     EXPECT_NEAR(1.0, report.rows[0].leaveOneOut, 1e-3);
     EXPECT_EQ(0, report.Marked());
 }
+
+// Common points whose new coordinates belong to other points (a list sorted differently) fit
+// with a σ0 of kilometres: refused, and the parameters, quality and export stay as they were.
+TEST(FitQualityPages, AFitOfKilometresIsNoResult)
+{
+    FakeContext fake;
+    CParams7 page(fake.Context());
+    const Cells cells = SevenParameterRows(page);
+    Cells shuffled = cells;
+    for (std::size_t r = 0; r < 12; ++r)
+        for (std::size_t c = 4; c < 7; ++c)
+            shuffled[r * 8 + c] = cells[((r + 5) % 12) * 8 + c];
+    page.Table().FillRows(shuffled, 12, 8);
+    std::vector<std::string> before;
+    for (const PageField& field : page.Fields())
+        before.push_back(field.text);
+    ASSERT_FALSE(page.SolveCommand());
+    ASSERT_FALSE(fake.prompter.messages.empty());
+    EXPECT_NE(std::string::npos, fake.prompter.messages.back().text.find("超过10 m"))
+        << fake.prompter.messages.back().text;
+    for (std::size_t i = 0; i < page.Fields().size(); ++i)
+        EXPECT_EQ(before[i], page.Fields()[i].text) << page.Fields()[i].id;
+    EXPECT_TRUE(page.Quality().rows.empty());
+    EXPECT_EQ("", page.Table().GetCell(1, CParams7::kResidualColumn));
+    EXPECT_FALSE(page.ProjExportText());
+    // Put right, the same points solve.
+    page.Table().FillRows(cells, 12, 8);
+    EXPECT_TRUE(page.SolveCommand());
+    EXPECT_LT(page.Quality().sigma0, 1.0);
+}
