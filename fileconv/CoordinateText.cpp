@@ -9,6 +9,7 @@
 #include "tables/TextTableFile.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 
@@ -84,10 +85,10 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
-// Name, latitude and longitude lose the blanks around them (", 30.5" is 30.5); a row with a latitude
-// needs both to be finite decimal numbers (an empty longitude too would write no position), or
-// nothing of the file enters the document: a text written into <coordinates> as it stands would
-// give another position when read back.
+// Name, latitude and longitude lose the blanks around them (", 30.5" is 30.5); a row with a
+// latitude needs both to be decimal degrees within ±90° and ±180° (an empty longitude would
+// write no position), or nothing of the file enters the document: a text written into
+// <coordinates> as it stands would give another position when read back.
 bool RefuseNonNumbers(std::vector<std::string>& cells, int rows, int columns,
                       const std::string& path, int firstDataLine, TextInput& input)
 {
@@ -102,12 +103,19 @@ bool RefuseNonNumbers(std::vector<std::string>& cells, int rows, int columns,
         longitude = std::string(Trimmed(longitude));
         if (latitude.empty())
             continue; // a row without a latitude separates lines, whatever else it holds
-        for (const std::string* value : {&latitude, &longitude})
-            if (!platform::IsNumberText(*value)) {
+        const double limits[] = {90.0, 180.0};
+        const std::string* values[] = {&latitude, &longitude};
+        for (int i = 0; i < 2; ++i) {
+            const std::string& value = *values[i];
+            // Plain decimal degrees (GPX takes no exponent) within the earth's range: a
+            // latitude of 114 is a swapped pair of columns.
+            if (!platform::IsNumberText(value) || value.find_first_of("eE") != std::string::npos ||
+                !(std::fabs(platform::ParseDouble(value)) <= limits[i])) {
                 input.badLine = LineOfRow(path, firstDataLine, row);
-                input.badCell = *value;
+                input.badCell = value;
                 return true;
             }
+        }
     }
     return false;
 }

@@ -582,7 +582,9 @@ TextInput KmlDocument::TextToKml(const std::string& textPath, const KmlMakeOptio
     return input;
 }
 
-TextOutput KmlDocument::KmlToText(const std::string& outputPath, const KmlExportOptions& options)
+TextOutput
+KmlDocument::KmlToText(const std::string& outputPath, const KmlExportOptions& options,
+                       const std::function<std::string(const std::string&)>& partialTarget)
 {
     Extraction out{options, {}, {}, {}, {}};
     while (m_xml.LeaveElement()) {
@@ -595,12 +597,16 @@ TextOutput KmlDocument::KmlToText(const std::string& outputPath, const KmlExport
     m_counts = std::move(out.counts);
     TextOutput output;
     const std::string base(OutputBase(outputPath));
+    const auto path = [&](const char* suffix) {
+        const std::string name = base + suffix;
+        return partialTarget && !m_counts.skipped.empty() ? partialTarget(name) : name;
+    };
     if (options.points && !out.points.empty())
-        WriteOne(output, base + kKmlPointsSuffix, kPointsHeader, out.points, options);
+        WriteOne(output, path(kKmlPointsSuffix), kPointsHeader, out.points, options);
     if (options.lines && !out.lines.empty())
-        WriteOne(output, base + kKmlLinesSuffix, kLinesHeader, out.lines, options);
+        WriteOne(output, path(kKmlLinesSuffix), kLinesHeader, out.lines, options);
     if (options.polygons && !out.polygons.empty())
-        WriteOne(output, base + kKmlPolygonsSuffix, kPolygonsHeader, out.polygons, options);
+        WriteOne(output, path(kKmlPolygonsSuffix), kPolygonsHeader, out.polygons, options);
     return output;
 }
 

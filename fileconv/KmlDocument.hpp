@@ -6,6 +6,7 @@
 #include "fileconv/ConversionResult.hpp"
 #include "fileconv/XmlDocument.hpp"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,7 +77,10 @@ public:
     // become a Folder named after the file, holding points, lines and polygons.
     TextInput TextToKml(const std::string& textPath, const KmlMakeOptions& options);
     // KML to TXT on the loaded document: base of `outputPath` + the three suffixes.
-    TextOutput KmlToText(const std::string& outputPath, const KmlExportOptions& options);
+    // When something was left out (Counts().skipped), each file goes to the path
+    // `partialTarget` makes of its name instead, when given.
+    TextOutput KmlToText(const std::string& outputPath, const KmlExportOptions& options,
+                         const std::function<std::string(const std::string&)>& partialTarget = {});
     const KmlCounts& Counts() const { return m_counts; }
 
 private:

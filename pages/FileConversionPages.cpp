@@ -278,21 +278,31 @@ FileOutcome KmlToTxtPage::ConvertFile(const std::string& input, bool merged)
             failed.message += " " + document.LoadError();
         return failed;
     }
-    FileOutcome outcome = WriteOutcome(document.KmlToText(OutputPath(input, merged),
-                                                          {.points = Field("points").value != 0,
-                                                           .lines = Field("lines").value != 0,
-                                                           .polygons = Field("polygons").value != 0,
-                                                           .append = merged,
-                                                           .format = {TextEncoding()}}));
+    // Geometries left out make the texts partial: beside complete earlier ones, not over them.
+    std::string notes;
+    const auto partial = [&notes](const std::string& path) {
+        std::string note;
+        std::string target = PartialOutputPath(path, note);
+        notes += "\n" + note;
+        return target;
+    };
+    FileOutcome outcome = WriteOutcome(
+        document.KmlToText(OutputPath(input, merged),
+                           {.points = Field("points").value != 0,
+                            .lines = Field("lines").value != 0,
+                            .polygons = Field("polygons").value != 0,
+                            .append = merged,
+                            .format = {TextEncoding()}},
+                           merged ? std::function<std::string(const std::string&)>() : partial));
     const fileconv::KmlCounts& counts = document.Counts();
-    if (outcome.ok && counts.Empty())
+    if (outcome.ok && counts.Empty()) {
         outcome = FileOutcome::Failed(FormatMessage(messages::kNothingToConvert, input),
                                       platform::MessageIcon::Warning);
-    else if (outcome.ok && !counts.skipped.empty()) {
+    } else if (outcome.ok && !counts.skipped.empty()) {
         std::string text = input + ":";
         for (const std::string& skipped : counts.skipped)
             text += "\n跳过 " + skipped;
-        outcome = FileOutcome::Partial(text);
+        outcome = FileOutcome::Partial(text + notes);
     }
     outcome.summary = KmlSummary(input, counts);
     return outcome;

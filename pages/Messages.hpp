@@ -54,9 +54,10 @@ inline constexpr const char* kTextInputNote =
     "3、文本文件必须有文件头（首行屏蔽）";
 // A text file without the name, latitude and longitude columns: nothing is taken from it.
 inline constexpr const char* kTooFewColumns = "%s 少于3列(标识,纬度,经度),未转换!";
-// A latitude or longitude that is not a decimal number: nothing of the file is converted.
+// A latitude or longitude that is no decimal degree number within ±90°/±180°: nothing of the
+// file is converted.
 inline constexpr const char* kCoordinateNotNumber =
-    "第%d行经纬度不是数字,%s 未转换:"; // %d: line, %s: path; the cell follows
+    "第%d行经纬度不是有效的十进制度数,%s 未转换:"; // %d: line, %s: path; the cell follows
 // A KML or GPX file without anything of the kinds asked for.
 inline constexpr const char* kNothingToConvert = "%s 未找到可转换的数据!"; // %s: path
 // A conversion that used its input only partly never replaces a complete earlier output.

@@ -192,7 +192,9 @@ TEST_F(OutputCatalogue, NamesOutsideGbkAndFieldsWithCommasComeBackWhole)
 
 TEST_F(OutputCatalogue, CoordinatesThatAreNoNumbersAreRefusedWithFileAndLine)
 {
-    for (const std::string bad : {"abc", "nan", "1e999", ""}) {
+    // Text, not-a-number, overflow, nothing, an exponent (no GPX decimal) and a longitude
+    // beyond 180°: none of them is a position.
+    for (const std::string bad : {"abc", "nan", "1e999", "", "1e2", "190"}) {
         SCOPED_TRACE(bad);
         folder.Write("bad.txt",
                      "名称,纬度,经度\r\nP1,30.5,106.3\r\n\r\n\r\nP2,30.6," + bad + "\r\n");

@@ -148,6 +148,20 @@ TEST(FieldKml, SaysWhatItTookAndWhatWasNotThere)
     EXPECT_EQ(1, empty.status);
     EXPECT_NE(std::string::npos, empty.err.find("未找到可转换的数据")) << empty.err;
     EXPECT_FALSE(std::filesystem::exists(folder / "empty_地标.txt"));
+    // A placemark left out makes the run partial: named, exit 1, and a complete earlier
+    // output stays while the partial one goes beside it.
+    folder.Write("bad.kml", "<kml><Placemark><name>好</name><Point><coordinates>106,30,0"
+                            "</coordinates></Point></Placemark><Placemark><name>坏</name><Point>"
+                            "<coordinates>abc</coordinates></Point></Placemark></kml>");
+    folder.Write("bad_地标.txt", "complete\r\n");
+    const ShellRun bad = Shell(std::string(CARVENTO_CLI) + " kml2txt --encoding utf-8 '" +
+                                   (folder / "bad.kml") + "'",
+                               folder / "err");
+    EXPECT_EQ(1, bad.status);
+    EXPECT_NE(std::string::npos, bad.err.find("跳过 地标 坏: 坐标无效")) << bad.err;
+    EXPECT_EQ("complete\r\n", ScratchFolder::Read(folder / "bad_地标.txt"));
+    EXPECT_NE(std::string::npos,
+              ScratchFolder::Read(folder / "bad_地标_不完整.txt").find("好,30,106"));
     // A damaged archive says why it could not be read.
     folder.Write("broken.kmz", std::string("PK\x03\x04", 4) + std::string(100, '\0'));
     const ShellRun broken = Shell(
