@@ -1,6 +1,7 @@
 // QSettings-backed Profile.
 #include "platform/qt/SettingsProfile.hpp"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -162,6 +163,8 @@ ProfileUpdate SettingsProfile::Update(const std::function<void(Profile&)>& chang
 {
     ProfileUpdate result;
     const QString path = m_settings->fileName();
+    // A new user has no configuration folder yet; the lock file beside the profile needs it.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QLockFile lock(path + QLatin1String(kUpdateLockSuffix));
     lock.setStaleLockTime(kUpdateLockStaleMs);
     if (!lock.tryLock(kUpdateWaitMs)) {

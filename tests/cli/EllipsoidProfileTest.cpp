@@ -139,3 +139,21 @@ TEST_F(EllipsoidProfile, DamagedProfileIsRewrittenAndTheAddSucceeds)
     EXPECT_NE(std::string::npos, list.out.find("5\tB\t6378137.0000000000\t6356752.0000000000\n"))
         << list.out;
 }
+
+// A new user has no configuration folder: the first ellipsoid creates it.
+TEST_F(EllipsoidProfile, TheFirstAddOfANewUserCreatesTheProfileFolder)
+{
+    ::unsetenv("CARVENTO_PROFILE");
+    const std::string home = (m_dir / "home").string();
+    std::filesystem::create_directories(home);
+    const char* previousHome = std::getenv("HOME");
+    const std::string savedHome = previousHome ? previousHome : "";
+    ::setenv("HOME", home.c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    const CliRun run = Cli({"ellipsoid", "add", "新用户椭球", "6378140", "6356755.288"});
+    ::setenv("HOME", savedHome.c_str(), 1);
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_NE(std::string::npos,
+              Slurp(std::filesystem::path(home) / ".config/HVFactory/carvento.ini")
+                  .find("6378140"));
+}
