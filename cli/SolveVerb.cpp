@@ -6,6 +6,7 @@
 #include "pages/Messages.hpp"
 #include "pages/ParameterSet.hpp"
 #include "pages/ProjExport.hpp"
+#include "platform/WholeFile.hpp"
 #include "tables/OutputPolicy.hpp"
 #include "tables/TextTableFile.hpp"
 
@@ -13,8 +14,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <sstream>
@@ -48,12 +47,6 @@ std::optional<pages::ParameterKind> KindOf(std::size_t count)
         if (static_cast<std::size_t>(pages::ParameterSetOf(kind).Count()) == count)
             return kind;
     return std::nullopt;
-}
-
-bool ReadAll(std::istream& in, std::string& bytes)
-{
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
 }
 
 // Far more than any line can hold in memory, and small enough for an int.
@@ -188,13 +181,8 @@ SolveVerb::SolveVerb(CLI::App& app, const pages::PageRegistration& registration,
 bool SolveVerb::ReadInput(ConsolePrompter& prompter)
 {
     std::string bytes;
-    bool read = false;
-    if (m_input == "-") {
-        read = ReadAll(std::cin, bytes);
-    } else {
-        std::ifstream in(m_input, std::ios::binary);
-        read = in.is_open() && !std::filesystem::is_directory(m_input) && ReadAll(in, bytes);
-    }
+    const bool read = m_input == "-" ? platform::ReadWholeStream(stdin, bytes)
+                                     : platform::ReadWholeFile(m_input, bytes);
     if (!read) {
         platform::Message message;
         message.text = pages::FormatMessage(pages::messages::kCannotReadFile,

@@ -7,6 +7,7 @@
 #include "fileconv/FileNames.hpp"
 #include "fileconv/TextFiles.hpp"
 #include "platform/AsciiText.hpp"
+#include "platform/WholeFile.hpp"
 #include "tables/FieldSplit.hpp"
 
 #include <charconv>
@@ -19,20 +20,6 @@ namespace {
 constexpr const char* kBadCount = "顶点数不是正整数，该多边形已跳过";
 constexpr const char* kBadFields = "字段数不对，该行已跳过";
 constexpr const char* kInvalidBytes = "含有无效字符，其后的内容未读取";
-
-bool ReadBytes(const std::string& path, std::string& bytes)
-{
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in)
-        return false;
-    char buffer[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        bytes.append(buffer, got);
-    const bool ok = !std::ferror(in);
-    std::fclose(in);
-    return ok;
-}
 
 bool IsBlank(std::string_view line)
 {
@@ -82,7 +69,7 @@ BlnFileText ReadBlnFile(const std::string& path)
 {
     BlnFileText result;
     std::string bytes;
-    if (!ReadBytes(path, bytes))
+    if (!platform::ReadWholeFile(path, bytes))
         return result;
     result.opened = true;
     tables::DecodedText decoded = tables::DecodeText(std::move(bytes));

@@ -4,14 +4,13 @@
 #include "platform/AsciiText.hpp"
 #include "platform/NumberText.hpp"
 #include "platform/TextSplit.hpp"
+#include "platform/WholeFile.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/FieldSplit.hpp"
 #include "tables/TextTableFile.hpp"
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 
 namespace carvento::fileconv {
 namespace {
@@ -25,14 +24,21 @@ bool HasControl(std::string_view text)
     return false;
 }
 
+// The file's text as the table reader decodes it ("" when it cannot be read again).
+std::string DecodedFile(const std::string& path)
+{
+    std::string bytes;
+    if (!platform::ReadWholeFile(path, bytes))
+        return {};
+    return tables::DecodeText(std::move(bytes)).text;
+}
+
 // The 1-based line, from `fromLine` on, of the first control character in the decoded file;
 // 0 when the file cannot be read again.
 int ControlLine(const std::string& path, int fromLine)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const tables::DecodedText decoded = tables::DecodeText(std::move(bytes));
-    const std::vector<std::string_view> lines = tables::SplitLines(decoded.text);
+    const std::string text = DecodedFile(path);
+    const std::vector<std::string_view> lines = tables::SplitLines(text);
     for (std::size_t i = static_cast<std::size_t>(std::max(fromLine, 1)) - 1; i < lines.size(); ++i)
         if (HasControl(lines[i]))
             return static_cast<int>(i) + 1;
@@ -58,10 +64,8 @@ bool RefuseControls(const std::vector<std::string>& cells, int rows, int columns
 // blank lines is one blank row) when the first row is on line `firstDataLine`.
 int LineOfRow(const std::string& path, int firstDataLine, std::size_t row)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const tables::DecodedText decoded = tables::DecodeText(std::move(bytes));
-    const std::vector<std::string_view> lines = tables::SplitLines(decoded.text);
+    const std::string text = DecodedFile(path);
+    const std::vector<std::string_view> lines = tables::SplitLines(text);
     std::size_t seen = 0;
     bool previousBlank = false;
     for (std::size_t i = static_cast<std::size_t>(std::max(firstDataLine, 1)) - 1; i < lines.size();

@@ -1,28 +1,12 @@
 // Extraction text files.
 #include "fileconv/TextFiles.hpp"
 
+#include "platform/WholeFile.hpp"
 #include "tables/OutputPolicy.hpp"
 
 #include <cstdio>
 
 namespace carvento::fileconv {
-namespace {
-
-bool ReadWholeFile(const std::string& path, std::string& bytes)
-{
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in)
-        return false;
-    char buffer[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        bytes.append(buffer, got);
-    const bool ok = !std::ferror(in);
-    std::fclose(in);
-    return ok;
-}
-
-} // namespace
 
 bool WriteTextFile(const std::string& path, std::string_view header, std::string_view lines,
                    bool append, const TextFileFormat& format)
@@ -41,7 +25,7 @@ bool WriteTextFile(const std::string& path, std::string_view header, std::string
     }
     text.clear();
     std::string existing;
-    if (append && !ReadWholeFile(path, existing)) {
+    if (append && !platform::ReadWholeFile(path, existing)) {
         std::FILE* probe = std::fopen(path.c_str(), "rb");
         if (probe) { // there but unreadable: appending would lose it
             std::fclose(probe);

@@ -5,6 +5,7 @@
 #include "pages/Messages.hpp"
 #include "pages/ToolPage.hpp"
 #include "platform/NumberText.hpp"
+#include "platform/WholeFile.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/FieldSplit.hpp"
 #include "tables/TextTableFile.hpp"
@@ -177,21 +178,6 @@ ParameterReadResult ReadFrom(std::string bytes, ParameterSet& set)
     return result;
 }
 
-// The whole file, as TextTableFile reads it; false when it cannot be opened or read.
-bool ReadBytes(const std::string& path, std::string& bytes)
-{
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in)
-        return false;
-    char buffer[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        bytes.append(buffer, got);
-    const bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    return !failed;
-}
-
 } // namespace
 
 const ParameterSetInfo& ParameterSetOf(ParameterKind kind)
@@ -274,7 +260,7 @@ std::vector<std::string> ParameterSet::FieldTexts(ParameterShown shown) const
 ParameterReadResult ReadParameterFile(const std::string& path, ParameterSet& set)
 {
     std::string bytes;
-    if (!ReadBytes(path, bytes))
+    if (!platform::ReadWholeFile(path, bytes))
         return {.status = ParameterReadStatus::Unreadable};
     return ReadFrom(std::move(bytes), set);
 }

@@ -1,6 +1,7 @@
 // TextTableFile reading and writing.
 #include "tables/TextTableFile.hpp"
 
+#include "platform/WholeFile.hpp"
 #include "tables/FieldSplit.hpp"
 #include "tables/OutputPolicy.hpp"
 #include "tables/RowReader.hpp"
@@ -31,17 +32,8 @@ TextTableFile::~TextTableFile()
 bool TextTableFile::OpenForRead(const std::string& path)
 {
     Close();
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in)
-        return false;
     std::string bytes;
-    char buffer[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        bytes.append(buffer, got);
-    bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (failed)
+    if (!platform::ReadWholeFile(path, bytes))
         return false;
     OpenForReadFromBytes(std::move(bytes));
     return true;
