@@ -217,6 +217,16 @@ FileOutcome MarkupToTextPage::BeginMerge(const std::string& output)
     return {};
 }
 
+std::function<std::string(const std::string&)> MarkupToTextPage::PartialTargets(std::string& notes)
+{
+    return [&notes](const std::string& path) {
+        std::string note;
+        std::string target = PartialOutputPath(path, note);
+        notes += "\n" + note;
+        return target;
+    };
+}
+
 std::vector<std::string> MarkupToTextPage::OutputFilesOf(const std::string& target) const
 {
     std::vector<std::string> files;
@@ -280,12 +290,7 @@ FileOutcome KmlToTxtPage::ConvertFile(const std::string& input, bool merged)
     }
     // Geometries left out make the texts partial: beside complete earlier ones, not over them.
     std::string notes;
-    const auto partial = [&notes](const std::string& path) {
-        std::string note;
-        std::string target = PartialOutputPath(path, note);
-        notes += "\n" + note;
-        return target;
-    };
+    const auto partial = PartialTargets(notes);
     FileOutcome outcome = WriteOutcome(
         document.KmlToText(OutputPath(input, merged),
                            {.points = Field("points").value != 0,
@@ -345,12 +350,7 @@ FileOutcome GpxToTxtPage::ConvertFile(const std::string& input, bool merged)
     } else {
         // Points left out make the texts partial: beside complete earlier ones, not over them.
         std::string notes;
-        const auto partial = [&notes](const std::string& path) {
-            std::string note;
-            std::string target = PartialOutputPath(path, note);
-            notes += "\n" + note;
-            return target;
-        };
+        const auto partial = PartialTargets(notes);
         const bool beside = !counts.skipped.empty() && !merged;
         outcome = WriteOutcome(fileconv::GpxDocument::WriteTexts(
             texts, OutputPath(input, merged), options,

@@ -8,6 +8,7 @@
 #include "fileconv/KmlDocument.hpp"
 #include "pages/BatchFilePage.hpp"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -71,6 +72,9 @@ protected:
     // The output path whose base names the text files.
     std::string OutputPath(const std::string& input, bool merged) const;
     static FileOutcome WriteOutcome(const fileconv::TextOutput& output);
+    // Where the text files of a partial extraction go (PartialOutputPath of each), each
+    // choice's note added to `notes`.
+    static std::function<std::string(const std::string&)> PartialTargets(std::string& notes);
 
 private:
     std::vector<std::pair<std::string, std::string>> m_kinds;
