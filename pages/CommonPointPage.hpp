@@ -12,6 +12,7 @@
 #include <array>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace carvento::pages {
@@ -65,6 +66,8 @@ public:
     // Command ids of the frame (Commands() lists them with their captions).
     static constexpr const char* kSolveCommand = "solve";
     static constexpr const char* kSavePointsCommand = "save-points";
+    // 用于转换 on pages whose result a transformation page applies.
+    static constexpr const char* kTransferCommand = "use-for-transform";
 
     explicit CommonPointPage(PageContext context);
 
@@ -97,6 +100,17 @@ public:
     const std::string& QualityText() const { return m_qualityText; }
     // The page's prompter, for windows that save what the page shows (the fit picture).
     platform::Prompter& Prompter() const { return m_context.prompter; }
+    // The context the page was made with, for a window opening another page on it.
+    const PageContext& Context() const { return m_context; }
+
+    // 用于转换: the class of the page a solved result is handed to ("CTrans7Dlg"); empty on
+    // pages without the command.
+    virtual std::string_view TransferPageClass() const { return {}; }
+    // Whether a successful solve has a result to hand over (no message).
+    virtual bool CanTransfer() const { return false; }
+    // Fills `target`, a new page of TransferPageClass(), with the result: false (and the page
+    // says why) when there is none to hand over.
+    virtual bool TransferTo(ToolPage&) { return false; }
     // The points' identifiers and plane positions (new x north, y east, m) for the fit
     // picture, one per report row.
     const std::vector<std::string>& QualityNames() const { return m_qualityNames; }

@@ -5,6 +5,7 @@
 #include "estimation/Quality.hpp"
 #include "estimation/Residuals.hpp"
 #include "pages/Messages.hpp"
+#include "platform/TextSplit.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -89,6 +90,81 @@ bool IsUsable(const ParameterSet& set)
 }
 
 } // namespace
+
+std::string_view TransformPageClassOf(ParameterKind kind)
+{
+    switch (kind) {
+    case ParameterKind::Three:
+        return "CTrans3Dlg";
+    case ParameterKind::Four:
+        return "CTrans4Dlg";
+    case ParameterKind::Seven:
+        return "CTrans7Dlg";
+    }
+    return {};
+}
+
+std::string ParameterFileText(ParameterKind kind, std::span<const std::string> displayTexts)
+{
+    std::string text;
+    const std::vector<std::string> line = ParameterFileLine(kind, displayTexts);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (i)
+            text += ',';
+        platform::AppendQuotedField(text, line[i]);
+    }
+    return text + "\r\n";
+}
+
+namespace {
+
+void CopyEllipsoid(const geodesy::EllipsoidPanel& from, geodesy::EllipsoidPanel& to)
+{
+    const std::vector<std::string>& entries = to.Entries();
+    const std::string& name = from.Entries()[static_cast<std::size_t>(from.Selection())];
+    const auto at = std::find(entries.begin(), entries.end(), name);
+    if (!from.AxesEditable() && at != entries.end()) {
+        to.Select(static_cast<int>(at - entries.begin()));
+        return;
+    }
+    // "自定义", or a stored ellipsoid this page does not list: the axes the source applies,
+    // as the source shows them when they are those.
+    const int custom = static_cast<int>(entries.size()) - 1;
+    const geodesy::Ellipsoid& applied = from.AppliedEllipsoid();
+    to.SetAText(from.AText());
+    to.SetBText(from.BText());
+    to.Select(custom);
+    if (to.AppliedEllipsoid().a != applied.a || to.AppliedEllipsoid().b != applied.b) {
+        to.SetAText(platform::FormatFixed(applied.a, 10));
+        to.SetBText(platform::FormatFixed(applied.b, 10));
+        to.Select(custom);
+    }
+}
+
+bool HoldsText(FieldKind kind)
+{
+    return kind == FieldKind::Integer || kind == FieldKind::Text;
+}
+
+} // namespace
+
+void CopySharedSettings(const ToolPage& from, ToolPage& to)
+{
+    for (const PagePanel& panel : from.Panels()) {
+        geodesy::EllipsoidPanel* target = to.EllipsoidPanelOf(panel.side);
+        if (panel.ellipsoid && target)
+            CopyEllipsoid(*panel.ellipsoid, *target);
+    }
+    for (const PageField& field : from.Fields()) {
+        const PageField* shared = to.FindField(field.id);
+        if (!shared || shared->kind != field.kind || field.kind == FieldKind::ReadOnlyText)
+            continue;
+        if (HoldsText(field.kind))
+            to.EditText(field.id, field.text);
+        else
+            to.Choose(field.id, field.pendingIndex);
+    }
+}
 
 std::string SolvedParameterText(double value, int decimals)
 {

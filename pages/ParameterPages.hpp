@@ -11,6 +11,7 @@
 #include "pages/DatumSide.hpp"
 #include "pages/ParameterSet.hpp"
 #include "pages/ProjExport.hpp"
+#include "pages/TransformPages.hpp"
 
 #include "platform/NumberText.hpp"
 
@@ -20,6 +21,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -36,7 +38,20 @@ inline constexpr const char* kPointNotConvertible =
 // Parameters that are no numbers or shifts beyond any coordinate: the points determine them
 // only in name.
 inline constexpr const char* kSolutionUnusable = "解算结果超出有效范围,参数未改变,请检查公共点!";
+// 用于转换 before a successful solve (or after one refused as no result).
+inline constexpr const char* kNothingToTransfer = "尚未解算出参数,请先解算,再用于转换!";
 } // namespace messages
+
+// The class of the transformation page that applies parameters of `kind` ("CTrans7Dlg").
+std::string_view TransformPageClassOf(ParameterKind kind);
+// The file 保存参数 writes for these field texts (display order), as text: the parameter line
+// in file order, comma-separated, CR LF.
+std::string ParameterFileText(ParameterKind kind, std::span<const std::string> displayTexts);
+// Gives `to` every setting it shares with `from`: each ellipsoid panel's choice (by entry
+// name; the axes a "自定义" choice applies) on the side of the same name, then, in `from`'s
+// order, the text or choice each editable field shows on the field of `to` with the same id
+// and kind, as if typed there, so the target's own reactions follow.
+void CopySharedSettings(const ToolPage& from, ToolPage& to);
 
 // The result panel of a computation page (read-only fields named after the parameters, in
 // display order) and 保存参数, over any common-point frame `Base`.
@@ -55,6 +70,18 @@ public:
     bool SaveParameters();
     // Writes the parameter line (the field texts in file order) in place of the file's content.
     bool SaveParametersToFile(const std::string& path, tables::TextEncoding encoding);
+    // What SaveParametersToFile writes now.
+    std::string ParameterFileText() const
+    {
+        return pages::ParameterFileText(m_kind, ParameterTexts());
+    }
+
+    // 用于转换: the transformation page of this kind, filled with the sides (CopySharedSettings)
+    // and with the parameters through its own import of ParameterFileText(), so it holds what
+    // an import of the file 保存参数 writes gives. Before a successful solve the page says so
+    // and `target` is left untouched; false too for a target of another kind.
+    std::string_view TransferPageClass() const override { return TransformPageClassOf(m_kind); }
+    bool TransferTo(ToolPage& target) override;
     // 导出PROJ: the solved parameters as a PROJ pipeline (pages/ProjExport.hpp) through a save
     // dialog; before a solve the page says there is nothing to export.
     bool ExportProj() { return ExportProjWithDialog(this->m_context.prompter, *this); }
@@ -67,6 +94,7 @@ protected:
     void AddSaveParamsCommand()
     {
         this->AddCommand({kSaveParamsCommand, "保存参数"});
+        this->AddCommand({CommonPointPage::kTransferCommand, "用于转换"});
         this->AddCommand({kExportProjCommand, "导出PROJ"});
     }
     // Says that nothing is solved yet (ProjExportText before a solve).
@@ -153,10 +181,31 @@ void ParameterPage<Base>::ShowParameters(const ParameterSet& set)
 }
 
 template <class Base>
+bool ParameterPage<Base>::TransferTo(ToolPage& target)
+{
+    if (!this->CanTransfer()) {
+        this->ShowMessage(messages::kNothingToTransfer);
+        return false;
+    }
+    auto* receiver = dynamic_cast<ParameterReceiver*>(&target);
+    if (!receiver || receiver->ReceivedKind() != m_kind)
+        return false;
+    CopySharedSettings(*this, target);
+    return receiver->ImportParameterText(ParameterFileText());
+}
+
+template <class Base>
 bool ParameterPage<Base>::OnCommand(const std::string& id)
 {
     if (id == kSaveParamsCommand)
         return SaveParameters();
+    // The window opens the transformation page after a solve; before one the page says so.
+    if (id == CommonPointPage::kTransferCommand) {
+        if (this->CanTransfer())
+            return true;
+        this->ShowMessage(messages::kNothingToTransfer);
+        return false;
+    }
     if (id == kExportProjCommand)
         return ExportProj();
     return Base::OnCommand(id);
@@ -201,6 +250,7 @@ protected:
     virtual GeodeticPoint Move(const GeodeticPoint& point) const = 0;
 
     void ForgetSolve() override { m_solved = false; }
+    bool CanTransfer() const override { return m_solved; }
 
 private:
     // The quality report of a successful solve over every row.
@@ -265,6 +315,7 @@ protected:
     bool Solve(const PointRows& points) override;
     std::string Residual(std::span<const std::string> row) const override;
     void ForgetSolve() override { m_solved = false; }
+    bool CanTransfer() const override { return m_solved; }
 
 private:
     geodesy::FourParams m_params{};

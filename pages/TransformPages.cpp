@@ -60,6 +60,21 @@ bool ParameterImportPage<Base>::ImportParameterFile(const std::string& path)
 {
     ParameterSet read = m_params;
     const ParameterReadResult result = ReadParameterFile(path, read);
+    return TakeParameters(result, read, path);
+}
+
+template <class Base>
+bool ParameterImportPage<Base>::ImportParameterText(const std::string& text)
+{
+    ParameterSet read = m_params;
+    const ParameterReadResult result = ReadParameterBytes(text, read);
+    return TakeParameters(result, read, std::string());
+}
+
+template <class Base>
+bool ParameterImportPage<Base>::TakeParameters(const ParameterReadResult& result,
+                                               const ParameterSet& read, const std::string& path)
+{
     if (!result.Ok()) {
         for (const std::string& text : ParameterReadMessages(result, m_params.Kind(), path))
             this->ShowMessage(text);

@@ -21,11 +21,23 @@ namespace messages {
 inline constexpr const char* kNoParametersImported = "尚未导入参数,请先导入参数文件!";
 } // namespace messages
 
+// A page that applies parameters handed over by a computation page (用于转换): the kind it
+// takes and the import of a parameter file's content.
+class ParameterReceiver {
+public:
+    virtual ParameterKind ReceivedKind() const = 0;
+    // ImportParameterFile of a file holding `text`: the same fields, record and messages.
+    virtual bool ImportParameterText(const std::string& text) = 0;
+
+protected:
+    ~ParameterReceiver() = default;
+};
+
 // The parameter panel of a transformation page on top of its frame `Base`: one read-only
 // field per parameter (ids "dx", "dy", …, in display order, grouped under the kind's panel
 // title, empty until an import) and the import command ("导入七参数" …).
 template <class Base>
-class ParameterImportPage : public Base, public ProjExportSource {
+class ParameterImportPage : public Base, public ProjExportSource, public ParameterReceiver {
 public:
     static constexpr const char* kImportCommand = "import-params";
     static constexpr const char* kExportProjCommand = "export-proj";
@@ -41,6 +53,8 @@ public:
     // used by 转换 changes; otherwise the reader's messages are shown and nothing changes.
     // Until a file is imported, 转换 refuses with kNoParametersImported.
     bool ImportParameterFile(const std::string& path) override;
+    ParameterKind ReceivedKind() const override { return m_params.Kind(); }
+    bool ImportParameterText(const std::string& text) override;
 
     // 导出PROJ after an import: the imported parameters between the sides as the fields say
     // now (pages/ProjExport.hpp); before one the page says there is nothing to export.
@@ -59,6 +73,10 @@ protected:
     virtual std::string ExportText() = 0;
 
 private:
+    // Takes a read set (`result` Ok) or shows why it was refused; `path` names the file.
+    bool TakeParameters(const ParameterReadResult& result, const ParameterSet& read,
+                        const std::string& path);
+
     ParameterSet m_params;
     bool m_imported = false;
 };

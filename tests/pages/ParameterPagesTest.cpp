@@ -3,6 +3,7 @@
 // parameters recovered between Beijing 54 plane and CGCS2000 geodetic coordinates, the refusal
 // of point sets that determine nothing, and saved common points and parameters read back.
 #include "PageFixture.hpp"
+#include "geodesy/AngleNotation.hpp"
 #include "pages/PageRegistry.hpp"
 #include "pages/ParameterPages.hpp"
 #include "pages/ParameterSet.hpp"
@@ -102,7 +103,7 @@ TEST(CParams4Test, DescribesItsTableFieldsAndCommands)
     std::vector<std::string> captions;
     for (const PageCommand& command : page.Commands())
         captions.push_back(command.caption);
-    EXPECT_EQ(Cells({"解算四参数", "保存公共点", "保存参数", "导出PROJ"}), captions);
+    EXPECT_EQ(Cells({"解算四参数", "保存公共点", "保存参数", "用于转换", "导出PROJ"}), captions);
 }
 
 // Two points 100 m apart at Gauss-Krueger magnitudes, new = old + (100, −50): the fields print
@@ -550,6 +551,172 @@ TEST(RoundTripTest, SevenParametersSavedReproduceTheNewPointsOnCTrans7Dlg)
          "3", "3790000", "530000", "500", "3789960.21", "529930.40", "479.8", "",
          "4", "3805000", "495000", "450", "3804959.95", "494930.52", "430.0", ""},
         3);
+}
+
+// ---------------------------------------------------------------- 用于转换
+
+// What a page shows: each ellipsoid panel's entry and axes, each field's text, choice and state.
+Cells Settings(const ToolPage& page)
+{
+    Cells settings;
+    for (const PagePanel& panel : page.Panels())
+        settings.push_back(panel.side + ":" + std::to_string(panel.ellipsoid->Selection()) + ":" +
+                           panel.ellipsoid->AText() + "," + panel.ellipsoid->BText());
+    for (const PageField& field : page.Fields())
+        settings.push_back(field.id + "=" + field.text + "/" + std::to_string(field.pendingIndex) +
+                           (field.enabled ? "" : " disabled") + (field.visible ? "" : " hidden"));
+    return settings;
+}
+
+// Converts the rows on a transformation page and returns what its 导出 writes.
+std::string ConvertAndExport(ConversionPage& page, const Cells& source, const std::string& path)
+{
+    FillSource(page, source);
+    page.Convert();
+    EXPECT_TRUE(page.ExportToFile(path));
+    return Scratch::Read(path);
+}
+
+// Beijing 54 plane in the zone of 111° (source) and CGCS2000 geodetic in DDDMMSS.SS (target),
+// moved with known seven parameters: 用于转换 fills a new 七参数转换 as the user would by hand
+// before importing the file 保存参数 writes, and both convert and export the same bytes, which
+// give the points' new coordinates.
+TEST(TransferTest, SevenParametersFillTheTransformationPageAsTheirSavedFile)
+{
+    Scratch scratch;
+    FakeContext fake;
+    CParams7 page(fake.Context());
+    page.From().Ellipsoid().Select(geodesy::kKrasovsky);
+    page.To().Ellipsoid().Select(geodesy::kCgcs2000);
+    page.EditText("from-meridian", "1110000");
+    page.EditText("from-y-add", "400000");
+    page.Choose("to-coords", kGeodeticCoordinates);
+    page.Choose("to-unit", kUnitPacked);
+    ASSERT_TRUE(page.ExchangeFields());
+    page.From().TakeFields();
+    page.To().TakeFields();
+    geodesy::SevenParams internal{-15.415, 157.025, 94.74, 1.465, -0.112, -3.547, 2.8};
+    geodesy::SevenParamsToInternal(internal);
+    const double points[][3] = {{34.20, 110.60, 400.0},
+                                {34.75, 111.40, 1210.0},
+                                {33.90, 111.10, 655.0},
+                                {34.40, 110.95, 820.0}};
+    Cells cells, source, known;
+    int id = 1;
+    for (const auto& p : points) {
+        double x = 0.0, y = 0.0, B = 0.0, L = 0.0, H = 0.0;
+        page.From().Project(p[0], p[1], x, y);
+        geodesy::TransformSevenParams(page.From().Projector(), page.To().Projector(), p[0], p[1],
+                                      p[2], internal, B, L, H);
+        Cells row{std::to_string(id++),
+                  FormatFixed(x, 6),
+                  FormatFixed(y, 6),
+                  FormatFixed(p[2], 6),
+                  FormatFixed(geodesy::DegreesToPacked(B), 10),
+                  FormatFixed(geodesy::DegreesToPacked(L), 10),
+                  FormatFixed(H, 6),
+                  ""};
+        cells.insert(cells.end(), row.begin(), row.end());
+        source.insert(source.end(), row.begin(), row.begin() + 4);
+        known.insert(known.end(), row.begin() + 4, row.begin() + 7);
+    }
+
+    // Before a solve: the page says so and the new page keeps its initial state.
+    CTrans7Dlg early(fake.Context());
+    const Cells initial = Settings(early);
+    EXPECT_FALSE(page.TransferTo(early));
+    EXPECT_EQ(Cells({messages::kNothingToTransfer}), fake.prompter.MessageTexts());
+    EXPECT_EQ(initial, Settings(early));
+    EXPECT_FALSE(page.RunCommand(CommonPointPage::kTransferCommand));
+    fake.prompter.messages.clear();
+
+    Fill(page, cells);
+    ASSERT_TRUE(page.SolveCommand());
+    EXPECT_TRUE(page.RunCommand(CommonPointPage::kTransferCommand));
+    EXPECT_EQ("CTrans7Dlg", page.TransferPageClass());
+    CTrans7Dlg transferred(fake.Context());
+    ASSERT_TRUE(page.TransferTo(transferred));
+
+    ASSERT_TRUE(page.SaveParametersToFile(scratch.Path("p7.txt"), tables::TextEncoding::Gbk));
+    EXPECT_EQ(Scratch::Read(scratch.Path("p7.txt")), page.ParameterFileText());
+    CTrans7Dlg imported(fake.Context());
+    imported.From().Ellipsoid().Select(geodesy::kKrasovsky);
+    imported.To().Ellipsoid().Select(geodesy::kCgcs2000);
+    imported.EditText("from-meridian", "1110000");
+    imported.EditText("from-y-add", "400000");
+    imported.Choose("to-coords", kGeodeticCoordinates);
+    imported.Choose("to-unit", kUnitPacked);
+    ASSERT_TRUE(imported.ImportParameterFile(scratch.Path("p7.txt")));
+    EXPECT_EQ(Settings(imported), Settings(transferred));
+    EXPECT_NE(initial, Settings(transferred));
+
+    const std::string viaTransfer = ConvertAndExport(transferred, source,
+                                                     scratch.Path("transferred.txt"));
+    const std::string viaFile = ConvertAndExport(imported, source, scratch.Path("imported.txt"));
+    EXPECT_TRUE(fake.prompter.messages.empty()) << fake.prompter.MessageTexts()[0];
+    EXPECT_FALSE(viaTransfer.empty());
+    EXPECT_EQ(viaFile, viaTransfer);
+    const Cells result = ResultCells(transferred);
+    ASSERT_EQ(source.size(), result.size());
+    for (std::size_t r = 0; r < result.size() / 4; ++r)
+        for (std::size_t k = 0; k < 3; ++k)
+            EXPECT_NEAR(platform::ParseDouble(known[r * 3 + k]),
+                        platform::ParseDouble(result[r * 4 + k + 1]), 2e-4)
+                << r << "," << k;
+}
+
+// Four parameters: the fields show the file's ten decimals (not the solve's own formats), and
+// the conversion and its export are those of an import of the saved file.
+TEST(TransferTest, FourParametersFillTheTransformationPageAsTheirSavedFile)
+{
+    Scratch scratch;
+    FakeContext fake;
+    CParams4 page(fake.Context());
+    Fill(page,
+         {"1", "3000000", "500000", "3000120.31", "499951.2", "", "2", "3000500", "500100",
+          "3000620.20", "500051.3", "", "3", "3000200", "500700", "3000320.41", "500651.1", ""});
+    ASSERT_TRUE(page.SolveCommand());
+    CTrans4Dlg transferred(fake.Context());
+    ASSERT_TRUE(page.TransferTo(transferred));
+    ASSERT_TRUE(page.SaveParametersToFile(scratch.Path("p4.txt"), tables::TextEncoding::Gbk));
+    CTrans4Dlg imported(fake.Context());
+    ASSERT_TRUE(imported.ImportParameterFile(scratch.Path("p4.txt")));
+    EXPECT_EQ(Settings(imported), Settings(transferred));
+    EXPECT_NE(page.ParameterTexts()[0], transferred.Field("dx").text);
+    EXPECT_EQ(platform::ParseDouble(page.ParameterTexts()[0]),
+              platform::ParseDouble(transferred.Field("dx").text));
+
+    const Cells source = {"1", "3000000", "500000", "12.5", "2", "3000250.5", "500350.25", ""};
+    const std::string viaTransfer = ConvertAndExport(transferred, source,
+                                                     scratch.Path("transferred.txt"));
+    const std::string viaFile = ConvertAndExport(imported, source, scratch.Path("imported.txt"));
+    EXPECT_TRUE(fake.prompter.messages.empty()) << fake.prompter.MessageTexts()[0];
+    EXPECT_EQ(viaFile, viaTransfer);
+    EXPECT_NE(std::string::npos, viaTransfer.find(ResultCells(transferred)[1]));
+    EXPECT_NE(source[1], ResultCells(transferred)[1]);
+
+    // Parameters of another kind are not taken.
+    CTrans7Dlg other(fake.Context());
+    const Cells initial = Settings(other);
+    EXPECT_FALSE(page.TransferTo(other));
+    EXPECT_EQ(initial, Settings(other));
+}
+
+// A solve refused for too few points leaves nothing to hand over.
+TEST(TransferTest, RefusedSolveHandsNothingOver)
+{
+    FakeContext fake;
+    CParams3 page(fake.Context());
+    ASSERT_FALSE(page.SolveCommand());
+    fake.prompter.messages.clear();
+    CTrans3Dlg target(fake.Context());
+    const Cells initial = Settings(target);
+    EXPECT_FALSE(page.TransferTo(target));
+    EXPECT_EQ(Cells({messages::kNothingToTransfer}), fake.prompter.MessageTexts());
+    EXPECT_EQ(initial, Settings(target));
+    FillSource(target, {"1", "3000000", "500000", "10"});
+    target.Convert();
+    EXPECT_EQ(messages::kNoParametersImported, fake.prompter.MessageTexts().back());
 }
 
 } // namespace
