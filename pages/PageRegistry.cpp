@@ -94,4 +94,12 @@ const PageRegistration* FindPageByVerb(std::string_view verb)
     return nullptr;
 }
 
+const PageRegistration* FindPageByClass(std::string_view pageClass)
+{
+    for (const PageRegistration& page : kPages)
+        if (!pageClass.empty() && page.pageClass == pageClass)
+            return &page;
+    return nullptr;
+}
+
 } // namespace carvento::pages

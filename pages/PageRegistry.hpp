@@ -27,5 +27,7 @@ struct PageRegistration {
 std::span<const PageRegistration> PageRegistry();
 const PageRegistration* FindPageById(int catalogueId);
 const PageRegistration* FindPageByVerb(std::string_view verb);
+// The registration of a page class ("CTrans7Dlg"), or nullptr.
+const PageRegistration* FindPageByClass(std::string_view pageClass);
 
 } // namespace carvento::pages

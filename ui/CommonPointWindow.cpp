@@ -2,6 +2,7 @@
 #include "ui/CommonPointWindow.hpp"
 
 #include "ui/CoordinateGrid.hpp"
+#include "ui/PageWindows.hpp"
 #include "ui/ResidualPlot.hpp"
 #include "ui/WindowPlacement.hpp"
 
@@ -48,7 +49,10 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
     add(QStringLiteral("粘贴"), [&editor] { editor.Paste(); });
     rowButtons->addStretch(1);
     tableLayout->addLayout(rowButtons);
-    tableLayout->addWidget(BuildCommandBar(*m_page, m_buttons));
+    tableLayout->addWidget(BuildCommandBar(*m_page, m_buttons, [this](const std::string& id) {
+        if (id == pages::CommonPointPage::kTransferCommand)
+            OpenTransferPage();
+    }));
     layout->addWidget(tableBox, 1);
 
     auto* qualityBox = new QGroupBox(QStringLiteral("解算精度"));
@@ -88,6 +92,30 @@ void CommonPointWindow::ShowQuality()
 {
     m_quality->setPlainText(QString::fromStdString(m_page->QualityText()));
     m_plot->update();
+}
+
+void CommonPointWindow::OpenTransferPage()
+{
+    // Before a solve the page's handler has said so.
+    if (!m_page->CanTransfer())
+        return;
+    const pages::PageRegistration* target = pages::FindPageByClass(m_page->TransferPageClass());
+    if (!target || !target->Built())
+        return;
+    bool filled = false;
+    QWidget* window = MakePageWindow(*target, m_page->Context(), [&](pages::ToolPage& page) {
+        filled = m_page->TransferTo(page);
+    });
+    if (!window)
+        return;
+    if (!filled) {
+        delete window;
+        return;
+    }
+    window->setWindowIcon(windowIcon());
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 QPushButton* CommonPointWindow::Button(const QString& caption) const

@@ -45,6 +45,9 @@ protected:
 private:
     // Shows the page's quality report (after the solve button's own handler has run).
     void ShowQuality();
+    // 用于转换, after the page's own handler: a new window of the page's transformation page,
+    // filled by the page, when the page has a result to hand over.
+    void OpenTransferPage();
 
     std::unique_ptr<pages::CommonPointPage> m_page;
     QPlainTextEdit* m_quality = nullptr;

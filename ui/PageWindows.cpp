@@ -25,28 +25,31 @@ std::unique_ptr<Frame> AsFrame(std::unique_ptr<pages::ToolPage> page)
 
 } // namespace
 
-QWidget* MakePageWindow(const pages::PageRegistration& registration, pages::PageContext context)
+QWidget* MakePageWindow(const pages::PageRegistration& registration, pages::PageContext context,
+                        const std::function<void(pages::ToolPage&)>& prepare)
 {
+    // The ellipsoid editor saves through the locked profile file shared with other programs;
+    // the other form pages take the generic window.
+    if (registration.frame == pages::PageFrame::Form &&
+        registration.pageClass == std::string_view("CustomEllipsoidPage"))
+        return new CustomEllipsoidWindow(context);
+    std::unique_ptr<pages::ToolPage> page = registration.factory(context);
+    if (prepare)
+        prepare(*page);
     switch (registration.frame) {
     case pages::PageFrame::Conversion: {
-        auto* window =
-            new TablePageWindow(AsFrame<pages::ConversionPage>(registration.factory(context)));
+        auto* window = new TablePageWindow(AsFrame<pages::ConversionPage>(std::move(page)));
         window->SetClipboard(context.clipboard);
         return window;
     }
     case pages::PageFrame::CommonPoint:
-        return new CommonPointWindow(
-            AsFrame<pages::CommonPointPage>(registration.factory(context)));
+        return new CommonPointWindow(AsFrame<pages::CommonPointPage>(std::move(page)));
     case pages::PageFrame::BatchFile:
-        return new BatchFileWindow(AsFrame<pages::BatchFilePage>(registration.factory(context)));
+        return new BatchFileWindow(AsFrame<pages::BatchFilePage>(std::move(page)));
     case pages::PageFrame::Task:
-        return new TaskWindow(AsFrame<pages::TaskPage>(registration.factory(context)));
+        return new TaskWindow(AsFrame<pages::TaskPage>(std::move(page)));
     case pages::PageFrame::Form:
-        // The ellipsoid editor saves through the locked profile file shared with other
-        // programs; the other form pages take the generic window.
-        if (registration.pageClass == std::string_view("CustomEllipsoidPage"))
-            return new CustomEllipsoidWindow(context);
-        return new FormWindow(registration.factory(context));
+        return new FormWindow(std::move(page));
     }
     return nullptr;
 }

@@ -18,9 +18,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <unistd.h>
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -85,6 +87,65 @@ TEST(ParameterWindow, QualityPanelFollowsEachSolve)
     EXPECT_TRUE(fakes.prompter.messages.empty());
     EXPECT_FALSE(window->Plot()->SavePng("/nonexistent-folder/fit.png"));
     EXPECT_EQ(1u, fakes.prompter.messages.size());
+    delete window;
+}
+
+// The transformation windows open now.
+std::set<ui::TablePageWindow*> TransformationWindows()
+{
+    std::set<ui::TablePageWindow*> found;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<ui::TablePageWindow*>(widget))
+            found.insert(window);
+    return found;
+}
+
+// 用于转换 on the 计算四参数 window: before a solve the page's message and no window; after
+// one a 四参数转换 window whose fields show what importing the saved parameter file shows.
+TEST(ParameterWindow, UseForTransformOpensTheFilledTransformationPage)
+{
+    Fakes fakes;
+    auto* window = new ui::CommonPointWindow(std::make_unique<pages::CParams4>(fakes.Context()));
+    QPushButton* transfer = window->Button(QStringLiteral("用于转换"));
+    ASSERT_NE(nullptr, transfer);
+    const std::set<ui::TablePageWindow*> before = TransformationWindows();
+    transfer->click();
+    EXPECT_EQ(std::vector<std::string>{pages::messages::kNothingToTransfer},
+              fakes.prompter.MessageTexts());
+    EXPECT_EQ(before, TransformationWindows());
+
+    for (int i = 0; i < 3; ++i)
+        window->Button(QStringLiteral("添加"))->click();
+    const double rows[3][4] = {{3000000, 500000, 3000100, 499950},
+                               {3000060, 500080, 3000160, 500030},
+                               {3000200, 499900, 3000300.05, 499850}};
+    FillFourParameterPoints(window->Grid()->model(), rows, 3);
+    window->Button(QStringLiteral("解算四参数"))->click();
+    transfer->click();
+    EXPECT_EQ(1u, fakes.prompter.messages.size());
+    std::set<ui::TablePageWindow*> opened = TransformationWindows();
+    for (ui::TablePageWindow* old : before)
+        opened.erase(old);
+    ASSERT_EQ(1u, opened.size());
+    ui::TablePageWindow* target = *opened.begin();
+    EXPECT_EQ(QStringLiteral("四参数转换"), target->windowTitle());
+    EXPECT_TRUE(target->isVisible());
+
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                       ("carvento-transfer-" + std::to_string(::getpid()) + ".txt");
+    auto& solved = static_cast<pages::CParams4&>(window->Page());
+    ASSERT_TRUE(solved.SaveParametersToFile(file.string(), tables::TextEncoding::Gbk));
+    pages::CTrans4Dlg imported(fakes.Context());
+    ASSERT_TRUE(imported.ImportParameterFile(file.string()));
+    std::filesystem::remove(file);
+    for (const char* id : {"dx", "dy", "t", "k"}) {
+        EXPECT_EQ(imported.Field(id).text, target->Page().Field(id).text) << id;
+        auto* edit = qobject_cast<QLineEdit*>(target->FieldWidget(id));
+        ASSERT_NE(nullptr, edit) << id;
+        EXPECT_EQ(QString::fromStdString(imported.Field(id).text), edit->text()) << id;
+    }
+    EXPECT_EQ(1u, fakes.prompter.messages.size());
+    delete target;
     delete window;
 }
 
