@@ -10,6 +10,7 @@
 #include "fileconv/TextFiles.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/FieldSplit.hpp"
+#include "tables/OutputPolicy.hpp"
 #include "tables/TextTableFile.hpp"
 
 #include <algorithm>
@@ -24,6 +25,8 @@ constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>
 constexpr const char* kPointsHeader = "名称,纬度,经度,说明";
 constexpr const char* kLinesHeader = "名称,纬度,经度";
 constexpr const char* kPolygonsHeader = "名称,纬度,经度";
+// How a converted document ends: its folder, then its root.
+constexpr std::string_view kStreamTail = "</Folder>\r\n</kml>\r\n";
 
 bool IsTupleSpace(char c)
 {
@@ -527,6 +530,14 @@ TextInput KmlDocument::TextToKml(const std::string& textPath, const KmlMakeOptio
     const int columns = input.columns;
 
     BeginFolder(FolderName(textPath));
+    if (m_sink) {
+        // Everything before the first placemark: the whole document so far without the end
+        // tags of the folder and the root, which come last.
+        std::string head = DocumentText();
+        if (!head.ends_with(kStreamTail) ||
+            !m_sink(std::string_view(head).substr(0, head.size() - kStreamTail.size())))
+            return input;
+    }
     std::string list;
     std::string firstTuple;
     std::string lastPointName;
@@ -541,6 +552,7 @@ TextInput KmlDocument::TextToKml(const std::string& textPath, const KmlMakeOptio
             }
             AddLineString(list);
             EndElement();
+            Flush();
         }
         if (options.polygons) {
             BeginPlacemark(name, "");
@@ -548,6 +560,7 @@ TextInput KmlDocument::TextToKml(const std::string& textPath, const KmlMakeOptio
                 list += firstTuple;
             AddPolygon(list);
             EndElement();
+            Flush();
         }
     };
     const auto width = static_cast<std::size_t>(columns);
@@ -567,6 +580,7 @@ TextInput KmlDocument::TextToKml(const std::string& textPath, const KmlMakeOptio
                 AddLookAt(longitude, latitude, "0", "0", "0", "1000");
                 AddPoint(tuple);
                 EndElement();
+                Flush();
             }
         } else {
             if (!list.empty())
@@ -580,6 +594,39 @@ TextInput KmlDocument::TextToKml(const std::string& textPath, const KmlMakeOptio
     EndElement();
     input.converted = true;
     return input;
+}
+
+void KmlDocument::Flush()
+{
+    if (m_sink)
+        m_sink(m_xml.TakeCurrentElementText());
+}
+
+bool KmlDocument::TextToKmlFile(const std::string& textPath, const KmlMakeOptions& options,
+                                const std::string& outputPath, TextInput& input)
+{
+    Reset();
+    tables::ReplacingFile file;
+    bool opened = false;
+    bool written = true;
+    m_sink = [&](std::string_view text) {
+        if (!opened) {
+            opened = true;
+            written = file.Open(outputPath);
+        }
+        written = written && tables::IsValidUtf8(text) && file.Write(text);
+        return written;
+    };
+    input = TextToKml(textPath, options);
+    m_sink = nullptr;
+    if (!input.converted) {
+        file.Abandon();
+        return !opened || written;
+    }
+    written = written && file.Write(kStreamTail) && file.Commit();
+    if (!written)
+        file.Abandon();
+    return written;
 }
 
 TextOutput

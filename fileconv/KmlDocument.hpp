@@ -76,6 +76,13 @@ public:
     // TXT to KML: the file's rows (title line skipped; name, latitude, longitude, description)
     // become a Folder named after the file, holding points, lines and polygons.
     TextInput TextToKml(const std::string& textPath, const KmlMakeOptions& options);
+    // The same conversion into a new document written straight to `outputPath` as it grows:
+    // each finished placemark goes to the file and leaves the tree, so memory does not grow
+    // with the file. The bytes are those SaveKml writes after TextToKml. `input` tells how
+    // reading went; false when the file could not be written (an existing one stays as it
+    // was, and so it does when the input is refused).
+    bool TextToKmlFile(const std::string& textPath, const KmlMakeOptions& options,
+                       const std::string& outputPath, TextInput& input);
     // KML to TXT on the loaded document: base of `outputPath` + the three suffixes.
     // When something was left out (Counts().skipped), each file goes to the path
     // `partialTarget` makes of its name instead, when given.
@@ -93,6 +100,10 @@ private:
     std::string m_prefix; // namespace prefix of the loaded root, with its ":"
     KmlCounts m_counts;
     std::string m_loadError;
+    // While TextToKmlFile runs: takes the document's text as it is finished.
+    std::function<bool(std::string_view)> m_sink;
+    // Hands the placemark just ended to the sink.
+    void Flush();
 };
 
 // One coordinate tuple as KML writes it: "lon,lat,0 ".

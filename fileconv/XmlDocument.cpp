@@ -838,6 +838,25 @@ std::string EncodeDocument(std::string text, const std::string& label, bool bom,
 
 } // namespace
 
+std::string XmlDocument::TakeCurrentElementText()
+{
+    Tree& t = *m_tree;
+    if (!t.current || t.current.type() != pugi::node_element)
+        return {};
+    // Written as the element's own document: the same text it has inside the whole one.
+    pugi::xml_document alone;
+    alone.append_copy(t.current);
+    std::string out;
+    SerializeDocument(alone, "", out);
+    pugi::xml_node previous = t.current.previous_sibling();
+    while (previous && previous.type() != pugi::node_element)
+        previous = previous.previous_sibling();
+    t.Level().remove_child(t.current);
+    t.current = previous;
+    t.child = pugi::xml_node();
+    return out;
+}
+
 std::string XmlDocument::SavedBytes(bool* ok) const
 {
     std::string bytes;

@@ -45,6 +45,10 @@ public:
     // element holding only text on one line, an empty one as <name/>. Comments are kept,
     // processing instructions and DOCTYPEs dropped.
     std::string DocumentText() const;
+    // The current element as DocumentText writes it, then removed from the document; the
+    // cursor moves to the element before it. Lets a large document be written as it grows:
+    // each finished element goes to the file and leaves the tree. Empty when there is none.
+    std::string TakeCurrentElementText();
 
     // Files. Load reads, converts and parses: false when unreadable or not well-formed (the
     // document is then empty). The encoding comes from a byte-order mark, the XML declaration,

@@ -107,12 +107,15 @@ FileOutcome TxtToKmlPage::ConvertFile(const std::string& input, bool merged)
         return {}; // nothing asked for
     if (merged)
         return TextOutcome(input, m_merged->TextToKml(input, options));
+    // Written as it is made: a million points never sit in memory as one document.
     fileconv::KmlDocument document;
-    FileOutcome read = TextOutcome(input, document.TextToKml(input, options));
-    if (!read.ok)
-        return read; // an existing KML of the same name stays as it was
+    fileconv::TextInput read;
     const std::string output = SeparateOutputBase(input) + ".kml";
-    return document.SaveKml(output) ? FileOutcome{} : SaveFailed(output);
+    const bool saved = document.TextToKmlFile(input, options, output, read);
+    FileOutcome outcome = TextOutcome(input, read);
+    if (!outcome.ok)
+        return outcome; // an existing KML of the same name stays as it was
+    return saved ? FileOutcome{} : SaveFailed(output);
 }
 
 FileOutcome TxtToKmlPage::BeginMerge(const std::string& output)

@@ -401,3 +401,36 @@ TEST(KmlSaving, RoundTripThroughAFile)
     EXPECT_EQ(Crlf("名称,纬度,经度\nA-1,30.1,114.1\nA-2,30.2,114.2\n\nB-1,31,115\n\n"),
               Slurp(dir.File("路线_路径.txt")));
 }
+
+// Written as it grows, the document is byte for byte the one saved whole: points, lines and
+// polygons of several segments, names and remarks that need escaping; a refused input or an
+// unwritable folder leaves an earlier file as it was.
+TEST(TextToKml, WrittenAsItGrowsIsTheDocumentSavedWhole)
+{
+    TempDir dir;
+    Spit(dir.File("路 线.txt"), "名称,纬度,经度,备注\nA-1,30.1,114.1,<桥&涵>\nA-2,30.2,114.2,\n\n"
+                                "B-1,31,115,\"引号\"\nB-2,31.1,115.1,x\nB-3,31.2,115.3,\n");
+    for (const KmlMakeOptions options :
+         {KmlMakeOptions{},
+          KmlMakeOptions{.points = true, .lines = true, .closeLines = true, .polygons = true},
+          KmlMakeOptions{.points = false, .lines = false, .closeLines = false, .polygons = true}}) {
+        KmlDocument whole;
+        ASSERT_TRUE(whole.TextToKml(dir.File("路 线.txt"), options).converted);
+        ASSERT_TRUE(whole.SaveKml(dir.File("whole.kml")));
+        KmlDocument streamed;
+        TextInput input;
+        ASSERT_TRUE(streamed.TextToKmlFile(dir.File("路 线.txt"), options, dir.File("streamed.kml"),
+                                           input));
+        EXPECT_TRUE(input.converted);
+        EXPECT_EQ(Slurp(dir.File("whole.kml")), Slurp(dir.File("streamed.kml")));
+    }
+    Spit(dir.File("bad.txt"), "名称,纬度,经度\nA,abc,1\n");
+    Spit(dir.File("out.kml"), "earlier");
+    KmlDocument refused;
+    TextInput input;
+    EXPECT_TRUE(refused.TextToKmlFile(dir.File("bad.txt"), {}, dir.File("out.kml"), input));
+    EXPECT_FALSE(input.converted);
+    EXPECT_EQ("earlier", Slurp(dir.File("out.kml")));
+    EXPECT_FALSE(refused.TextToKmlFile(dir.File("路 线.txt"), {}, dir.File("no/such/out.kml"),
+                                       input));
+}
