@@ -1,15 +1,19 @@
 // DemTerrain on small rasters the test writes as Esri ASCII grids and turns into GeoTIFFs with
 // GDAL's own tools: bilinear values between cell centres, the edge half-cells, no-data, the
 // extent, a projected twin, tiles and threads, the files it refuses (one huge strip, a FIFO) and
-// cells it cannot read.
+// cells it cannot read; many positions at once, bit for bit as one at a time, with each tile
+// read about once, and the bounds of GDAL's block cache.
 #include "earth/dem/DemTerrain.hpp"
 #include "support/ScratchFolder.hpp"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <sys/stat.h>
@@ -254,4 +258,204 @@ TEST(DemTerrain, AFifoIsRefusedWithoutOpeningIt)
     std::string error;
     EXPECT_FALSE(DemTerrain::Open(fifo, error)); // would block in open(2) if it were opened
     EXPECT_NE(error.find(fifo + " is not a regular file"), std::string::npos) << error;
+}
+
+namespace {
+
+// `columns` × `rows` cells of `cell` degrees from `west`, 40° N, holding a smooth surface with a
+// cell of no data here and there, as an Esri ASCII grid.
+std::string HillsGrid(int columns, int rows, double cell, double west)
+{
+    std::ostringstream grid;
+    grid.precision(10);
+    grid << "ncols " << columns << "\nnrows " << rows << "\nxllcorner " << west
+         << "\nyllcorner 40\ncellsize " << cell << "\nNODATA_value -9999\n";
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            if ((column * 7 + row * 13) % 53 == 0)
+                grid << "-9999 ";
+            else
+                grid << 800 + 300 * std::sin(column / 37.0) * std::cos(row / 51.0) +
+                            0.37 * ((column * 3 + row * 11) % 17)
+                     << ' ';
+        }
+        grid << '\n';
+    }
+    return grid.str();
+}
+
+struct Position {
+    double longitude = 0;
+    double latitude = 0;
+};
+
+// SampleMany of positions.
+void SampleMany(DemTerrain& dem, const std::vector<Position>& positions,
+                std::vector<double>& heights, std::vector<DemTerrain::Found>& found)
+{
+    std::vector<double> longitudes;
+    std::vector<double> latitudes;
+    for (const Position& position : positions) {
+        longitudes.push_back(position.longitude);
+        latitudes.push_back(position.latitude);
+    }
+    dem.SampleMany(longitudes, latitudes, heights, found);
+}
+
+// Positions in no order over a box a little larger than the raster, with a few that are no
+// positions at all.
+std::vector<Position> Scattered(int count, double west, double east, double south, double north,
+                                unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> longitude(west - 0.2, east + 0.2);
+    std::uniform_real_distribution<double> latitude(south - 0.2, north + 0.2);
+    std::vector<Position> positions;
+    for (int i = 0; i < count; ++i)
+        positions.push_back({longitude(random), latitude(random)});
+    positions.push_back({std::nan(""), 42.0});
+    positions.push_back({12.0, 95.0});
+    positions.push_back({12.0, -std::numeric_limits<double>::infinity()});
+    return positions;
+}
+
+// SampleMany against Sample one position at a time: the same finding and, bit for bit, the
+// same height. Returns how many positions had a height.
+int ExpectSampleManyIsSample(DemTerrain& dem, const std::vector<Position>& positions)
+{
+    std::vector<double> heights(positions.size(), -1.0);
+    std::vector<DemTerrain::Found> found(positions.size(), DemTerrain::Found::ReadError);
+    SampleMany(dem, positions, heights, found);
+    int withHeight = 0;
+    int mismatches = 0;
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        const DemTerrain::Reading one = dem.Sample(positions[i].longitude, positions[i].latitude);
+        const DemTerrain::Found expected = one.height          ? DemTerrain::Found::Height
+                                           : one.error.empty() ? DemTerrain::Found::None
+                                                               : DemTerrain::Found::ReadError;
+        bool same = found[i] == expected;
+        if (same && one.height) {
+            same = std::bit_cast<std::uint64_t>(*one.height) ==
+                   std::bit_cast<std::uint64_t>(heights[i]);
+            ++withHeight;
+        }
+        if (!same && ++mismatches <= 5)
+            ADD_FAILURE() << "position " << i << " (" << positions[i].longitude << ", "
+                          << positions[i].latitude << "): " << static_cast<int>(found[i]) << " "
+                          << heights[i] << ", one by one " << static_cast<int>(expected) << " "
+                          << one.height.value_or(-1.0);
+    }
+    EXPECT_EQ(0, mismatches);
+    return withHeight;
+}
+
+} // namespace
+
+TEST(DemTerrain, ManyPositionsAtOnceGetWhatEachGetsAlone)
+{
+    // 600 × 500 cells of 0.01° over 10° … 16° E, 40° … 45° N.
+    ScratchFolder folder;
+    const std::string ascii = folder.Write("hills.asc", HillsGrid(600, 500, 0.01, 10.0));
+    const std::string strips = folder / "hills-strips.tif";
+    const std::string tiled = folder / "hills-tiled.tif";
+    ASSERT_TRUE(RunTool("gdal_translate -q -ot Float32 -a_srs EPSG:4326 " + ascii + " " + strips));
+    ASSERT_TRUE(RunTool("gdal_translate -q -ot Float32 -a_srs EPSG:4326 -co TILED=YES -co "
+                        "BLOCKXSIZE=128 -co BLOCKYSIZE=128 " +
+                        ascii + " " + tiled));
+    const auto positions = Scattered(8000, 10.0, 16.0, 40.0, 45.0, 99);
+    for (const std::string& path : {strips, tiled}) {
+        SCOPED_TRACE(path);
+        auto dem = OpenOrFail(path);
+        ASSERT_TRUE(dem);
+        // Most positions lie on the raster and most of those have a height.
+        EXPECT_GT(ExpectSampleManyIsSample(*dem, positions), 5000);
+    }
+
+    // Longitudes counted 170° … 176° E as 190° … 196°: found a turn away, in both ways.
+    const std::string east = folder / "beyond-180.tif";
+    ASSERT_TRUE(RunTool("gdal_translate -q -ot Float32 -a_srs EPSG:4326 " +
+                        folder.Write("beyond-180.asc", HillsGrid(600, 500, 0.01, 190.0)) + " " +
+                        east));
+    auto beyond = OpenOrFail(east);
+    ASSERT_TRUE(beyond);
+    EXPECT_GT(ExpectSampleManyIsSample(*beyond, Scattered(5000, -170.0, -164.0, 40.0, 45.0, 7)),
+              3000);
+
+    // A projected raster: each position is transformed first.
+    const std::string projected = folder / "hills-utm.tif";
+    ASSERT_TRUE(RunTool("gdalwarp -q -s_srs EPSG:4326 -t_srs EPSG:32633 -r bilinear -tr 1000 "
+                        "1000 -ot Float32 -dstnodata -9999 " +
+                        strips + " " + projected));
+    auto utm = OpenOrFail(projected);
+    ASSERT_TRUE(utm);
+    EXPECT_GT(ExpectSampleManyIsSample(*utm, Scattered(5000, 10.0, 16.0, 40.0, 45.0, 3)), 2000);
+}
+
+TEST(DemTerrain, ManyPositionsReadEachTileAboutOnceWhateverTheirOrder)
+{
+    // 6 × 5 tiles of 256 cells, more than the cache keeps: one at a time, scattered positions
+    // read a tile for most positions; all at once, each tile once and the tiles below a row
+    // at most once more.
+    // 1500 × 1200 cells of 0.004° over 10° … 16° E, 40° … 44.8° N.
+    ScratchFolder folder;
+    const std::string ascii = folder.Write("hills.asc", HillsGrid(1500, 1200, 0.004, 10.0));
+    const std::string strips = folder / "hills-strips.tif";
+    ASSERT_TRUE(RunTool("gdal_translate -q -ot Float32 -a_srs EPSG:4326 " + ascii + " " + strips));
+    auto dem = OpenOrFail(strips);
+    ASSERT_TRUE(dem);
+    constexpr std::uint64_t kTiles = 30;
+
+    std::uint64_t before = dem->TileReads();
+    for (int round = 1; round <= 2; ++round) {
+        const auto positions = Scattered(20000 * round, 10.0, 16.0, 40.0, 44.8, round);
+        std::vector<double> heights(positions.size());
+        std::vector<DemTerrain::Found> found(positions.size());
+        SampleMany(*dem, positions, heights, found);
+        const std::uint64_t reads = dem->TileReads() - before;
+        EXPECT_GE(reads, kTiles - DemTerrain::kCachedTiles) << "round " << round;
+        EXPECT_LE(reads, 2 * kTiles) << "round " << round;
+        before = dem->TileReads();
+    }
+
+    const auto positions = Scattered(2000, 10.0, 16.0, 40.0, 44.8, 5);
+    for (const auto& position : positions)
+        dem->Sample(position.longitude, position.latitude);
+    EXPECT_GT(dem->TileReads() - before, 10 * kTiles);
+}
+
+TEST(DemTerrain, ManyPositionsOnCellsThatCannotBeReadAreReadErrors)
+{
+    ScratchFolder folder;
+    const std::string ascii = folder.Write("small.asc", kSmallGrid);
+    const std::string tiff = folder / "cut.tif";
+    ASSERT_TRUE(RunTool("gdal_translate -q -ot Float32 -a_srs EPSG:4326 " + ascii + " " + tiff));
+    std::filesystem::resize_file(tiff, std::filesystem::file_size(tiff) - 4 * 12 + 2);
+    auto dem = OpenOrFail(tiff);
+    ASSERT_TRUE(dem);
+    const std::vector<Position> positions{{100.75, 20.75}, {99, 21}, {101.0, 20.5}};
+    std::vector<double> heights(positions.size());
+    std::vector<DemTerrain::Found> found(positions.size());
+    SampleMany(*dem, positions, heights, found);
+    EXPECT_EQ(DemTerrain::Found::ReadError, found[0]);
+    EXPECT_EQ(DemTerrain::Found::None, found[1]); // outside the model: no error
+    EXPECT_EQ(DemTerrain::Found::ReadError, found[2]);
+    EXPECT_NE("", dem->Sample(101.0, 20.5).error);
+}
+
+TEST(DemTerrain, GdalKeepsTheBlocksOfTwoRowsOfTilesWithinBounds)
+{
+    constexpr std::uint64_t kMiB = 1u << 20;
+    // Strips 5000 cells wide: two rows of tiles are 512 strips of 20 000 bytes, under the
+    // least GDAL is given.
+    EXPECT_EQ(DemTerrain::kMinBlockCacheBytes, DemTerrain::BlockCacheBytes(5000, 1, 4, 5000, 5000));
+    // 40 000 cells wide: 512 strips of 160 000 bytes.
+    EXPECT_EQ(512u * 160000u, DemTerrain::BlockCacheBytes(40000, 1, 4, 40000, 5000));
+    // Blocks of 256 × 256 across 20 000 cells: 2 × 79 blocks of 256 KiB (the last one whole).
+    EXPECT_EQ(2u * 79u * (kMiB / 4u), DemTerrain::BlockCacheBytes(256, 256, 4, 20000, 20000));
+    // Thin strips of 4 MiB, 16 to a tile: two rows of tiles need 128 MiB, the most GDAL gets.
+    EXPECT_EQ(DemTerrain::kBlockCacheBytes,
+              DemTerrain::BlockCacheBytes(1 << 20, 1, 4, 1 << 20, 5000));
+    EXPECT_EQ(DemTerrain::kBlockCacheBytes,
+              DemTerrain::BlockCacheBytes(1 << 20, 1, 8, 1 << 20, 5000));
+    EXPECT_EQ(128 * kMiB, DemTerrain::kBlockCacheBytes);
 }
