@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 
 namespace carvento::earth {
@@ -29,6 +30,12 @@ struct EarthCameraMove {
     double tilt = 0;
     double azimuth = 0;
     double speed = 0;
+};
+
+// A position on the globe (degrees).
+struct GeoPosition {
+    double latitude = 0;
+    double longitude = 0;
 };
 
 // The ground under a screen position. `hasElevation` is false where the terrain has no height
@@ -84,6 +91,11 @@ public:
     {
         return {SetCamera(move) ? CallStatus::Answered : CallStatus::Refused};
     }
+    // The positions the next camera moves go to, one move each in this order (a batch
+    // elevation run tells them before it flies). A globe that reads the ground under many
+    // positions faster together than one at a time may read it now. Only a hint: the moves
+    // and queries that follow answer as they would without it. By default nothing.
+    virtual void ExpectMoves(std::span<const GeoPosition>) {}
     // id 7: features loaded from KML text.
     virtual bool LoadKml(const std::string& kml) = 0;
     // id 8.

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
+#include <vector>
 
 namespace {
 
@@ -47,8 +49,19 @@ void CloseModel(void* model)
     delete static_cast<DemTerrain*>(model);
 }
 
+void ModelElevations(void* model, const double* longitudes, const double* latitudes,
+                     std::size_t count, double* heights, signed char* found)
+{
+    std::vector<DemTerrain::Found> results(count);
+    static_cast<DemTerrain*>(model)->SampleMany(std::span(longitudes, count),
+                                                std::span(latitudes, count),
+                                                std::span(heights, count), results);
+    for (std::size_t i = 0; i < count; ++i)
+        found[i] = static_cast<signed char>(results[i]);
+}
+
 const CarventoDemApi kApi{carvento::earth::kCarventoDemApiVersion, OpenModel, ModelElevation,
-                          CloseModel};
+                          CloseModel, ModelElevations};
 
 } // namespace
 

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 extern "C" {
@@ -24,6 +25,11 @@ struct CarventoDemApi {
     int (*elevation)(void* model, double longitude, double latitude, double* height, char* error,
                      std::size_t errorSize);
     void (*close)(void* model);
+    // The heights of `count` positions at once (longitudes[i], latitudes[i]), each the value
+    // `elevation` gives it: found[i] is 1 with the height in heights[i], 0 where the model has
+    // none, -1 where its cells could not be read (`elevation` tells why).
+    void (*elevations)(void* model, const double* longitudes, const double* latitudes,
+                       std::size_t count, double* heights, signed char* found);
 };
 
 const CarventoDemApi* carvento_dem_api(void);
@@ -31,7 +37,7 @@ const CarventoDemApi* carvento_dem_api(void);
 
 namespace carvento::earth {
 
-constexpr int kCarventoDemApiVersion = 2;
+constexpr int kCarventoDemApiVersion = 3;
 
 // An elevation model read through the module; DemTerrain's Open and Elevation.
 class LoadedDem {
@@ -51,6 +57,11 @@ public:
         std::string error{};
     };
     Reading Sample(double longitude, double latitude);
+    // Many positions at once, read in the model's order rather than theirs (see
+    // DemTerrain::SampleMany): found[i] is 1 with heights[i], 0 for none, -1 for cells that
+    // could not be read (Sample tells why). The spans are of one length.
+    void SampleMany(std::span<const double> longitudes, std::span<const double> latitudes,
+                    std::span<double> heights, std::span<signed char> found);
 
 private:
     LoadedDem(const CarventoDemApi* api, void* model) : m_api(api), m_model(model) {}

@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -106,7 +107,9 @@ std::optional<double> LoadedDem::Elevation(double longitude, double latitude)
 LoadedDem::Reading LoadedDem::Sample(double longitude, double latitude)
 {
     double height = 0;
-    char message[1024] = {};
+    // Written only on a read error: a million points need not clear a kilobyte each.
+    char message[1024];
+    message[0] = '\0';
     const int found = m_api->elevation(m_model, longitude, latitude, &height, message,
                                        sizeof message);
     if (found < 0)
@@ -114,6 +117,15 @@ LoadedDem::Reading LoadedDem::Sample(double longitude, double latitude)
     if (found == 0)
         return {};
     return {height, {}};
+}
+
+void LoadedDem::SampleMany(std::span<const double> longitudes, std::span<const double> latitudes,
+                           std::span<double> heights, std::span<signed char> found)
+{
+    const std::size_t count =
+        std::min({longitudes.size(), latitudes.size(), heights.size(), found.size()});
+    m_api->elevations(m_model, longitudes.data(), latitudes.data(), count, heights.data(),
+                      found.data());
 }
 
 } // namespace carvento::earth

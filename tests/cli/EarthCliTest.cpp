@@ -1,17 +1,23 @@
 // carvento-cli's globe verbs against a real carvento-earth started by the test (headless, on a
 // socket of its own): elevation through the globe and straight from an elevation model agree
 // with the terrain, points without a height say so (and a point the globe refuses has none),
-// dem samples the view, mapframe writes or loads the graticule, and no running globe is reported.
+// thousands of points in no order read straight from a model give what the globe reads point by
+// point, dem samples the view, mapframe writes or loads the graticule, and no running globe is
+// reported.
 #include "earth/SocketEarthClient.hpp"
 #include "earth/simulator/SyntheticTerrain.hpp"
 #include "support/ScratchFolder.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -182,6 +188,55 @@ TEST_F(EarthCli, ElevationFromAModelAgreesWithTheGlobeOnTheSameModel)
     EXPECT_EQ(1, without.status);
     EXPECT_EQ("", without.out);
     EXPECT_NE(std::string::npos, without.err.find("is not installed")) << without.err;
+}
+
+TEST_F(EarthCli, ScatteredPointsFromAModelGetWhatTheGlobeReadsOneByOne)
+{
+    // 400 × 300 cells of 0.01° over 10° … 14° E, 40° … 43° N in blocks of 64 × 64, a cell of no
+    // data here and there; 4000 points scattered over it and around it, one the globe refuses.
+    std::ostringstream grid;
+    grid.precision(10);
+    grid << "ncols 400\nnrows 300\nxllcorner 10\nyllcorner 40\ncellsize 0.01\n"
+            "NODATA_value -9999\n";
+    for (int row = 0; row < 300; ++row) {
+        for (int column = 0; column < 400; ++column)
+            grid << ((column * 5 + row * 3) % 41 == 0 ? -9999.0
+                                                      : 500 + std::sin(column / 9.0) * row / 3.0)
+                 << ' ';
+        grid << '\n';
+    }
+    const std::string asc = folder.Write("hills.asc", grid.str());
+    const std::string tif = folder / "hills.tif";
+    ASSERT_EQ(0, std::system(("gdal_translate -q -ot Float32 -a_srs EPSG:4326 -co TILED=YES -co "
+                              "BLOCKXSIZE=64 -co BLOCKYSIZE=64 " +
+                              asc + " " + tif)
+                                 .c_str()));
+    std::mt19937 random(17);
+    std::uniform_real_distribution<double> longitude(9.9, 14.1);
+    std::uniform_real_distribution<double> latitude(39.9, 43.1);
+    std::string text;
+    char line[64];
+    for (int i = 0; i < 4000; ++i) {
+        std::snprintf(line, sizeof line, "%.8f,%.8f\n", longitude(random), latitude(random));
+        text += i == 1234 ? std::string("12.5,95\n") : std::string(line);
+    }
+    const std::string points = folder.Write("points.txt", text);
+
+    const CliRun direct =
+        Cli("elevation --columns 0,1,2 --encoding utf-8 --dem " + tif + " " + points);
+    ASSERT_EQ(0, direct.status) << direct.err;
+    const std::vector<std::string> heights = Heights(direct.out);
+    ASSERT_EQ(4000u, heights.size());
+    EXPECT_EQ("无高程", heights[1234]);
+    EXPECT_NE(std::string::npos, direct.err.find("1 of them refused")) << direct.err;
+    const auto withHeight = std::count_if(heights.begin(), heights.end(),
+                                          [](const std::string& h) { return h != "无高程"; });
+    EXPECT_GT(withHeight, 3000);
+
+    StartEarth({"--dem", tif});
+    const CliRun globe = Cli("elevation --columns 0,1,2 --interval 0 --encoding utf-8 " + points);
+    ASSERT_EQ(0, globe.status) << globe.err;
+    EXPECT_EQ(direct.out, globe.out);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,12 @@ public:
                 return {*trouble, std::nullopt};
         }
         return {{}, PointOnTerrain(x, y)};
+    }
+    // The positions a run said it would fly to, one list per telling.
+    void ExpectMoves(std::span<const earth::GeoPosition> positions) override
+    {
+        std::lock_guard lock(mutex);
+        expectedMoves.emplace_back(positions.begin(), positions.end());
     }
     bool LoadKml(const std::string& kml) override
     {
@@ -200,6 +207,7 @@ public:
     std::optional<earth::EarthWindow> mainWindow = earth::EarthWindow{10, 20, 1024, 768};
     std::optional<earth::EarthWindow> renderWindow = earth::EarthWindow{0, 0, 1000, 700};
     std::vector<earth::EarthCameraMove> moves;
+    std::vector<std::vector<earth::GeoPosition>> expectedMoves;
     std::vector<earth::EarthWindow> mainWindowMoves;
     std::vector<earth::EarthWindow> renderWindowMoves;
     std::vector<std::string> loadedKml;

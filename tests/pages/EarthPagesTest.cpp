@@ -113,6 +113,27 @@ TEST(BatchElevation, EachPointGetsOneCameraMoveAndTheTerrainUnderIt)
     EXPECT_FALSE(page->Saved());
 }
 
+TEST(BatchElevation, TheGlobeIsToldThePointsAheadFromWhereTheRunStarts)
+{
+    EarthFixture fixture;
+    auto page = ElevationPage(fixture);
+    AddPoints(*page, {{104.5, 30.25}, {-3, 51}, {110, 20.125}});
+    ASSERT_TRUE(page->RunHere());
+    ASSERT_TRUE(page->RunHere(1));
+    const auto told = fixture.globe->With([&] { return fixture.globe->expectedMoves; });
+    ASSERT_EQ(2u, told.size());
+    ASSERT_EQ(3u, told[0].size());
+    EXPECT_EQ(30.25, told[0][0].latitude);
+    EXPECT_EQ(104.5, told[0][0].longitude);
+    EXPECT_EQ(-3, told[0][1].longitude);
+    EXPECT_EQ(20.125, told[0][2].latitude);
+    ASSERT_EQ(2u, told[1].size());
+    EXPECT_EQ(51, told[1][0].latitude);
+    // Each told position was flown to, in that order.
+    EXPECT_EQ(5, fixture.globe->MoveCount());
+    EXPECT_EQ(110, fixture.globe->With([&] { return fixture.globe->moves[4].longitude; }));
+}
+
 TEST(BatchElevation, WithoutAGlobeOrWithAnUnreadyOneNothingStarts)
 {
     FakeContext bare;
