@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <string_view>
 
 namespace carvento::cli {
 namespace {
@@ -70,10 +71,12 @@ int RunTask(pages::TaskPage& page, const PageOptions& options, ConsolePrompter& 
         return kExitRefused;
     const bool complete = page.LastRun().finished && prompter.Problems() == problemsBefore;
     if (toStandardOutput) {
-        const std::optional<std::string> bytes = page.SavedBytes("standard output");
-        if (!bytes)
+        const pages::TaskPage::StreamResult written = page.StreamSavedBytes(
+            [](std::string_view block) { return tables::WriteStandardOutput(block); },
+            "standard output");
+        if (written == pages::TaskPage::StreamResult::Unencodable)
             return kExitRefused;
-        if (!tables::WriteStandardOutput(*bytes)) {
+        if (written == pages::TaskPage::StreamResult::WriteFailed) {
             std::cerr << "carvento-cli: "
                       << pages::FormatMessage(pages::messages::kWriteFailed, "standard output")
                       << '\n';

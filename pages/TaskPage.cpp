@@ -23,6 +23,57 @@ void Release(TaskPage* page)
     g_activeTask.compare_exchange_strong(expected, nullptr);
 }
 
+// WriteTableFile of the cells of `columns` of every data row, taken a block of rows at a time:
+// a table of a million samples is written without a copy of all its cells.
+bool WriteColumns(platform::Prompter& prompter, const std::string& path,
+                  const tables::CoordinateTable& table, const std::vector<int>& columns,
+                  tables::TextEncoding encoding)
+{
+    constexpr int kBlockRows = 4096;
+    auto show = [&](const std::string& text) {
+        prompter.ShowMessage({text, messages::kApplicationTitle, platform::MessageIcon::Error,
+                              platform::MessageButtons::Ok});
+    };
+    tables::TextTableFile file;
+    if (!file.OpenForWrite(path, encoding)) {
+        show(FormatMessage(messages::kCannotCreateFile, path));
+        return false;
+    }
+    std::vector<std::string> titles;
+    for (int c : columns)
+        titles.push_back(table.GetCell(0, c));
+    const int width = static_cast<int>(columns.size());
+    std::vector<std::string> cells;
+    int row = 1;
+    do {
+        const int rows = std::clamp(table.RowCount() - row, 0, kBlockRows);
+        cells.clear();
+        for (int r = row; r < row + rows; ++r)
+            for (int c : columns)
+                cells.push_back(table.GetCell(r, c));
+        if (row == 1 && !titles.empty())
+            file.WriteTable(cells, rows, width, titles);
+        else
+            file.WriteRows(cells, rows, width, row == 1);
+        row += rows;
+    } while (row < table.RowCount() && file.LastResult().Ok());
+    const tables::FileResult written = file.LastResult();
+    if (!written.Ok()) {
+        file.Discard();
+        file.Close();
+        if (written.status == tables::FileStatus::Unrepresentable)
+            show(FormatMessage(messages::kUnrepresentable, written.line, path));
+        else
+            show(FormatMessage(messages::kWriteFailed, path));
+        return false;
+    }
+    if (!file.Close().Ok()) {
+        show(FormatMessage(messages::kWriteFailed, path));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 TaskPage::TaskPage(PageContext context)
@@ -302,13 +353,8 @@ std::string TaskPage::CacheFolder() const
 
 bool TaskPage::WriteCache(const std::string& folder)
 {
-    std::vector<std::string> titles;
-    for (int c : m_setup.savedColumns)
-        titles.push_back(m_table.GetCell(0, c));
-    const std::vector<std::string> cells = ColumnCells(m_table, m_setup.savedColumns);
-    return WriteTableFile(m_context.prompter, folder + "/" + m_setup.cacheFileName, cells,
-                          m_table.DataRowCount(), static_cast<int>(m_setup.savedColumns.size()),
-                          titles, ExportEncoding(m_context.profile));
+    return WriteColumns(m_context.prompter, folder + "/" + m_setup.cacheFileName, m_table,
+                        m_setup.savedColumns, ExportEncoding(m_context.profile));
 }
 
 bool TaskPage::SaveData()
@@ -322,13 +368,8 @@ bool TaskPage::SaveData()
 
 bool TaskPage::SaveDataToFile(const std::string& path)
 {
-    std::vector<std::string> titles;
-    for (int c : m_setup.savedColumns)
-        titles.push_back(m_table.GetCell(0, c));
-    const std::vector<std::string> cells = ColumnCells(m_table, m_setup.savedColumns);
-    if (!WriteTableFile(m_context.prompter, path, cells, m_table.DataRowCount(),
-                        static_cast<int>(m_setup.savedColumns.size()), titles,
-                        m_encoding.value_or(ExportEncoding(m_context.profile))))
+    if (!WriteColumns(m_context.prompter, path, m_table, m_setup.savedColumns,
+                      m_encoding.value_or(ExportEncoding(m_context.profile))))
         return false;
     m_saved = true;
     return true;
@@ -336,16 +377,63 @@ bool TaskPage::SaveDataToFile(const std::string& path)
 
 std::optional<std::string> TaskPage::SavedBytes(const std::string& target)
 {
+    std::string bytes;
+    if (StreamSavedBytes(
+            [&bytes](std::string_view block) {
+                bytes += block;
+                return true;
+            },
+            target) != StreamResult::Written)
+        return std::nullopt;
+    return bytes;
+}
+
+TaskPage::StreamResult TaskPage::StreamSavedBytes(
+    const std::function<bool(std::string_view)>& write, const std::string& target)
+{
     // As the text table writer writes a table: the titles joined by ",", then one line per row,
-    // fields quoted where they must be, a run of blank rows as one empty line, CR LF.
+    // fields quoted where they must be, a run of blank rows as one empty line, CR LF. The text
+    // goes out a block of lines at a time, each encoded on its own.
+    constexpr std::size_t kBlockBytes = 1 << 20;
+    const tables::TextEncoding encoding = m_encoding.value_or(ExportEncoding(m_context.profile));
     std::string text;
+    int linesBefore = 0; // lines of the blocks already written
+    int lines = 0;       // lines in `text`
+    const auto flush = [&]() {
+        if (text.empty())
+            return StreamResult::Written;
+        bool written = false;
+        if (tables::IsAscii(text)) {
+            written = write(text);
+        } else {
+            tables::EncodedText encoded = tables::EncodeText(text, encoding);
+            if (encoded.status != tables::CodePageStatus::Ok) {
+                if (encoded.status == tables::CodePageStatus::Unrepresentable)
+                    ShowMessage(FormatMessage(messages::kUnrepresentable,
+                                              linesBefore + encoded.line, target),
+                                platform::MessageIcon::Error);
+                else
+                    ShowMessage(FormatMessage(messages::kWriteFailed, target),
+                                platform::MessageIcon::Error);
+                return StreamResult::Unencodable;
+            }
+            written = write(encoded.bytes);
+        }
+        linesBefore += lines;
+        lines = 0;
+        text.clear();
+        return written ? StreamResult::Written : StreamResult::WriteFailed;
+    };
+
     for (std::size_t i = 0; i < m_setup.savedColumns.size(); ++i) {
         if (i)
             text += ',';
         text += m_table.GetCell(0, m_setup.savedColumns[i]);
     }
-    if (!m_setup.savedColumns.empty())
+    if (!m_setup.savedColumns.empty()) {
         text += "\r\n";
+        ++lines;
+    }
     bool previousBlank = false;
     for (int r = 1; r < m_table.RowCount(); ++r) {
         const std::size_t lineStart = text.size();
@@ -359,25 +447,20 @@ std::optional<std::string> TaskPage::SavedBytes(const std::string& target)
         }
         if (blank) {
             text.resize(lineStart);
-            if (!previousBlank)
+            if (!previousBlank) {
                 text += "\r\n";
+                ++lines;
+            }
         } else {
             text += "\r\n";
+            ++lines;
         }
         previousBlank = blank;
+        if (text.size() >= kBlockBytes)
+            if (const StreamResult result = flush(); result != StreamResult::Written)
+                return result;
     }
-    const tables::TextEncoding encoding = m_encoding.value_or(ExportEncoding(m_context.profile));
-    if (tables::IsAscii(text))
-        return text;
-    tables::EncodedText encoded = tables::EncodeText(text, encoding);
-    if (encoded.status == tables::CodePageStatus::Ok)
-        return std::move(encoded.bytes);
-    if (encoded.status == tables::CodePageStatus::Unrepresentable)
-        ShowMessage(FormatMessage(messages::kUnrepresentable, encoded.line, target),
-                    platform::MessageIcon::Error);
-    else
-        ShowMessage(FormatMessage(messages::kWriteFailed, target), platform::MessageIcon::Error);
-    return std::nullopt;
+    return flush();
 }
 
 bool TaskPage::SaveTask()

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace carvento::pages {
@@ -154,6 +155,12 @@ public:
     // a stream such as standard output; nothing when the text cannot be encoded (a message
     // naming `target` says so).
     std::optional<std::string> SavedBytes(const std::string& target);
+    // The same bytes handed to `write` a block of lines at a time, so a large table need not
+    // be held twice more as text. Unencodable: a message naming `target` says so, and the
+    // blocks before it were written.
+    enum class StreamResult { Written, Unencodable, WriteFailed };
+    StreamResult StreamSavedBytes(const std::function<bool(std::string_view)>& write,
+                                  const std::string& target);
     // The encoding of 保存数据 (the profile's export setting unless set).
     void SetTextEncoding(tables::TextEncoding encoding) { m_encoding = encoding; }
     // 保存任务: stops the running task; when the worker has stopped, the table goes to the

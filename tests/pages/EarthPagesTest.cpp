@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <condition_variable>
 #include <limits>
 #include <mutex>
@@ -370,6 +371,50 @@ TEST(BatchElevation, SavedBytesAreWhatSaveDataWrites)
     }
 }
 
+TEST(BatchElevation, ALargeTableIsSavedAndStreamedBlockByBlockAsOne)
+{
+    // 60 000 rows, some without a height and runs of blank rows among them: about 2 MB of
+    // text, more than one block, in either encoding.
+    for (tables::TextEncoding encoding : {tables::TextEncoding::Gbk, tables::TextEncoding::Utf8}) {
+        ScratchFolder folder;
+        EarthFixture fixture;
+        auto page = ElevationPage(fixture);
+        page->SetTextEncoding(encoding);
+        tables::CoordinateTable& table = page->Table();
+        std::vector<std::string> cells;
+        for (int i = 0; i < 60000; ++i) {
+            const bool blank = i % 7919 < 3;
+            cells.insert(cells.end(),
+                         {std::to_string(i + 1), blank ? "" : Fixed(100 + i * 1e-4),
+                          blank ? "" : Fixed(30 - i * 1e-4),
+                          blank ? "" : (i % 5 ? Fixed(i * 0.25) : std::string("无高程"))});
+        }
+        table.AppendRows(std::move(cells));
+        std::vector<std::string> blocks;
+        ASSERT_EQ(TaskPage::StreamResult::Written, page->StreamSavedBytes(
+                                                       [&](std::string_view block) {
+                                                           blocks.emplace_back(block);
+                                                           return true;
+                                                       },
+                                                       "standard output"));
+        EXPECT_GT(blocks.size(), 1u);
+        std::string streamed;
+        for (const std::string& block : blocks)
+            streamed += block;
+        ASSERT_TRUE(page->SaveDataToFile(folder / "saved.txt"));
+        EXPECT_EQ(ScratchFolder::Read(folder / "saved.txt"), streamed);
+        // A writer that fails stops the stream.
+        int calls = 0;
+        EXPECT_EQ(TaskPage::StreamResult::WriteFailed, page->StreamSavedBytes(
+                                                           [&](std::string_view) {
+                                                               ++calls;
+                                                               return false;
+                                                           },
+                                                           "standard output"));
+        EXPECT_EQ(1, calls);
+    }
+}
+
 // ---------------------------------------------------------------- DEM sampling
 
 TEST(DemSampling, FifteenPermilleSamplesAGridOf67By67ColumnByColumn)
@@ -394,6 +439,73 @@ TEST(DemSampling, FifteenPermilleSamplesAGridOf67By67ColumnByColumn)
     EXPECT_EQ("无高程", table.GetCell(1, 3)); // west of 0: no data
     EXPECT_EQ(Fixed(FakeEarth::Terrain(0.98, 0.98)), table.GetCell(4489, 3));
     EXPECT_EQ(0, fixture.globe->MoveCount()); // the view is sampled as it is
+}
+
+// What one run of a task page costs its table and its window, counted: change notices, the rows
+// they name (a reset names every row), moves of the table's cells to a larger buffer and
+// progress notices.
+struct TaskWork {
+    int samples = 0;
+    long long notices = 0;
+    long long rowsNamed = 0;
+    int buffers = 0;
+    int progress = 0;
+};
+
+TaskWork RunCounted(TaskPage& page)
+{
+    TaskWork work;
+    tables::CoordinateTable& table = page.Table();
+    const std::string* buffer = table.DataCells().data();
+    table.AddObserver([&](const tables::TableChange& change) {
+        ++work.notices;
+        work.rowsNamed += change.kind == tables::TableChange::Kind::Reset
+                              ? table.RowCount()
+                              : change.last - change.first + 1;
+        if (table.DataCells().data() != buffer) {
+            buffer = table.DataCells().data();
+            ++work.buffers;
+        }
+    });
+    page.SetProgressHandler([&](int, int) { ++work.progress; });
+    EXPECT_TRUE(page.RunHere());
+    work.samples = table.DataRowCount();
+    return work;
+}
+
+TEST(DemSampling, EachSampleCostsTheTableAndTheWindowTheSameHoweverManyCameBefore)
+{
+    // 26 × 26 and 201 × 201 samples: one notice naming one row and one progress notice per
+    // sample, and a number of buffers that grows with the logarithm of the samples.
+    EarthFixture fixture;
+    std::vector<TaskWork> runs;
+    for (int permille : {40, 5}) {
+        pages::DemSamplingPage page(fixture.Context());
+        page.Choose("x", permille);
+        page.Choose("y", permille);
+        runs.push_back(RunCounted(page));
+    }
+    ASSERT_EQ(26 * 26, runs[0].samples);
+    ASSERT_EQ(201 * 201, runs[1].samples);
+    for (const TaskWork& run : runs) {
+        SCOPED_TRACE(run.samples);
+        EXPECT_EQ(run.samples, run.notices);
+        EXPECT_EQ(run.samples, run.rowsNamed);
+        EXPECT_EQ(run.samples + 2, run.progress); // and the start and the end
+        EXPECT_LE(run.buffers, 2 + static_cast<int>(std::log2(run.samples)));
+    }
+    EXPECT_LE(runs[1].buffers - runs[0].buffers, 7); // 60 times the samples: 6 doublings
+
+    // Batch elevation writes each point's height into its row: one row named per point.
+    auto elevation = ElevationPage(fixture);
+    std::vector<std::pair<double, double>> points;
+    for (int i = 0; i < 3000; ++i)
+        points.emplace_back(100 + i * 0.001, 30 - i * 0.001);
+    AddPoints(*elevation, points);
+    const TaskWork flown = RunCounted(*elevation);
+    EXPECT_EQ(3000, flown.notices);
+    EXPECT_EQ(3000, flown.rowsNamed);
+    EXPECT_EQ(0, flown.buffers);
 }
 
 TEST(DemSampling, TheWholeViewAtOnceIsFourCornersAndTheSkyGivesNoRow)
