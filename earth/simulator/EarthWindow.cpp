@@ -55,6 +55,11 @@ RenderView::RenderView(const Simulator& simulator, QWidget* parent)
 void RenderView::UpdateRelief()
 {
     const ViewGeometry view = m_simulator.View();
+    // The ground does not change: only a new view needs a new relief.
+    if (!m_relief.isNull() && view == m_reliefView) {
+        update();
+        return;
+    }
     const int columns = kReliefColumns;
     const int rows = kReliefRows;
     std::vector<double> heights(static_cast<std::size_t>(columns * rows),
@@ -161,18 +166,40 @@ void RenderView::paintEvent(QPaintEvent*)
         if (auto pixel = toPixel(point))
             painter.drawEllipse(*pixel, 4, 4);
 
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0, 200, 255));
-    for (const GroundPoint& point : m_simulator.Samples())
-        if (auto pixel = toPixel(point);
-            pixel && pixel->x() >= 0 && pixel->x() < w && pixel->y() >= 0 && pixel->y() < h)
-            painter.drawRect(QRectF(pixel->x() - 1, pixel->y() - 1, 3, 3));
+    DrawNewSamples(view);
+    painter.drawImage(0, 0, m_samples);
 
     // The focus point.
     painter.setPen(QPen(Qt::white, 1));
     painter.drawLine(QPointF(w / 2 - 6, h / 2), QPointF(w / 2 + 6, h / 2));
     painter.drawLine(QPointF(w / 2, h / 2 - 6), QPointF(w / 2, h / 2 + 6));
+}
+
+void RenderView::DrawNewSamples(const ViewGeometry& view)
+{
+    const std::vector<GroundPoint>& samples = m_simulator.Samples();
+    const SampleLayer::Plan plan = m_sampleLayer.Next(view, width(), height(),
+                                                      m_simulator.SamplesTaken(), samples.size());
+    if (plan.clear) {
+        m_samples = QImage(std::max(width(), 1), std::max(height(), 1),
+                           QImage::Format_ARGB32_Premultiplied);
+        m_samples.fill(Qt::transparent);
+    }
+    if (plan.first >= samples.size())
+        return;
+    QPainter painter(&m_samples);
+    const double w = width();
+    const double h = height();
+    const QColor colour(0, 200, 255);
+    for (std::size_t i = plan.first; i < samples.size(); ++i) {
+        auto screen = GroundToScreen(view, samples[i].longitude, samples[i].latitude);
+        if (!screen)
+            continue;
+        const double x = (screen->x + 1) / 2 * w;
+        const double y = (1 - screen->y) / 2 * h;
+        if (x >= 0 && x < w && y >= 0 && y < h)
+            painter.fillRect(QRectF(x - 1, y - 1, 3, 3), colour);
+    }
 }
 
 EarthWindow::EarthWindow(Simulator& simulator, QWidget* parent)

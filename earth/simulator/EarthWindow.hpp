@@ -3,6 +3,7 @@
 // the positions sampled so far) above a status line with the camera.
 #pragma once
 
+#include "earth/simulator/SampleLayer.hpp"
 #include "earth/simulator/Simulator.hpp"
 
 #include <QImage>
@@ -21,16 +22,23 @@ public:
     static constexpr int kReliefRows = 150;
 
     RenderView(const Simulator& simulator, QWidget* parent = nullptr);
-    // Recomputes the relief for the current camera (the window throttles the calls).
+    // Recomputes the relief when the camera or the render window changed, and repaints (the
+    // window throttles the calls).
     void UpdateRelief();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Adds the samples taken since the last paint to m_samples (all of them again after a
+    // change of view or size).
+    void DrawNewSamples(const ViewGeometry& view);
+
     const Simulator& m_simulator;
     QImage m_relief;
     ViewGeometry m_reliefView; // the view the relief was computed for
+    QImage m_samples;          // the samples drawn so far, over a transparent ground
+    SampleLayer m_sampleLayer;
 };
 
 class EarthWindow : public QWidget {

@@ -33,6 +33,7 @@ struct ViewGeometry {
     double azimuth = 0;
     int width = 1; // render window, pixels
     int height = 1;
+    bool operator==(const ViewGeometry&) const = default;
 };
 
 struct GroundPoint {

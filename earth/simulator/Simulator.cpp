@@ -152,6 +152,7 @@ std::string Simulator::Terrain(double x, double y)
     if (m_samples.size() >= kMaxSamples)
         m_samples.erase(m_samples.begin(), m_samples.begin() + kMaxSamples / 2);
     m_samples.push_back(*ground);
+    ++m_terrainSamples;
     Changed();
     return answer;
 }

@@ -79,7 +79,9 @@ public:
     const WindowRect& MainWindow() const { return m_main; }
     const WindowRect& RenderWindow() const { return m_render; }
     const KmlShapes& Shapes() const { return m_shapes; }
+    // The latest samples (at most kMaxSamples), and how many were taken since the start.
     const std::vector<GroundPoint>& Samples() const { return m_samples; }
+    std::uint64_t SamplesTaken() const { return m_terrainSamples; }
     ViewGeometry View() const;
     std::optional<double> Elevation(double longitude, double latitude) const
     {
@@ -109,6 +111,7 @@ private:
     std::vector<GroundPoint> m_samples;
     std::uint64_t m_moves = 0;
     std::uint64_t m_terrainQueries = 0;
+    std::uint64_t m_terrainSamples = 0;
     std::uint64_t m_kmlBytes = 0;
 };
 
