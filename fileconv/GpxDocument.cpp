@@ -3,6 +3,8 @@
 // copies names, coordinates and elevations as the text they are.
 #include "fileconv/GpxDocument.hpp"
 
+#include "tables/OutputPolicy.hpp"
+
 #include "fileconv/CoordinateText.hpp"
 #include "fileconv/FileNames.hpp"
 #include "fileconv/TextFiles.hpp"
@@ -121,6 +123,7 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
         for (std::size_t row = 0; row < rowCount; ++row) {
             if (cell(row, 1).empty())
                 continue;
+            Flush();
             m_xml.AddElement("wpt");
             m_xml.SetAttribute("lat", cell(row, 1));
             m_xml.SetAttribute("lon", cell(row, 2));
@@ -129,6 +132,7 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
                 m_xml.AddChildElement("desc", cell(row, 3));
             ++m_counts.waypoints;
         }
+        Flush();
     }
     if (options.routes) {
         PositionAfterKind(1);
@@ -139,6 +143,7 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
                 continue;
             }
             if (newRoute) {
+                Flush();
                 m_xml.AddElement("rte");
                 m_xml.AddChildElement("name", cell(row, 0));
                 newRoute = false;
@@ -152,6 +157,7 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
             }
             ++m_counts.routePoints;
         }
+        Flush();
     }
     if (options.tracks) {
         PositionAfterKind(2);
@@ -166,6 +172,7 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
             if (newTrack) {
                 if (inTrack)
                     m_xml.LeaveElement();
+                Flush();
                 m_xml.AddElement("trk");
                 m_xml.AddChildElement("name", cell(row, 0));
                 m_xml.AddChildElement("trkseg");
@@ -180,9 +187,49 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
         }
         if (inTrack)
             m_xml.LeaveElement();
+        Flush();
     }
     input.converted = true;
     return input;
+}
+
+void GpxDocument::Flush()
+{
+    if (m_sink)
+        m_sink(m_xml.TakeCurrentElementText());
+}
+
+bool GpxDocument::TextToGpxFile(const std::string& textPath, const GpxMakeOptions& options,
+                                const std::string& outputPath, TextInput& input)
+{
+    Reset();
+    // The root as it is written once it holds elements: its start tag on a line of its own.
+    std::string head = m_xml.DocumentText();
+    constexpr std::string_view kEmptyRootEnd = "/>\r\n";
+    if (!head.ends_with(kEmptyRootEnd))
+        return false;
+    head.replace(head.size() - kEmptyRootEnd.size(), kEmptyRootEnd.size(), ">\r\n");
+    tables::ReplacingFile file;
+    bool opened = false;
+    bool written = true;
+    m_sink = [&](std::string_view text) {
+        if (!opened) {
+            opened = true;
+            written = file.Open(outputPath) && file.Write(head);
+        }
+        written = written && tables::IsValidUtf8(text) && file.Write(text);
+        return written;
+    };
+    input = TextToGpx(textPath, options);
+    m_sink = nullptr;
+    if (!input.converted || m_counts.Points() == 0) {
+        file.Abandon();
+        return !opened || written;
+    }
+    written = written && file.Write("</gpx>\r\n") && file.Commit();
+    if (!written)
+        file.Abandon();
+    return written;
 }
 
 namespace {

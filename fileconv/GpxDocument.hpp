@@ -71,6 +71,12 @@ public:
     // several files (with the same options) holds all waypoints, then all routes, then all
     // tracks, as GPX 1.1 orders them.
     TextInput TextToGpx(const std::string& textPath, const GpxMakeOptions& options);
+    // The same conversion into a new document written straight to `outputPath` as it grows:
+    // each finished waypoint, route and track goes to the file and leaves the tree. The bytes
+    // are those SaveGpx writes after TextToGpx; nothing is written when the input is refused or
+    // holds no point. False when the file could not be written (an existing one stays).
+    bool TextToGpxFile(const std::string& textPath, const GpxMakeOptions& options,
+                       const std::string& outputPath, TextInput& input);
     // ExtractTexts, then WriteTexts into base of `outputPath` + the three suffixes.
     TextOutput GpxToText(const std::string& outputPath, const GpxExportOptions& options);
     // The lines of the kinds asked for. A point without a latitude and longitude that are
@@ -94,6 +100,10 @@ private:
 
     XmlDocument m_xml;
     GpxCounts m_counts;
+    // While TextToGpxFile runs: takes the document's text as it is finished.
+    std::function<bool(std::string_view)> m_sink;
+    // Hands the element just finished at the root's level to the sink.
+    void Flush();
 };
 
 } // namespace carvento::fileconv

@@ -182,19 +182,23 @@ FileOutcome TxtToGpxPage::ConvertFile(const std::string& input, bool merged)
     const fileconv::GpxMakeOptions options = Options();
     if (!options.waypoints && !options.routes && !options.tracks)
         return {};
+    // A separate output is written as it is made: a million points never sit in memory as one
+    // document. A merged one is ordered by kind across the files, so it waits for all of them.
     fileconv::GpxDocument separate;
     fileconv::GpxDocument& document = merged ? *m_merged : separate;
-    FileOutcome outcome = TextOutcome(input, document.TextToGpx(input, options));
+    fileconv::TextInput read;
+    const std::string output = SeparateOutputBase(input) + ".gpx";
+    const bool saved = merged ? true : separate.TextToGpxFile(input, options, output, read);
+    if (merged)
+        read = document.TextToGpx(input, options);
+    FileOutcome outcome = TextOutcome(input, read);
     if (!outcome.ok)
         return outcome; // an existing GPX of the same name stays as it was
     const std::string summary = GpxSummary(input, document.Counts());
     if (document.Counts().Points() == 0)
         outcome = NothingToConvert(input); // rows without a latitude only
-    else if (!merged) {
-        const std::string output = SeparateOutputBase(input) + ".gpx";
-        if (!document.SaveGpx(output))
-            outcome = SaveFailed(output);
-    }
+    else if (!saved)
+        outcome = SaveFailed(output);
     outcome.summary = summary;
     return outcome;
 }

@@ -387,3 +387,31 @@ TEST(GpxLoading, OtherFilesDoNotLoad)
     const Extracted broken = Extract(Gpx("<wpt lat=\"1\" lon=\"2\">"));
     EXPECT_TRUE(broken.output.written.empty());
 }
+
+// Written as it grows, a separate document is byte for byte the one saved whole; nothing is
+// written for a refused input or one without points.
+TEST(TextToGpx, WrittenAsItGrowsIsTheDocumentSavedWhole)
+{
+    TempDir dir;
+    Spit(dir.File("a.txt"), "名称,纬度,经度,备注\nA-1,30.1,114.1,<桥&涵>\nA-2,30.2,114.2,\n\n"
+                            "B-1,31,115,x\nB-2,31.1,115.1,\n");
+    for (const GpxMakeOptions options : {kAllKinds, GpxMakeOptions{.waypoints = false,
+                                                    .routes = false,
+                                                    .closeRoutes = false,
+                                                    .tracks = true}}) {
+        GpxDocument whole;
+        ASSERT_TRUE(whole.TextToGpx(dir.File("a.txt"), options).converted);
+        ASSERT_TRUE(whole.SaveGpx(dir.File("whole.gpx")));
+        GpxDocument streamed;
+        TextInput input;
+        ASSERT_TRUE(streamed.TextToGpxFile(dir.File("a.txt"), options, dir.File("streamed.gpx"),
+                                           input));
+        EXPECT_EQ(Slurp(dir.File("whole.gpx")), Slurp(dir.File("streamed.gpx")));
+    }
+    Spit(dir.File("none.txt"), "名称,纬度,经度\nA,,\n");
+    Spit(dir.File("out.gpx"), "earlier");
+    GpxDocument empty;
+    TextInput input;
+    EXPECT_TRUE(empty.TextToGpxFile(dir.File("none.txt"), kAllKinds, dir.File("out.gpx"), input));
+    EXPECT_EQ("earlier", Slurp(dir.File("out.gpx")));
+}
