@@ -153,7 +153,7 @@ TEST_F(EllipsoidProfile, TheFirstAddOfANewUserCreatesTheProfileFolder)
     const CliRun run = Cli({"ellipsoid", "add", "新用户椭球", "6378140", "6356755.288"});
     ::setenv("HOME", savedHome.c_str(), 1);
     EXPECT_EQ(0, run.status) << run.err;
-    EXPECT_NE(std::string::npos,
-              Slurp(std::filesystem::path(home) / ".config/HVFactory/carvento.ini")
-                  .find("6378140"));
+    EXPECT_NE(
+        std::string::npos,
+        Slurp(std::filesystem::path(home) / ".config/HVFactory/carvento.ini").find("6378140"));
 }
