@@ -134,29 +134,58 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
         }
         Flush();
     }
+    // Written as they grow, a route's or track's points go out one by one: a route of a million
+    // points is never one element in memory. Each piece is the text the element has inside
+    // the whole document (the layout has no indentation), its start written once and its end
+    // tags last.
+    const auto startOf = [this](std::string_view end) {
+        std::string text = m_xml.TakeCurrentElementText();
+        if (text.ends_with(end))
+            text.resize(text.size() - end.size());
+        return text;
+    };
+    constexpr std::string_view kRouteEnd = "</rte>\r\n";
+    constexpr std::string_view kTrackEnd = "</trk>\r\n";
+    constexpr std::string_view kSegmentStart = "<trkseg>\r\n";
+    constexpr std::string_view kSegmentEnd = "</trkseg>\r\n";
     if (options.routes) {
         PositionAfterKind(1);
         bool newRoute = true;
+        bool routeOpen = false; // written as it grows: the route's start went out already
         for (std::size_t row = 0; row < rowCount; ++row) {
             if (cell(row, 1).empty()) {
                 newRoute = true;
                 continue;
             }
             if (newRoute) {
+                if (routeOpen)
+                    m_sink(kRouteEnd);
                 Flush();
                 m_xml.AddElement("rte");
                 m_xml.AddChildElement("name", cell(row, 0));
+                if (m_sink)
+                    routeOpen = m_sink(startOf(kRouteEnd));
                 newRoute = false;
                 ++m_counts.routes;
             }
-            m_xml.AddChildElement("rtept");
-            addPosition(row);
-            if (m_xml.EnterElement()) {
+            if (routeOpen) {
+                m_xml.AddElement("rtept");
+                m_xml.SetAttribute("lat", cell(row, 1));
+                m_xml.SetAttribute("lon", cell(row, 2));
                 m_xml.AddChildElement("name", cell(row, 0));
-                m_xml.LeaveElement();
+                m_sink(m_xml.TakeCurrentElementText());
+            } else {
+                m_xml.AddChildElement("rtept");
+                addPosition(row);
+                if (m_xml.EnterElement()) {
+                    m_xml.AddChildElement("name", cell(row, 0));
+                    m_xml.LeaveElement();
+                }
             }
             ++m_counts.routePoints;
         }
+        if (routeOpen)
+            m_sink(kRouteEnd);
         Flush();
     }
     if (options.tracks) {
@@ -164,6 +193,7 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
         // Inside a track the cursor stands in its trkseg, one level below the root.
         bool newTrack = true;
         bool inTrack = false;
+        bool trackOpen = false; // written as it grows: the track's start went out already
         for (std::size_t row = 0; row < rowCount; ++row) {
             if (cell(row, 1).empty()) {
                 newTrack = true;
@@ -172,21 +202,37 @@ TextInput GpxDocument::TextToGpx(const std::string& textPath, const GpxMakeOptio
             if (newTrack) {
                 if (inTrack)
                     m_xml.LeaveElement();
+                if (trackOpen)
+                    m_sink(std::string(kSegmentEnd) + std::string(kTrackEnd));
                 Flush();
                 m_xml.AddElement("trk");
                 m_xml.AddChildElement("name", cell(row, 0));
-                m_xml.AddChildElement("trkseg");
-                inTrack = m_xml.EnterElement();
+                if (m_sink) {
+                    trackOpen = m_sink(startOf(kTrackEnd) + std::string(kSegmentStart));
+                    inTrack = false;
+                } else {
+                    m_xml.AddChildElement("trkseg");
+                    inTrack = m_xml.EnterElement();
+                }
                 newTrack = false;
                 ++m_counts.tracks;
                 ++m_counts.trackSegments;
             }
-            m_xml.AddChildElement("trkpt");
-            addPosition(row);
+            if (trackOpen) {
+                m_xml.AddElement("trkpt");
+                m_xml.SetAttribute("lat", cell(row, 1));
+                m_xml.SetAttribute("lon", cell(row, 2));
+                m_sink(m_xml.TakeCurrentElementText());
+            } else {
+                m_xml.AddChildElement("trkpt");
+                addPosition(row);
+            }
             ++m_counts.trackPoints;
         }
         if (inTrack)
             m_xml.LeaveElement();
+        if (trackOpen)
+            m_sink(std::string(kSegmentEnd) + std::string(kTrackEnd));
         Flush();
     }
     input.converted = true;
