@@ -175,3 +175,34 @@ TEST(ZoneStatus, InverseWindowOffersTheDataZonesMeridian)
     EXPECT_FALSE(window->StatusText().contains(QStringLiteral("带号")));
     delete window;
 }
+
+// The zone number typed into Y加常数: the status line asks, and one click sets the add constant
+// and the meridian in the fields and the page.
+TEST(ZoneStatus, AZoneNumberInTheAddConstantIsPutRightInOneClick)
+{
+    Fakes fakes;
+    auto* window = new ui::TablePageWindow(std::make_unique<pages::CGSFSDlg>(fakes.Context()));
+    auto* yAdd = qobject_cast<QLineEdit*>(window->FieldWidget("y-add"));
+    ASSERT_NE(nullptr, yAdd);
+    yAdd->setText(QStringLiteral("38500000"));
+    emit yAdd->textEdited(yAdd->text());
+    std::vector<std::string> row = {"1", "3380000", "512345.6"};
+    row.resize(static_cast<std::size_t>(window->Page().Source().ColumnCount()));
+    window->Page().Source().FillRows(row, 1, static_cast<int>(row.size()));
+    EXPECT_TRUE(
+        window->StatusText().contains(QStringLiteral("Y加常数应为500000，带号38已移入中央子午线?")))
+        << window->StatusText().toStdString();
+    ASSERT_FALSE(window->ZoneButton()->isHidden());
+    if (const QByteArray folder = qgetenv("CARVENTO_GRAB_DIR"); !folder.isEmpty()) {
+        window->resize(900, 420);
+        window->show();
+        QApplication::processEvents();
+        window->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/zone-y-add.png"));
+    }
+    window->ZoneButton()->click();
+    EXPECT_EQ(QStringLiteral("500000"), yAdd->text());
+    EXPECT_EQ("500000", window->Page().Field("y-add").text);
+    EXPECT_EQ("1140000", window->Page().Field("meridian").text);
+    EXPECT_TRUE(window->ZoneButton()->isHidden());
+    delete window;
+}
