@@ -126,9 +126,39 @@ Plausibility GbkPlausibility(std::string_view bytes)
     return result;
 }
 
+// GBK text in which a character GBK lacks stands as GB18030's four-byte sequence (first and
+// third byte 0x81-0xFE, second and fourth a digit), as this program writes it. Decided where
+// each sequence stands, so a file reads the same whole or a line at a time.
+IconvResult DecodeGbk(std::string_view bytes)
+{
+    IconvResult total;
+    std::size_t pos = 0;
+    for (;;) {
+        IconvResult part = Convert("UTF-8", "GBK", bytes.substr(pos));
+        total.output += part.output;
+        if (part.ok)
+            return total;
+        const std::size_t at = pos + part.failedAt;
+        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[at + i]); };
+        if (at + 4 <= bytes.size() && byte(0) >= 0x81 && byte(0) <= 0xFE && byte(1) >= 0x30 &&
+            byte(1) <= 0x39 && byte(2) >= 0x81 && byte(2) <= 0xFE && byte(3) >= 0x30 &&
+            byte(3) <= 0x39) {
+            IconvResult wide = Convert("UTF-8", "GB18030", bytes.substr(at, 4));
+            if (wide.ok) {
+                total.output += wide.output;
+                pos = at + 4;
+                continue;
+            }
+        }
+        total.ok = false;
+        total.failedAt = at;
+        return total;
+    }
+}
+
 bool DecodesAsGbk(std::string_view bytes)
 {
-    return Convert("UTF-8", "GBK", bytes).ok || Convert("UTF-8", "GB18030", bytes).ok;
+    return DecodeGbk(bytes).ok;
 }
 
 // U+E0000 to U+E007F: F3 A0 80 80 to F3 A0 81 BF in UTF-8.
@@ -317,13 +347,7 @@ DecodedText DecodePiece(std::string_view piece, TextEncoding encoding)
         }
         return decoded;
     }
-    IconvResult r = Convert("UTF-8", "GBK", piece);
-    if (!r.ok) {
-        // Characters GBK does not have are written as GB18030's four-byte sequences.
-        IconvResult wide = Convert("UTF-8", "GB18030", piece);
-        if (wide.ok)
-            r = std::move(wide);
-    }
+    IconvResult r = DecodeGbk(piece);
     decoded.text = std::move(r.output);
     if (!r.ok) {
         decoded.status = CodePageStatus::InvalidBytes;
