@@ -254,7 +254,7 @@ int TextTableFile::WriteTable(std::span<const std::string> cells, int rows, int 
         for (std::size_t i = 0; i < titles.size(); ++i) {
             if (i)
                 header += ',';
-            header += titles[i];
+            platform::AppendQuotedField(header, titles[i]);
         }
         header += "\r\n";
         if (!WriteText(header))
