@@ -102,9 +102,8 @@ int RunTask(pages::TaskPage& page, const PageOptions& options, ConsolePrompter& 
     if (unknown > 0) {
         std::cerr << "carvento-cli: " << unknown << " point(s) without an elevation ("
                   << pages::messages::kNoElevation << ")";
-        if (const auto* elevation = dynamic_cast<const pages::BatchElevationPage*>(&page);
-            elevation && !elevation->RefusedRows().empty())
-            std::cerr << ", " << elevation->RefusedRows().size() << " of them refused by the globe";
+        if (page.RefusedCount() > 0)
+            std::cerr << ", " << page.RefusedCount() << " of them refused by the globe";
         std::cerr << '\n';
     }
     return complete ? kExitOk : kExitRefused;

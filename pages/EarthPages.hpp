@@ -45,6 +45,7 @@ public:
     // Rows (1-based) of the last run whose point the globe refused to fly to: their "高程" is
     // "无高程", and the end of the run says how many.
     const std::vector<int>& RefusedRows() const { return m_refusedRows; }
+    std::size_t RefusedCount() const override { return m_refusedRows.size(); }
     // The first rows of a list, for a message ("3,7,…").
     static std::string RowList(const std::vector<int>& rows);
 

@@ -94,6 +94,9 @@ public:
     static constexpr const char* kProgressField = "progress";
 
     explicit TaskPage(PageContext context);
+    // How many points of the last run the globe refused to fly to (their value reads "无高程");
+    // none on tasks that fly nowhere.
+    virtual std::size_t RefusedCount() const { return 0; }
     // Stops and joins the worker (see Close).
     ~TaskPage() override;
 
