@@ -3,10 +3,9 @@
 // copies names, coordinates and elevations as the text they are.
 #include "fileconv/GpxDocument.hpp"
 
-#include "tables/OutputPolicy.hpp"
-
 #include "fileconv/CoordinateText.hpp"
 #include "fileconv/FileNames.hpp"
+#include "fileconv/StreamedFile.hpp"
 #include "fileconv/TextFiles.hpp"
 #include "platform/NumberText.hpp"
 #include "tables/CodePage.hpp"
@@ -255,27 +254,15 @@ bool GpxDocument::TextToGpxFile(const std::string& textPath, const GpxMakeOption
     if (!head.ends_with(kEmptyRootEnd))
         return false;
     head.replace(head.size() - kEmptyRootEnd.size(), kEmptyRootEnd.size(), ">\r\n");
-    tables::ReplacingFile file;
-    bool opened = false;
-    bool written = true;
-    m_sink = [&](std::string_view text) {
-        if (!opened) {
-            opened = true;
-            written = file.Open(outputPath) && file.Write(head);
-        }
-        written = written && tables::IsValidUtf8(text) && file.Write(text);
-        return written;
-    };
+    StreamedFile file(outputPath, std::move(head));
+    m_sink = [&file](std::string_view text) { return file.Write(text); };
     input = TextToGpx(textPath, options);
     m_sink = nullptr;
     if (!input.converted || m_counts.Points() == 0) {
         file.Abandon();
-        return !opened || written;
+        return file.Ok();
     }
-    written = written && file.Write("</gpx>\r\n") && file.Commit();
-    if (!written)
-        file.Abandon();
-    return written;
+    return file.Finish("</gpx>\r\n");
 }
 
 namespace {

@@ -7,10 +7,10 @@
 #include "fileconv/CoordinateText.hpp"
 #include "fileconv/FileNames.hpp"
 #include "fileconv/KmzArchive.hpp"
+#include "fileconv/StreamedFile.hpp"
 #include "fileconv/TextFiles.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/FieldSplit.hpp"
-#include "tables/OutputPolicy.hpp"
 #include "tables/TextTableFile.hpp"
 
 #include <algorithm>
@@ -606,27 +606,15 @@ bool KmlDocument::TextToKmlFile(const std::string& textPath, const KmlMakeOption
                                 const std::string& outputPath, TextInput& input)
 {
     Reset();
-    tables::ReplacingFile file;
-    bool opened = false;
-    bool written = true;
-    m_sink = [&](std::string_view text) {
-        if (!opened) {
-            opened = true;
-            written = file.Open(outputPath);
-        }
-        written = written && tables::IsValidUtf8(text) && file.Write(text);
-        return written;
-    };
+    StreamedFile file(outputPath);
+    m_sink = [&file](std::string_view text) { return file.Write(text); };
     input = TextToKml(textPath, options);
     m_sink = nullptr;
     if (!input.converted) {
         file.Abandon();
-        return !opened || written;
+        return file.Ok();
     }
-    written = written && file.Write(kStreamTail) && file.Commit();
-    if (!written)
-        file.Abandon();
-    return written;
+    return file.Finish(kStreamTail);
 }
 
 TextOutput
