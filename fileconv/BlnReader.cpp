@@ -65,65 +65,141 @@ std::string Describe(const BlnFinding& finding)
     return finding.path + " 第" + std::to_string(finding.line) + "行: " + finding.message;
 }
 
-BlnFileText ReadBlnFile(const std::string& path)
+bool BlnFile::Open(const std::string& path)
 {
-    BlnFileText result;
+    m_path = path;
+    m_summary = {};
+    m_text.clear();
     std::string bytes;
     if (!platform::ReadWholeFile(path, bytes))
-        return result;
-    result.opened = true;
+        return false;
+    m_summary.opened = true;
     tables::DecodedText decoded = tables::DecodeText(std::move(bytes));
     if (decoded.status != tables::CodePageStatus::Ok)
-        result.findings.push_back({path, decoded.line, kInvalidBytes});
+        m_summary.findings.push_back({path, decoded.line, kInvalidBytes});
+    m_text = std::move(decoded.text);
+    Scan([](std::string_view) {}, &m_summary);
+    return true;
+}
 
+// One pass over the decoded text: `lines` takes the vertex lines (and the empty line closing
+// each polygon) as they are made; `summary`, when given, takes the counts and findings.
+template <typename Lines>
+void BlnFile::Scan(Lines lines, BlnFileText* summary) const
+{
+    const auto find = [&](int line, std::string message) {
+        if (summary)
+            summary->findings.push_back({m_path, line, std::move(message)});
+    };
+    int polygons = 0;
+    int vertices = 0;
     bool header = true;
     long long count = 0;
     long long vertex = 0;
     int headerLine = 0;
     int lineNumber = 0;
     std::vector<std::string_view> fields;
-    for (std::string_view line : tables::SplitLines(decoded.text)) {
+    std::string text;
+    const auto onLine = [&](std::string_view line) {
         ++lineNumber;
         if (IsBlank(line))
-            continue;
+            return;
         const int n = platform::SplitOnAnyViews(line, ",", fields);
         if (n != 2 && n != 3) {
-            result.findings.push_back({path, lineNumber, kBadFields});
-            continue;
+            find(lineNumber, kBadFields);
+            return;
         }
         if (header) {
             count = VertexCount(fields[0]);
             if (count == 0) {
-                result.findings.push_back({path, lineNumber, kBadCount});
-                continue;
+                find(lineNumber, kBadCount);
+                return;
             }
             vertex = 0;
             headerLine = lineNumber;
             header = false;
-            continue;
+            return;
         }
         ++vertex;
-        result.text += std::to_string(vertex);
-        result.text += ',';
-        result.text.append(fields[1]);
-        result.text += ',';
-        result.text.append(fields[0]);
-        result.text += '\n';
-        ++result.vertices;
+        text.clear();
+        text += std::to_string(vertex);
+        text += ',';
+        text.append(fields[1]);
+        text += ',';
+        text.append(fields[0]);
+        text += '\n';
+        ++vertices;
         if (vertex == count) {
-            result.text += '\n';
-            ++result.polygons;
+            text += '\n';
+            ++polygons;
             header = true;
         }
+        lines(std::string_view(text));
+    };
+    // Split a block at a time, each ending after a LF: lines never span an LF, so they are
+    // those of the whole text, without a view of every line of a large file at once.
+    constexpr std::size_t kBlock = 1 << 20;
+    for (std::string_view rest = m_text; !rest.empty();) {
+        const std::size_t lf = rest.size() > kBlock ? rest.find('\n', kBlock)
+                                                    : std::string_view::npos;
+        const std::size_t size = lf == std::string_view::npos ? rest.size() : lf + 1;
+        for (std::string_view line : tables::SplitLines(rest.substr(0, size)))
+            onLine(line);
+        rest.remove_prefix(size);
     }
     if (!header) {
-        result.findings.push_back({path, headerLine, CutShort(count, vertex)});
+        find(headerLine, CutShort(count, vertex));
         if (vertex > 0) {
             // What was read is kept, closed like a whole polygon.
-            result.text += '\n';
-            ++result.polygons;
+            lines(std::string_view("\n"));
+            ++polygons;
         }
     }
+    if (summary) {
+        summary->polygons = polygons;
+        summary->vertices = vertices;
+    }
+}
+
+bool BlnFile::WriteText(const std::function<bool(std::string_view)>& write) const
+{
+    constexpr std::size_t kBlock = 1 << 20;
+    std::string block;
+    bool ok = true;
+    Scan(
+        [&](std::string_view lines) {
+            block.append(lines);
+            if (ok && block.size() >= kBlock) {
+                ok = write(std::string_view(block));
+                block.clear();
+            }
+        },
+        nullptr);
+    return ok && (block.empty() || write(std::string_view(block)));
+}
+
+bool BlnFile::WriteTextFile(const std::string& output, const TextFileFormat& format) const
+{
+    TextFileWriter writer;
+    if (!writer.Open(output, kBlnTextHeader, false, format))
+        return false;
+    if (!WriteText([&](std::string_view lines) { return writer.Write(lines); })) {
+        writer.Abandon();
+        return false;
+    }
+    return writer.Finish();
+}
+
+BlnFileText ReadBlnFile(const std::string& path)
+{
+    BlnFile file;
+    if (!file.Open(path))
+        return {};
+    BlnFileText result = file.Summary();
+    file.WriteText([&](std::string_view lines) {
+        result.text.append(lines);
+        return true;
+    });
     return result;
 }
 
@@ -133,20 +209,24 @@ BlnReport BlnToText(const std::vector<std::string>& paths,
     BlnReport report;
     std::string merged;
     for (const std::string& path : paths) {
-        BlnFileText file = ReadBlnFile(path);
-        if (!file.opened) {
+        BlnFile file;
+        if (!file.Open(path)) {
             report.unreadable.push_back(path);
             continue;
         }
-        report.polygons += file.polygons;
-        report.findings.insert(report.findings.end(), file.findings.begin(), file.findings.end());
+        const BlnFileText& summary = file.Summary();
+        report.polygons += summary.polygons;
+        report.findings.insert(report.findings.end(), summary.findings.begin(),
+                               summary.findings.end());
         if (mergedOutput) {
-            merged += file.text;
+            file.WriteText([&](std::string_view lines) {
+                merged.append(lines);
+                return true;
+            });
             continue;
         }
         const std::string output = std::string(OutputBase(path)) + ".txt";
-        (WriteTextFile(output, kBlnTextHeader, file.text, false, format) ? report.output.written
-                                                                         : report.output.failed)
+        (file.WriteTextFile(output, format) ? report.output.written : report.output.failed)
             .push_back(output);
     }
     if (mergedOutput)

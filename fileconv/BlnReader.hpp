@@ -5,8 +5,10 @@
 
 #include "fileconv/ConversionResult.hpp"
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace carvento::fileconv {
@@ -34,6 +36,31 @@ struct BlnFileText {
 };
 
 BlnFileText ReadBlnFile(const std::string& path);
+
+// A BLN file read for writing its text as it goes: Open reads and decodes it and counts its
+// polygons and findings without making the text; WriteText makes the text a block of lines
+// at a time. Memory stays near the file's own size however many vertices it holds.
+class BlnFile {
+public:
+    // False when the file cannot be opened or read.
+    bool Open(const std::string& path);
+    // What ReadBlnFile gives, without the text.
+    const BlnFileText& Summary() const { return m_summary; }
+    // Hands the vertex lines to `write` in pieces of whole lines, in order; false as soon as
+    // `write` is.
+    bool WriteText(const std::function<bool(std::string_view)>& write) const;
+    // WriteText into a text file with the BLN header; false (the file as it was) when it
+    // could not be written.
+    bool WriteTextFile(const std::string& output, const TextFileFormat& format) const;
+
+private:
+    template <typename Lines>
+    void Scan(Lines lines, BlnFileText* summary) const;
+
+    std::string m_path;
+    std::string m_text; // decoded
+    BlnFileText m_summary;
+};
 
 struct BlnReport {
     int polygons = 0;                      // polygons written

@@ -2,28 +2,21 @@
 #include "fileconv/TextFiles.hpp"
 
 #include "platform/WholeFile.hpp"
-#include "tables/OutputPolicy.hpp"
 
 #include <cstdio>
 
 namespace carvento::fileconv {
+namespace {
 
-bool WriteTextFile(const std::string& path, std::string_view header, std::string_view lines,
-                   bool append, const TextFileFormat& format)
+// Lines gathered before they are encoded and written.
+constexpr std::size_t kBlockSize = 1 << 20;
+
+} // namespace
+
+bool TextFileWriter::Open(const std::string& path, std::string_view header, bool append,
+                          const TextFileFormat& format)
 {
-    std::string text;
-    text.reserve(header.size() + lines.size() + lines.size() / 16 + 4);
-    text.append(header);
-    text += '\n';
-    text.append(lines);
-    std::string crlf;
-    crlf.reserve(text.size() + text.size() / 16);
-    for (char c : text) {
-        if (c == '\n')
-            crlf += '\r';
-        crlf += c;
-    }
-    text.clear();
+    m_ok = false;
     std::string existing;
     if (append && !platform::ReadWholeFile(path, existing)) {
         std::FILE* probe = std::fopen(path.c_str(), "rb");
@@ -34,18 +27,84 @@ bool WriteTextFile(const std::string& path, std::string_view header, std::string
         existing.clear();
     }
     // Appended lines take the encoding the file already has, so one file never mixes two.
-    tables::TextEncoding encoding = format.encoding;
+    m_encoding = format.encoding;
     if (!tables::IsAscii(existing)) {
         const tables::DecodedText held = tables::DecodeText(std::string_view(existing));
         if (held.status != tables::CodePageStatus::Ok)
             return false; // not text this program can extend without damaging it
-        encoding = held.encoding;
+        m_encoding = held.encoding;
     }
-    tables::EncodedText encoded = tables::EncodeText(crlf, encoding);
-    if (encoded.status != tables::CodePageStatus::Ok)
+    if (!m_file.Open(path) || !m_file.Write(existing)) {
+        m_file.Abandon();
         return false;
-    tables::ReplacingFile file;
-    return file.Open(path) && file.Write(existing) && file.Write(encoded.bytes) && file.Commit();
+    }
+    m_ok = true;
+    m_pending.assign(header);
+    m_pending += '\n';
+    return true;
+}
+
+bool TextFileWriter::Write(std::string_view lines)
+{
+    m_pending.append(lines);
+    return m_pending.size() < kBlockSize || Flush();
+}
+
+bool TextFileWriter::Flush()
+{
+    if (!m_ok)
+        return false;
+    m_crlf.clear();
+    m_crlf.reserve(m_pending.size() + m_pending.size() / 16);
+    for (char c : m_pending) {
+        if (c == '\n')
+            m_crlf += '\r';
+        m_crlf += c;
+    }
+    m_pending.clear();
+    // Blocks end at line ends, and both encodings write a character alone, so the bytes are
+    // those of the whole text encoded at once.
+    const tables::EncodedText encoded = tables::EncodeText(m_crlf, m_encoding);
+    m_ok = encoded.status == tables::CodePageStatus::Ok && m_file.Write(encoded.bytes);
+    return m_ok;
+}
+
+bool TextFileWriter::Finish()
+{
+    const bool done = Flush() && m_file.Commit();
+    if (!done)
+        m_file.Abandon();
+    m_ok = false;
+    return done;
+}
+
+void TextFileWriter::Abandon()
+{
+    m_file.Abandon();
+    m_pending.clear();
+    m_ok = false;
+}
+
+bool WriteTextFile(const std::string& path, std::string_view header, std::string_view lines,
+                   bool append, const TextFileFormat& format)
+{
+    TextFileWriter writer;
+    if (!writer.Open(path, header, append, format))
+        return false;
+    // A block at a time, at line ends: the text is never copied whole.
+    while (!lines.empty()) {
+        std::size_t end = lines.size();
+        if (end > kBlockSize) {
+            const std::size_t lineEnd = lines.find('\n', kBlockSize);
+            end = lineEnd == std::string_view::npos ? lines.size() : lineEnd + 1;
+        }
+        if (!writer.Write(lines.substr(0, end))) {
+            writer.Abandon();
+            return false;
+        }
+        lines.remove_prefix(end);
+    }
+    return writer.Finish();
 }
 
 } // namespace carvento::fileconv

@@ -396,9 +396,12 @@ FileOutcome FindingsOutcome(const std::vector<fileconv::BlnFinding>& findings,
 
 FileOutcome BlnToTxtPage::ConvertFile(const std::string& input, bool merged)
 {
-    fileconv::BlnFileText file = fileconv::ReadBlnFile(input);
-    if (!file.opened)
+    // Counted first, then written a block at a time: a file of millions of vertices never
+    // sits in memory as text.
+    fileconv::BlnFile bln;
+    if (!bln.Open(input))
         return LoadFailed(input);
+    const fileconv::BlnFileText& file = bln.Summary();
     FileOutcome outcome;
     if (file.polygons == 0) {
         // Nothing to write: an earlier output stays as it was.
@@ -408,13 +411,15 @@ FileOutcome BlnToTxtPage::ConvertFile(const std::string& input, bool merged)
     } else {
         std::string note;
         if (merged) {
-            m_mergedText += file.text;
+            bln.WriteText([this](std::string_view lines) {
+                m_mergedText.append(lines);
+                return true;
+            });
         } else {
             std::string output = SeparateOutputBase(input) + ".txt";
             if (!file.findings.empty())
                 output = PartialOutputPath(output, note);
-            if (!fileconv::WriteTextFile(output, fileconv::kBlnTextHeader, file.text, false,
-                                         {TextEncoding()}))
+            if (!bln.WriteTextFile(output, {TextEncoding()}))
                 outcome = SaveFailed(output);
         }
         if (outcome.ok && !file.findings.empty())
