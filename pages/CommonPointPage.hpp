@@ -68,6 +68,15 @@ public:
     static constexpr const char* kSavePointsCommand = "save-points";
     // 用于转换 on pages whose result a transformation page applies.
     static constexpr const char* kTransferCommand = "use-for-transform";
+    // 剔除超限点重新解算: sets the rows beyond 3σ0 aside and solves again.
+    static constexpr const char* kSetAsideCommand = "set-aside-blunders";
+
+    // How the table shows a data row after a solve.
+    enum class RowMark {
+        None,
+        Beyond3Sigma, // took part in the last solve and missed it by more than 3σ0
+        SetAside,     // kept in the table but left out of the solves (a check point)
+    };
 
     explicit CommonPointPage(PageContext context);
 
@@ -87,6 +96,18 @@ public:
     // the first bad cell named) when the fields are refused, there are too few points, a cell
     // is refused or the solve fails.
     bool SolveCommand();
+    // 剔除超限点重新解算: the rows the last solve marked beyond 3σ0 are set aside (kept in the
+    // table and in 保存公共点, left out of the solve, their residuals reported as check points)
+    // and the points are solved again. false, with a message, when no solve marked a row or
+    // the solve that follows fails.
+    bool SetAsideBlunders();
+    // Takes the selected set-aside rows back into the solve and solves again; false when none
+    // of them was set aside (nothing changes) or the solve fails.
+    bool TakeBack(const tables::RowSelection& selection);
+    // The mark of table row `row` (1 = first data row).
+    RowMark MarkOf(int row) const;
+    // Rows left out of the solves.
+    int SetAsideCount() const;
     // 保存公共点: save dialog, then SavePointsToFile; false when cancelled or not written.
     bool SavePoints();
     // Writes the saved columns of every data row (titles first when set up so) in place of the
@@ -145,6 +166,16 @@ protected:
 private:
     // Shows the first cell a solve would read that is no usable number; true when none.
     bool CheckPointCells(const PointRows& points);
+    // Keeps the set-aside marks on their rows when rows are inserted or removed.
+    void FollowTable(const tables::TableChange& change);
+    // The residuals of the set-aside rows as a check-point section of the quality text.
+    void AddCheckPoints(const PointRows& all);
+
+    // One flag per data row (index 0 = table row 1): set aside.
+    std::vector<bool> m_setAside;
+    // Table row of each row of the last solve's quality report.
+    std::vector<int> m_solvedRows;
+    bool m_filling = false;
 
     estimation::QualityReport m_quality;
     std::string m_qualityText;

@@ -65,4 +65,6 @@ inline constexpr const char* kPartialSuffix = "_不完整";
 inline constexpr const char* kPartialWritten = "结果不完整,已写入 %s"; // %s: path
 inline constexpr const char* kPartialBeside =
     "结果不完整,已写入 %s,原有的 %s 未改动"; // %s: partial path, earlier output
+// 剔除超限点重新解算 without a row the last solve marked.
+inline constexpr const char* kNothingToSetAside = "没有超出3倍单位权中误差的点,无需剔除!";
 } // namespace carvento::pages::messages

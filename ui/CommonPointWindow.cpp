@@ -47,11 +47,32 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
     add(QStringLiteral("清空"), [&editor] { editor.ClearRows(); });
     add(QStringLiteral("导入"), [&editor] { editor.Import(); });
     add(QStringLiteral("粘贴"), [&editor] { editor.Paste(); });
+    if (m_page->ResidualColumn() >= 0) {
+        // Rows set aside by 剔除超限点重新解算 come back into the solve with a click.
+        add(QStringLiteral("恢复选中点"), [this] {
+            if (m_page->TakeBack(m_grid->Selection()))
+                ShowQuality();
+        });
+        m_grid->setRowShader([page = m_page.get()](int row) {
+            switch (page->MarkOf(row)) {
+            case pages::CommonPointPage::RowMark::Beyond3Sigma:
+                return RowShade::Warning;
+            case pages::CommonPointPage::RowMark::SetAside:
+                return RowShade::Muted;
+            case pages::CommonPointPage::RowMark::None:
+                break;
+            }
+            return RowShade::Plain;
+        });
+    }
     rowButtons->addStretch(1);
     tableLayout->addLayout(rowButtons);
     tableLayout->addWidget(BuildCommandBar(*m_page, m_buttons, [this](const std::string& id) {
         if (id == pages::CommonPointPage::kTransferCommand)
             OpenTransferPage();
+        else if (id == pages::CommonPointPage::kSolveCommand ||
+                 id == pages::CommonPointPage::kSetAsideCommand)
+            ShowQuality();
     }));
     layout->addWidget(tableBox, 1);
 
@@ -73,10 +94,6 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
     plotColumn->addWidget(savePlot, 0, Qt::AlignRight);
     qualityLayout->addLayout(plotColumn, 2);
     layout->addWidget(qualityBox);
-    for (const pages::PageCommand& command : m_page->Commands())
-        if (command.id == pages::CommonPointPage::kSolveCommand)
-            if (QPushButton* solve = Button(QString::fromStdString(command.caption)))
-                connect(solve, &QPushButton::clicked, this, [this] { ShowQuality(); });
 
     resize(900, 760);
     PlaceWindow(*this);
@@ -92,6 +109,7 @@ void CommonPointWindow::ShowQuality()
 {
     m_quality->setPlainText(QString::fromStdString(m_page->QualityText()));
     m_plot->update();
+    m_grid->viewport()->update();
 }
 
 void CommonPointWindow::OpenTransferPage()

@@ -3,6 +3,7 @@
 
 #include "ui/QtPlatform.hpp"
 
+#include <QColor>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -159,6 +160,17 @@ int CoordinateTableModel::columnCount(const QModelIndex& parent) const
 
 QVariant CoordinateTableModel::data(const QModelIndex& index, int role) const
 {
+    if (index.isValid() && m_shader && (role == Qt::BackgroundRole || role == Qt::ForegroundRole)) {
+        switch (m_shader(index.row() + 1)) {
+        case RowShade::Plain:
+            return {};
+        case RowShade::Warning:
+            return role == Qt::BackgroundRole ? QVariant(QColor(0xF9, 0xD6, 0xD2)) : QVariant();
+        case RowShade::Muted:
+            return role == Qt::BackgroundRole ? QVariant(QColor(0xEC, 0xEC, 0xEC))
+                                              : QVariant(QColor(0x8A, 0x8A, 0x8A));
+        }
+    }
     if (!index.isValid() ||
         (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole))
         return {};
@@ -192,6 +204,12 @@ Qt::ItemFlags CoordinateTableModel::flags(const QModelIndex& index) const
     if (m_table.IsEditable())
         flags |= Qt::ItemIsEditable;
     return flags;
+}
+
+void CoordinateGrid::setRowShader(RowShader shader)
+{
+    m_model.SetRowShader(std::move(shader));
+    viewport()->update();
 }
 
 CoordinateGrid::CoordinateGrid(tables::CoordinateTable& table, QWidget* parent)

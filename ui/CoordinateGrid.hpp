@@ -20,6 +20,11 @@
 
 namespace carvento::ui {
 
+// How a data row stands out: rows a fit missed by far, rows left out of a computation.
+enum class RowShade { Plain, Warning, Muted };
+// Table row (1 = first data row) to its shade.
+using RowShader = std::function<RowShade(int row)>;
+
 class CoordinateTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -35,6 +40,8 @@ public:
 
     // Redraw after a change made to the table outside the grid.
     void Refresh();
+    // Rows drawn with a background (and muted text) the shader chooses; none when empty.
+    void SetRowShader(RowShader shader) { m_shader = std::move(shader); }
     // Runs `change` on the table and redraws once at the end, not once per changed cell.
     void Batch(const std::function<void()>& change);
 
@@ -49,6 +56,7 @@ private:
     int m_rows = 0;
     int m_columns = 0;
     bool m_batching = false;
+    RowShader m_shader;
 };
 
 class CoordinateGrid final : public QTableView {
@@ -62,6 +70,9 @@ public:
     // The rectangle spanning every selected cell, in table rows (1 = first data row); the
     // current cell when nothing is selected; empty (bottom < top) without either.
     tables::CellRange SelectedRange() const;
+
+    // Shades rows as `shader` says; call again (or update the viewport) when the marks change.
+    void setRowShader(RowShader shader);
 
     // Where Ctrl+C and Ctrl+V go; the desktop clipboard unless set. Must outlive the grid.
     void setClipboard(platform::Clipboard& clipboard) { m_clipboard = &clipboard; }

@@ -2,8 +2,10 @@
 // the residual column's values, its components in the target's plane and height, and nothing
 // of it in the table or the saved common points.
 #include "PageFixture.hpp"
+#include "pages/Messages.hpp"
 #include "pages/ParameterPages.hpp"
 #include "platform/NumberText.hpp"
+#include "support/ScratchFolder.hpp"
 
 #include <gtest/gtest.h>
 
@@ -133,4 +135,52 @@ TEST(FitQualityPages, AFitOfKilometresIsNoResult)
     page.Table().FillRows(cells, 12, 8);
     EXPECT_TRUE(page.SolveCommand());
     EXPECT_LT(page.Quality().sigma0, 1.0);
+}
+
+TEST(FitQualityPages, BlunderSetAsideIsSolvedWithoutItAndTakenBack)
+{
+    FakeContext fake;
+    CParams7 page(fake.Context());
+    const Cells cells = SevenParameterRows(page);
+    page.Table().FillRows(cells, 12, 8);
+    // Nothing marked before a solve: nothing to set aside, nothing changes.
+    EXPECT_FALSE(page.RunCommand(CommonPointPage::kSetAsideCommand));
+    ASSERT_FALSE(fake.prompter.messages.empty());
+    EXPECT_EQ(messages::kNothingToSetAside, fake.prompter.messages.back().text);
+    ASSERT_TRUE(page.SolveCommand());
+    const double sigmaWithBlunder = page.Quality().sigma0;
+    EXPECT_EQ(CommonPointPage::RowMark::Beyond3Sigma, page.MarkOf(6));
+    EXPECT_EQ(CommonPointPage::RowMark::None, page.MarkOf(5));
+
+    ASSERT_TRUE(page.RunCommand(CommonPointPage::kSetAsideCommand));
+    EXPECT_EQ(CommonPointPage::RowMark::SetAside, page.MarkOf(6));
+    EXPECT_EQ(1, page.SetAsideCount());
+    // Eleven points solved: the fit closes to the millimetre and the blunder is a check point
+    // whose residual shows its whole 0.4 m.
+    ASSERT_EQ(11u, page.Quality().rows.size());
+    EXPECT_LT(page.Quality().sigma0, 0.01);
+    EXPECT_LT(page.Quality().sigma0, sigmaWithBlunder);
+    EXPECT_NEAR(0.4, platform::ParseDouble(page.Table().GetCell(6, CParams7::kResidualColumn)),
+                0.01);
+    EXPECT_NE(std::string::npos, page.QualityText().find("检查点")) << page.QualityText();
+    EXPECT_NE(std::string::npos, page.QualityText().find("\nP6\t")) << page.QualityText();
+    // Every row stays in the table and in the saved points.
+    EXPECT_EQ(12, page.Table().DataRowCount());
+    const ScratchFolder scratch;
+    const std::string saved = scratch / "points.txt";
+    ASSERT_TRUE(page.SavePointsToFile(saved, tables::TextEncoding::Utf8));
+    EXPECT_NE(std::string::npos, ScratchFolder::Read(saved).find("\nP6,"));
+
+    // A row inserted above keeps the mark on its point.
+    page.Editor().InsertRow({1, 1});
+    EXPECT_EQ(CommonPointPage::RowMark::SetAside, page.MarkOf(7));
+    page.Editor().DeleteRow({1, 1});
+    EXPECT_EQ(CommonPointPage::RowMark::SetAside, page.MarkOf(6));
+
+    // Taken back: twelve points again and the blunder marked again.
+    EXPECT_FALSE(page.TakeBack({1, 5}));
+    ASSERT_TRUE(page.TakeBack({6, 6}));
+    EXPECT_EQ(0, page.SetAsideCount());
+    EXPECT_EQ(12u, page.Quality().rows.size());
+    EXPECT_EQ(CommonPointPage::RowMark::Beyond3Sigma, page.MarkOf(6));
 }

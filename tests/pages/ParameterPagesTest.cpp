@@ -103,7 +103,9 @@ TEST(CParams4Test, DescribesItsTableFieldsAndCommands)
     std::vector<std::string> captions;
     for (const PageCommand& command : page.Commands())
         captions.push_back(command.caption);
-    EXPECT_EQ(Cells({"解算四参数", "保存公共点", "保存参数", "用于转换", "导出PROJ"}), captions);
+    EXPECT_EQ(Cells({"解算四参数", "剔除超限点重新解算", "保存公共点", "保存参数", "用于转换",
+                     "导出PROJ"}),
+              captions);
 }
 
 // Two points 100 m apart at Gauss-Krueger magnitudes, new = old + (100, −50): the fields print
