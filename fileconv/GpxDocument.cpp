@@ -42,6 +42,7 @@ GpxDocument::GpxDocument()
 
 void GpxDocument::Reset()
 {
+    m_scan.reset();
     m_xml.SetDocumentText({});
     m_xml.AddElement("gpx");
     m_xml.SetAttribute("xmlns", "http://www.topografix.com/GPX/1/1");
@@ -65,6 +66,7 @@ bool GpxDocument::LoadGpx(const std::string& path)
 {
     // Another kind of XML file (a KML chosen by mistake) is refused rather than read as a GPX
     // without waypoints.
+    m_scan.reset();
     const bool loaded = m_xml.Load(path) && FindRoot() && m_xml.EnterElement();
     if (!loaded)
         Reset(); // a failed load leaves a new, empty document
@@ -301,24 +303,31 @@ std::string NameShown(const std::string& name)
 
 } // namespace
 
-GpxTexts GpxDocument::ExtractTexts(const GpxExportOptions& options)
+namespace {
+
+// The lines of the kinds asked for into `out`, read through an XmlDocument or an XmlScan
+// cursor; `drain` is called after each point and may take the lines made so far.
+template <typename Cursor, typename Drain>
+void Extract(Cursor& xml, const GpxExportOptions& options, GpxTexts& out, Drain drain)
 {
-    GpxTexts out;
     GpxCounts& counts = out.counts;
     // A child's text wherever it stands among the element's children: receivers and programs
     // write name, ele, time and desc in any order.
-    auto childText = [this](std::string_view name, std::string fallback) {
-        m_xml.ResetChildPosition();
-        return m_xml.FindChildElement(name) ? m_xml.ChildText() : std::move(fallback);
+    auto childText = [&xml](std::string_view name, std::string fallback) {
+        xml.ResetChildPosition();
+        return xml.FindChildElement(name) ? xml.ChildText() : std::move(fallback);
     };
-    const bool root = FindRoot();
+    while (xml.LeaveElement()) {
+    }
+    xml.ResetPosition();
+    const bool root = xml.FindElement("gpx");
     if (root && options.waypoints) {
-        m_xml.ResetChildPosition();
+        xml.ResetChildPosition();
         int n = 0;
-        while (m_xml.FindChildElement("wpt") && m_xml.EnterElement()) {
+        while (xml.FindChildElement("wpt") && xml.EnterElement()) {
             ++n;
-            const std::string lat = m_xml.Attribute("lat");
-            const std::string lon = m_xml.Attribute("lon");
+            const std::string lat = xml.Attribute("lat");
+            const std::string lon = xml.Attribute("lon");
             const std::string ele = childText("ele", "");
             const std::string name = OneLine(childText("name", "NONAME"));
             const std::string desc = OneLine(childText("desc", ""));
@@ -329,20 +338,21 @@ GpxTexts GpxDocument::ExtractTexts(const GpxExportOptions& options)
                 AppendTextLine(out.waypoints, {name, lat, lon, ele, desc});
                 ++counts.waypoints;
             }
-            m_xml.LeaveElement();
+            xml.LeaveElement();
+            drain(out, false);
         }
     }
     if (root && options.routes) {
-        m_xml.ResetChildPosition();
-        while (m_xml.FindChildElement("rte") && m_xml.EnterElement()) {
+        xml.ResetChildPosition();
+        while (xml.FindChildElement("rte") && xml.EnterElement()) {
             const std::string route = NameShown(childText("name", ""));
             int n = 0;
             int written = 0;
-            m_xml.ResetChildPosition();
-            while (m_xml.FindChildElement("rtept") && m_xml.EnterElement()) {
+            xml.ResetChildPosition();
+            while (xml.FindChildElement("rtept") && xml.EnterElement()) {
                 ++n;
-                const std::string lat = m_xml.Attribute("lat");
-                const std::string lon = m_xml.Attribute("lon");
+                const std::string lat = xml.Attribute("lat");
+                const std::string lon = xml.Attribute("lon");
                 if (const std::string problem = PositionProblem(lat, lon); !problem.empty()) {
                     counts.skipped.push_back("航线 " + route + " 的第" + std::to_string(n) +
                                              "个点: " + problem);
@@ -350,59 +360,174 @@ GpxTexts GpxDocument::ExtractTexts(const GpxExportOptions& options)
                     AppendTextLine(out.routes, {childText("name", "NONAME"), lat, lon});
                     ++written;
                 }
-                m_xml.LeaveElement();
+                xml.LeaveElement();
+                drain(out, false);
             }
             if (written > 0) {
                 out.routes.append("\n");
                 ++counts.routes;
                 counts.routePoints += written;
             }
-            m_xml.LeaveElement();
+            xml.LeaveElement();
         }
     }
     if (root && options.tracks) {
-        m_xml.ResetChildPosition();
-        while (m_xml.FindChildElement("trk") && m_xml.EnterElement()) {
+        xml.ResetChildPosition();
+        while (xml.FindChildElement("trk") && xml.EnterElement()) {
             const std::string name = OneLine(childText("name", "NONAME"));
             const std::string track = NameShown(childText("name", ""));
             // k numbers the points written, n every point of the track.
             int k = 0;
             int n = 0;
-            m_xml.ResetChildPosition();
-            while (m_xml.FindChildElement("trkseg") && m_xml.EnterElement()) {
+            xml.ResetChildPosition();
+            while (xml.FindChildElement("trkseg") && xml.EnterElement()) {
                 const int before = k;
-                m_xml.ResetChildPosition();
-                while (m_xml.FindChildElement("trkpt") && m_xml.EnterElement()) {
+                xml.ResetChildPosition();
+                while (xml.FindChildElement("trkpt") && xml.EnterElement()) {
                     ++n;
-                    const std::string lat = m_xml.Attribute("lat");
-                    const std::string lon = m_xml.Attribute("lon");
+                    const std::string lat = xml.Attribute("lat");
+                    const std::string lon = xml.Attribute("lon");
                     if (const std::string problem = PositionProblem(lat, lon); !problem.empty())
                         counts.skipped.push_back("航迹 " + track + " 的第" + std::to_string(n) +
                                                  "个点: " + problem);
                     else
                         AppendTextLine(out.tracks, {name + "-" + std::to_string(++k), lat, lon,
                                                     childText("ele", "")});
-                    m_xml.LeaveElement();
+                    xml.LeaveElement();
+                    drain(out, false);
                 }
                 if (k > before) {
                     out.tracks.append("\n");
                     ++counts.trackSegments;
                 }
-                m_xml.LeaveElement();
+                xml.LeaveElement();
             }
             if (k > 0) {
                 ++counts.tracks;
                 counts.trackPoints += k;
             }
-            m_xml.LeaveElement();
+            xml.LeaveElement();
         }
     }
-    if (root) {
+}
+
+} // namespace
+
+GpxTexts GpxDocument::ExtractTexts(const GpxExportOptions& options)
+{
+    GpxTexts out;
+    Extract(m_xml, options, out, [](GpxTexts&, bool) {});
+    if (FindRoot()) {
         m_xml.ResetChildPosition();
         m_xml.EnterElement(); // what is added next goes into the root again
     }
-    m_counts = counts;
+    m_counts = out.counts;
     return out;
+}
+
+bool GpxDocument::OpenGpx(const std::string& path)
+{
+    m_scan.reset();
+    std::string bytes;
+    if (!XmlDocument::ReadFileBytes(path, bytes)) {
+        Reset();
+        return false;
+    }
+    DecodedXml decoded = XmlDocument::Decode(std::move(bytes));
+    if (decoded.ok) {
+        const std::size_t body = XmlBodyStart(decoded.text);
+        if (!HasForbiddenCharacter(std::string_view(decoded.text).substr(0, body))) {
+            auto scan = std::make_unique<XmlScan>();
+            if (scan->Open(decoded.text, body)) {
+                if (scan->RootName() != "gpx") {
+                    Reset();
+                    return false;
+                }
+                m_scan = std::move(scan);
+                return true;
+            }
+        }
+    }
+    // Not plain XML: the document decides, and keeps the tree.
+    const bool loaded = m_xml.LoadDecoded(std::move(decoded)) && FindRoot() && m_xml.EnterElement();
+    if (!loaded)
+        Reset();
+    return loaded;
+}
+
+template <typename Drain>
+GpxCounts GpxDocument::ExtractOpened(const GpxExportOptions& options, Drain drain)
+{
+    GpxTexts out;
+    if (m_scan) {
+        Extract(*m_scan, options, out, drain);
+    } else {
+        Extract(m_xml, options, out, drain);
+        if (FindRoot()) {
+            m_xml.ResetChildPosition();
+            m_xml.EnterElement();
+        }
+    }
+    drain(out, true);
+    return std::move(out.counts);
+}
+
+const GpxCounts& GpxDocument::CountTexts(const GpxExportOptions& options)
+{
+    m_madeText = {};
+    m_counts = ExtractOpened(options, [this](GpxTexts& texts, bool) {
+        std::string* kinds[] = {&texts.waypoints, &texts.routes, &texts.tracks};
+        for (int kind = 0; kind < 3; ++kind) {
+            m_madeText[kind] = m_madeText[kind] || !kinds[kind]->empty();
+            kinds[kind]->clear();
+        }
+    });
+    return m_counts;
+}
+
+TextOutput
+GpxDocument::WriteExtractedTexts(const std::string& outputPath, const GpxExportOptions& options,
+                                 const std::function<std::string(const std::string&)>& target)
+{
+    TextOutput output;
+    const std::string base(OutputBase(outputPath));
+    struct Kind {
+        bool asked;
+        const char* suffix;
+        const char* header;
+        std::string path{};
+        TextFileWriter writer{};
+        bool open = false;
+    };
+    Kind kinds[] = {{options.waypoints, kGpxWaypointsSuffix, kWaypointsHeader},
+                    {options.routes, kGpxRoutesSuffix, kRoutesHeader},
+                    {options.tracks, kGpxTracksSuffix, kTracksHeader}};
+    for (int k = 0; k < 3; ++k) {
+        Kind& kind = kinds[k];
+        if (!kind.asked || !m_madeText[k])
+            continue;
+        kind.path = target ? target(base + kind.suffix) : base + kind.suffix;
+        kind.open = kind.writer.Open(kind.path, kind.header, options.append, options.format);
+    }
+    ExtractOpened(options, [&kinds](GpxTexts& texts, bool last) {
+        std::string* made[] = {&texts.waypoints, &texts.routes, &texts.tracks};
+        for (int k = 0; k < 3; ++k) {
+            if (!last && made[k]->size() < (1 << 16))
+                continue;
+            if (kinds[k].open)
+                kinds[k].open = kinds[k].writer.Write(*made[k]);
+            made[k]->clear();
+        }
+    });
+    for (Kind& kind : kinds) {
+        if (kind.path.empty())
+            continue;
+        if (kind.open && kind.writer.Finish())
+            output.written.push_back(kind.path);
+        else
+            output.failed.push_back(kind.path);
+    }
+    return output;
 }
 
 TextOutput GpxDocument::WriteTexts(const GpxTexts& texts, const std::string& outputPath,

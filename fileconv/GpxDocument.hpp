@@ -5,8 +5,11 @@
 
 #include "fileconv/ConversionResult.hpp"
 #include "fileconv/XmlDocument.hpp"
+#include "fileconv/XmlScan.hpp"
 
+#include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -89,7 +92,22 @@ public:
                                  const std::function<std::string(const std::string&)>& target = {});
     const GpxCounts& Counts() const { return m_counts; }
 
+    // GPX to TXT on a file as LoadGpx, ExtractTexts and WriteTexts do it, in about the memory
+    // of the file's text: a plain XML file is read in place without a document tree (see
+    // XmlScan), another one loaded. OpenGpx gives LoadGpx's verdict; CountTexts gives the
+    // counts ExtractTexts would, keeping no text; WriteExtractedTexts (after CountTexts)
+    // writes what WriteTexts would write of those texts, each line as it is made.
+    bool OpenGpx(const std::string& path);
+    // Whether the opened file is read in place (no document tree).
+    bool ReadInPlace() const { return m_scan != nullptr; }
+    const GpxCounts& CountTexts(const GpxExportOptions& options);
+    TextOutput
+    WriteExtractedTexts(const std::string& outputPath, const GpxExportOptions& options,
+                        const std::function<std::string(const std::string&)>& target = {});
+
 private:
+    template <typename Drain>
+    GpxCounts ExtractOpened(const GpxExportOptions& options, Drain drain);
     void Reset();
     // Moves the cursor to the root element (the current element at the document level).
     bool FindRoot();
@@ -99,6 +117,8 @@ private:
     void PositionAfterKind(int kind);
 
     XmlDocument m_xml;
+    std::unique_ptr<XmlScan> m_scan;  // the opened file, when read in place
+    std::array<bool, 3> m_madeText{}; // by CountTexts: which texts would not be empty
     GpxCounts m_counts;
     // While TextToGpxFile runs: takes the document's text as it is finished.
     std::function<bool(std::string_view)> m_sink;

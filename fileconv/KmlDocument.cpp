@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace carvento::fileconv {
@@ -140,10 +142,13 @@ struct Extraction {
     KmlCounts counts;
 };
 
+// Reads through an XmlDocument or an XmlScan cursor; `drain` is called after each placemark
+// and may take the lines made so far.
+template <typename Cursor, typename Drain>
 class KmlReader {
 public:
-    KmlReader(XmlDocument& xml, Extraction& out, std::string prefix)
-        : m_xml(xml), m_out(out), m_prefix(std::move(prefix))
+    KmlReader(Cursor& xml, Extraction& out, std::string prefix, Drain drain)
+        : m_xml(xml), m_out(out), m_prefix(std::move(prefix)), m_drain(drain)
     {
     }
 
@@ -168,6 +173,7 @@ public:
                 break;
             Placemark();
             m_xml.LeaveElement();
+            m_drain(m_out, false);
         }
     }
 
@@ -372,9 +378,10 @@ private:
     // Element names with the root's namespace prefix ("" for the default namespace).
     std::string Name(std::string_view local) const { return m_prefix + std::string(local); }
 
-    XmlDocument& m_xml;
+    Cursor& m_xml;
     Extraction& m_out;
     std::string m_prefix;
+    Drain m_drain;
 };
 
 void WriteOne(TextOutput& output, const std::string& path, const char* header,
@@ -403,6 +410,7 @@ KmlDocument::KmlDocument()
 
 void KmlDocument::Reset()
 {
+    m_scan.reset();
     m_prefix.clear();
     m_xml.SetDocumentText(kDeclaration);
     m_xml.AddElement("kml");
@@ -428,6 +436,7 @@ bool KmlDocument::LoadKml(const std::string& path)
     // is refused rather than read as a KML without placemarks.
     bool loaded = false;
     m_loadError.clear();
+    m_scan.reset();
     if (LooksLikeZip(path)) {
         const std::optional<std::string> document = ReadKmzDocument(path, m_loadError);
         loaded = document && m_xml.LoadFromBytes(*document);
@@ -626,7 +635,8 @@ KmlDocument::KmlToText(const std::string& outputPath, const KmlExportOptions& op
     }
     m_xml.ResetPosition();
     if (m_xml.FindElement(m_prefix + "kml")) {
-        KmlReader(m_xml, out, m_prefix).Container(0);
+        const auto keep = [](Extraction&, bool) {};
+        KmlReader<XmlDocument, decltype(keep)>(m_xml, out, m_prefix, keep).Container(0);
         EnterRoot(); // what is added next goes into the root again
     }
     m_counts = std::move(out.counts);
@@ -642,6 +652,154 @@ KmlDocument::KmlToText(const std::string& outputPath, const KmlExportOptions& op
         WriteOne(output, path(kKmlLinesSuffix), kLinesHeader, out.lines, options);
     if (options.polygons && !out.polygons.empty())
         WriteOne(output, path(kKmlPolygonsSuffix), kPolygonsHeader, out.polygons, options);
+    return output;
+}
+
+namespace {
+
+// The namespace prefix of a root named "kml" or "p:kml" ("" or "p:"), nothing for another root.
+std::optional<std::string> RootPrefix(std::string_view root)
+{
+    if (root == "kml")
+        return std::string();
+    const std::size_t colon = root.find(':');
+    if (colon != std::string_view::npos && root.substr(colon + 1) == "kml")
+        return std::string(root.substr(0, colon + 1));
+    return std::nullopt;
+}
+
+} // namespace
+
+bool KmlDocument::OpenKml(const std::string& path)
+{
+    m_scan.reset();
+    m_loadError.clear();
+    m_prefix.clear();
+    std::string bytes;
+    if (LooksLikeZip(path)) {
+        std::optional<std::string> document = ReadKmzDocument(path, m_loadError);
+        if (!document) {
+            Reset();
+            return false;
+        }
+        bytes = std::move(*document);
+    } else if (!XmlDocument::ReadFileBytes(path, bytes)) {
+        Reset();
+        return false;
+    }
+    DecodedXml decoded = XmlDocument::Decode(std::move(bytes));
+    if (decoded.ok) {
+        const std::size_t body = XmlBodyStart(decoded.text);
+        if (!HasForbiddenCharacter(std::string_view(decoded.text).substr(0, body))) {
+            auto scan = std::make_unique<XmlScan>();
+            if (scan->Open(decoded.text, body)) {
+                const std::optional<std::string> prefix = RootPrefix(scan->RootName());
+                if (!prefix) {
+                    Reset();
+                    return false;
+                }
+                m_prefix = *prefix;
+                m_scan = std::move(scan);
+                return true;
+            }
+        }
+    }
+    // Not plain XML: the document decides, and keeps the tree.
+    bool loaded = m_xml.LoadDecoded(std::move(decoded));
+    if (loaded) {
+        m_xml.ResetPosition();
+        if (!m_xml.FindElement("kml")) {
+            const std::string root = RootName(m_xml.DocumentText());
+            const std::size_t colon = root.find(':');
+            if (colon != std::string::npos && root.substr(colon + 1) == "kml")
+                m_prefix = root.substr(0, colon + 1);
+        }
+        loaded = EnterRoot();
+    }
+    if (!loaded)
+        Reset();
+    return loaded;
+}
+
+template <typename Drain>
+KmlCounts KmlDocument::ExtractOpened(const KmlExportOptions& options, Drain drain)
+{
+    Extraction out{options, {}, {}, {}, {}};
+    if (m_scan) {
+        while (m_scan->LeaveElement()) {
+        }
+        m_scan->ResetPosition();
+        if (m_scan->FindElement(m_prefix + "kml"))
+            KmlReader<XmlScan, Drain>(*m_scan, out, m_prefix, drain).Container(0);
+    } else {
+        while (m_xml.LeaveElement()) {
+        }
+        m_xml.ResetPosition();
+        if (m_xml.FindElement(m_prefix + "kml")) {
+            KmlReader<XmlDocument, Drain>(m_xml, out, m_prefix, drain).Container(0);
+            EnterRoot();
+        }
+    }
+    drain(out, true);
+    return std::move(out.counts);
+}
+
+const KmlCounts& KmlDocument::CountTexts(const KmlExportOptions& options)
+{
+    m_madeText = {};
+    m_counts = ExtractOpened(options, [this](Extraction& out, bool) {
+        std::string* kinds[] = {&out.points, &out.lines, &out.polygons};
+        for (int kind = 0; kind < 3; ++kind) {
+            m_madeText[kind] = m_madeText[kind] || !kinds[kind]->empty();
+            kinds[kind]->clear();
+        }
+    });
+    return m_counts;
+}
+
+TextOutput KmlDocument::WriteExtractedTexts(
+    const std::string& outputPath, const KmlExportOptions& options,
+    const std::function<std::string(const std::string&)>& partialTarget)
+{
+    TextOutput output;
+    const std::string base(OutputBase(outputPath));
+    struct Kind {
+        bool asked;
+        const char* suffix;
+        const char* header;
+        std::string path{};
+        TextFileWriter writer{};
+        bool open = false;
+    };
+    Kind kinds[] = {{options.points, kKmlPointsSuffix, kPointsHeader},
+                    {options.lines, kKmlLinesSuffix, kLinesHeader},
+                    {options.polygons, kKmlPolygonsSuffix, kPolygonsHeader}};
+    for (int k = 0; k < 3; ++k) {
+        Kind& kind = kinds[k];
+        if (!kind.asked || !m_madeText[k])
+            continue;
+        const std::string name = base + kind.suffix;
+        kind.path = partialTarget && !m_counts.skipped.empty() ? partialTarget(name) : name;
+        kind.open = kind.writer.Open(kind.path, kind.header, options.append, options.format);
+    }
+    ExtractOpened(options, [&kinds](Extraction& out, bool last) {
+        std::string* made[] = {&out.points, &out.lines, &out.polygons};
+        for (int k = 0; k < 3; ++k) {
+            if (!last && made[k]->size() < (1 << 16))
+                continue;
+            if (kinds[k].open)
+                kinds[k].open = kinds[k].writer.Write(*made[k]);
+            made[k]->clear();
+        }
+    });
+    for (Kind& kind : kinds) {
+        if (kind.path.empty())
+            continue;
+        if (kind.open && kind.writer.Finish())
+            output.written.push_back(kind.path);
+        else
+            output.failed.push_back(kind.path);
+    }
     return output;
 }
 

@@ -5,8 +5,11 @@
 
 #include "fileconv/ConversionResult.hpp"
 #include "fileconv/XmlDocument.hpp"
+#include "fileconv/XmlScan.hpp"
 
+#include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,12 +93,29 @@ public:
                          const std::function<std::string(const std::string&)>& partialTarget = {});
     const KmlCounts& Counts() const { return m_counts; }
 
+    // KML to TXT on a file as LoadKml and KmlToText do it, in about the memory of the file's
+    // text: a plain XML document is read in place without a document tree (see XmlScan),
+    // another one loaded. OpenKml gives LoadKml's verdict and LoadError; CountTexts gives the
+    // counts KmlToText would, keeping no text; WriteExtractedTexts (after CountTexts) writes
+    // the files KmlToText would, each line as it is made.
+    bool OpenKml(const std::string& path);
+    // Whether the opened file is read in place (no document tree).
+    bool ReadInPlace() const { return m_scan != nullptr; }
+    const KmlCounts& CountTexts(const KmlExportOptions& options);
+    TextOutput
+    WriteExtractedTexts(const std::string& outputPath, const KmlExportOptions& options,
+                        const std::function<std::string(const std::string&)>& partialTarget = {});
+
 private:
+    template <typename Drain>
+    KmlCounts ExtractOpened(const KmlExportOptions& options, Drain drain);
     void Reset();
     // Moves the cursor into the root, after its last child.
     bool EnterRoot();
 
     XmlDocument m_xml;
+    std::unique_ptr<XmlScan> m_scan;  // the opened file, when read in place
+    std::array<bool, 3> m_madeText{}; // by CountTexts: which texts would not be empty
     std::string m_placemarkName;
     std::string m_prefix; // namespace prefix of the loaded root, with its ":"
     KmlCounts m_counts;

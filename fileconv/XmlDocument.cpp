@@ -915,14 +915,13 @@ bool XmlDocument::Save(const std::string& path)
     return true;
 }
 
-bool XmlDocument::Load(const std::string& path)
+bool XmlDocument::ReadFileBytes(const std::string& path, std::string& bytes)
 {
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     std::ifstream in;
     if (!error && !std::filesystem::is_directory(status))
         in.open(path, std::ios::binary);
-    std::string bytes;
     bool read = false;
     if (in.is_open() && in && std::filesystem::is_regular_file(status)) {
         // Read in one piece; a file that grows meanwhile is refused rather than taken in part.
@@ -937,7 +936,13 @@ bool XmlDocument::Load(const std::string& path)
         bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         read = !in.bad();
     }
-    if (!read) {
+    return read;
+}
+
+bool XmlDocument::Load(const std::string& path)
+{
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) {
         m_tree->Clear();
         m_byteOrderMark = false;
         m_result = "file_error";
@@ -948,34 +953,38 @@ bool XmlDocument::Load(const std::string& path)
 
 bool XmlDocument::LoadFromBytes(std::string bytes)
 {
-    m_tree->Clear();
-    m_byteOrderMark = false;
-    m_result.clear();
+    return LoadDecoded(Decode(std::move(bytes)));
+}
+
+DecodedXml XmlDocument::Decode(std::string bytes)
+{
+    DecodedXml decoded;
+    std::string& text = decoded.text;
+    std::string& result = decoded.result;
     auto fail = [&](const std::string& keyword) {
-        m_tree->Clear();
-        m_byteOrderMark = false;
-        m_result += keyword;
-        return false;
+        text.clear();
+        decoded.byteOrderMark = false;
+        result += keyword;
+        return std::move(decoded);
     };
     if (bytes.empty())
         return fail("empty");
 
-    std::string text;
     auto fromUtf16 = [&](const char* encoding, std::size_t skip) {
         IconvStatus s = Iconv("UTF-8", encoding, std::string_view(bytes).substr(skip), text);
-        m_result += std::string("converted_from:") + encoding + " ";
+        result += std::string("converted_from:") + encoding + " ";
         return s == IconvStatus::Ok;
     };
     if (StartsWith(bytes, kUtf8Bom)) {
-        m_byteOrderMark = true;
-        m_result += "bom ";
+        decoded.byteOrderMark = true;
+        result += "bom ";
         bytes.erase(0, kUtf8Bom.size());
         if (!tables::IsValidUtf8(bytes))
             return fail("invalid_bytes");
         text = std::move(bytes);
     } else if (StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF")) {
-        m_byteOrderMark = true;
-        m_result += "bom ";
+        decoded.byteOrderMark = true;
+        result += "bom ";
         if (!fromUtf16(bytes[0] == '\xFF' ? "UTF-16LE" : "UTF-16BE", 2))
             return fail("invalid_bytes");
     } else if (StartsWith(bytes, std::string_view("<\0", 2)) ||
@@ -989,7 +998,7 @@ bool XmlDocument::LoadFromBytes(std::string bytes)
         Family family = label.empty() ? Family::Utf8 : FamilyOf(label);
         if (family == Family::Utf16 || family == Family::Utf16Le || family == Family::Utf16Be) {
             // The label was readable as ASCII, so the bytes are not UTF-16: judge them.
-            m_result += "declared_encoding_ignored ";
+            result += "declared_encoding_ignored ";
             label.clear();
             family = Family::Utf8;
         }
@@ -1000,14 +1009,14 @@ bool XmlDocument::LoadFromBytes(std::string bytes)
                 return fail("invalid_bytes");
             } else {
                 // Nothing declared and not UTF-8: Chinese Windows text.
-                m_result += "converted_from:GB18030 ";
+                result += "converted_from:GB18030 ";
                 if (Iconv("UTF-8", "GB18030", bytes, text) != IconvStatus::Ok)
                     return fail("invalid_bytes");
             }
         } else {
             std::string from =
                 family == Family::Gbk || family == Family::Gb18030 ? std::string("GB18030") : label;
-            m_result += "converted_from:" + label + " ";
+            result += "converted_from:" + label + " ";
             // An encoding that does not write ASCII as ASCII (UTF-7, EBCDIC) cannot have been
             // declared in ASCII, and what Save wrote in it would not load again.
             if (!WritesAsciiAsAscii(from.c_str()))
@@ -1022,14 +1031,43 @@ bool XmlDocument::LoadFromBytes(std::string bytes)
             }
         }
     }
-    bytes = std::string();
-    if (HasForbiddenControl(text) || HasForbiddenReference(text))
+    decoded.ok = true;
+    return decoded;
+}
+
+bool XmlDocument::LoadDecoded(DecodedXml decoded)
+{
+    m_tree->Clear();
+    m_byteOrderMark = false;
+    m_result = std::move(decoded.result);
+    if (!decoded.ok)
+        return false;
+    auto fail = [&](const std::string& keyword) {
+        m_tree->Clear();
+        m_byteOrderMark = false;
+        m_result += keyword;
+        return false;
+    };
+    m_byteOrderMark = decoded.byteOrderMark;
+    if (HasForbiddenCharacter(decoded.text))
         return fail("invalid_character");
-    std::string problem = m_tree->Parse(std::move(text), false);
+    std::string problem = m_tree->Parse(std::move(decoded.text), false);
     if (!problem.empty())
         return fail(problem);
     m_result += "read";
     return true;
+}
+
+std::size_t XmlBodyStart(std::string_view text)
+{
+    std::size_t start = 0;
+    LeadingDeclaration(text, &start);
+    return start;
+}
+
+bool HasForbiddenCharacter(std::string_view text)
+{
+    return HasForbiddenControl(text) || HasForbiddenReference(text);
 }
 
 } // namespace carvento::fileconv

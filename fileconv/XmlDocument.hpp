@@ -4,11 +4,26 @@
 // on it. Text inside is UTF-8; files are converted on loading and saving.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace carvento::fileconv {
+
+// A file's bytes converted to UTF-8 text as XmlDocument loads them (see Load).
+struct DecodedXml {
+    bool ok = false;            // false: the bytes are not text in their encoding
+    std::string text{};         // UTF-8, without byte-order mark
+    bool byteOrderMark = false; // the bytes started with one
+    std::string result{};       // Result()'s keywords so far; on failure with the reason
+};
+
+// Where the document text starts after its XML declaration (0 when none).
+std::size_t XmlBodyStart(std::string_view text);
+// Characters XML cannot hold (C0 controls other than tab, LF and CR) or references to them
+// (&#1;), anywhere in the text: such a document does not load.
+bool HasForbiddenCharacter(std::string_view text);
 
 class XmlDocument {
 public:
@@ -57,6 +72,11 @@ public:
     // file in the declared encoding (UTF-8 when none) or leaves the old one untouched.
     bool Load(const std::string& path);
     bool LoadFromBytes(std::string bytes);
+    // The steps of LoadFromBytes: the bytes as text, then the text parsed.
+    static DecodedXml Decode(std::string bytes);
+    bool LoadDecoded(DecodedXml decoded);
+    // The bytes Load reads; false when the file cannot be read whole.
+    static bool ReadFileBytes(const std::string& path, std::string& bytes);
     bool Save(const std::string& path);
     // The bytes Save would write.
     std::string SavedBytes(bool* ok = nullptr) const;

@@ -288,8 +288,10 @@ std::string KmlSummary(const std::string& input, const fileconv::KmlCounts& coun
 
 FileOutcome KmlToTxtPage::ConvertFile(const std::string& input, bool merged)
 {
+    // Read in place and written as it is read: a large file is never a document tree nor a
+    // text in memory.
     fileconv::KmlDocument document;
-    if (!document.LoadKml(input)) {
+    if (!document.OpenKml(input)) {
         FileOutcome failed = LoadFailed(input);
         if (!document.LoadError().empty())
             failed.message += " " + document.LoadError();
@@ -298,15 +300,15 @@ FileOutcome KmlToTxtPage::ConvertFile(const std::string& input, bool merged)
     // Geometries left out make the texts partial: beside complete earlier ones, not over them.
     std::string notes;
     const auto partial = PartialTargets(notes);
-    FileOutcome outcome = WriteOutcome(
-        document.KmlToText(OutputPath(input, merged),
-                           {.points = Field("points").value != 0,
-                            .lines = Field("lines").value != 0,
-                            .polygons = Field("polygons").value != 0,
-                            .append = merged,
-                            .format = {TextEncoding()}},
-                           merged ? std::function<std::string(const std::string&)>() : partial));
-    const fileconv::KmlCounts& counts = document.Counts();
+    const fileconv::KmlExportOptions options{.points = Field("points").value != 0,
+                                             .lines = Field("lines").value != 0,
+                                             .polygons = Field("polygons").value != 0,
+                                             .append = merged,
+                                             .format = {TextEncoding()}};
+    const fileconv::KmlCounts& counts = document.CountTexts(options);
+    FileOutcome outcome = WriteOutcome(document.WriteExtractedTexts(
+        OutputPath(input, merged), options,
+        merged ? std::function<std::string(const std::string&)>() : partial));
     if (outcome.ok && counts.Empty()) {
         outcome = FileOutcome::Failed(FormatMessage(messages::kNothingToConvert, input),
                                       platform::MessageIcon::Warning);
@@ -337,15 +339,16 @@ GpxToTxtPage::GpxToTxtPage(PageContext context)
 FileOutcome GpxToTxtPage::ConvertFile(const std::string& input, bool merged)
 {
     fileconv::GpxDocument document;
-    if (!document.LoadGpx(input))
+    // Read in place and written as it is read: a track of a million points is never a
+    // document tree nor a text in memory.
+    if (!document.OpenGpx(input))
         return LoadFailed(input);
     const fileconv::GpxExportOptions options{.waypoints = Field("waypoints").value != 0,
                                              .routes = Field("routes").value != 0,
                                              .tracks = Field("tracks").value != 0,
                                              .append = merged,
                                              .format = {TextEncoding()}};
-    const fileconv::GpxTexts texts = document.ExtractTexts(options);
-    const fileconv::GpxCounts& counts = texts.counts;
+    const fileconv::GpxCounts& counts = document.CountTexts(options);
     std::string skipped = input + ":";
     for (const std::string& point : counts.skipped)
         skipped += "\n跳过 " + point;
@@ -359,8 +362,8 @@ FileOutcome GpxToTxtPage::ConvertFile(const std::string& input, bool merged)
         std::string notes;
         const auto partial = PartialTargets(notes);
         const bool beside = !counts.skipped.empty() && !merged;
-        outcome = WriteOutcome(fileconv::GpxDocument::WriteTexts(
-            texts, OutputPath(input, merged), options,
+        outcome = WriteOutcome(document.WriteExtractedTexts(
+            OutputPath(input, merged), options,
             beside ? std::function<std::string(const std::string&)>(partial) : nullptr));
         if (outcome.ok && !counts.skipped.empty())
             outcome = FileOutcome::Partial(skipped + notes);
