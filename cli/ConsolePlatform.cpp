@@ -25,6 +25,11 @@ platform::MessageAnswer ConsolePrompter::ShowMessage(const platform::Message& me
     }
 }
 
+void ConsolePrompter::ShowNotice(const std::string& text)
+{
+    std::cerr << m_programName << ": " << text << '\n';
+}
+
 void ConsolePrompter::Report(const std::string& text)
 {
     ++m_problems;

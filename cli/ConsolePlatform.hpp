@@ -27,6 +27,7 @@ public:
     bool printInformation = false;
 
     platform::MessageAnswer ShowMessage(const platform::Message& message) override;
+    void ShowNotice(const std::string& text) override;
     std::vector<std::string> ChooseOpenFiles(const platform::FileDialog&) override { return {}; }
     std::optional<std::string> ChooseSaveFile(const platform::FileDialog&) override { return {}; }
     bool ChooseImportColumns(platform::ColumnMapping& mapping) override;

@@ -73,7 +73,7 @@ bool ApplyEarthView(EarthConnection& connection, platform::Prompter& prompter,
                                           .speed = view.speed});
 }
 
-void SaveEarthView(EarthConnection& connection, platform::Prompter& prompter,
+bool SaveEarthView(EarthConnection& connection, platform::Prompter& prompter,
                    platform::Profile& profile)
 {
     // The windows as they are now; what the last connect saw when the globe does not answer.
@@ -95,7 +95,7 @@ void SaveEarthView(EarthConnection& connection, platform::Prompter& prompter,
     // Without a camera the last saved one is kept rather than replaced by zeros.
     std::optional<EarthView> view = TryReadEarthView(connection, prompter);
     if (!view)
-        return;
+        return false;
     WriteDouble(profile, "alt", view->alt);
     WriteDouble(profile, "azimuth", view->azimuth);
     WriteDouble(profile, "lat", view->lat);
@@ -103,9 +103,10 @@ void SaveEarthView(EarthConnection& connection, platform::Prompter& prompter,
     WriteDouble(profile, "range", view->range);
     WriteDouble(profile, "speed", view->speed);
     WriteDouble(profile, "tilt", view->tilt);
+    return true;
 }
 
-void RestoreEarthView(EarthConnection& connection, platform::Prompter& prompter,
+bool RestoreEarthView(EarthConnection& connection, platform::Prompter& prompter,
                       const platform::Profile& profile)
 {
     const EarthWindow main{.left = ReadInt(profile, kEarthSection, "X", "0"),
@@ -126,7 +127,7 @@ void RestoreEarthView(EarthConnection& connection, platform::Prompter& prompter,
     view.range = ReadDouble(profile, "range", "0");
     view.speed = ReadDouble(profile, "speed", "100");
     view.tilt = ReadDouble(profile, "tilt", "0");
-    ApplyEarthView(connection, prompter, view);
+    return ApplyEarthView(connection, prompter, view);
 }
 
 } // namespace carvento::earth

@@ -34,12 +34,14 @@ bool ApplyEarthView(EarthConnection& connection, platform::Prompter& prompter,
 
 // Writes the window geometry, then the camera keys in the order alt, azimuth, lat, lng, range,
 // speed, tilt ("%lf"). When the globe is not ready the camera keys keep what they held.
-void SaveEarthView(EarthConnection& connection, platform::Prompter& prompter,
+// true when the camera was read and saved.
+bool SaveEarthView(EarthConnection& connection, platform::Prompter& prompter,
                    platform::Profile& profile);
 // Moves the main window, sizes the render window, then flies to the saved camera. Missing keys
 // take their defaults (window 0, 0, 800 × 600; camera at 0, 0, altitude 1000, speed 100). The
 // windows move even when the globe then turns out not to be ready.
-void RestoreEarthView(EarthConnection& connection, platform::Prompter& prompter,
+// true when the globe took the saved camera.
+bool RestoreEarthView(EarthConnection& connection, platform::Prompter& prompter,
                       const platform::Profile& profile);
 
 } // namespace carvento::earth

@@ -96,6 +96,10 @@ MapFrameKml GenerateMapFrameKml(const MapFrameFields& fields)
         return result;
     }
 
+    result.west = lngStart / 3.6;
+    result.east = lngEnd / 3.6;
+    result.south = latStart / 3.6;
+    result.north = latEnd / 3.6;
     fileconv::KmlDocument document;
     document.BeginFolder("TK");
     // The value grows by repeated addition of the spacing; the count check above bounds the

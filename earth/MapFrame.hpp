@@ -38,6 +38,8 @@ struct MapFrameKml {
     std::string error{}; // why the fields were refused; empty on success
     int meridians = 0;
     int parallels = 0;
+    // The frame's extent in decimal degrees, for a view that shows it whole.
+    double west = 0, east = 0, south = 0, north = 0;
 };
 
 // A folder "TK" of placemarks, meridians first ("LNG=…", west to east), then parallels

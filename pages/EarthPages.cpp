@@ -400,6 +400,29 @@ bool MapFramePage::Add()
         ShowMessage(messages::kFrameNotLoaded);
         return false;
     }
+    // The frame may lie far from the current view: the camera goes to its centre, high enough
+    // to show it whole, and the status says where it is.
+    const double lat = (frame.south + frame.north) / 2, lng = (frame.west + frame.east) / 2;
+    constexpr double kMetresPerDegree = 111'320.0;
+    const double span =
+        std::max((frame.north - frame.south) * kMetresPerDegree,
+                 (frame.east - frame.west) * kMetresPerDegree * std::cos(lat * M_PI / 180));
+    // Flown only when the globe is ready: the frame is loaded either way, and a globe that is
+    // not ready gets no second message for a move nobody asked for.
+    earth::EarthClient& client = connection->client();
+    const bool flown = client.IsInitialized() == 1 && client.IsOnline() == 1 &&
+                       client.SetCamera({.latitude = lat,
+                                         .longitude = lng,
+                                         .altitude = 0,
+                                         .altitudeMode = 2,
+                                         .range = std::max(1.5 * span, 1000.0),
+                                         .tilt = 0,
+                                         .azimuth = 0,
+                                         .speed = 5.0});
+    SetStatus(FormatMessage(flown ? messages::kFrameShown : messages::kFrameAdded,
+                            platform::FormatFixed(lat, 6), platform::FormatFixed(lng, 6)));
+    // The page closes now: the word goes where the launcher shows its notices.
+    m_context.prompter.ShowNotice(StatusText());
     return true;
 }
 

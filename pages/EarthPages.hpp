@@ -19,6 +19,9 @@ namespace messages {
 // no-data cell) or whose height the globe did not give: never a 0 that looks like a height.
 inline constexpr const char* kNoElevation = "无高程";
 inline constexpr const char* kFrameNotLoaded = "图框未能加载到Google Earth!";
+// The frame was loaded: its centre, latitude and longitude in decimal degrees.
+inline constexpr const char* kFrameShown = "已生成图框,视图已移到图框中心(纬度%s,经度%s)";
+inline constexpr const char* kFrameAdded = "已生成图框,图框中心在纬度%s,经度%s";
 // Points the globe would not fly to: %d how many, %s the first of their rows.
 inline constexpr const char* kMovesRefused = "Google Earth拒绝飞往%d个点(第%s行),其高程为无高程。";
 // The rows (points) or grid positions a task that ended early did not reach.

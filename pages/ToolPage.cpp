@@ -215,6 +215,13 @@ void ToolPage::Notify(const PageField& field)
         m_view->FieldChanged(field);
 }
 
+void ToolPage::SetStatus(std::string text)
+{
+    m_status = std::move(text);
+    if (m_view)
+        m_view->StatusChanged(m_status);
+}
+
 void ToolPage::ShowMessage(const std::string& text, platform::MessageIcon icon)
 {
     m_context.prompter.ShowMessage({text, messages::kApplicationTitle, icon,

@@ -84,6 +84,14 @@ struct PageCommand {
     std::string caption{};
 };
 
+// A menu of the page's window: entries are commands run like the buttons; an entry without
+// an id is a separator, and kCloseWindowCommand closes the window as its close box does.
+struct PageMenu {
+    std::string title{};
+    std::vector<PageCommand> entries{};
+};
+inline constexpr const char* kCloseWindowCommand = "close-window";
+
 enum class PanelKind {
     Ellipsoid, // "坐标系" drop-down with the a= and b= fields
 };
@@ -103,6 +111,8 @@ public:
     virtual ~PageView() = default;
     // A field's text, choice, enabled or visible state changed.
     virtual void FieldChanged(const PageField& field) = 0;
+    // The page's status line changed (what the last command did).
+    virtual void StatusChanged(const std::string&) {}
 };
 
 class ToolPage {
@@ -123,6 +133,9 @@ public:
     const PageField* FindField(const std::string& id) const;
     const std::vector<PagePanel>& Panels() const { return m_panels; }
     const std::vector<PageCommand>& Commands() const { return m_commands; }
+    const std::vector<PageMenu>& Menus() const { return m_menus; }
+    // What the last command did, for the window's status line; empty when it said nothing.
+    const std::string& StatusText() const { return m_status; }
     // The ellipsoid panel of a side ("" for the only one), or nullptr.
     geodesy::EllipsoidPanel* EllipsoidPanelOf(const std::string& side) const;
 
@@ -144,6 +157,9 @@ protected:
     PageField& AddField(PageField field);
     void AddPanel(PagePanel panel) { m_panels.push_back(std::move(panel)); }
     void AddCommand(PageCommand command) { m_commands.push_back(std::move(command)); }
+    void AddMenu(PageMenu menu) { m_menus.push_back(std::move(menu)); }
+    // Says in the window's status line what a command did (no message box).
+    void SetStatus(std::string text);
     // Page → view: a field's state as the page decides it.
     void SetFieldText(const std::string& id, std::string text);
     void SetFieldChoice(const std::string& id, int index);
@@ -166,6 +182,8 @@ private:
     std::vector<PageField> m_fields;
     std::vector<PagePanel> m_panels;
     std::vector<PageCommand> m_commands;
+    std::vector<PageMenu> m_menus;
+    std::string m_status;
     PageView* m_view = nullptr;
 };
 

@@ -70,6 +70,9 @@ public:
     virtual std::optional<std::string> ChooseSaveFile(const FileDialog& dialog) = 0;
     // Shows the column-mapping dialog; false when cancelled (mapping then unchanged).
     virtual bool ChooseImportColumns(ColumnMapping& mapping) = 0;
+    // Says briefly what an action without a window of its own did (the desktop shows it at the
+    // tray icon, the command line on standard error); nothing to answer.
+    virtual void ShowNotice(const std::string&) {}
 };
 
 // Seam for the system clipboard (plain text, UTF-8 inside the program).

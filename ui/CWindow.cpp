@@ -27,6 +27,15 @@
 #include <QScreen>
 
 namespace carvento::ui {
+namespace {
+
+// What 保存视图 and 恢复视图 did, at the tray icon.
+constexpr const char* kViewSaved = "已保存Google Earth当前视图";
+constexpr const char* kViewNotSaved = "未能读取Google Earth的视图,保存的视图未改变";
+constexpr const char* kViewRestored = "已恢复保存的Google Earth视图";
+constexpr const char* kViewNotRestored = "Google Earth未能转到保存的视图";
+
+} // namespace
 
 CWindow::CWindow(pages::PageContext context, platform::Launcher& launcher, QWidget* parent)
     : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint),
@@ -63,6 +72,8 @@ CWindow::CWindow(pages::PageContext context, platform::Launcher& launcher, QWidg
     m_trayMenu->addAction(QStringLiteral("退出"), this, [this] { Exit(); });
 
     m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/carvento.svg")), this);
+    // Actions without a window of their own (保存视图, 生成图框 …) say what they did here.
+    Prompter().SetNoticeIcon(m_tray);
     m_tray->setToolTip(
         QStringLiteral("Carvento %1").arg(QString::fromLatin1(shell::kCurrentVersion)));
     m_tray->setContextMenu(m_trayMenu);
@@ -221,12 +232,18 @@ void CWindow::RegisterEarthServer()
 
 void CWindow::SaveEarthView()
 {
-    earth::SaveEarthView(*m_earth, m_context.prompter, m_context.profile);
+    if (earth::SaveEarthView(*m_earth, m_context.prompter, m_context.profile))
+        m_context.prompter.ShowNotice(kViewSaved);
+    else
+        m_context.prompter.ShowNotice(kViewNotSaved);
 }
 
 void CWindow::RestoreEarthView()
 {
-    earth::RestoreEarthView(*m_earth, m_context.prompter, m_context.profile);
+    if (earth::RestoreEarthView(*m_earth, m_context.prompter, m_context.profile))
+        m_context.prompter.ShowNotice(kViewRestored);
+    else
+        m_context.prompter.ShowNotice(kViewNotRestored);
 }
 
 void CWindow::OpenUrl(std::string_view url)

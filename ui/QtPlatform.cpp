@@ -1,6 +1,7 @@
 // Qt implementations of the platform seams.
 #include "ui/QtPlatform.hpp"
 
+#include "pages/Messages.hpp"
 #include "ui/ImportDataDialog.hpp"
 
 #include <QApplication>
@@ -14,6 +15,8 @@
 #include <QStringList>
 #include <QThread>
 #include <QUrl>
+
+#include <cstdio>
 
 namespace carvento::ui {
 namespace {
@@ -162,6 +165,15 @@ std::optional<std::string> QtPrompter::ChooseSaveFile(const platform::FileDialog
     return chosen;
 }
 
+void QtPrompter::ShowNotice(const std::string& text)
+{
+    if (m_tray && m_tray->isVisible())
+        m_tray->showMessage(QString::fromUtf8(pages::messages::kApplicationTitle),
+                            QString::fromStdString(text), QSystemTrayIcon::Information, 4000);
+    else
+        std::fprintf(stderr, "%s\n", text.c_str());
+}
+
 bool QtPrompter::ChooseImportColumns(platform::ColumnMapping& mapping)
 {
     bool accepted = false;
@@ -176,10 +188,13 @@ bool QtPrompter::ChooseImportColumns(platform::ColumnMapping& mapping)
 
 bool QtClipboard::PutText(const std::string& text)
 {
+    // Converted on the calling thread: a worker's 复制 of a million rows leaves the
+    // user-interface thread only the hand-over.
+    const QString converted = Q(text);
     bool done = false;
     RunOnUiThread([&] {
         if (QClipboard* clipboard = QApplication::clipboard()) {
-            clipboard->setText(Q(text));
+            clipboard->setText(converted);
             done = true;
         }
     });

@@ -3,6 +3,9 @@
 
 #include "platform/Prompter.hpp"
 
+#include <QPointer>
+#include <QSystemTrayIcon>
+
 #include <functional>
 
 class QWidget;
@@ -17,6 +20,12 @@ public:
     std::vector<std::string> ChooseOpenFiles(const platform::FileDialog& dialog) override;
     std::optional<std::string> ChooseSaveFile(const platform::FileDialog& dialog) override;
     bool ChooseImportColumns(platform::ColumnMapping& mapping) override;
+    // Notices appear as a balloon at this tray icon; without one they go to standard error.
+    void ShowNotice(const std::string& text) override;
+    void SetNoticeIcon(QSystemTrayIcon* tray) { m_tray = tray; }
+
+private:
+    QPointer<QSystemTrayIcon> m_tray;
 };
 
 class QtClipboard final : public platform::Clipboard {

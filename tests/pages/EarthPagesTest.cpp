@@ -637,6 +637,22 @@ TEST(MapFramePage, AddHandsTheGraticuleToTheGlobe)
     EXPECT_NE(std::string::npos,
               kml.find("<coordinates>104.333333,31.083333,0 104.333333,31.166667,0</coordinates>"));
     EXPECT_EQ(11, page.FrameKml().meridians);
+    // Not ready: loaded but not flown to, and the notice says where the frame is.
+    EXPECT_TRUE(fixture.globe->moves.empty());
+    ASSERT_EQ(1u, fixture.fake.prompter.notices.size());
+    EXPECT_NE(std::string::npos, fixture.fake.prompter.notices[0].find("图框中心在纬度"))
+        << fixture.fake.prompter.notices[0];
+    // Ready: the camera goes to the frame's centre, high enough to show it whole.
+    fixture.globe->online = 1;
+    EXPECT_TRUE(page.RunCommand("add"));
+    ASSERT_EQ(1u, fixture.globe->moves.size());
+    const earth::EarthCameraMove& move = fixture.globe->moves[0];
+    const earth::MapFrameKml frame = page.FrameKml();
+    EXPECT_NEAR((frame.south + frame.north) / 2, move.latitude, 1e-9);
+    EXPECT_NEAR((frame.west + frame.east) / 2, move.longitude, 1e-9);
+    EXPECT_GT(move.range, (frame.north - frame.south) * 111'000);
+    EXPECT_EQ(page.StatusText(), fixture.fake.prompter.notices.back());
+    EXPECT_NE(std::string::npos, page.StatusText().find("视图已移到图框中心"));
 
     page.EditText("lat-step", "0");
     EXPECT_FALSE(page.RunCommand("add"));

@@ -17,6 +17,7 @@ public:
     std::vector<platform::FileDialog> openDialogs;
     std::vector<platform::FileDialog> saveDialogs;
     std::vector<platform::ColumnMapping> mappingsShown;
+    std::vector<std::string> notices;
 
     // Scripted answers, consumed in order; when exhausted: Ok, cancel, cancel, accept as shown.
     std::deque<platform::MessageAnswer> messageAnswers;
@@ -25,6 +26,7 @@ public:
     // Each entry: nothing = cancel; a mapping = replace map and check box with these.
     std::deque<std::optional<platform::ColumnMapping>> mappingAnswers;
 
+    void ShowNotice(const std::string& text) override { notices.push_back(text); }
     platform::MessageAnswer ShowMessage(const platform::Message& message) override
     {
         messages.push_back(message);
