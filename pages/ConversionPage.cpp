@@ -16,11 +16,37 @@
 
 namespace carvento::pages {
 
+namespace {
+
+// Rows 复制 and 导出 handle between two looks at the progress callback.
+constexpr int kBlockRows = 65536;
+
+} // namespace
+
 ConversionPage::ConversionPage(PageContext context)
-    : ToolPage(context), m_editor(m_source, context.prompter, context.clipboard, ImportPolicy{},
-                                  [this] { return ComputedColumns(); })
+    : ToolPage(context), m_prompter(context.prompter, m_inline),
+      m_editor(m_source, m_prompter, context.clipboard, ImportPolicy{},
+               [this] { return ComputedColumns(); })
 {
     m_result.SetEditable(false);
+}
+
+void ConversionPage::SetDispatcher(platform::UiDispatcher& dispatcher)
+{
+    m_dispatcher = &dispatcher;
+    m_prompter.SetDispatcher(dispatcher);
+    m_editor.SetDispatcher(dispatcher);
+}
+
+void ConversionPage::SetProgressCallback(ProgressCallback callback)
+{
+    m_editor.SetProgressCallback(callback);
+    m_progress = std::move(callback);
+}
+
+void ConversionPage::ShowMessage(const std::string& text, platform::MessageIcon icon)
+{
+    m_prompter.ShowMessage({text, messages::kApplicationTitle, icon, platform::MessageButtons::Ok});
 }
 
 ConversionPage::~ConversionPage() = default;
@@ -48,23 +74,33 @@ bool ConversionPage::ReadsAsValue(int, std::string_view cell) const
 
 void ConversionPage::Convert(SourceAfterConvert after)
 {
+    if (StartConvert())
+        ConvertRows(after);
+}
+
+bool ConversionPage::StartConvert()
+{
+    if (m_source.DataRowCount() == 0 || !ReadyToConvert())
+        return false;
+    ExchangeFields();
+    PrepareConvert();
+    return true;
+}
+
+bool ConversionPage::ConvertRows(SourceAfterConvert after)
+{
     const int columns = m_source.ColumnCount();
     const int rows = m_source.DataRowCount();
-    if (rows > 0 && !ReadyToConvert())
-        return;
     std::vector<std::string> cells;
     if (after == SourceAfterConvert::Consumed)
-        cells = m_source.TakeDataCells();
+        m_dispatcher->RunAndWait([&] { cells = m_source.TakeDataCells(); });
     else
         m_source.CollectCells(cells);
     if (cells.empty())
-        return;
-    ExchangeFields();
-    PrepareConvert();
+        return false;
     std::vector<int> computed = ComputedColumns();
     std::erase_if(computed, [columns](int c) { return c < 0 || c >= columns; });
-    m_status.convertedRows = rows;
-    m_status.nonNumericCells = 0;
+    int nonNumeric = 0;
     constexpr int kProgressStep = 4096;
     for (int r = 0; r < rows; ++r) {
         std::span<std::string> row(cells.data() + static_cast<std::size_t>(r) * columns,
@@ -74,24 +110,51 @@ void ConversionPage::Convert(SourceAfterConvert after)
             // row function reads them.
             for (int c : computed)
                 if (!ReadsAsValue(c, row[static_cast<std::size_t>(c)]))
-                    ++m_status.nonNumericCells;
+                    ++nonNumeric;
             ConvertRow(row);
         }
         if (m_progress && (r + 1) % kProgressStep == 0 && !m_progress(r + 1, rows))
-            return;
+            return false;
     }
-    if (m_progress)
-        m_progress(rows, rows);
-    m_result.FillRows(std::move(cells), rows, columns);
+    bool filled = false;
+    m_dispatcher->RunAndWait([&] {
+        // Asked where 取消 is pressed: stopped before the result changed, or complete.
+        if (m_progress && !m_progress(rows, rows))
+            return;
+        m_result.FillRows(std::move(cells), rows, columns);
+        filled = true;
+    });
+    if (!filled)
+        return false;
+    m_status.convertedRows = rows;
+    m_status.nonNumericCells = nonNumeric;
+    return true;
 }
 
 bool ConversionPage::Copy()
 {
     std::span<const std::string> cells = m_result.DataCells();
-    if (cells.empty())
+    const int columns = m_result.ColumnCount();
+    const int rows = m_result.DataRowCount();
+    if (cells.empty() || columns <= 0)
         return false;
-    std::vector<std::string> list(cells.begin(), cells.end());
-    if (!m_context.clipboard.PutText(tables::FormatClipboardText(list, m_result.ColumnCount())))
+    // Formatted a block of rows at a time, so that a long copy can stop between blocks.
+    std::string text;
+    std::vector<std::string> block;
+    for (int first = 0; first < rows; first += kBlockRows) {
+        const int count = std::min(kBlockRows, rows - first);
+        auto from = cells.begin() + static_cast<std::ptrdiff_t>(first) * columns;
+        block.assign(from, from + static_cast<std::ptrdiff_t>(count) * columns);
+        text += tables::FormatClipboardText(block, columns);
+        if (m_progress && !m_progress(first + count, rows))
+            return false;
+    }
+    block = {};
+    // The clipboard is written from here (the desktop's hands the text over to the
+    // user-interface thread itself): a 取消 up to this moment leaves it as it was.
+    if (m_progress && !m_progress(rows, rows))
+        return false;
+    if (!m_context.clipboard.PutText(text))
         return false;
     ShowMessage(messages::kCopied, platform::MessageIcon::Information);
     return true;
@@ -99,15 +162,25 @@ bool ConversionPage::Copy()
 
 bool ConversionPage::Export()
 {
+    std::optional<std::string> path = ChooseExportFile();
+    if (!path)
+        return false;
+    return ExportToFile(*path, ExportEncodingSetting());
+}
+
+std::optional<std::string> ConversionPage::ChooseExportFile()
+{
     platform::FileDialog dialog;
     dialog.filters = {{messages::kTextFileFilterName, messages::kTextFileFilter}};
     dialog.defaultExtension = "txt";
     if (ReportNothingToExport())
-        return false;
-    std::optional<std::string> path = m_context.prompter.ChooseSaveFile(dialog);
-    if (!path)
-        return false;
-    return ExportToFile(*path, ExportEncoding(m_context.profile));
+        return std::nullopt;
+    return m_prompter.ChooseSaveFile(dialog);
+}
+
+tables::TextEncoding ConversionPage::ExportEncodingSetting() const
+{
+    return ExportEncoding(m_context.profile);
 }
 
 tables::TextEncoding ExportEncoding(const platform::Profile& profile)
@@ -131,7 +204,14 @@ bool ConversionPage::ExportToFile(const std::string& path, tables::TextEncoding 
     // No file is created for an empty result table.
     if (ReportNothingToExport())
         return false;
-    return BeginExport(path, encoding) && ExportBlock() && EndExport();
+    if (!BeginExport(path, encoding) || !ExportBlock())
+        return false;
+    // 取消 after the last row: the file was not put in place yet, so the old one stays.
+    if (m_progress && !m_progress(m_result.DataRowCount(), m_result.DataRowCount())) {
+        AbandonExport();
+        return false;
+    }
+    return EndExport();
 }
 
 bool ConversionPage::ExportToStdout(tables::TextEncoding encoding)
@@ -160,27 +240,37 @@ bool ConversionPage::ExportBlock()
     if (!m_export)
         return false;
     std::span<const std::string> cells = m_result.DataCells();
-    // The header waits for the first rows: without any, nothing at all is written.
-    if (cells.empty())
-        return true;
-    if (!m_exportStarted)
-        m_export->WriteTable(cells, m_result.DataRowCount(), m_result.ColumnCount(),
-                             ExportHeader());
-    else
-        m_export->WriteRows(cells, m_result.DataRowCount(), m_result.ColumnCount(), false);
-    m_exportStarted = true;
-    tables::FileResult written = m_export->LastResult();
-    if (!written.Ok()) {
-        AbandonExport();
-        if (written.status == tables::FileStatus::Unrepresentable)
-            ShowMessage(FormatMessage(messages::kUnrepresentable, written.line, m_exportPath),
-                        platform::MessageIcon::Error);
+    const int columns = m_result.ColumnCount();
+    const int rows = m_result.DataRowCount();
+    // The header waits for the first rows: without any, nothing at all is written. The rows go
+    // out a block at a time, so that a long export can stop between blocks (a run of blank
+    // rows stays one empty line across blocks).
+    for (int first = 0; first < rows && !cells.empty(); first += kBlockRows) {
+        const int count = std::min(kBlockRows, rows - first);
+        std::span<const std::string> part = cells.subspan(
+            static_cast<std::size_t>(first) * columns, static_cast<std::size_t>(count) * columns);
+        if (!m_exportStarted)
+            m_export->WriteTable(part, count, columns, ExportHeader());
         else
-            ShowMessage(FormatMessage(messages::kWriteFailed, m_exportPath),
-                        platform::MessageIcon::Error);
-        return false;
+            m_export->WriteRows(part, count, columns, false);
+        m_exportStarted = true;
+        tables::FileResult written = m_export->LastResult();
+        if (!written.Ok()) {
+            AbandonExport();
+            if (written.status == tables::FileStatus::Unrepresentable)
+                ShowMessage(FormatMessage(messages::kUnrepresentable, written.line, m_exportPath),
+                            platform::MessageIcon::Error);
+            else
+                ShowMessage(FormatMessage(messages::kWriteFailed, m_exportPath),
+                            platform::MessageIcon::Error);
+            return false;
+        }
+        m_exportedRows += count;
+        if (m_progress && !m_progress(first + count, rows)) {
+            AbandonExport();
+            return false;
+        }
     }
-    m_exportedRows += m_result.DataRowCount();
     return true;
 }
 

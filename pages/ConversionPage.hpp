@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,9 +28,6 @@ struct PageStatus {
     int nonNumericCells = 0;  // cells of the last 转换 that the page could not read (read as 0)
     std::string exportedPath; // file written by the last successful 导出, empty before one
 };
-
-// Progress of a long conversion: rows done and total; return false to stop early.
-using ProgressCallback = std::function<bool(int done, int total)>;
 
 class ConversionPage : public ToolPage {
 public:
@@ -51,8 +49,19 @@ public:
     void DeleteRow(const tables::RowSelection& selection) { m_editor.DeleteRow(selection); }
     void ClearRows() { m_editor.ClearRows(); }
 
+    // Where the tables' changes and the page's questions and messages go: a window that runs
+    // 导入, 转换, 复制 and 导出 on a worker passes its user-interface dispatcher (inline until
+    // then). Must outlive the page's use of it.
+    void SetDispatcher(platform::UiDispatcher& dispatcher);
+    // Asked between blocks of rows by 导入, 转换, 复制 and 导出 (rows, or thousandths of a file
+    // read); false stops the command, which then leaves the tables, the clipboard and an
+    // existing file as they were.
+    void SetProgressCallback(ProgressCallback callback);
+
     // 导入: open dialog, then ImportFile. Returns rows appended.
     int Import() { return m_editor.Import(); }
+    // The open dialog of 导入 alone: the chosen file, or nothing when cancelled.
+    std::optional<std::string> ChooseImportFile() { return m_editor.ChooseImportFile(); }
     // Reads a text file (comma separated, no title line), reports problems, and appends its
     // rows through the column-mapping dialog. An unreadable file is reported when asked,
     // otherwise skipped silently (dropped files).
@@ -71,7 +80,13 @@ public:
     // converter that needs the source rows no more lets them be consumed (no copy).
     enum class SourceAfterConvert { Kept, Consumed };
     void Convert(SourceAfterConvert after = SourceAfterConvert::Kept);
-    void SetProgressCallback(ProgressCallback callback) { m_progress = std::move(callback); }
+    // 转换 in two steps, for a window that converts on a worker. StartConvert, on the
+    // user-interface thread: the checks, the fields and the page's set-up, with their messages;
+    // false when there is nothing to convert. ConvertRows, on any thread: the rows, then one
+    // change of the result table through the dispatcher; false when stopped before it, the
+    // result table then as it was.
+    bool StartConvert();
+    bool ConvertRows(SourceAfterConvert after = SourceAfterConvert::Kept);
 
     // Source columns the row function computes from (table column indices); by default every
     // column after the point name.
@@ -94,6 +109,11 @@ public:
     // 导出: save dialog, then ExportToFile. An empty result table is reported and no file is
     // created.
     bool Export();
+    // The save dialog of 导出 alone (an empty result table is reported instead): the chosen
+    // file, or nothing.
+    std::optional<std::string> ChooseExportFile();
+    // The encoding 导出 writes in (see ExportEncoding below).
+    tables::TextEncoding ExportEncodingSetting() const;
     // Writes the result table with the page's header; an empty result table, a file that
     // cannot be created or written is reported (an existing file then keeps its content).
     // true when everything reached the file.
@@ -125,6 +145,11 @@ public:
     }
 
 protected:
+    // Shows a fixed message with the application title as caption, through the dispatcher:
+    // a command running on a worker shows it on the user-interface thread.
+    void ShowMessage(const std::string& text,
+                     platform::MessageIcon icon = platform::MessageIcon::Warning);
+
     // Page set-up: both tables.
     void SetLayout(TableLayout source, TableLayout result);
 
@@ -145,6 +170,9 @@ private:
     TableLayout m_resultLayout;
     tables::CoordinateTable m_source;
     tables::CoordinateTable m_result;
+    platform::InlineDispatcher m_inline;
+    platform::UiDispatcher* m_dispatcher = &m_inline;
+    platform::DispatchingPrompter m_prompter;
     EditableTable m_editor;
     ProgressCallback m_progress;
     PageStatus m_status;

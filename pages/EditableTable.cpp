@@ -7,6 +7,7 @@
 #include "platform/NumberText.hpp"
 #include "tables/ClipboardText.hpp"
 #include "tables/ImportTable.hpp"
+#include "tables/TableStream.hpp"
 #include "tables/TextTableFile.hpp"
 
 #include <algorithm>
@@ -14,6 +15,9 @@
 
 namespace carvento::pages {
 namespace {
+
+// Rows an import reads between two looks at its progress callback.
+constexpr int kImportBlockRows = 65536;
 
 // Rows of `columns` fields as rows of the table's width: missing fields empty, extra ones
 // dropped.
@@ -108,14 +112,20 @@ void EditableTable::Show(const std::string& text, platform::MessageIcon icon)
     m_prompter.ShowMessage({text, messages::kApplicationTitle, icon, platform::MessageButtons::Ok});
 }
 
-int EditableTable::Import()
+std::optional<std::string> EditableTable::ChooseImportFile()
 {
     platform::FileDialog dialog;
     dialog.filters = m_policy.filters;
     std::vector<std::string> paths = m_prompter.ChooseOpenFiles(dialog);
     if (paths.empty())
-        return 0;
-    return ImportPath(paths.front(), true, false);
+        return std::nullopt;
+    return paths.front();
+}
+
+int EditableTable::Import()
+{
+    std::optional<std::string> path = ChooseImportFile();
+    return path ? ImportPath(*path, true, false) : 0;
 }
 
 int EditableTable::ImportFile(const std::string& path, bool reportUnreadable)
@@ -125,13 +135,30 @@ int EditableTable::ImportFile(const std::string& path, bool reportUnreadable)
 
 int EditableTable::ImportPath(const std::string& path, bool reportUnreadable, bool dropped)
 {
-    tables::TextTableFile file;
-    if (!file.OpenForRead(path)) {
+    // Read a block of rows at a time, so that a long read can stop between blocks; the rows,
+    // messages and line numbers are those of TextTableFile::ReadAll without a title line.
+    tables::TableStream stream;
+    if (!stream.Open(path)) {
         if (reportUnreadable)
             Show(FormatMessage(messages::kCannotReadFile, path), platform::MessageIcon::Error);
         return 0;
     }
-    return ImportOpened(file, dropped);
+    stream.AddDelimiter(',');
+    const int columns = stream.DetectColumns();
+    std::vector<std::string> cells;
+    if (columns > 0) {
+        for (;;) {
+            const int rows = stream.ReadRows(cells, kImportBlockRows);
+            if (!Proceed(static_cast<int>(stream.Progress() * 999), 1000))
+                return 0;
+            if (rows < kImportBlockRows)
+                break;
+        }
+    }
+    ReportReadResult(stream.LastResult());
+    // Rows read before a short line or bad bytes are still taken.
+    const int rows = columns > 0 ? static_cast<int>(cells.size() / columns) : 0;
+    return TakeRead(cells, rows, columns, stream.FirstDataLine(), dropped);
 }
 
 int EditableTable::ImportBytes(std::string bytes)
@@ -170,9 +197,38 @@ int EditableTable::ImportOpened(tables::TextTableFile& file, bool dropped)
     int firstLine = file.FirstDataLine();
     file.Close();
     // Rows read before a short line or bad bytes are still taken.
+    return TakeRead(cells, rows, columns, firstLine, dropped);
+}
+
+int EditableTable::TakeRead(std::vector<std::string>& cells, int rows, int columns, int firstLine,
+                            bool dropped)
+{
     if (!m_policy.mapColumns)
         return TakeFields(cells, rows, columns, dropped);
-    return ImportRows(cells, rows, columns, firstLine);
+    // The rows are mapped into a table of the same columns where the file was read; the page's
+    // table then takes them in one change.
+    tables::CoordinateTable mapped;
+    mapped.SetupColumns(m_table.ColumnTitles(), m_table.ColumnWidths());
+    tables::ImportContext context{m_requiredColumns ? m_requiredColumns() : std::vector<int>{},
+                                  firstLine};
+    const int taken = tables::ImportIntoTable(mapped, cells, rows, columns, m_prompter, context);
+    if (taken == 0)
+        return 0;
+    return Change([&] { m_table.AppendRows(mapped.TakeDataCells()); }) ? taken : 0;
+}
+
+bool EditableTable::Change(const std::function<void()>& change)
+{
+    bool changed = false;
+    m_dispatcher->RunAndWait([&] {
+        // Asked on the user-interface thread, where 取消 is pressed: either the command was
+        // stopped before its change, or the change is made and the command is complete.
+        if (!Proceed(1000, 1000))
+            return;
+        change();
+        changed = true;
+    });
+    return changed;
 }
 
 int EditableTable::TakeFields(std::vector<std::string>& cells, int rows, int columns, bool dropped)
@@ -191,10 +247,14 @@ int EditableTable::TakeFields(std::vector<std::string>& cells, int rows, int col
             return 0;
     }
     std::vector<std::string> shaped = Reshape(cells, rows, columns, m_table.ColumnCount());
-    if (m_policy.replaceRows)
-        m_table.FillRows(std::move(shaped), rows, m_table.ColumnCount());
-    else
-        m_table.AppendRows(std::move(shaped));
+    const bool changed = Change([&] {
+        if (m_policy.replaceRows)
+            m_table.FillRows(std::move(shaped), rows, m_table.ColumnCount());
+        else
+            m_table.AppendRows(std::move(shaped));
+    });
+    if (!changed)
+        return 0;
     if (!m_policy.extraFieldsMessage.empty() && columns > m_table.ColumnCount()) {
         std::string titles;
         for (int c = 0; c < m_table.ColumnCount(); ++c)

@@ -4,10 +4,12 @@
 #pragma once
 
 #include "platform/Prompter.hpp"
+#include "platform/Tasks.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/CoordinateTable.hpp"
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -19,6 +21,11 @@ struct FileResult;
 }
 
 namespace carvento::pages {
+
+// Progress of a long command: steps done and the total (rows, or thousandths of a file read);
+// return false to stop it. A stopped command leaves its table, the clipboard and any existing
+// file as they were.
+using ProgressCallback = std::function<bool(int done, int total)>;
 
 // How a page takes rows from text files (comma-separated, no title line expected).
 struct ImportPolicy {
@@ -83,10 +90,21 @@ public:
     void DeleteRow(const tables::RowSelection& selection) { m_table.DeleteSelectedRow(selection); }
     void ClearRows() { m_table.ClearRows(); }
 
+    // Where the table's changes and the questions of an import go: a window that imports on
+    // a worker passes its user-interface dispatcher (inline until then). Must outlive its use.
+    void SetDispatcher(platform::UiDispatcher& dispatcher) { m_dispatcher = &dispatcher; }
+    // Asked between blocks of an import (thousandths of the file read); false stops it, and
+    // nothing is taken.
+    void SetProgressCallback(ProgressCallback progress) { m_progress = std::move(progress); }
+
     // 导入: the open dialog, then ImportFile (an unreadable file is reported). Rows taken.
     int Import();
+    // The open dialog of 导入 alone: the chosen file, or nothing when cancelled.
+    std::optional<std::string> ChooseImportFile();
     // Reads a text file and takes its rows by the policy; an unreadable file is reported when
-    // asked, otherwise skipped silently (dropped files). Returns the rows taken.
+    // asked, otherwise skipped silently (dropped files). Returns the rows taken. May run on a
+    // worker: the file is read there, the questions and the one change of the table go through
+    // the dispatcher.
     int ImportFile(const std::string& path, bool reportUnreadable = false);
     // Takes already-read bytes (standard input) the same way.
     int ImportBytes(std::string bytes);
@@ -105,14 +123,23 @@ public:
 private:
     int ImportPath(const std::string& path, bool reportUnreadable, bool dropped);
     int ImportOpened(tables::TextTableFile& file, bool dropped);
+    int TakeRead(std::vector<std::string>& cells, int rows, int columns, int firstLine,
+                 bool dropped);
     int TakeFields(std::vector<std::string>& cells, int rows, int columns, bool dropped);
     void Show(const std::string& text, platform::MessageIcon icon);
+    bool Proceed(int done, int total) const { return !m_progress || m_progress(done, total); }
+    // Runs a change of the table through the dispatcher unless the command was stopped
+    // meanwhile; false when it did not run.
+    bool Change(const std::function<void()>& change);
 
     tables::CoordinateTable& m_table;
     platform::Prompter& m_prompter;
     platform::Clipboard& m_clipboard;
     ImportPolicy m_policy;
     std::function<std::vector<int>()> m_requiredColumns;
+    platform::InlineDispatcher m_inline;
+    platform::UiDispatcher* m_dispatcher = &m_inline;
+    ProgressCallback m_progress;
 };
 
 } // namespace carvento::pages

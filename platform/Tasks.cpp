@@ -1,4 +1,4 @@
-// Task flags and the worker runner.
+// Task flags, the worker runner and the dispatching prompter.
 #include "platform/Tasks.hpp"
 
 namespace carvento::platform {
@@ -50,6 +50,39 @@ bool TaskRunner::Start(std::function<void(const TaskControl&)> work, std::functi
         m_running.store(false, std::memory_order_release);
     });
     return true;
+}
+
+MessageAnswer DispatchingPrompter::ShowMessage(const Message& message)
+{
+    MessageAnswer answer = MessageAnswer::Cancel;
+    m_dispatcher->RunAndWait([&] { answer = m_prompter.ShowMessage(message); });
+    return answer;
+}
+
+std::vector<std::string> DispatchingPrompter::ChooseOpenFiles(const FileDialog& dialog)
+{
+    std::vector<std::string> paths;
+    m_dispatcher->RunAndWait([&] { paths = m_prompter.ChooseOpenFiles(dialog); });
+    return paths;
+}
+
+std::optional<std::string> DispatchingPrompter::ChooseSaveFile(const FileDialog& dialog)
+{
+    std::optional<std::string> path;
+    m_dispatcher->RunAndWait([&] { path = m_prompter.ChooseSaveFile(dialog); });
+    return path;
+}
+
+bool DispatchingPrompter::ChooseImportColumns(ColumnMapping& mapping)
+{
+    bool chosen = false;
+    m_dispatcher->RunAndWait([&] { chosen = m_prompter.ChooseImportColumns(mapping); });
+    return chosen;
+}
+
+void DispatchingPrompter::ShowNotice(const std::string& text)
+{
+    m_dispatcher->RunAndWait([&] { m_prompter.ShowNotice(text); });
 }
 
 void TaskRunner::Stop()

@@ -3,6 +3,8 @@
 // worker has the user-interface thread run something for it.
 #pragma once
 
+#include "platform/Prompter.hpp"
+
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -41,6 +43,30 @@ public:
     void RunAndWait(const std::function<void()>& function) override { function(); }
 };
 
+// The dialogs of another prompter, shown through a dispatcher: a command running on a worker
+// asks on the user-interface thread. When the dispatcher drops a call (its window is closing),
+// the answer is the refusing one: Cancel, no file, no mapping.
+class DispatchingPrompter final : public Prompter {
+public:
+    DispatchingPrompter(Prompter& prompter, UiDispatcher& dispatcher)
+        : m_prompter(prompter), m_dispatcher(&dispatcher)
+    {
+    }
+    // `dispatcher` must outlive its use here.
+    void SetDispatcher(UiDispatcher& dispatcher) { m_dispatcher = &dispatcher; }
+    UiDispatcher& Dispatcher() const { return *m_dispatcher; }
+
+    MessageAnswer ShowMessage(const Message& message) override;
+    std::vector<std::string> ChooseOpenFiles(const FileDialog& dialog) override;
+    std::optional<std::string> ChooseSaveFile(const FileDialog& dialog) override;
+    bool ChooseImportColumns(ColumnMapping& mapping) override;
+    void ShowNotice(const std::string& text) override;
+
+private:
+    Prompter& m_prompter;
+    UiDispatcher* m_dispatcher;
+};
+
 // Owns one worker thread at a time. Stop() (and the destructor, so closing a page or leaving
 // the program) requests a stop and joins the worker; no worker outlives its runner.
 class TaskRunner {
@@ -57,6 +83,8 @@ public:
     void Resume() { m_control.Resume(); }
     // Requests a stop and waits for the worker to end.
     void Stop();
+    // Requests a stop without waiting: the worker ends at its next look at the flags.
+    void RequestStop() { m_control.RequestStop(); }
     bool Running() const { return m_running.load(std::memory_order_acquire); }
     bool Paused() const { return m_control.Paused(); }
 

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 #include <unistd.h>
 
 using namespace carvento::platform;
@@ -87,6 +88,83 @@ TEST(TaskRunner, ClosingAPageMidTaskJoinsItsWorker)
     }
     EXPECT_TRUE(endless.finished.load());
     EXPECT_EQ(1000, endless.steps.load());
+}
+
+TEST(TaskRunner, RequestStopLetsTheWorkerEndWithoutWaitingForIt)
+{
+    TaskRunner runner;
+    std::atomic<bool> release{false};
+    std::atomic<bool> sawStop{false};
+    ASSERT_TRUE(runner.Start([&](const TaskControl& control) {
+        while (!release.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        sawStop = !control.Proceed();
+    }));
+    // Returns while the worker is still busy (a blocking stop would never return here).
+    runner.RequestStop();
+    EXPECT_TRUE(runner.Running());
+    release = true;
+    runner.Stop();
+    EXPECT_TRUE(sawStop);
+    EXPECT_FALSE(runner.Running());
+}
+
+namespace {
+
+class ScriptedPrompter final : public Prompter {
+public:
+    std::vector<std::string> notices;
+    void ShowNotice(const std::string& text) override { notices.push_back(text); }
+    MessageAnswer ShowMessage(const Message&) override { return MessageAnswer::Yes; }
+    std::vector<std::string> ChooseOpenFiles(const FileDialog&) override { return {"in.txt"}; }
+    std::optional<std::string> ChooseSaveFile(const FileDialog&) override { return "out.txt"; }
+    bool ChooseImportColumns(ColumnMapping& mapping) override
+    {
+        mapping.columnMap = {2, 1};
+        return true;
+    }
+};
+
+// Runs calls inline, or drops them like a dispatcher whose window is closing.
+class SwitchDispatcher final : public UiDispatcher {
+public:
+    bool drop = false;
+    int calls = 0;
+    void RunAndWait(const std::function<void()>& function) override
+    {
+        ++calls;
+        if (!drop)
+            function();
+    }
+};
+
+} // namespace
+
+TEST(DispatchingPrompter, AsksThroughTheDispatcherAndRefusesWhenTheCallIsDropped)
+{
+    ScriptedPrompter inner;
+    SwitchDispatcher dispatcher;
+    DispatchingPrompter prompter(inner, dispatcher);
+    ColumnMapping mapping;
+    EXPECT_EQ(MessageAnswer::Yes, prompter.ShowMessage({}));
+    EXPECT_EQ(std::vector<std::string>{"in.txt"}, prompter.ChooseOpenFiles({}));
+    EXPECT_EQ("out.txt", prompter.ChooseSaveFile({}));
+    EXPECT_TRUE(prompter.ChooseImportColumns(mapping));
+    EXPECT_EQ((std::vector<int>{2, 1}), mapping.columnMap);
+    prompter.ShowNotice("saved");
+    EXPECT_EQ(std::vector<std::string>{"saved"}, inner.notices);
+    EXPECT_EQ(5, dispatcher.calls);
+
+    // Nothing answered: every question gets the answer that does nothing.
+    dispatcher.drop = true;
+    mapping.columnMap = {0, 1};
+    EXPECT_EQ(MessageAnswer::Cancel, prompter.ShowMessage({}));
+    EXPECT_TRUE(prompter.ChooseOpenFiles({}).empty());
+    EXPECT_FALSE(prompter.ChooseSaveFile({}));
+    EXPECT_FALSE(prompter.ChooseImportColumns(mapping));
+    EXPECT_EQ((std::vector<int>{0, 1}), mapping.columnMap);
+    prompter.ShowNotice("dropped");
+    EXPECT_EQ(1u, inner.notices.size());
 }
 
 TEST(CacheFolder, BesideTheProgramOnlyWhenThatIsWritable)
