@@ -13,19 +13,24 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace carvento::ui {
@@ -36,8 +41,11 @@ QString Q(const std::string& text)
     return QString::fromStdString(text);
 }
 
-// Rows above which 转换 shows a progress dialog.
+// Rows above which 转换, 复制 and 导出 run on the worker behind a progress dialog; below it
+// they take a blink and run directly.
 constexpr int kProgressRows = 50000;
+// File bytes above which 导入 does the same (about 50 000 rows of three columns).
+constexpr qint64 kProgressBytes = 2 << 20;
 
 } // namespace
 
@@ -47,6 +55,7 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
     setWindowTitle(Q(m_page->Title()));
+    m_page->SetDispatcher(m_dispatcher);
     m_ellipsoid = m_page->EllipsoidPanelOf("");
     m_fields = std::make_unique<FieldBinder>(*m_page);
 
@@ -73,7 +82,7 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
     rowButtons->addWidget(AddButton(QStringLiteral("清空"), [this] { m_page->ClearRows(); }));
     sourceLayout->addLayout(rowButtons);
     auto* fileButtons = new QHBoxLayout;
-    fileButtons->addWidget(AddButton(QStringLiteral("导入"), [this] { m_page->Import(); }));
+    fileButtons->addWidget(AddButton(QStringLiteral("导入"), [this] { Import(); }));
     fileButtons->addWidget(AddButton(QStringLiteral("粘贴"), [this] { m_page->Paste(); }));
     fileButtons->addStretch(1);
     sourceLayout->addLayout(fileButtons);
@@ -96,7 +105,7 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
     resultLayout->addWidget(m_resultGrid, 1);
     auto* resultButtons = new QHBoxLayout;
     resultButtons->addWidget(AddButton(QStringLiteral("导出"), [this] { Export(); }));
-    resultButtons->addWidget(AddButton(QStringLiteral("复制"), [this] { m_page->Copy(); }));
+    resultButtons->addWidget(AddButton(QStringLiteral("复制"), [this] { Copy(); }));
     resultButtons->addStretch(1);
     resultLayout->addLayout(resultButtons);
     if (QWidget* row = BuildFieldRow(pages::FieldPlacement::BelowResult))
@@ -157,6 +166,9 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
 
 TablePageWindow::~TablePageWindow()
 {
+    // A worker waiting for this thread is let go before it is joined.
+    m_dispatcher.Close();
+    m_runner.Stop();
     // The grids' models watch the page's tables: they go before the page does, not after it
     // with the rest of the child widgets.
     delete m_sourceGrid;
@@ -190,7 +202,16 @@ void TablePageWindow::ShowRowCounts()
 
 void TablePageWindow::CheckZone()
 {
-    const std::optional<pages::ZoneHint> hint = pages::CheckZoneNumbers(*m_page, m_page->Source());
+    // A change made by a command on the worker: the worker checks the table once it is done.
+    if (m_busy) {
+        m_zoneChanged = true;
+        return;
+    }
+    ShowZoneHint(pages::CheckZoneNumbers(*m_page, m_page->Source()));
+}
+
+void TablePageWindow::ShowZoneHint(const std::optional<pages::ZoneHint>& hint)
+{
     m_zoneStatus->setVisible(hint.has_value());
     m_zoneButton->setVisible(hint.has_value());
     m_zoneHint.reset();
@@ -214,7 +235,11 @@ void TablePageWindow::ShowExported(const QString& text)
 QPushButton* TablePageWindow::AddButton(const QString& caption, const std::function<void()>& action)
 {
     auto* button = new QPushButton(caption);
-    connect(button, &QPushButton::clicked, this, [action] { action(); });
+    // While a worker runs on the page, nothing else may reach it.
+    connect(button, &QPushButton::clicked, this, [this, action] {
+        if (!m_busy)
+            action();
+    });
     m_buttons.push_back(button);
     return button;
 }
@@ -310,35 +335,118 @@ QWidget* TablePageWindow::BuildParameterPanel()
     return panel;
 }
 
+bool TablePageWindow::RunInBackground(const QString& label, const std::function<void()>& work)
+{
+    struct Progress {
+        std::atomic<int> done{0};
+        std::atomic<int> total{0};
+    };
+    auto progress = std::make_shared<Progress>();
+    auto zone = std::make_shared<std::optional<pages::ZoneHint>>();
+    m_zoneChanged = false;
+    // Shown at once: from the first moment the window takes no input that could reach the page.
+    QPointer<QProgressDialog> dialog = new QProgressDialog(label, QStringLiteral("取消"), 0, 0,
+                                                           this);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    dialog->setMinimumDuration(0);
+    connect(dialog, &QProgressDialog::canceled, this, [this] { m_runner.RequestStop(); });
+    dialog->show();
+    m_busy = true;
+    const bool started =
+        m_runner.Start([this, progress, zone, work](const platform::TaskControl& control) {
+            m_page->SetProgressCallback([progress, &control](int done, int total) {
+                progress->done.store(done, std::memory_order_relaxed);
+                progress->total.store(total, std::memory_order_relaxed);
+                return !control.StopRequested();
+            });
+            work();
+            m_page->SetProgressCallback({});
+            // A million y values take a while to check: done here, shown after the work. The
+            // flag was set on the user-interface thread while this thread waited for it.
+            if (m_zoneChanged)
+                *zone = pages::CheckZoneNumbers(*m_page, m_page->Source());
+        });
+    QPointer<TablePageWindow> alive(this);
+    if (started) {
+        QEventLoop loop;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (!alive || !m_runner.Running()) {
+                loop.quit();
+                return;
+            }
+            const int total = progress->total.load(std::memory_order_relaxed);
+            if (dialog && total > 0) {
+                if (dialog->maximum() != total)
+                    dialog->setMaximum(total);
+                dialog->setValue(std::min(progress->done.load(std::memory_order_relaxed), total));
+            }
+        });
+        poll.start(50);
+        loop.exec();
+    }
+    if (!alive)
+        return false;
+    if (m_runner.Running()) {
+        // The event loop was left before the work ended (the program quits): the worker is
+        // stopped and its calls to this thread dropped; events still run until it has ended,
+        // for a seam that waits for this thread on its own (the desktop clipboard).
+        m_runner.RequestStop();
+        m_dispatcher.Close();
+        while (m_runner.Running())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    }
+    m_runner.Stop();
+    m_busy = false;
+    delete dialog;
+    if (m_zoneChanged)
+        ShowZoneHint(*zone);
+    return true;
+}
+
+void TablePageWindow::Import()
+{
+    std::optional<std::string> path = m_page->ChooseImportFile();
+    if (path)
+        ImportFiles({*path}, false);
+}
+
+void TablePageWindow::ImportFiles(const std::vector<std::string>& paths, bool dropped)
+{
+    auto import = [this, &paths, dropped] {
+        if (dropped)
+            m_page->DropFiles(paths);
+        else
+            m_page->ImportFile(paths.front(), true);
+    };
+    qint64 bytes = 0;
+    for (const std::string& path : paths)
+        bytes += QFileInfo(Q(path)).size();
+    if (bytes < kProgressBytes)
+        import();
+    else
+        RunInBackground(QStringLiteral("正在导入..."), import);
+}
+
 void TablePageWindow::Convert()
 {
     const int rows = m_page->Source().DataRowCount();
-    if (rows == 0) {
-        m_page->Convert(); // nothing to convert: the page leaves everything as it is
+    // Nothing to convert, or the page said why it cannot: the tables and the line stay.
+    if (!m_page->StartConvert())
         return;
-    }
-    bool cancelled = false;
+    bool converted = false;
     if (rows < kProgressRows) {
-        m_page->SetProgressCallback({});
-        m_page->Convert();
-    } else {
-        QProgressDialog progress(QStringLiteral("正在转换..."), QStringLiteral("取消"), 0, rows,
-                                 this);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(300);
-        m_page->SetProgressCallback([&progress](int done, int) {
-            progress.setValue(done);
-            QApplication::processEvents();
-            return !progress.wasCanceled();
-        });
-        m_page->Convert();
-        m_page->SetProgressCallback({});
-        cancelled = progress.wasCanceled();
+        converted = m_page->ConvertRows();
+    } else if (!RunInBackground(QStringLiteral("正在转换..."),
+                                [&] { converted = m_page->ConvertRows(); })) {
+        return;
     }
 
     const pages::PageStatus& status = m_page->Status();
     bool warning = false;
-    if (cancelled) {
+    if (!converted) {
         m_convertStatus->setText(QStringLiteral("转换已取消，结果表未更新"));
     } else if (status.nonNumericCells > 0) {
         m_convertStatus->setText(
@@ -352,13 +460,33 @@ void TablePageWindow::Convert()
     // Cells read as 0 change the results: that part stands out.
     m_convertStatus->setStyleSheet(warning ? QStringLiteral("color: #b3261e;") : QString());
     // New results: an earlier export no longer holds them.
-    if (!cancelled)
+    if (converted)
         ShowExported(QString());
+}
+
+void TablePageWindow::Copy()
+{
+    if (m_page->Result().DataRowCount() < kProgressRows)
+        m_page->Copy();
+    else
+        RunInBackground(QStringLiteral("正在复制..."), [this] { m_page->Copy(); });
 }
 
 void TablePageWindow::Export()
 {
-    if (!m_page->Export())
+    bool exported = false;
+    if (m_page->Result().DataRowCount() < kProgressRows) {
+        exported = m_page->Export();
+    } else {
+        const std::optional<std::string> path = m_page->ChooseExportFile();
+        if (!path)
+            return;
+        const tables::TextEncoding encoding = m_page->ExportEncodingSetting();
+        if (!RunInBackground(QStringLiteral("正在导出..."),
+                             [&] { exported = m_page->ExportToFile(*path, encoding); }))
+            return;
+    }
+    if (!exported)
         return;
     ShowExported(QStringLiteral("已导出到 %1")
                      .arg(QDir::toNativeSeparators(Q(m_page->Status().exportedPath))));
@@ -377,7 +505,13 @@ void TablePageWindow::dropEvent(QDropEvent* event)
         if (url.isLocalFile())
             paths.push_back(url.toLocalFile().toStdString());
     event->acceptProposedAction();
-    m_page->DropFiles(paths);
+    if (m_busy)
+        return;
+    // Imported after the drop has ended: a long import must not hold the dragging program.
+    QTimer::singleShot(0, this, [this, paths] {
+        if (!m_busy)
+            ImportFiles(paths, true);
+    });
 }
 
 } // namespace carvento::ui

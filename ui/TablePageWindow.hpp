@@ -1,12 +1,15 @@
 // The window of any table page, rendered from the page object's description: the parameter
 // panel (ellipsoid panel and fields), the source table with its row buttons, 转换, and the
 // result table with 导出 and 复制. It binds controls to the page and forwards clicks; the page
-// does the work.
+// does the work. 导入, 转换, 复制 and 导出 of a large table run on a worker behind a
+// window-modal progress dialog with 取消, so the window keeps answering.
 #pragma once
 
 #include "pages/ConversionPage.hpp"
 #include "pages/ZoneHint.hpp"
+#include "platform/Tasks.hpp"
 #include "ui/PageWidgets.hpp"
+#include "ui/QtDispatcher.hpp"
 
 #include <QWidget>
 
@@ -69,12 +72,26 @@ private:
     QWidget* BuildFieldRow(pages::FieldPlacement placement);
     QWidget* FieldEditor(pages::PageField& field);
     QPushButton* AddButton(const QString& caption, const std::function<void()>& action);
+    // Runs `work` on the worker while a window-modal progress dialog with 取消 shows the page's
+    // progress, and waits for it in a local event loop. The page reports to this window only
+    // through the dispatcher meanwhile. false when the window was closed during the work.
+    bool RunInBackground(const QString& label, const std::function<void()>& work);
+    void Import();
+    void ImportFiles(const std::vector<std::string>& paths, bool dropped);
     void Convert();
+    void Copy();
     void Export();
     void ShowRowCounts();
     void ShowExported(const QString& text);
     void CheckZone();
+    void ShowZoneHint(const std::optional<pages::ZoneHint>& hint);
 
+    // The worker and the dispatcher go after the page: the destructor ends the worker first.
+    QtDispatcher m_dispatcher;
+    platform::TaskRunner m_runner;
+    bool m_busy = false;
+    // The source table changed while a worker ran.
+    bool m_zoneChanged = false;
     std::unique_ptr<pages::ConversionPage> m_page;
     geodesy::EllipsoidPanel* m_ellipsoid = nullptr;
     CoordinateGrid* m_sourceGrid = nullptr;
