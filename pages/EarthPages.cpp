@@ -3,6 +3,7 @@
 
 #include "earth/EarthConnection.hpp"
 #include "earth/EarthView.hpp"
+#include "pages/Messages.hpp"
 #include "platform/NumberText.hpp"
 
 #include <algorithm>
@@ -182,6 +183,45 @@ BatchElevationPage::BatchElevationPage(PageContext context) : TaskPage(context)
            .cacheFileName = "Attitude.txt",
            .savedColumns = {1, 2, 3},
            .requiredColumns = {1, 2}});
+    AddMenu({"文件(&F)",
+             {{kOpenCommand, "打开(&O)"},
+              {kSaveDataCommand, "保存(&S)"},
+              {},
+              {kCloseWindowCommand, "退出(&Q)"}}});
+    AddMenu({"帮助(&H)", {{"help", "帮助(&H)"}}});
+}
+
+bool BatchElevationPage::OnCommand(const std::string& id)
+{
+    if (id == kOpenCommand)
+        return OpenPoints();
+    return TaskPage::OnCommand(id);
+}
+
+bool BatchElevationPage::OpenPoints()
+{
+    // The worker reads the table while a task runs.
+    if (TaskState() != State::Idle)
+        return false;
+    const std::optional<std::string> path = Editor().ChooseImportFile();
+    if (!path)
+        return false;
+    // The list is emptied only for a file that gives rows: a refused or cancelled import
+    // leaves the points as they were.
+    std::vector<std::string> listed;
+    const int listedRows = Table().DataRowCount();
+    if (listedRows > 0 &&
+        m_context.prompter.ShowMessage(
+            {messages::kAskClearList, messages::kApplicationTitle, platform::MessageIcon::Question,
+             platform::MessageButtons::YesNo}) == platform::MessageAnswer::Yes) {
+        Table().CollectCells(listed);
+        Editor().ClearRows();
+    }
+    if (Editor().ImportFile(*path, true) > 0)
+        return true;
+    if (!listed.empty())
+        Table().FillRows(std::move(listed), listedRows, Table().ColumnCount());
+    return false;
 }
 
 std::unique_ptr<TaskWork> BatchElevationPage::MakeWork()

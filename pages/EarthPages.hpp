@@ -15,6 +15,8 @@
 namespace carvento::pages {
 
 namespace messages {
+// 打开 with points already listed (Yes empties the list first).
+inline constexpr const char* kAskClearList = "是否清空当前数据列表?";
 // The text of a "高程" cell whose point has no terrain height (outside the elevation data, a
 // no-data cell) or whose height the globe did not give: never a 0 that looks like a height.
 inline constexpr const char* kNoElevation = "无高程";
@@ -42,6 +44,11 @@ public:
 
     std::string Title() const override { return "DEM高程数据设置"; }
 
+    // Menu 文件 → 打开: a point file appended through the column-mapping dialog, after asking
+    // whether the rows already listed go first.
+    static constexpr const char* kOpenCommand = "open";
+    bool OpenPoints();
+
     // How long one second of "视角切换间隔时间(s)" lasts (tests shorten it).
     void SetSecondLength(std::chrono::milliseconds length) { m_second = length; }
 
@@ -58,6 +65,7 @@ protected:
     int RestoreTaskPosition() override;
     std::string StepsNotDone(int first, int last) const override;
     void TaskEnded(TaskWork& work, bool finished) override;
+    bool OnCommand(const std::string& id) override;
 
 private:
     std::chrono::milliseconds m_second{1000};

@@ -105,6 +105,10 @@ bool TaskPage::OnCommand(const std::string& id)
     if (id == kStartCommand)
         return StartOrPause();
     if (id == kStopCommand) {
+        if (m_state == State::Idle) {
+            SetStatus(messages::kStatusNothingToStop);
+            return false;
+        }
         Stop();
         return true;
     }
@@ -319,6 +323,13 @@ void TaskPage::Ended(bool finished, int nextStep)
             ShowMessage(FormatMessage(messages::kTaskAborted, m_endReason, notDone),
                         platform::MessageIcon::Error);
     }
+    if (!m_closing) {
+        if (finished)
+            SetStatus(FormatMessage(messages::kStatusFinished, total));
+        else if (!m_lastRun.failed)
+            SetStatus(FormatMessage(FormatMessage(messages::kStatusStopped, nextStep).c_str(),
+                                    total));
+    }
     if (!m_closing && m_work)
         TaskEnded(*m_work, finished);
     if (!m_savePending)
@@ -327,11 +338,17 @@ void TaskPage::Ended(bool finished, int nextStep)
     const std::string folder = CacheFolder();
     if (folder.empty()) {
         ShowMessage(messages::kNoCacheFolder);
+        if (!m_closing)
+            SetStatus(messages::kStatusNotSaved);
         return;
     }
-    if (WriteCache(folder))
+    const bool written = WriteCache(folder);
+    if (written)
         m_saved = true;
     SaveTaskPosition(nextStep);
+    if (!m_closing)
+        SetStatus(written ? FormatMessage(messages::kStatusSaved, nextStep + 1)
+                          : std::string(messages::kStatusNotSaved));
 }
 
 void TaskPage::Close()
@@ -372,6 +389,7 @@ bool TaskPage::SaveDataToFile(const std::string& path)
                       m_encoding.value_or(ExportEncoding(m_context.profile))))
         return false;
     m_saved = true;
+    SetStatus(FormatMessage(messages::kStatusDataSaved, path));
     return true;
 }
 
@@ -519,6 +537,7 @@ bool TaskPage::RestoreTask()
     if (!Start(firstStep))
         return false;
     m_saved = RestoreKeepsSaved() && saved;
+    SetStatus(FormatMessage(messages::kStatusRestored, std::max(firstStep, 0) + 1));
     return true;
 }
 

@@ -24,6 +24,14 @@ inline constexpr const char* kTaskAlreadyDone = "任务已执行完毕，无需�
 inline constexpr const char* kNoCacheFolder = "获取缓存文件路径失败！";
 inline constexpr const char* kCacheMissing = "数据文件丢失，恢复任务失败！";
 inline constexpr const char* kAskSaveData = "是否保存数据?";
+// The status line after a run (%d points done, %d in all) and after the task commands.
+inline constexpr const char* kStatusFinished = "任务已完成,共%d个";
+inline constexpr const char* kStatusStopped = "任务已停止,已完成%d个,共%d个";
+inline constexpr const char* kStatusSaved = "任务已保存,恢复任务时从第%d个继续";
+inline constexpr const char* kStatusNotSaved = "任务已停止,但缓存文件未能写入,任务未保存";
+inline constexpr const char* kStatusRestored = "任务已恢复,从第%d个继续";
+inline constexpr const char* kStatusNothingToStop = "没有正在执行的任务";
+inline constexpr const char* kStatusDataSaved = "数据已保存到 %s";
 inline constexpr const char* kProgressPrefix = "当前进度:";
 // Asked (Yes waits on, No stops) when the globe did not answer this many times in a row.
 inline constexpr const char* kNoAnswerQuestion = "Google Earth连续%d次没有响应,是否继续等待?";

@@ -143,8 +143,10 @@ void ToolPage::Choose(const std::string& id, int index)
 
 bool ToolPage::RunCommand(const std::string& id)
 {
-    bool known = std::any_of(m_commands.begin(), m_commands.end(),
-                             [&](const PageCommand& command) { return command.id == id; });
+    const auto named = [&](const PageCommand& command) { return command.id == id; };
+    bool known = std::any_of(m_commands.begin(), m_commands.end(), named);
+    for (const PageMenu& menu : m_menus)
+        known = known || std::any_of(menu.entries.begin(), menu.entries.end(), named);
     return known && OnCommand(id);
 }
 

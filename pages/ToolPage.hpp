@@ -143,7 +143,8 @@ public:
     // Check or Spin field. The page may change other fields in turn (OnFieldEdited).
     void EditText(const std::string& id, std::string text);
     void Choose(const std::string& id, int index);
-    // Runs one of Commands(); false for an unknown id or when the command did nothing.
+    // Runs one of Commands() or a menu entry; false for an unknown id or when the command did
+    // nothing.
     bool RunCommand(const std::string& id);
 
     // The view to notify; nullptr detaches it.

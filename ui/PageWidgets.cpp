@@ -4,6 +4,7 @@
 #include "geodesy/EllipsoidPanel.hpp"
 #include "platform/NumberText.hpp"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -51,6 +54,18 @@ FieldBinder::FieldBinder(pages::ToolPage& page) : m_page(page)
 FieldBinder::~FieldBinder()
 {
     m_page.SetView(nullptr);
+}
+
+void FieldBinder::SetStatusLabel(QLabel* label)
+{
+    m_status = label;
+    StatusChanged(m_page.StatusText());
+}
+
+void FieldBinder::StatusChanged(const std::string& text)
+{
+    if (m_status)
+        m_status->setText(QString::fromStdString(text));
 }
 
 QWidget* FieldBinder::MakeEditor(const pages::PageField& field)
@@ -381,6 +396,36 @@ QWidget* BuildCommandBar(pages::ToolPage& page, std::vector<QPushButton*>& butto
         buttons.push_back(button);
     }
     layout->addStretch(1);
+    return bar;
+}
+
+QMenuBar* BuildPageMenus(pages::ToolPage& page, QWidget& window,
+                         const std::function<void(const std::string& id)>& after)
+{
+    if (page.Menus().empty())
+        return nullptr;
+    auto* bar = new QMenuBar(&window);
+    for (const pages::PageMenu& menu : page.Menus()) {
+        QMenu* shown = bar->addMenu(Q(menu.title));
+        for (const pages::PageCommand& entry : menu.entries) {
+            if (entry.id.empty()) {
+                shown->addSeparator();
+                continue;
+            }
+            QAction* action = shown->addAction(Q(entry.caption));
+            action->setObjectName(Q(entry.id));
+            const std::string id = entry.id;
+            QObject::connect(action, &QAction::triggered, &window, [&page, &window, id, after] {
+                if (id == pages::kCloseWindowCommand) {
+                    window.close();
+                    return;
+                }
+                page.RunCommand(id);
+                if (after)
+                    after(id);
+            });
+        }
+    }
     return bar;
 }
 

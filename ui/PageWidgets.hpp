@@ -24,6 +24,8 @@ namespace carvento::geodesy {
 class EllipsoidPanel;
 }
 
+class QMenuBar;
+
 namespace carvento::ui {
 
 // Creates the editors of a page's fields and keeps them in step with the page: it is the
@@ -43,6 +45,9 @@ public:
     QWidget* Editor(const std::string& id) const;
 
     void FieldChanged(const pages::PageField& field) override;
+    // The page's status line goes to this label (it shows the current text at once).
+    void SetStatusLabel(QLabel* label);
+    void StatusChanged(const std::string& text) override;
 
 private:
     struct Bound {
@@ -54,6 +59,7 @@ private:
 
     pages::ToolPage& m_page;
     std::vector<Bound> m_bound;
+    QLabel* m_status = nullptr;
 };
 
 // "坐标系" drop-down with the a= and b= fields of one ellipsoid panel. Typed axes reach the
@@ -139,6 +145,11 @@ QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder,
 // window's redraw of what the page keeps outside tables and fields). Buttons are appended to
 // `buttons`.
 QWidget* BuildCommandBar(pages::ToolPage& page, std::vector<QPushButton*>& buttons,
+                         const std::function<void(const std::string& id)>& after = {});
+
+// The page's menus as a menu bar of `window`: an entry runs its command, then `after`; the
+// close entry closes the window (so its close question is asked). Null without menus.
+QMenuBar* BuildPageMenus(pages::ToolPage& page, QWidget& window,
                          const std::function<void(const std::string& id)>& after = {});
 
 // The local files a drop names, as paths.

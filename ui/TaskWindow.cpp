@@ -6,6 +6,8 @@
 
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -20,6 +22,9 @@ TaskWindow::TaskWindow(std::unique_ptr<pages::TaskPage> page, QWidget* parent)
     m_page->SetDispatcher(m_dispatcher);
 
     auto* layout = new QVBoxLayout(this);
+    if (QMenuBar* menus = BuildPageMenus(*m_page, *this,
+                                         [this](const std::string&) { ShowState(); }))
+        layout->setMenuBar(menus);
     // The progress field is shown by the progress label, not as an edit.
     layout->addWidget(BuildFieldPanels(*m_page, *m_fields, m_ellipsoidBoxes,
                                        {pages::TaskPage::kProgressField}));
@@ -32,6 +37,12 @@ TaskWindow::TaskWindow(std::unique_ptr<pages::TaskPage> page, QWidget* parent)
 
     m_progress = new ProgressLabel;
     layout->addWidget(m_progress);
+    // What the last command did (停止, 保存任务, 恢复任务, the end of a run).
+    m_status = new QLabel;
+    m_status->setObjectName(QStringLiteral("status"));
+    m_status->setWordWrap(true);
+    layout->addWidget(m_status);
+    m_fields->SetStatusLabel(m_status);
     layout->addWidget(BuildCommandBar(*m_page, m_buttons,
                                       [this](const std::string&) { ShowState(); }));
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+class QLabel;
 class QPushButton;
 
 namespace carvento::ui {
@@ -29,6 +30,7 @@ public:
     pages::TaskPage& Page() { return *m_page; }
     CoordinateGrid* Grid() const { return m_grid; }
     ProgressLabel* Progress() const { return m_progress; }
+    QLabel* Status() const { return m_status; }
     QPushButton* Button(const QString& caption) const;
     QWidget* FieldWidget(const std::string& id) const { return m_fields->Editor(id); }
 
@@ -45,6 +47,7 @@ private:
     std::vector<EllipsoidBox*> m_ellipsoidBoxes;
     CoordinateGrid* m_grid = nullptr;
     ProgressLabel* m_progress = nullptr;
+    QLabel* m_status = nullptr;
     std::vector<QPushButton*> m_buttons;
 };
 

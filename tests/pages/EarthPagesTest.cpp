@@ -185,6 +185,10 @@ TEST(BatchElevation, PauseHoldsBeforeTheNextPointAndStopEnds)
     EXPECT_NE("", ui.Ui([&] { return page->Table().GetCell(3, 3); }));
     EXPECT_EQ("", ui.Ui([&] { return page->Table().GetCell(4, 3); }));
     EXPECT_EQ("当前进度:0/0", ui.Ui([&] { return Progress(*page); }));
+    // The status line says how far the stopped run got; 停止 with nothing running says so.
+    EXPECT_EQ("任务已停止,已完成3个,共4个", ui.Ui([&] { return page->StatusText(); }));
+    EXPECT_FALSE(ui.Ui([&] { return page->RunCommand(TaskPage::kStopCommand); }));
+    EXPECT_EQ("没有正在执行的任务", ui.Ui([&] { return page->StatusText(); }));
     page->Close();
 }
 
@@ -209,6 +213,7 @@ TEST(BatchElevation, ASavedTaskKeepsRowsViewAndRowAndARestoreGoesOnFromThere)
         ui.WaitFor([&] { return page->TaskState() == TaskPage::State::Idle; });
         EXPECT_EQ("当前进度:0/0", Progress(*page));
         EXPECT_TRUE(page->Saved());
+        EXPECT_EQ("任务已保存,恢复任务时从第4个继续", page->StatusText());
         page->Close();
     }
     const std::string cache = tables::DecodeText(ScratchFolder::Read(folder / "Attitude.txt")).text;
@@ -254,7 +259,48 @@ TEST(BatchElevation, ASavedTaskKeepsRowsViewAndRowAndARestoreGoesOnFromThere)
                   return cells;
               }());
     EXPECT_EQ("当前进度:4/4", Progress(*restored));
+    EXPECT_EQ("任务已完成,共4个", restored->StatusText());
     restored->Close();
+}
+
+TEST(BatchElevation, OpenAsksWhetherToEmptyTheListAndKeepsItForARefusedFile)
+{
+    ScratchFolder folder;
+    EarthFixture fixture;
+    auto page = ElevationPage(fixture);
+    const std::string points = folder.Write("points.txt", "1,101.5,31.5\n2,102.5,32.5\n");
+    const std::string empty = folder.Write("empty.txt", "");
+    FakePrompter& prompter = fixture.fake.prompter;
+    // An empty list: no question, the rows come in.
+    prompter.openAnswers.push_back({points});
+    EXPECT_TRUE(page->RunCommand(pages::BatchElevationPage::kOpenCommand));
+    EXPECT_EQ(2, page->Table().DataRowCount());
+    EXPECT_TRUE(prompter.messages.empty());
+    // No: the file's rows are appended.
+    prompter.openAnswers.push_back({points});
+    prompter.messageAnswers.push_back(platform::MessageAnswer::No);
+    EXPECT_TRUE(page->RunCommand(pages::BatchElevationPage::kOpenCommand));
+    ASSERT_EQ(1u, prompter.messages.size());
+    EXPECT_EQ("是否清空当前数据列表?", prompter.messages[0].text);
+    EXPECT_EQ(platform::MessageButtons::YesNo, prompter.messages[0].buttons);
+    EXPECT_EQ(4, page->Table().DataRowCount());
+    // Yes with a file that gives no rows: the list stays as it was.
+    prompter.openAnswers.push_back({empty});
+    prompter.messageAnswers.push_back(platform::MessageAnswer::Yes);
+    EXPECT_FALSE(page->RunCommand(pages::BatchElevationPage::kOpenCommand));
+    EXPECT_EQ(4, page->Table().DataRowCount());
+    EXPECT_EQ("102.5", page->Table().GetCell(4, 1));
+    // Yes: the list holds the file's rows only.
+    prompter.openAnswers.push_back({points});
+    prompter.messageAnswers.push_back(platform::MessageAnswer::Yes);
+    EXPECT_TRUE(page->RunCommand(pages::BatchElevationPage::kOpenCommand));
+    EXPECT_EQ(2, page->Table().DataRowCount());
+    // Cancelled dialog: nothing asked, nothing changes.
+    const std::size_t asked = prompter.messages.size();
+    EXPECT_FALSE(page->RunCommand(pages::BatchElevationPage::kOpenCommand));
+    EXPECT_EQ(asked, prompter.messages.size());
+    EXPECT_EQ(2, page->Table().DataRowCount());
+    page->Close();
 }
 
 TEST(BatchElevation, ARefusedMoveGivesThatPointNoHeightAndIsCounted)

@@ -5,9 +5,11 @@
 #include "geodesy/GaussProjector.hpp"
 #include "pages/BatchFilePage.hpp"
 #include "pages/CommonPointPage.hpp"
+#include "pages/EarthPages.hpp"
 #include "pages/TaskPage.hpp"
 #include "platform/NumberText.hpp"
 #include "support/FakePlatform.hpp"
+#include "support/ScratchFolder.hpp"
 #include "ui/BatchFileWindow.hpp"
 #include "ui/CommonPointWindow.hpp"
 #include "ui/CoordinateGrid.hpp"
@@ -18,8 +20,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -286,9 +290,38 @@ TEST(FrameWindows, TaskWindowRunsItsWorkerThroughTheDispatcherAndRedrawsRowsOnly
     EXPECT_EQ(3, window->Progress()->bar()->value());
     EXPECT_EQ(0, seen.resets);
     EXPECT_EQ(3, seen.changed);
+    EXPECT_EQ(QStringLiteral("任务已完成,共3个"), window->Status()->text());
     Grab(*window, "task-window.png");
     fakes.prompter.messageAnswers.push_back(platform::MessageAnswer::No); // "是否保存数据?"
     delete window;
+}
+
+TEST(FrameWindows, BatchElevationWindowHasItsFileMenu)
+{
+    Fakes fakes;
+    carvento::testing::ScratchFolder folder;
+    QPointer<ui::TaskWindow> window =
+        new ui::TaskWindow(std::make_unique<pages::BatchElevationPage>(fakes.Context()));
+    auto* bar = window->findChild<QMenuBar*>();
+    ASSERT_NE(nullptr, bar);
+    QStringList titles;
+    for (QAction* menu : bar->actions())
+        titles << menu->text();
+    EXPECT_EQ(QStringList({QStringLiteral("文件(&F)"), QStringLiteral("帮助(&H)")}), titles);
+    const auto entry = [&](const char* id) { return window->findChild<QAction*>(id); };
+    ASSERT_NE(nullptr, entry("open"));
+    EXPECT_EQ(QStringLiteral("打开(&O)"), entry("open")->text());
+    EXPECT_EQ(QStringLiteral("保存(&S)"), entry(pages::TaskPage::kSaveDataCommand)->text());
+
+    fakes.prompter.openAnswers.push_back({folder.Write("p.txt", "1,101.5,31.5\n")});
+    entry("open")->trigger();
+    EXPECT_EQ(1, window->Grid()->model()->rowCount());
+    // 退出 closes the window as its close box does.
+    window->show();
+    fakes.prompter.messageAnswers.push_back(platform::MessageAnswer::No);
+    entry(pages::kCloseWindowCommand)->trigger();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
 }
 
 TEST(FrameWindows, ClosingATaskWindowMidTaskEndsTheWorker)
