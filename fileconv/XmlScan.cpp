@@ -4,16 +4,14 @@
 #include "fileconv/XmlScan.hpp"
 
 #include "fileconv/XmlDocument.hpp"
+#include "fileconv/XmlStructure.hpp"
 
 #include <cstring>
 
 namespace carvento::fileconv {
 namespace {
 
-bool IsSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
+using xml::IsXmlSpace;
 
 bool IsNameStart(char c)
 {
@@ -196,7 +194,7 @@ bool XmlScan::Check(std::size_t body) const
             found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : size;
         if (open.empty()) {
             for (std::size_t i = at; i < lt; ++i)
-                if (!IsSpace(text[i]))
+                if (!IsXmlSpace(text[i]))
                     return false;
         } else if (!CheckText(text, at, lt)) {
             return false;
@@ -220,7 +218,7 @@ bool XmlScan::Check(std::size_t body) const
             if (open.empty() || text.substr(lt + 2, nameEnd - lt - 2) != open.back())
                 return false;
             std::size_t i = nameEnd;
-            while (i < size && IsSpace(text[i]))
+            while (i < size && IsXmlSpace(text[i]))
                 ++i;
             if (i >= size || text[i] != '>')
                 return false;
@@ -236,7 +234,7 @@ bool XmlScan::Check(std::size_t body) const
             std::vector<std::string_view> names;
             for (;;) {
                 const std::size_t spaceStart = i;
-                while (i < size && IsSpace(text[i]))
+                while (i < size && IsXmlSpace(text[i]))
                     ++i;
                 if (i >= size)
                     return false;
@@ -256,12 +254,12 @@ bool XmlScan::Check(std::size_t body) const
                         return false;
                 names.push_back(name);
                 i = attributeEnd;
-                while (i < size && IsSpace(text[i]))
+                while (i < size && IsXmlSpace(text[i]))
                     ++i;
                 if (i >= size || text[i] != '=')
                     return false;
                 ++i;
-                while (i < size && IsSpace(text[i]))
+                while (i < size && IsXmlSpace(text[i]))
                     ++i;
                 if (i >= size || (text[i] != '"' && text[i] != '\''))
                     return false;
@@ -436,7 +434,7 @@ std::string XmlScan::ChildText() const
         const std::size_t lt = text.find('<', at);
         const std::string_view run = text.substr(at, lt - at);
         for (char c : run) {
-            if (!IsSpace(c)) { // a piece of white space alone is no text
+            if (!IsXmlSpace(c)) { // a piece of white space alone is no text
                 AppendDecoded(out, run, false);
                 break;
             }
@@ -464,7 +462,7 @@ std::string XmlScan::Attribute(std::string_view name) const
     const std::string_view text = m_text;
     std::size_t i = m_current.nameEnd;
     for (;;) {
-        while (IsSpace(text[i]))
+        while (IsXmlSpace(text[i]))
             ++i;
         if (text[i] == '>' || text[i] == '/')
             return out;
