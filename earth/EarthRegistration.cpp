@@ -57,4 +57,15 @@ bool RegisterEarthServer(platform::Prompter& prompter, platform::Launcher& launc
     return true;
 }
 
+std::string RegisteredEarthProgram(const platform::Profile& profile,
+                                   const std::string& programFolder)
+{
+    const std::string registered = profile.GetString("EARTH", "Server", "");
+    if (IsFile(registered))
+        return registered;
+    const std::string beside = programFolder.empty() ? std::string()
+                                                     : programFolder + "/carvento-earth";
+    return IsFile(beside) ? beside : std::string();
+}
+
 } // namespace carvento::earth

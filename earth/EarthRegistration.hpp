@@ -1,6 +1,7 @@
 // Registering the globe program as the automation server the program drives.
 #pragma once
 
+#include "platform/Profile.hpp"
 #include "platform/Prompter.hpp"
 
 #include <string>
@@ -20,5 +21,10 @@ inline constexpr const char* kRegisterFailed = "注册googleearth.exe失败!错�
 // outcome is not awaited); every outcome is reported in a message.
 bool RegisterEarthServer(platform::Prompter& prompter, platform::Launcher& launcher,
                          const std::string& programFolder);
+
+// The globe program to start when none runs: the one registered under [EARTH] Server, else
+// carvento-earth beside this program; empty when neither is a file.
+std::string RegisteredEarthProgram(const platform::Profile& profile,
+                                   const std::string& programFolder);
 
 } // namespace carvento::earth

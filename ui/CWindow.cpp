@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QThread>
 
 namespace carvento::ui {
 namespace {
@@ -45,6 +46,20 @@ CWindow::CWindow(pages::PageContext context, platform::Launcher& launcher, QWidg
       m_context(context), m_launcher(launcher)
 {
     m_context.earth = m_earth.get();
+    // Without a running globe the user is offered to start the registered one; while it comes
+    // up the windows keep answering.
+    m_earth->SetStarter(
+        {.program =
+             [this] {
+                 return earth::RegisteredEarthProgram(m_context.profile, platform::ProgramFolder());
+             },
+         .start =
+             [this](const std::string& program) { return m_launcher.StartProgram(program, {}); },
+         .pause =
+             [] {
+                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 250);
+                 QThread::msleep(250);
+             }});
     setObjectName(QString::fromLatin1(shell::kInstanceName));
     setWindowTitle(QString::fromLatin1(shell::kInstanceName));
     setFixedSize(shell::kPanelWidth, shell::kPanelHeight);

@@ -167,6 +167,63 @@ struct ArgumentLauncher : FakeLauncher {
     }
 };
 
+TEST(EarthConnection, WithoutARunningGlobeTheRegisteredProgramIsOfferedAndWaitedFor)
+{
+    ScratchFolder folder;
+    Globe globe;
+    ASSERT_TRUE(globe.Connect());
+    globe.fake->running = false;
+    std::vector<std::string> started;
+    int pauses = 0;
+    bool comesUp = true;
+    const std::string registered = folder.Write("bin/globe", "#!/bin/sh\n");
+    globe.profile.SetString("EARTH", "Server", registered);
+    globe.connection.SetStarter(
+        {.program = [&] { return earth::RegisteredEarthProgram(globe.profile, folder / "none"); },
+         .start =
+             [&](const std::string& program) {
+                 started.push_back(program);
+                 return true;
+             },
+         .pause =
+             [&] {
+                 // The globe answers after the third look.
+                 if (++pauses == 3 && comesUp)
+                     globe.fake->running = true;
+             },
+         .looks = 5,
+         .pauseMs = 1000});
+    // Declined: nothing started, the message keeps its first line.
+    globe.prompter.messageAnswers = {platform::MessageAnswer::No, platform::MessageAnswer::Yes,
+                                     platform::MessageAnswer::Yes};
+    EXPECT_FALSE(globe.Connect());
+    EXPECT_TRUE(started.empty());
+    ASSERT_EQ(1u, globe.prompter.messages.size());
+    EXPECT_EQ(0u, globe.prompter.messages[0].text.find("未检测到运行的Google Earth!"));
+    EXPECT_NE(std::string::npos, globe.prompter.messages[0].text.find(registered));
+    EXPECT_EQ(platform::MessageButtons::YesNo, globe.prompter.messages[0].buttons);
+    // Accepted: started, looked for until it answers, connected.
+    EXPECT_TRUE(globe.Connect());
+    EXPECT_EQ(std::vector<std::string>{registered}, started);
+    EXPECT_EQ(3, pauses);
+    // A globe that never answers: said so after the last look.
+    globe.fake->running = false;
+    comesUp = false;
+    EXPECT_FALSE(globe.Connect());
+    EXPECT_EQ(8, pauses);
+    EXPECT_EQ("地球程序已启动,但5秒内没有应答,请稍后重试!", globe.prompter.messages.back().text);
+
+    // No program known (none registered, none beside us): the plain message, no offer.
+    globe.profile.SetString("EARTH", "Server", folder / "gone");
+    globe.prompter.messages.clear();
+    EXPECT_FALSE(globe.Connect());
+    EXPECT_EQ(std::vector<std::string>{"未检测到运行的Google Earth!"},
+              globe.prompter.MessageTexts());
+    // carvento-earth beside the program stands in for a registration.
+    const std::string beside = folder.Write("carvento-earth", "#!/bin/sh\n");
+    EXPECT_EQ(beside, earth::RegisteredEarthProgram(globe.profile, folder.Path().string()));
+}
+
 TEST(EarthRegistration, TheGlobeBesideTheProgramOrAChosenOneIsStartedToRegister)
 {
     ScratchFolder folder;
