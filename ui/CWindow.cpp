@@ -17,6 +17,7 @@
 #include "ui/XOutLookBar.hpp"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
@@ -79,7 +80,8 @@ CWindow::CWindow(pages::PageContext context, platform::Launcher& launcher, QWidg
             [this](int id) { shell::RunCatalogueAction(id, *this); });
 
     m_trayMenu = new QMenu(this);
-    m_trayMenu->addAction(QStringLiteral("设置"));
+    // 设置 has no action: shown greyed, so that a click is not taken for one that failed.
+    m_trayMenu->addAction(QStringLiteral("设置"))->setEnabled(false);
     m_trayMenu->addAction(QStringLiteral("打开文件夹"), this, [this] {
         m_launcher.OpenFolder(QCoreApplication::applicationDirPath().toStdString());
     });
@@ -137,6 +139,9 @@ void CWindow::PopUpAtCursor()
 
 void CWindow::ShowPanel()
 {
+    // A second start or a tray click brings a minimised panel back as well.
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();
@@ -162,9 +167,12 @@ void CWindow::UseAsOrdinaryWindow()
 
 void CWindow::closeEvent(QCloseEvent* event)
 {
+    // Without a tray the panel is the program: it closes only when every page agrees.
+    if (m_ordinaryWindow && !TryExit()) {
+        event->ignore();
+        return;
+    }
     QWidget::closeEvent(event);
-    if (m_ordinaryWindow)
-        Exit();
 }
 
 void CWindow::changeEvent(QEvent* event)
@@ -305,10 +313,24 @@ void CWindow::StartInteractiveUpdateCheck()
 
 void CWindow::Exit()
 {
+    TryExit();
+}
+
+bool CWindow::TryExit()
+{
+    // Each page asks as its own close does; a page that stays open (unsaved results, the
+    // user cancelled) keeps the program running.
+    for (QWidget* page : OpenPages()) {
+        if (!page->close()) {
+            page->show();
+            page->raise();
+            page->activateWindow();
+            return false;
+        }
+    }
     m_tray->hide();
-    for (QWidget* page : OpenPages())
-        page->close();
     QApplication::quit();
+    return true;
 }
 
 } // namespace carvento::ui

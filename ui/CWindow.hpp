@@ -49,6 +49,9 @@ public:
     void OpenUrl(std::string_view url) override;
     void StartInteractiveUpdateCheck() override;
     void Exit() override;
+    // Closes every page (each asks as its own close does), then ends the program; false,
+    // with the program running and the refusing page in front, when a page stays open.
+    bool TryExit();
     void HidePanel() override;
 
     // The tray menu's commands: 设置 (nothing), 打开文件夹, 退出.
@@ -64,9 +67,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
+public:
+    // Shows a page window as one of the panel's pages (closed by 退出).
+    void ShowPage(QWidget* page);
+
 private:
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
-    void ShowPage(QWidget* page);
 
     // The process's one link to the globe; the pages reach it through the context.
     std::unique_ptr<earth::EarthConnection> m_earth;

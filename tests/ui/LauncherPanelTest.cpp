@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
@@ -88,6 +89,51 @@ TEST_F(PanelFixture, TrayMenuOffersSettingsFolderAndExit)
               texts);
     panel.TrayMenu()->actions()[1]->trigger();
     ASSERT_EQ(1u, launcher.folders.size());
+}
+
+namespace {
+
+// A page with unsaved results whose user answers Cancel to the close question.
+class StayingPage : public QWidget {
+public:
+    int asked = 0;
+    bool agree = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        ++asked;
+        if (!agree)
+            event->ignore();
+    }
+};
+
+} // namespace
+
+TEST_F(PanelFixture, ExitAsksEveryPageAndAMinimisedPanelComesBack)
+{
+    // 设置 has no action and says so by being greyed.
+    EXPECT_FALSE(panel.TrayMenu()->actions()[0]->isEnabled());
+
+    auto* staying = new StayingPage;
+    panel.ShowPage(staying);
+    EXPECT_FALSE(panel.TryExit());
+    EXPECT_EQ(1, staying->asked);
+    EXPECT_TRUE(staying->isVisible());
+    EXPECT_EQ(1u, panel.OpenPages().size());
+
+    // Without a tray, closing the panel is 退出: refused as well, and the panel stays.
+    panel.UseAsOrdinaryWindow();
+    panel.ShowPanel();
+    EXPECT_FALSE(panel.close());
+    EXPECT_EQ(2, staying->asked);
+    EXPECT_TRUE(panel.isVisible());
+
+    // A second start shows a minimised panel again.
+    panel.showMinimized();
+    panel.ShowPanel();
+    EXPECT_FALSE(panel.isMinimized());
+    staying->agree = true;
 }
 
 TEST_F(PanelFixture, CatalogueWorksWithArrowsAndEnter)
