@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace carvento::ui {
@@ -26,7 +27,18 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
     setWindowTitle(QString::fromStdString(m_page->Title()));
     m_fields = std::make_unique<FieldBinder>(*m_page);
 
-    auto* layout = new QVBoxLayout(this);
+    // Two datum panels, the table and the quality panel are taller and wider than a small or
+    // highly scaled screen: the content scrolls inside the window instead of running off it.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* content = new QWidget;
+    content->setMinimumSize(760, 640);
+    scroll->setWidget(content);
+    outer->addWidget(scroll);
+    auto* layout = new QVBoxLayout(content);
     layout->addWidget(BuildFieldPanels(*m_page, *m_fields, m_ellipsoidBoxes));
 
     auto* tableBox = new QGroupBox(QString::fromStdString(m_page->Layout().group));

@@ -3,11 +3,13 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
 
 #include <algorithm>
+#include <vector>
 
 namespace carvento::ui {
 namespace {
@@ -37,6 +39,28 @@ QRect FitWindow(QSize wanted, QSize minimum, QMargins frame, const QRect& availa
     return {x + frame.left(), y + frame.top(), width, height};
 }
 
+QRect CascadeWindow(const QRect& placed, int index, int step, QMargins frame,
+                    const QRect& available)
+{
+    const QRect outer = placed.marginsAdded(frame);
+    const int roomX = available.right() - outer.right();
+    const int roomY = available.bottom() - outer.bottom();
+    const int fits = step > 0 ? std::min(roomX, roomY) / step + 1 : 1;
+    const int shift = step * (index % std::max(fits, 1));
+    return placed.translated(shift, shift);
+}
+
+namespace {
+
+// Windows placed so far; the ones closed or hidden since no longer count.
+std::vector<QPointer<QWidget>>& PlacedWindows()
+{
+    static std::vector<QPointer<QWidget>> windows;
+    return windows;
+}
+
+} // namespace
+
 void PlaceWindow(QWidget& window, const QRect& available)
 {
     QMargins frame = EstimatedFrame(window);
@@ -47,7 +71,14 @@ void PlaceWindow(QWidget& window, const QRect& available)
                  outer.right() - inner.right(), outer.bottom() - inner.bottom()};
     }
     const QSize minimum = window.minimumSize().expandedTo(window.minimumSizeHint());
-    const QRect placed = FitWindow(window.size(), minimum, frame, available);
+    std::vector<QPointer<QWidget>>& before = PlacedWindows();
+    std::erase_if(before, [&window](const QPointer<QWidget>& other) {
+        return other.isNull() || other == &window || !other->isVisible();
+    });
+    const int step = std::max(frame.top(), 24);
+    const QRect placed = CascadeWindow(FitWindow(window.size(), minimum, frame, available),
+                                       static_cast<int>(before.size()), step, frame, available);
+    before.emplace_back(&window);
     window.resize(placed.size());
     // move() places the frame's top-left corner.
     window.move(placed.left() - frame.left(), placed.top() - frame.top());

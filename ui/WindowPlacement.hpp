@@ -16,7 +16,14 @@ namespace carvento::ui {
 // area is pinned to the area's top-left corner, so its title bar stays reachable.
 QRect FitWindow(QSize wanted, QSize minimum, QMargins frame, const QRect& available);
 
-// Resizes and moves a top-level window by FitWindow within `available`; the frame is the
+// The `index`-th of several windows placed alike, moved down and right by `step` per window
+// before it so that each title bar shows; a window the steps would push out of `available`
+// starts the cascade over at its place.
+QRect CascadeWindow(const QRect& placed, int index, int step, QMargins frame,
+                    const QRect& available);
+
+// Resizes and moves a top-level window by FitWindow within `available`, one cascade step
+// below and right of the windows placed before that are still shown; the frame is the
 // window's own once it is shown, an estimate of the title bar and borders before.
 void PlaceWindow(QWidget& window, const QRect& available);
 // The same within the available area of the screen under the mouse pointer.

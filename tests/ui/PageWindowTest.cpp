@@ -223,6 +223,39 @@ TEST(WindowPlacement, PageWindowFitsASmallScreenWithItsTitleBarOnIt)
     EXPECT_TRUE(small.contains(window.pos())) << window.x() << "," << window.y();
 }
 
+TEST(WindowPlacement, NewPagesCascadeAndTheSevenParameterSolveFitsASmallScreen)
+{
+    const QMargins frame(4, 30, 4, 4);
+    const QRect available(0, 0, 1000, 700);
+    const QRect placed(200, 150, 500, 300);
+    EXPECT_EQ(placed, ui::CascadeWindow(placed, 0, 30, frame, available));
+    EXPECT_EQ(placed.translated(60, 60), ui::CascadeWindow(placed, 2, 30, frame, available));
+    // Room for 8 steps down (bottom edge 454 of 700): the ninth starts over.
+    EXPECT_EQ(placed, ui::CascadeWindow(placed, 9, 30, frame, available));
+
+    // Two windows opened one after the other do not cover each other's title bars.
+    Fakes fakes;
+    const QRect large(0, 0, 3000, 2000);
+    ui::TablePageWindow first(std::make_unique<pages::CGSZSDlg>(fakes.Context()));
+    ui::PlaceWindow(first, large);
+    first.show();
+    ui::TablePageWindow second(std::make_unique<pages::CGSZSDlg>(fakes.Context()));
+    ui::PlaceWindow(second, large);
+    EXPECT_GE(second.y() - first.y(), 20);
+    EXPECT_GE(second.x() - first.x(), 20);
+
+    // 计算七参数 on 1280×800 at 150 %: it fits, and scrolls rather than running off.
+    std::unique_ptr<QWidget> seven;
+    for (const pages::PageRegistration& row : pages::PageRegistry())
+        if (row.Built() && std::string_view(row.pageClass) == "CParams7")
+            seven.reset(ui::MakePageWindow(row, fakes.Context()));
+    ASSERT_NE(nullptr, seven);
+    const QRect small(0, 0, 853, 509);
+    ui::PlaceWindow(*seven, small);
+    EXPECT_LE(seven->width(), small.width());
+    EXPECT_LE(seven->height(), small.height() - 20);
+}
+
 // Every built page of the registry opens in the window of its frame, titled as the page.
 TEST(PageWindows, EveryRegisteredPageOpensInItsFramesWindow)
 {
