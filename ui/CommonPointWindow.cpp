@@ -49,7 +49,10 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
     pages::EditableTable& editor = m_page->Editor();
     auto add = [&](const QString& caption, const std::function<void()>& action) {
         auto* button = new QPushButton(caption);
-        connect(button, &QPushButton::clicked, this, [action] { action(); });
+        connect(button, &QPushButton::clicked, this, [this, action] {
+            m_grid->commitOpenEditor();
+            action();
+        });
         rowButtons->addWidget(button);
         m_buttons.push_back(button);
     };
@@ -79,13 +82,16 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
     }
     rowButtons->addStretch(1);
     tableLayout->addLayout(rowButtons);
-    tableLayout->addWidget(BuildCommandBar(*m_page, m_buttons, [this](const std::string& id) {
-        if (id == pages::CommonPointPage::kTransferCommand)
-            OpenTransferPage();
-        else if (id == pages::CommonPointPage::kSolveCommand ||
-                 id == pages::CommonPointPage::kSetAsideCommand)
-            ShowQuality();
-    }));
+    tableLayout->addWidget(BuildCommandBar(
+        *m_page, m_buttons,
+        [this](const std::string& id) {
+            if (id == pages::CommonPointPage::kTransferCommand)
+                OpenTransferPage();
+            else if (id == pages::CommonPointPage::kSolveCommand ||
+                     id == pages::CommonPointPage::kSetAsideCommand)
+                ShowQuality();
+        },
+        [this] { m_grid->commitOpenEditor(); }));
     layout->addWidget(tableBox, 1);
 
     auto* qualityBox = new QGroupBox(QStringLiteral("解算精度"));

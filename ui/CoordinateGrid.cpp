@@ -7,7 +7,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 #include <algorithm>
 #include <vector>
@@ -48,6 +50,29 @@ protected:
         }
         if (key->matches(QKeySequence::Paste))
             return PasteIntoEditor(editor);
+        // Arrows leave the cell as in a spreadsheet: up and down always, left and right once
+        // the cursor stands at that end of the text.
+        if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+            auto* line = qobject_cast<QLineEdit*>(editor);
+            const bool atStart = line && !line->hasSelectedText() && line->cursorPosition() == 0;
+            const bool atEnd = line && !line->hasSelectedText() &&
+                               line->cursorPosition() == line->text().size();
+            int rowStep = 0, columnStep = 0;
+            if (key->key() == Qt::Key_Up)
+                rowStep = -1;
+            else if (key->key() == Qt::Key_Down)
+                rowStep = 1;
+            else if (key->key() == Qt::Key_Left && atStart)
+                columnStep = -1;
+            else if (key->key() == Qt::Key_Right && atEnd)
+                columnStep = 1;
+            if (rowStep != 0 || columnStep != 0) {
+                emit commitData(editor);
+                emit closeEditor(editor, NoHint);
+                m_grid->moveBy(rowStep, columnStep);
+                return true;
+            }
+        }
         return QStyledItemDelegate::eventFilter(object, event);
     }
 
@@ -228,6 +253,11 @@ CoordinateGrid::CoordinateGrid(tables::CoordinateTable& table, QWidget* parent)
                                        : QAbstractItemView::NoEditTriggers);
     // Tab belongs to the window (buttons, the other table), not to cell-by-cell movement.
     setTabKeyNavigation(false);
+    // Names such as "控制点12" are not cut to "控…": columns grow to what they show.
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, [this] { scheduleFit(); });
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { scheduleFit(); });
+    connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] { scheduleFit(); });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { scheduleFit(); });
     // The pages give widths for a 9-point dialog font; with a larger desktop font a width
     // grows until a title and a coordinate such as 3376320.4035 fit, so nothing is clipped.
     const auto& widths = table.ColumnWidths();
@@ -365,6 +395,47 @@ void CoordinateGrid::moveDown()
     if (!current.isValid() || current.row() + 1 >= m_model.rowCount())
         return;
     setCurrentIndex(m_model.index(current.row() + 1, current.column()));
+}
+
+void CoordinateGrid::moveBy(int rows, int columns)
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    const int row = std::clamp(current.row() + rows, 0, m_model.rowCount() - 1);
+    const int column = std::clamp(current.column() + columns, 0, m_model.columnCount() - 1);
+    setCurrentIndex(m_model.index(row, column));
+}
+
+void CoordinateGrid::commitOpenEditor()
+{
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    if (QWidget* editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void CoordinateGrid::fitColumnsToContent()
+{
+    m_fitPending = false;
+    // Only the rows in view are measured (a million rows stay cheap), and a column only
+    // grows: scrolling does not make columns jump back and forth.
+    const int columns = m_model.columnCount();
+    for (int c = 0; c + 1 < columns; ++c) {
+        const int wanted = sizeHintForColumn(c);
+        if (wanted > columnWidth(c))
+            setColumnWidth(c, wanted);
+    }
+}
+
+void CoordinateGrid::scheduleFit()
+{
+    if (m_fitPending)
+        return;
+    m_fitPending = true;
+    QTimer::singleShot(0, this, [this] { fitColumnsToContent(); });
 }
 
 void CoordinateGrid::leaveGrid(bool forward)

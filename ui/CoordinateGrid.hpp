@@ -90,6 +90,13 @@ public:
     void moveDown();
     // Tab out of the grid: the focus moves on to the next (or previous) widget.
     void leaveGrid(bool forward);
+    // An arrow out of a cell editor: the current cell moves by rows and columns, kept inside
+    // the table.
+    void moveBy(int rows, int columns);
+    // Keeps what is typed in an open cell editor before a command changes the table's rows.
+    void commitOpenEditor();
+    // Widens every column but the last to what its cells in view show (never narrows).
+    void fitColumnsToContent();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -100,9 +107,13 @@ private:
     void changeKeepingSelection(const std::function<void()>& change);
     void selectCells(const tables::CellRange& range);
 
+    // Measures the columns once the current changes are drawn.
+    void scheduleFit();
+
     tables::CoordinateTable& m_table;
     CoordinateTableModel m_model;
     platform::Clipboard* m_clipboard = nullptr;
+    bool m_fitPending = false;
 };
 
 } // namespace carvento::ui

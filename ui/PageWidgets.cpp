@@ -378,7 +378,8 @@ QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder,
 }
 
 QWidget* BuildCommandBar(pages::ToolPage& page, std::vector<QPushButton*>& buttons,
-                         const std::function<void(const std::string& id)>& after)
+                         const std::function<void(const std::string& id)>& after,
+                         const std::function<void()>& before)
 {
     auto* bar = new QWidget;
     auto* layout = new QHBoxLayout(bar);
@@ -387,7 +388,9 @@ QWidget* BuildCommandBar(pages::ToolPage& page, std::vector<QPushButton*>& butto
         auto* button = new QPushButton(Q(command.caption));
         button->setObjectName(Q(command.id));
         const std::string id = command.id;
-        QObject::connect(button, &QPushButton::clicked, button, [&page, id, after] {
+        QObject::connect(button, &QPushButton::clicked, button, [&page, id, after, before] {
+            if (before)
+                before();
             page.RunCommand(id);
             if (after)
                 after(id);

@@ -144,8 +144,10 @@ QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder,
 // One button per command of the page, in order; a click runs the command, then `after` (the
 // window's redraw of what the page keeps outside tables and fields). Buttons are appended to
 // `buttons`.
+// `before` runs ahead of every command (a grid keeps what is typed in an open cell).
 QWidget* BuildCommandBar(pages::ToolPage& page, std::vector<QPushButton*>& buttons,
-                         const std::function<void(const std::string& id)>& after = {});
+                         const std::function<void(const std::string& id)>& after = {},
+                         const std::function<void()>& before = {});
 
 // The page's menus as a menu bar of `window`: an entry runs its command, then `after`; the
 // close entry closes the window (so its close question is asked). Null without menus.

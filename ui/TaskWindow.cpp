@@ -43,8 +43,9 @@ TaskWindow::TaskWindow(std::unique_ptr<pages::TaskPage> page, QWidget* parent)
     m_status->setWordWrap(true);
     layout->addWidget(m_status);
     m_fields->SetStatusLabel(m_status);
-    layout->addWidget(BuildCommandBar(*m_page, m_buttons,
-                                      [this](const std::string&) { ShowState(); }));
+    layout->addWidget(BuildCommandBar(
+        *m_page, m_buttons, [this](const std::string&) { ShowState(); },
+        [this] { m_grid->commitOpenEditor(); }));
 
     // Runs on this thread: the page's notices come through the dispatcher.
     m_page->SetProgressHandler([this](int done, int total) {

@@ -182,3 +182,47 @@ TEST(GridKeyboard, EnterCommitsAndMovesDownTabLeavesTheGrid)
     EXPECT_EQ(nullptr, f.grid->indexWidget(f.grid->currentIndex()));
     EXPECT_EQ(f.after, f.window.focusWidget());
 }
+
+TEST(GridKeyboard, ArrowsLeaveACellEditorAsInASpreadsheet)
+{
+    GridFixture f(3, true);
+    f.SetCurrent(1, 1);
+    auto* editor = qobject_cast<QLineEdit*>(f.OpenEditor());
+    ASSERT_NE(nullptr, editor);
+    editor->setText(QStringLiteral("30.5"));
+    f.Press(editor, Qt::Key_Down);
+    EXPECT_EQ("30.5", f.table.GetCell(2, 1));
+    EXPECT_EQ(f.grid->model()->index(2, 1), f.grid->currentIndex());
+    // Up from the first row stays there; left inside the text moves the cursor, at its start
+    // the cell.
+    editor = qobject_cast<QLineEdit*>(f.OpenEditor());
+    editor->setText(QStringLiteral("31"));
+    editor->setCursorPosition(1);
+    f.Press(editor, Qt::Key_Left);
+    EXPECT_EQ(0, editor->cursorPosition());
+    EXPECT_EQ(f.grid->model()->index(2, 1), f.grid->currentIndex());
+    f.Press(editor, Qt::Key_Left);
+    EXPECT_EQ("31", f.table.GetCell(3, 1));
+    EXPECT_EQ(f.grid->model()->index(2, 0), f.grid->currentIndex());
+}
+
+TEST(GridKeyboard, TypedTextSurvivesARowCommandAndColumnsGrowToTheirContent)
+{
+    GridFixture f(2, true);
+    f.window.show();
+    f.SetCurrent(0, 1);
+    auto* editor = qobject_cast<QLineEdit*>(f.OpenEditor());
+    ASSERT_NE(nullptr, editor);
+    editor->setText(QStringLiteral("25.25"));
+    f.grid->commitOpenEditor(); // what 添加 and the other row commands do first
+    f.table.AppendRow();
+    EXPECT_EQ("25.25", f.table.GetCell(1, 1));
+    EXPECT_EQ(3, f.grid->model()->rowCount());
+
+    const int before = f.grid->columnWidth(0);
+    f.table.SetCell(3, 0, "控制点第一百二十三号");
+    f.grid->fitColumnsToContent();
+    EXPECT_GT(f.grid->columnWidth(0), before);
+    EXPECT_GE(f.grid->columnWidth(0),
+              f.grid->fontMetrics().horizontalAdvance(QStringLiteral("控制点第一百二十三号")));
+}
