@@ -77,6 +77,7 @@ QWidget* FieldBinder::MakeEditor(const pages::PageField& field)
     case pages::FieldKind::Text:
     case pages::FieldKind::ReadOnlyText: {
         auto* edit = new QLineEdit(Q(field.text));
+        edit->setCursorPosition(0);
         if (field.kind == pages::FieldKind::Integer)
             // Digits only; an emptied field is refused when the page takes the fields.
             edit->setValidator(new QRegularExpressionValidator(
@@ -171,8 +172,13 @@ void FieldBinder::FieldChanged(const pages::PageField& field)
     QWidget* editor = bound->editor;
     QSignalBlocker block(editor);
     if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
-        if (edit->text() != Q(field.text))
+        if (edit->text() != Q(field.text)) {
             edit->setText(Q(field.text));
+            // A number the page wrote shows from its sign and leading digits: a narrow edit
+            // would otherwise show "7.3058603666" of "-17.3058603666".
+            if (!edit->hasFocus())
+                edit->setCursorPosition(0);
+        }
     } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
         combo->setCurrentIndex(field.pendingIndex);
     } else if (auto* check = qobject_cast<QCheckBox*>(editor)) {

@@ -5,13 +5,16 @@
 #include "pages/ParameterPages.hpp"
 #include "platform/Profile.hpp"
 #include "support/FakePlatform.hpp"
+#include "support/SevenParameterPoints.hpp"
 #include "ui/CommonPointWindow.hpp"
 #include "ui/CoordinateGrid.hpp"
+#include "ui/PageWidgets.hpp"
 #include "ui/ResidualPlot.hpp"
 #include "ui/TablePageWindow.hpp"
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
 
@@ -43,6 +46,16 @@ void FillFourParameterPoints(QAbstractItemModel* model, const double rows[][4], 
         for (int c = 0; c < 4; ++c)
             model->setData(model->index(r, c + 1), QString::number(rows[r][c], 'f', 4),
                            Qt::EditRole);
+}
+
+void Grab(QWidget& window, const char* name)
+{
+    const QByteArray folder = qgetenv("CARVENTO_GRAB_DIR");
+    if (folder.isEmpty())
+        return;
+    window.show();
+    QApplication::processEvents();
+    window.grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(name));
 }
 
 } // namespace
@@ -146,6 +159,50 @@ TEST(ParameterWindow, UseForTransformOpensTheFilledTransformationPage)
     }
     EXPECT_EQ(1u, fakes.prompter.messages.size());
     delete target;
+    delete window;
+}
+
+// 计算七参数 with a planted blunder: the row stands out after the solve, is greyed once set
+// aside, and 用于转换 hands the re-solved parameters on. CARVENTO_GRAB_DIR keeps screenshots.
+TEST(ParameterWindow, ABlunderIsHighlightedSetAsideAndTheRestHandedOn)
+{
+    Fakes fakes;
+    auto* window = new ui::CommonPointWindow(std::make_unique<pages::CParams7>(fakes.Context()));
+    auto& page = static_cast<pages::CParams7&>(window->Page());
+    // The target datum chosen as a user does, so that the window shows it.
+    const QList<ui::EllipsoidBox*> boxes = window->findChildren<ui::EllipsoidBox*>();
+    ASSERT_EQ(2, boxes.size());
+    QComboBox* target = boxes[1]->Combo();
+    const int cgcs = target->findText(QStringLiteral("2000国家大地坐标系"));
+    ASSERT_GE(cgcs, 0);
+    target->setCurrentIndex(cgcs);
+    emit target->activated(cgcs);
+    const std::vector<std::string> cells = carvento::testing::SevenParameterRows(page);
+    page.Table().FillRows(cells, 12, 8);
+    window->Button(QStringLiteral("解算七参数"))->click();
+    // A solved value shows from its sign, however narrow its field.
+    auto* dx = qobject_cast<QLineEdit*>(window->FieldWidget("dx"));
+    ASSERT_NE(nullptr, dx);
+    EXPECT_EQ(0, dx->cursorPosition());
+    QAbstractItemModel* model = window->Grid()->model();
+    EXPECT_TRUE(model->data(model->index(5, 1), Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(model->data(model->index(4, 1), Qt::BackgroundRole).isValid());
+    Grab(*window, "seven-params-blunder.png");
+
+    window->Button(QStringLiteral("剔除超限点重新解算"))->click();
+    EXPECT_TRUE(model->data(model->index(5, 1), Qt::ForegroundRole).isValid());
+    EXPECT_NE(-1, window->QualityPanel()->toPlainText().indexOf(QStringLiteral("检查点")));
+
+    const std::set<ui::TablePageWindow*> before = TransformationWindows();
+    window->Button(QStringLiteral("用于转换"))->click();
+    std::set<ui::TablePageWindow*> opened = TransformationWindows();
+    for (ui::TablePageWindow* old : before)
+        opened.erase(old);
+    ASSERT_EQ(1u, opened.size());
+    ui::TablePageWindow* transformation = *opened.begin();
+    EXPECT_EQ(page.Field("dx").text, transformation->Page().Field("dx").text);
+    Grab(*transformation, "seven-params-transfer.png");
+    delete transformation;
     delete window;
 }
 
