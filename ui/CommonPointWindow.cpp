@@ -95,6 +95,7 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
     layout->addWidget(tableBox, 1);
 
     auto* qualityBox = new QGroupBox(QStringLiteral("解算精度"));
+    m_qualityBox = qualityBox;
     auto* qualityLayout = new QHBoxLayout(qualityBox);
     m_quality = new QPlainTextEdit;
     m_quality->setReadOnly(true);
@@ -112,6 +113,12 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
     plotColumn->addWidget(savePlot, 0, Qt::AlignRight);
     qualityLayout->addLayout(plotColumn, 2);
     layout->addWidget(qualityBox);
+    // Points changed after a solve: its report no longer describes them, and says so.
+    QAbstractItemModel* model = m_grid->model();
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model, signal, this, [this] { ShowQualityOutdated(); });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] { ShowQualityOutdated(); });
+    connect(model, &QAbstractItemModel::dataChanged, this, [this] { ShowQualityOutdated(); });
 
     resize(900, 760);
     PlaceWindow(*this);
@@ -123,8 +130,20 @@ CommonPointWindow::~CommonPointWindow()
     delete m_grid;
 }
 
+void CommonPointWindow::ShowQualityOutdated()
+{
+    if (m_quality->toPlainText().isEmpty() || m_qualityOutdated)
+        return;
+    m_qualityOutdated = true;
+    m_qualityBox->setTitle(QStringLiteral("解算精度(公共点已改动,请重新解算)"));
+    m_quality->setStyleSheet(QStringLiteral("color: #8a8a8a;"));
+}
+
 void CommonPointWindow::ShowQuality()
 {
+    m_qualityOutdated = false;
+    m_qualityBox->setTitle(QStringLiteral("解算精度"));
+    m_quality->setStyleSheet(QString());
     m_quality->setPlainText(QString::fromStdString(m_page->QualityText()));
     m_plot->update();
     m_grid->viewport()->update();

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+class QGroupBox;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -44,6 +45,8 @@ protected:
 
 private:
     // Shows the page's quality report (after the solve button's own handler has run).
+    // Greys the quality panel once the points change after a solve.
+    void ShowQualityOutdated();
     void ShowQuality();
     // 用于转换, after the page's own handler: a new window of the page's transformation page,
     // filled by the page, when the page has a result to hand over.
@@ -51,6 +54,8 @@ private:
 
     std::unique_ptr<pages::CommonPointPage> m_page;
     QPlainTextEdit* m_quality = nullptr;
+    QGroupBox* m_qualityBox = nullptr;
+    bool m_qualityOutdated = false;
     ResidualPlotWidget* m_plot = nullptr;
     std::unique_ptr<FieldBinder> m_fields;
     std::vector<EllipsoidBox*> m_ellipsoidBoxes;

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QGroupBox>
 #include <QImage>
 #include <QLineEdit>
 
@@ -192,6 +193,16 @@ TEST(ParameterWindow, ABlunderIsHighlightedSetAsideAndTheRestHandedOn)
     window->Button(QStringLiteral("剔除超限点重新解算"))->click();
     EXPECT_TRUE(model->data(model->index(5, 1), Qt::ForegroundRole).isValid());
     EXPECT_NE(-1, window->QualityPanel()->toPlainText().indexOf(QStringLiteral("检查点")));
+
+    // An edited point greys the report until the next solve.
+    auto* qualityBox = qobject_cast<QGroupBox*>(window->QualityPanel()->parentWidget());
+    ASSERT_NE(nullptr, qualityBox);
+    EXPECT_EQ(QStringLiteral("解算精度"), qualityBox->title());
+    model->setData(model->index(0, 6), QStringLiteral("808.6"), Qt::EditRole);
+    EXPECT_NE(-1, qualityBox->title().indexOf(QStringLiteral("请重新解算")));
+    model->setData(model->index(0, 6), QString::fromStdString(cells[6]), Qt::EditRole);
+    window->Button(QStringLiteral("解算七参数"))->click();
+    EXPECT_EQ(QStringLiteral("解算精度"), qualityBox->title());
 
     const std::set<ui::TablePageWindow*> before = TransformationWindows();
     window->Button(QStringLiteral("用于转换"))->click();
