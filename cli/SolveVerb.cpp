@@ -245,7 +245,7 @@ int SolveVerb::Run(ConsolePrompter& prompter)
         }
     }
     if (std::optional<std::string> path = m_options.Value("--proj-pipeline")) {
-        auto* source = dynamic_cast<pages::ProjExportSource*>(m_page.get());
+        auto* source = m_page->ProjExport();
         const std::optional<std::string> text = source ? source->ProjExportText() : std::nullopt;
         if (!text || !pages::WriteProjExport(prompter, *path, *text))
             return kExitRefused;

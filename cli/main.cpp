@@ -109,7 +109,7 @@ public:
             m_pageOptions.Add("--params",
                               "parameter file as 保存参数 writes it: one comma-separated line "
                               "(required: nothing is converted without parameters)");
-        if (dynamic_cast<pages::ProjExportSource*>(m_page.get()))
+        if (m_page->ProjExport())
             m_printProj = m_command->add_flag("--print-proj")
                               ->description("print the transformation as a PROJ pipeline (with "
                                             "the sides' EPSG codes, as 导出PROJ writes it) on "
@@ -277,7 +277,7 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
             return kExitRefused;
     if (m_printProj && m_printProj->count() > 0) {
         // Standard output carries the converted table; the pipeline goes beside it.
-        auto* source = dynamic_cast<pages::ProjExportSource*>(page);
+        auto* source = page->ProjExport();
         const std::optional<std::string> text = source->ProjExportText();
         if (!text)
             return kExitRefused;

@@ -51,11 +51,7 @@ bool CustomEllipsoidPage::Accept()
     const ProfileChange save = [&](platform::Profile& profile) {
         geodesy::SaveCustomEllipsoid(profile, name, a, b);
     };
-    if (!m_store) {
-        save(m_context.profile);
-        return true;
-    }
-    if (!m_store(save))
+    if (!(m_store ? m_store(save) : m_context.profile.Change(save)))
         return refuse(messages::kEllipsoidNotStored);
     return true;
 }

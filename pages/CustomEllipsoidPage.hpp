@@ -15,11 +15,11 @@ inline constexpr const char* kEllipsoidAxesOrder = "短半径b必须小于长半
 
 class CustomEllipsoidPage final : public ToolPage {
 public:
-    // A change to the profile, and what carries it there. Without a store the change is made
-    // on the context's profile directly. A profile file that other programs share supplies a
-    // store that locks the file, re-reads it, makes the change and writes it back, so that
-    // two programs adding an ellipsoid at once both keep theirs. The store returns false when
-    // the change could not be stored.
+    // A change to the profile, and what carries it there. Without a store the change goes
+    // through the context profile's Change: a profile file that other programs share locks
+    // the file, re-reads it, makes the change and writes it back, so that two programs adding
+    // an ellipsoid at once both keep theirs. The store returns false when the change could not
+    // be stored.
     using ProfileChange = std::function<void(platform::Profile&)>;
     using ProfileStore = std::function<bool(const ProfileChange&)>;
 

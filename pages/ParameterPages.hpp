@@ -61,6 +61,8 @@ public:
     static constexpr const char* kSaveParamsCommand = "save-params";
     static constexpr const char* kExportProjCommand = "export-proj";
 
+    ProjExportSource* ProjExport() override { return this; }
+
     ParameterKind Kind() const { return m_kind; }
     // The field ids of the parameters in display order: "dx", "dy", "t", "k", …
     std::vector<std::string> ParameterIds() const;

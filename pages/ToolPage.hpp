@@ -115,6 +115,8 @@ public:
     virtual void StatusChanged(const std::string&) {}
 };
 
+class ProjExportSource;
+
 class ToolPage {
 public:
     explicit ToolPage(PageContext context) : m_context(context) {}
@@ -125,6 +127,10 @@ public:
     // Window title, such as "高斯坐标正算".
     virtual std::string Title() const = 0;
     virtual PageFrame Frame() const = 0;
+
+    // Optional capabilities, null on pages without them: the PROJ export text (导出PROJ and
+    // the command line's --proj-pipeline).
+    virtual ProjExportSource* ProjExport() { return nullptr; }
 
     // Fields in exchange order.
     std::vector<PageField>& Fields() { return m_fields; }

@@ -42,6 +42,8 @@ public:
     static constexpr const char* kImportCommand = "import-params";
     static constexpr const char* kExportProjCommand = "export-proj";
 
+    ProjExportSource* ProjExport() override { return this; }
+
     const ParameterSet& Parameters() const { return m_params; }
     // The id of the field showing display value `displayIndex`.
     std::string ParameterFieldId(int displayIndex) const;

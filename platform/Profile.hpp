@@ -2,6 +2,7 @@
 // "HVFactory" and the program's name. An empty section name addresses the root.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -23,6 +24,14 @@ public:
     virtual int GetInt(std::string_view section, std::string_view key, int defaultValue) const = 0;
     // Writes an integer value.
     virtual void SetInt(std::string_view section, std::string_view key, int value) = 0;
+    // Makes a change of several values as one: a store other programs share locks itself,
+    // reads what they wrote, makes the change and writes it back. false when it could not be
+    // stored (nothing changed then).
+    virtual bool Change(const std::function<void(Profile&)>& change)
+    {
+        change(*this);
+        return true;
+    }
 };
 
 // In-memory profile for tests and for programs that must not touch the user's store.

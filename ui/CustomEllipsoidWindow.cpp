@@ -1,8 +1,6 @@
 // Custom ellipsoid editor window.
 #include "ui/CustomEllipsoidWindow.hpp"
 
-#include "platform/qt/SettingsProfile.hpp"
-
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
@@ -11,24 +9,8 @@
 
 namespace carvento::ui {
 
-namespace {
-
-// The profile file is shared with carvento-cli and other running copies: the ellipsoid goes in
-// as one locked read-modify-write of the file.
-pages::CustomEllipsoidPage::ProfileStore SharedFileStore(platform::Profile& profile)
-{
-    auto* settings = dynamic_cast<platform::SettingsProfile*>(&profile);
-    if (!settings)
-        return {};
-    return [settings](const pages::CustomEllipsoidPage::ProfileChange& change) {
-        return settings->Update(change).Ok();
-    };
-}
-
-} // namespace
-
 CustomEllipsoidWindow::CustomEllipsoidWindow(pages::PageContext context, QWidget* parent)
-    : QDialog(parent), m_page(context, SharedFileStore(context.profile))
+    : QDialog(parent), m_page(context)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString::fromStdString(m_page.Title()));

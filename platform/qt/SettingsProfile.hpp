@@ -67,6 +67,10 @@ public:
     // `change` on this profile, writes the file and releases the lock. Two programs adding a
     // name to one list each both find their name there afterwards.
     ProfileUpdate Update(const std::function<void(Profile&)>& change);
+    bool Change(const std::function<void(Profile&)>& change) override
+    {
+        return Update(change).Ok();
+    }
 
     // The INI file behind this profile.
     std::string FilePath() const;
