@@ -159,6 +159,15 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
                 &TablePageWindow::ShowRowCounts);
     }
     ShowRowCounts();
+    // Source rows changed after a 转换: the results no longer belong to them and are greyed.
+    {
+        QAbstractItemModel* source = m_sourceGrid->model();
+        const auto outdated = [this] { ShowResultsOutdated(); };
+        connect(source, &QAbstractItemModel::modelReset, this, outdated);
+        connect(source, &QAbstractItemModel::rowsInserted, this, outdated);
+        connect(source, &QAbstractItemModel::rowsRemoved, this, outdated);
+        connect(source, &QAbstractItemModel::dataChanged, this, outdated);
+    }
 
     resize(880, 540);
     PlaceWindow(*this);
@@ -430,6 +439,16 @@ void TablePageWindow::ImportFiles(const std::vector<std::string>& paths, bool dr
         RunInBackground(QStringLiteral("正在导入..."), import);
 }
 
+void TablePageWindow::ShowResultsOutdated()
+{
+    if (m_resultsOutdated || m_page->Result().DataRowCount() == 0)
+        return;
+    m_resultsOutdated = true;
+    m_resultGrid->setRowShader([](int) { return RowShade::Muted; });
+    m_convertStatus->setText(QStringLiteral("源数据已改动，结果不再对应，请重新转换"));
+    m_convertStatus->setStyleSheet(QStringLiteral("color: #8a8a8a;"));
+}
+
 void TablePageWindow::Convert()
 {
     const int rows = m_page->Source().DataRowCount();
@@ -460,8 +479,11 @@ void TablePageWindow::Convert()
     // Cells read as 0 change the results: that part stands out.
     m_convertStatus->setStyleSheet(warning ? QStringLiteral("color: #b3261e;") : QString());
     // New results: an earlier export no longer holds them.
-    if (converted)
+    if (converted) {
         ShowExported(QString());
+        m_resultsOutdated = false;
+        m_resultGrid->setRowShader({});
+    }
 }
 
 void TablePageWindow::Copy()

@@ -78,6 +78,8 @@ private:
     bool RunInBackground(const QString& label, const std::function<void()>& work);
     void Import();
     void ImportFiles(const std::vector<std::string>& paths, bool dropped);
+    // Greys the results once the source rows change after a 转换.
+    void ShowResultsOutdated();
     void Convert();
     void Copy();
     void Export();
@@ -100,6 +102,7 @@ private:
     std::unique_ptr<FieldBinder> m_fields;
     QLabel* m_rowCounts = nullptr;
     QLabel* m_convertStatus = nullptr;
+    bool m_resultsOutdated = false;
     QLabel* m_exportStatus = nullptr;
     QLabel* m_zoneStatus = nullptr;
     QPushButton* m_zoneButton = nullptr;

@@ -162,12 +162,18 @@ TEST(TablePageWindow, StatusLineCountsRowsAndReportsConvertAndExport)
     const QString before = window.StatusText();
     window.Button(QStringLiteral("导出"))->click();
     EXPECT_EQ(before, window.StatusText());
+    // 清空 leaves results that no longer belong to any source row: greyed, and said so.
+    QAbstractItemModel* results = window.ResultGrid()->model();
+    EXPECT_FALSE(results->data(results->index(0, 1), Qt::ForegroundRole).isValid());
     window.Button(QStringLiteral("清空"))->click();
     EXPECT_EQ(QStringLiteral("源数据 0 行，结果 2 行"),
               window.StatusText().section(QStringLiteral("　"), 0, 0));
+    EXPECT_NE(-1, window.StatusText().indexOf(QStringLiteral("请重新转换")));
+    EXPECT_TRUE(results->data(results->index(0, 1), Qt::ForegroundRole).isValid());
     window.Page().Source().FillRows(std::vector<std::string>{"P1", "30.5", "106.3"}, 1, 3);
     window.Button(QStringLiteral("转换"))->click();
     EXPECT_EQ(QStringLiteral("源数据 1 行，结果 1 行　已转换 1 行"), window.StatusText());
+    EXPECT_FALSE(results->data(results->index(0, 1), Qt::ForegroundRole).isValid());
 }
 
 TEST(TablePageWindow, TypedAxesAreMarkedUntilCustomIsPickedAgain)
