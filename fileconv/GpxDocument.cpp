@@ -489,45 +489,15 @@ TextOutput
 GpxDocument::WriteExtractedTexts(const std::string& outputPath, const GpxExportOptions& options,
                                  const std::function<std::string(const std::string&)>& target)
 {
-    TextOutput output;
-    const std::string base(OutputBase(outputPath));
-    struct Kind {
-        bool asked;
-        const char* suffix;
-        const char* header;
-        std::string path{};
-        TextFileWriter writer{};
-        bool open = false;
-    };
-    Kind kinds[] = {{options.waypoints, kGpxWaypointsSuffix, kWaypointsHeader},
-                    {options.routes, kGpxRoutesSuffix, kRoutesHeader},
-                    {options.tracks, kGpxTracksSuffix, kTracksHeader}};
-    for (int k = 0; k < 3; ++k) {
-        Kind& kind = kinds[k];
-        if (!kind.asked || !m_madeText[k])
-            continue;
-        kind.path = target ? target(base + kind.suffix) : base + kind.suffix;
-        kind.open = kind.writer.Open(kind.path, kind.header, options.append, options.format);
-    }
-    ExtractOpened(options, [&kinds](GpxTexts& texts, bool last) {
-        std::string* made[] = {&texts.waypoints, &texts.routes, &texts.tracks};
-        for (int k = 0; k < 3; ++k) {
-            if (!last && made[k]->size() < (1 << 16))
-                continue;
-            if (kinds[k].open)
-                kinds[k].open = kinds[k].writer.Write(*made[k]);
-            made[k]->clear();
-        }
+    ExtractedTextFiles files({{{options.waypoints, kGpxWaypointsSuffix, kWaypointsHeader},
+                               {options.routes, kGpxRoutesSuffix, kRoutesHeader},
+                               {options.tracks, kGpxTracksSuffix, kTracksHeader}}});
+    files.Open(std::string(OutputBase(outputPath)), m_madeText, target, options.append,
+               options.format);
+    ExtractOpened(options, [&files](GpxTexts& texts, bool last) {
+        files.Take({&texts.waypoints, &texts.routes, &texts.tracks}, last);
     });
-    for (Kind& kind : kinds) {
-        if (kind.path.empty())
-            continue;
-        if (kind.open && kind.writer.Finish())
-            output.written.push_back(kind.path);
-        else
-            output.failed.push_back(kind.path);
-    }
-    return output;
+    return files.Finish();
 }
 
 TextOutput GpxDocument::WriteTexts(const GpxTexts& texts, const std::string& outputPath,

@@ -761,46 +761,18 @@ TextOutput KmlDocument::WriteExtractedTexts(
     const std::string& outputPath, const KmlExportOptions& options,
     const std::function<std::string(const std::string&)>& partialTarget)
 {
-    TextOutput output;
-    const std::string base(OutputBase(outputPath));
-    struct Kind {
-        bool asked;
-        const char* suffix;
-        const char* header;
-        std::string path{};
-        TextFileWriter writer{};
-        bool open = false;
-    };
-    Kind kinds[] = {{options.points, kKmlPointsSuffix, kPointsHeader},
-                    {options.lines, kKmlLinesSuffix, kLinesHeader},
-                    {options.polygons, kKmlPolygonsSuffix, kPolygonsHeader}};
-    for (int k = 0; k < 3; ++k) {
-        Kind& kind = kinds[k];
-        if (!kind.asked || !m_madeText[k])
-            continue;
-        const std::string name = base + kind.suffix;
-        kind.path = partialTarget && !m_counts.skipped.empty() ? partialTarget(name) : name;
-        kind.open = kind.writer.Open(kind.path, kind.header, options.append, options.format);
-    }
-    ExtractOpened(options, [&kinds](Extraction& out, bool last) {
-        std::string* made[] = {&out.points, &out.lines, &out.polygons};
-        for (int k = 0; k < 3; ++k) {
-            if (!last && made[k]->size() < (1 << 16))
-                continue;
-            if (kinds[k].open)
-                kinds[k].open = kinds[k].writer.Write(*made[k]);
-            made[k]->clear();
-        }
+    ExtractedTextFiles files({{{options.points, kKmlPointsSuffix, kPointsHeader},
+                               {options.lines, kKmlLinesSuffix, kLinesHeader},
+                               {options.polygons, kKmlPolygonsSuffix, kPolygonsHeader}}});
+    // Only a file that left something out goes under the partial name.
+    const bool partial = partialTarget && !m_counts.skipped.empty();
+    files.Open(std::string(OutputBase(outputPath)), m_madeText,
+               partial ? partialTarget : std::function<std::string(const std::string&)>(),
+               options.append, options.format);
+    ExtractOpened(options, [&files](Extraction& out, bool last) {
+        files.Take({&out.points, &out.lines, &out.polygons}, last);
     });
-    for (Kind& kind : kinds) {
-        if (kind.path.empty())
-            continue;
-        if (kind.open && kind.writer.Finish())
-            output.written.push_back(kind.path);
-        else
-            output.failed.push_back(kind.path);
-    }
-    return output;
+    return files.Finish();
 }
 
 } // namespace carvento::fileconv

@@ -107,4 +107,49 @@ bool WriteTextFile(const std::string& path, std::string_view header, std::string
     return writer.Finish();
 }
 
+ExtractedTextFiles::ExtractedTextFiles(const std::array<Kind, 3>& kinds)
+    : m_files{File{kinds[0]}, File{kinds[1]}, File{kinds[2]}}
+{
+}
+
+void ExtractedTextFiles::Open(const std::string& base, const std::array<bool, 3>& made,
+                              const std::function<std::string(const std::string&)>& target,
+                              bool append, const TextFileFormat& format)
+{
+    for (std::size_t k = 0; k < m_files.size(); ++k) {
+        File& file = m_files[k];
+        if (!file.kind.asked || !made[k])
+            continue;
+        const std::string name = base + file.kind.suffix;
+        file.path = target ? target(name) : name;
+        file.open = file.writer.Open(file.path, file.kind.header, append, format);
+    }
+}
+
+void ExtractedTextFiles::Take(const std::array<std::string*, 3>& texts, bool last)
+{
+    constexpr std::size_t kBlock = 1 << 16;
+    for (std::size_t k = 0; k < m_files.size(); ++k) {
+        if (!last && texts[k]->size() < kBlock)
+            continue;
+        if (m_files[k].open)
+            m_files[k].open = m_files[k].writer.Write(*texts[k]);
+        texts[k]->clear();
+    }
+}
+
+TextOutput ExtractedTextFiles::Finish()
+{
+    TextOutput output;
+    for (File& file : m_files) {
+        if (file.path.empty())
+            continue;
+        if (file.open && file.writer.Finish())
+            output.written.push_back(file.path);
+        else
+            output.failed.push_back(file.path);
+    }
+    return output;
+}
+
 } // namespace carvento::fileconv

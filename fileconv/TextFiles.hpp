@@ -6,6 +6,8 @@
 #include "fileconv/ConversionResult.hpp"
 #include "tables/OutputPolicy.hpp"
 
+#include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +43,39 @@ private:
     std::string m_pending;
     std::string m_crlf;
     bool m_ok = false;
+};
+
+// The three text files one extraction writes (points, lines and polygons; or waypoints, routes
+// and tracks): each opened only when asked for and when the extraction makes text for it,
+// written a block at a time, and put in place at the end.
+class ExtractedTextFiles {
+public:
+    struct Kind {
+        bool asked;
+        const char* suffix; // after the output's base name, such as "_点.txt"
+        const char* header;
+    };
+
+    explicit ExtractedTextFiles(const std::array<Kind, 3>& kinds);
+    // Opens the files asked for whose text is not empty (`made`); `target` names the file
+    // written for a name (the name itself when empty).
+    void Open(const std::string& base, const std::array<bool, 3>& made,
+              const std::function<std::string(const std::string&)>& target, bool append,
+              const TextFileFormat& format);
+    // Hands gathered text to its file once a block has gathered (all of it when `last`),
+    // emptying what was handed over.
+    void Take(const std::array<std::string*, 3>& texts, bool last);
+    // Puts every opened file in place: the files written and those that failed.
+    TextOutput Finish();
+
+private:
+    struct File {
+        Kind kind;
+        std::string path{};
+        TextFileWriter writer{};
+        bool open = false;
+    };
+    std::array<File, 3> m_files;
 };
 
 } // namespace carvento::fileconv
