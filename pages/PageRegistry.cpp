@@ -5,6 +5,7 @@
 #include "pages/EarthPages.hpp"
 #include "pages/FileConversionPages.hpp"
 #include "pages/GaussPages.hpp"
+#include "pages/HeightPages.hpp"
 #include "pages/NotationPage.hpp"
 #include "pages/ParameterPages.hpp"
 #include "pages/TransformPages.hpp"
@@ -41,6 +42,9 @@ constexpr std::array kPages = {
     PageRegistration{106, "CTrans7Dlg", "transform7",
                      "seven-parameter datum transformation (七参数转换)", Conversion,
                      Make<CTrans7Dlg>},
+    PageRegistration{147, "CHeightApply", "height-apply",
+                     "normal heights from a fitted height anomaly model (正常高计算)", Conversion,
+                     Make<CHeightApply>},
     PageRegistration{144, "CTrans3Dlg", "transform3",
                      "three-parameter datum transformation (三参数转换)", Conversion,
                      Make<CTrans3Dlg>},
@@ -49,6 +53,9 @@ constexpr std::array kPages = {
                      Make<CTrans4Dlg>},
     PageRegistration{107, "CParams7", "solve7", "seven parameters from common points (计算七参数)",
                      CommonPoint, Make<CParams7>},
+    PageRegistration{146, "CHeightFit", "height-fit",
+                     "height anomaly surface from common points (高程拟合)", CommonPoint,
+                     Make<CHeightFit>},
     PageRegistration{145, "CParams3", "solve3", "three parameters from common points (计算三参数)",
                      CommonPoint, Make<CParams3>},
     PageRegistration{109, "CParams4", "solve4", "four parameters from common points (计算四参数)",

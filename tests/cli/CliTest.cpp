@@ -2,6 +2,7 @@
 // exit status and messages tell a refused input from a usage error.
 #include "pages/EllipsoidPage.hpp"
 #include "pages/GaussPages.hpp"
+#include "pages/HeightPages.hpp"
 #include "pages/PageRegistry.hpp"
 #include "pages/ZoneChangePage.hpp"
 #include "support/FakePlatform.hpp"
@@ -306,7 +307,7 @@ TEST_F(CliTest, EveryVerbsOptionsComeFromItsPage)
         }
         EXPECT_EQ(2, Cli(std::string(row.verb) + " --no-such-option 1 -").status);
     }
-    EXPECT_EQ(12, verbs);
+    EXPECT_EQ(13, verbs);
 }
 
 // A filter whose output cannot be written says so and fails, as any filter does.
@@ -362,4 +363,31 @@ TEST_F(CliTest, Transform7WithAParameterFileEqualsThePageExport)
     EXPECT_FALSE(std::filesystem::exists(Path("out.txt")));
     EXPECT_EQ(2, Cli("transform7 --from-coords sphere " + input).status);
     EXPECT_EQ(2, Cli("gauss-forward --params " + params + " " + input).status);
+}
+
+// height-apply takes the model 保存模型 writes through --params and writes what the page's
+// 导出 writes after the same import; a damaged model converts nothing.
+TEST_F(CliTest, HeightApplyWithAModelFileEqualsThePageExport)
+{
+    const std::string input = Write("points.csv", "T1,3380500,38500500,70.5\r\n"
+                                                  "T2,3390000,38500500,70.5\r\n");
+    const std::string model = Write("model.txt", "plane,3380500,38500500,707.1,10.25,0.5,-0.25,0,0,"
+                                                 "0,3,3380000,38500000,3381000,38500000,3380000,"
+                                                 "38501000\r\n");
+    pages::CHeightApply page({prompter, clipboard, profile});
+    ASSERT_TRUE(page.ImportParameterFile(model));
+    const std::string expected = PageExport(page, input);
+    ASSERT_NE(std::string::npos, expected.find("\r\nT1,3380500,38500500,60.2500,\r\n")) << expected;
+
+    CliRun run = Cli("height-apply --params " + model + " " + input);
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(expected, run.out);
+
+    const std::string damaged = Write("damaged.txt", "plane,3380500,38500500\r\n");
+    CliRun refused =
+        Cli("height-apply --params " + damaged + " -o " + Path("out.txt") + " " + input);
+    EXPECT_EQ(1, refused.status);
+    EXPECT_NE(std::string::npos, refused.err.find("不是完整的高程拟合模型")) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("out.txt")));
+    EXPECT_EQ(2, Cli("height-apply " + input).status);
 }

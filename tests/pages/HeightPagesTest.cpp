@@ -4,6 +4,7 @@
 #include "PageFixture.hpp"
 #include "estimation/HeightFit.hpp"
 #include "pages/HeightPages.hpp"
+#include "pages/PageRegistry.hpp"
 #include "platform/NumberText.hpp"
 
 #include <gtest/gtest.h>
@@ -408,4 +409,20 @@ TEST(HeightApplyTest, ModelLineRoundTripsEveryDigit)
     EXPECT_EQ(surface.scale, read.scale);
     EXPECT_EQ(surface.c, read.c);
     EXPECT_EQ(surface.hull, read.hull);
+}
+
+TEST(HeightPagesTest, RegisteredWithTheirVerbsAndFrames)
+{
+    const PageRegistration* fit = FindPageByVerb("height-fit");
+    ASSERT_NE(nullptr, fit);
+    EXPECT_EQ(PageFrame::CommonPoint, fit->frame);
+    EXPECT_EQ("CHeightFit", std::string(fit->pageClass));
+    const PageRegistration* apply = FindPageByVerb("height-apply");
+    ASSERT_NE(nullptr, apply);
+    EXPECT_EQ(PageFrame::Conversion, apply->frame);
+    FakeContext fake;
+    std::unique_ptr<ToolPage> page = apply->factory(fake.Context());
+    auto* conversion = dynamic_cast<ConversionPage*>(page.get());
+    ASSERT_NE(nullptr, conversion);
+    EXPECT_TRUE(conversion->TakesParameterFile());
 }

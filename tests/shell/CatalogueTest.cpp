@@ -26,7 +26,8 @@ const std::vector<Folder> kDocumented = {
     {"参数计算",
      {{"计算四参数", "平面坐标系相互转换", 109},
       {"计算三参数", "椭球间转换(单点)", 145},
-      {"计算七参数", "椭球间转换(3点)", 107}}},
+      {"计算七参数", "椭球间转换(3点)", 107},
+      {"高程拟合", "GNSS高程拟合", 146}}},
     {"坐标转换",
      {{"自定义椭球", "添加自定义椭球", 140},
       {"高斯正算", "地理坐标(BL)->平面坐标(xy)", 103},
@@ -35,6 +36,7 @@ const std::vector<Folder> kDocumented = {
       {"三参数转换", "相对坐标转换", 144},
       {"四参数转换", "椭球间转换", 143},
       {"七参数转换", "椭球间转换", 106},
+      {"正常高计算", "大地高->正常高", 147},
       {"单位转换", "经纬度格式转换", 108}}},
     {"文件转换",
      {{"KML->TXT", "谷歌(kml)->文本文件(txt)", 137},
@@ -56,8 +58,8 @@ const std::vector<Folder> kDocumented = {
       {"退出", "退出程序", 43524}}},
 };
 
-const std::vector<int> kLocalPageIds = {103, 104, 105, 106, 107, 108, 109, 136,
-                                        137, 138, 139, 140, 142, 143, 144, 145};
+const std::vector<int> kLocalPageIds = {103, 104, 105, 106, 107, 108, 109, 136, 137,
+                                        138, 139, 140, 142, 143, 144, 145, 146, 147};
 
 // Records every call in order as a short text; scripted answers for the calls that report.
 class RecordingHost : public CatalogueHost {

@@ -47,7 +47,7 @@ TEST_F(PanelFixture, BarHoldsTheFiveFoldersWithCaptionAndDescription)
     EXPECT_EQ(120, bar->y());
     EXPECT_EQ(QSize(250, 370), panel.size());
     QListWidget* conversions = bar->FolderList(1);
-    ASSERT_EQ(8, conversions->count());
+    ASSERT_EQ(9, conversions->count());
     EXPECT_EQ(QStringLiteral("高斯正算"), conversions->item(1)->text());
     EXPECT_EQ(QStringLiteral("地理坐标(BL)->平面坐标(xy)"), conversions->item(1)->toolTip());
 }

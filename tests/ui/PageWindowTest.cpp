@@ -280,7 +280,7 @@ TEST(PageWindows, EveryRegisteredPageOpensInItsFramesWindow)
         EXPECT_TRUE(window->isVisible());
         ++opened;
     }
-    EXPECT_EQ(19, opened);
+    EXPECT_EQ(21, opened);
 }
 
 namespace {
