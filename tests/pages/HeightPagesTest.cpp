@@ -413,10 +413,10 @@ TEST(HeightApplyTest, ModelLineRoundTripsEveryDigit)
 
 TEST(HeightPagesTest, RegisteredWithTheirVerbsAndFrames)
 {
-    const PageRegistration* fit = FindPageByVerb("height-fit");
+    const PageRegistration* fit = FindPageByClass("CHeightFit");
     ASSERT_NE(nullptr, fit);
     EXPECT_EQ(PageFrame::CommonPoint, fit->frame);
-    EXPECT_EQ("CHeightFit", std::string(fit->pageClass));
+    EXPECT_EQ(146, fit->catalogueId);
     const PageRegistration* apply = FindPageByVerb("height-apply");
     ASSERT_NE(nullptr, apply);
     EXPECT_EQ(PageFrame::Conversion, apply->frame);
