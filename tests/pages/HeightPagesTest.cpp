@@ -6,16 +6,14 @@
 #include "pages/HeightPages.hpp"
 #include "pages/PageRegistry.hpp"
 #include "platform/NumberText.hpp"
+#include "support/ScratchFolder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <unistd.h>
 
 using namespace carvento;
 using namespace carvento::pages;
@@ -24,32 +22,6 @@ using platform::FormatFixed;
 using platform::ParseDouble;
 
 namespace {
-
-class Scratch {
-public:
-    Scratch()
-    {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("carvento-height-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_dir);
-    }
-    ~Scratch() { std::filesystem::remove_all(m_dir); }
-    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
-    std::string Write(const std::string& name, const std::string& bytes) const
-    {
-        std::ofstream(Path(name), std::ios::binary) << bytes;
-        return Path(name);
-    }
-    static std::string Read(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
-
-private:
-    std::filesystem::path m_dir;
-};
 
 // Grid centre (the centroid of every symmetric grid below) at Gauss-Krueger magnitudes.
 constexpr double kX0 = 3380000.0;
@@ -276,7 +248,7 @@ TEST(HeightFitTest, CollinearPointsAreRefusedForPlaneAndQuadraticOnly)
 
 TEST(HeightApplyTest, SavedModelAppliesAndMarksPointsOutsideTheHull)
 {
-    Scratch scratch;
+    const ScratchFolder scratch;
     const Anomaly zeta = [](double dx, double dy) {
         return -5.5 + 3e-5 * dx + 1e-5 * dy + 4e-10 * dx * dy;
     };
@@ -289,13 +261,13 @@ TEST(HeightApplyTest, SavedModelAppliesAndMarksPointsOutsideTheHull)
     // Before a solve there is no model to save; after one the line holds every digit.
     FakeContext emptyFake;
     CHeightFit empty(emptyFake.Context());
-    EXPECT_FALSE(empty.SaveModelToFile(scratch.Path("none.txt"), tables::TextEncoding::Gbk));
+    EXPECT_FALSE(empty.SaveModelToFile(scratch / "none.txt", tables::TextEncoding::Gbk));
     EXPECT_EQ(Cells{messages::kNoHeightModel}, emptyFake.prompter.MessageTexts());
-    EXPECT_FALSE(std::filesystem::exists(scratch.Path("none.txt")));
+    EXPECT_FALSE(std::filesystem::exists(scratch / "none.txt"));
 
-    fitFake.prompter.saveAnswers.push_back(scratch.Path("model.txt"));
+    fitFake.prompter.saveAnswers.push_back(scratch / "model.txt");
     ASSERT_TRUE(fit.RunCommand(CHeightFit::kSaveModelCommand));
-    const std::string text = Scratch::Read(scratch.Path("model.txt"));
+    const std::string text = ScratchFolder::Read(scratch / "model.txt");
     EXPECT_EQ(HeightModelFileText(*fit.Surface()), text);
     EXPECT_EQ(0u, text.rfind("quadratic,", 0)) << text;
 
@@ -307,7 +279,7 @@ TEST(HeightApplyTest, SavedModelAppliesAndMarksPointsOutsideTheHull)
     EXPECT_EQ(Cells{messages::kNoHeightModelImported}, fake.prompter.MessageTexts());
     EXPECT_EQ(0, apply.Result().DataRowCount());
 
-    fake.prompter.openAnswers.push_back({scratch.Path("model.txt")});
+    fake.prompter.openAnswers.push_back({scratch / "model.txt"});
     ASSERT_TRUE(apply.RunCommand(CHeightApply::kImportModelCommand));
     EXPECT_EQ("二次曲面,4个范围点", FieldText(apply, "model"));
     struct Point {
@@ -341,7 +313,7 @@ TEST(HeightApplyTest, SavedModelAppliesAndMarksPointsOutsideTheHull)
 
 TEST(HeightApplyTest, DamagedModelFilesAreRefusedAndTheModelStays)
 {
-    Scratch scratch;
+    const ScratchFolder scratch;
     estimation::HeightSurface surface;
     surface.model = estimation::HeightModel::Plane;
     surface.cx = kX0;
@@ -382,7 +354,7 @@ TEST(HeightApplyTest, DamagedModelFilesAreRefusedAndTheModelStays)
         EXPECT_EQ(surface.hull, apply.Surface()->hull);
     }
     fake.prompter.messages.clear();
-    EXPECT_FALSE(apply.ImportParameterFile(scratch.Path("missing.txt")));
+    EXPECT_FALSE(apply.ImportParameterFile(scratch / "missing.txt"));
     EXPECT_EQ(1u, fake.prompter.messages.size());
 
     // The kept model still converts: ζ at the centroid is a = 2 m.
