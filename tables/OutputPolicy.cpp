@@ -85,10 +85,12 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& name)
                 stale = now - modified > std::chrono::hours(1);
             }
         }
-        if (!stale || ::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-            info.st_uid != ::geteuid())
+        if (!stale || ::lstat(path.c_str(), &info) != 0 || info.st_uid != ::geteuid())
             continue;
-        ::unlink(path.c_str());
+        if (S_ISDIR(info.st_mode) && entryName.starts_with(ours))
+            RemoveTemporaryFolder(path);
+        else if (S_ISREG(info.st_mode))
+            ::unlink(path.c_str());
     }
     ::closedir(dir);
 }
@@ -170,6 +172,31 @@ std::FILE* CreateTemporaryBeside(const std::string& target, std::string& tempora
         temporaryPath.clear();
     }
     return file;
+}
+
+std::string CreateTemporaryFolderBeside(const std::string& target)
+{
+    const std::string folder = FolderOf(target);
+    const std::string name = NameOf(target);
+    RemoveStaleTemporaries(folder, name);
+    std::string pattern = folder + "/" + TemporaryPrefix(name) + std::to_string(::getpid()) +
+                          "-XXXXXX";
+    return ::mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
+void RemoveTemporaryFolder(const std::string& folder)
+{
+    // Only what a writer put there: plain files, one level deep.
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string path = folder + "/" + entry->d_name;
+            struct stat info {};
+            if (::lstat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
+                ::unlink(path.c_str());
+        }
+        ::closedir(dir);
+    }
+    ::rmdir(folder.c_str());
 }
 
 void MatchTargetPermissions(std::FILE* temporary, const std::string& target)

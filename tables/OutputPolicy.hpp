@@ -37,6 +37,14 @@ std::string UnreplaceableReason(const std::string& path);
 // of the target (or of a new file under the umask) when it is committed. Null when it cannot.
 std::FILE* CreateTemporaryBeside(const std::string& target, std::string& temporaryPath);
 
+// Creates a new private folder beside `target` (mode 0700) for an output of several files
+// (a shapefile's .shp, .shx, .dbf …) written under their final names and renamed out of it
+// one by one when all are complete; stale folders of earlier runs for the same target are
+// removed first. Empty when it cannot.
+std::string CreateTemporaryFolderBeside(const std::string& target);
+// Removes a folder CreateTemporaryFolderBeside made, with the files in it.
+void RemoveTemporaryFolder(const std::string& folder);
+
 // Gives a committed temporary the permissions the target has (or a new file would get).
 void MatchTargetPermissions(std::FILE* temporary, const std::string& target);
 
