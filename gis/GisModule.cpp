@@ -57,6 +57,7 @@ struct Layer {
     bool shapefile = false;
     bool dxf = false;
     bool transaction = false;
+    bool undefinedCartesian = false; // a GeoPackage layer of plane points without a CRS
     bool hasZ = false;
     int fieldCount = 0; // fields given to create
     bool withFields = true;
@@ -86,8 +87,8 @@ std::string LabelStyle(const char* text)
 }
 
 void* CreateLayer(const char* path, const char* driverName, const char* layerName, int epsg,
-                  int hasZ, const char* const* fieldNames, std::size_t fieldCount, int labelField,
-                  char* error, std::size_t errorSize)
+                  int geographic, int hasZ, const char* const* fieldNames, std::size_t fieldCount,
+                  int labelField, char* error, std::size_t errorSize)
 {
     static std::once_flag once;
     std::call_once(once, [] { GDALAllRegister(); });
@@ -116,6 +117,7 @@ void* CreateLayer(const char* path, const char* driverName, const char* layerNam
         // Our points come easting (longitude) first, whatever order the EPSG definition has.
         srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     }
+    layer->undefinedCartesian = !withSrs && !geographic && std::strcmp(driverName, "GPKG") == 0;
     layer->dataset = driver->Create(path, 0, 0, 0, GDT_Unknown, nullptr);
     if (!layer->dataset) {
         CopyMessage(QuietGdal::Why(std::string("cannot create ") + path), error, errorSize);
@@ -189,6 +191,17 @@ int FinishLayer(void* handle, char* error, std::size_t errorSize)
 {
     std::unique_ptr<Layer> layer(static_cast<Layer*>(handle));
     QuietGdal quiet;
+    if (layer->undefinedCartesian) {
+        // GDAL gives a layer without a CRS srs_id 0, "undefined geographic": GIS programs
+        // would then take our metres for degrees. -1 is the GeoPackage's undefined Cartesian.
+        std::string table = "'";
+        for (const char* c = layer->layer->GetName(); *c; ++c)
+            table += *c == '\'' ? std::string("''") : std::string(1, *c);
+        table += "'";
+        for (const char* sql : {"UPDATE gpkg_contents SET srs_id = -1 WHERE table_name = ",
+                                "UPDATE gpkg_geometry_columns SET srs_id = -1 WHERE table_name = "})
+            layer->dataset->ExecuteSQL((sql + table).c_str(), nullptr, nullptr);
+    }
     if (layer->transaction && layer->dataset->CommitTransaction() != OGRERR_NONE) {
         CopyMessage(QuietGdal::Why("cannot complete " + layer->path), error, errorSize);
         CloseDataset(*layer);

@@ -19,14 +19,15 @@ struct CarventoGisApi {
     int version; // kCarventoGisApiVersion of the module's build
     // A new file `path` (which must not exist) holding one point layer `layerName` of the GDAL
     // vector driver `driver` ("GPKG", "ESRI Shapefile", "GeoJSON", "DXF"), its coordinate
-    // system EPSG:`epsg` (0: none) with easting (longitude) as the points' first coordinate,
-    // with a third coordinate when `hasZ`, and string fields `fieldNames` (UTF-8; a driver that
-    // takes no fields of its own, DXF, gets none). `labelField` (or -1) is the field whose
-    // text labels each point where the format draws labels (a DXF TEXT beside each POINT).
+    // system EPSG:`epsg` (0: none; a GeoPackage then says "undefined geographic" when
+    // `geographic`, "undefined Cartesian" otherwise) with easting (longitude) as the points'
+    // first coordinate, with a third coordinate when `hasZ`, and string fields `fieldNames` (UTF-8;
+    // a driver that takes no fields of its own, DXF, gets none). `labelField` (or -1) is the field
+    // whose text labels each point where the format draws labels (a DXF TEXT beside each POINT).
     // Null with a message of at most `errorSize` bytes (NUL included) in `error`.
-    void* (*create)(const char* path, const char* driver, const char* layerName, int epsg, int hasZ,
-                    const char* const* fieldNames, std::size_t fieldCount, int labelField,
-                    char* error, std::size_t errorSize);
+    void* (*create)(const char* path, const char* driver, const char* layerName, int epsg,
+                    int geographic, int hasZ, const char* const* fieldNames, std::size_t fieldCount,
+                    int labelField, char* error, std::size_t errorSize);
     // One point (x easting or longitude, y northing or latitude, z) with `fieldCount` values
     // of the fields in create's order. 1 when added; 0 with a message in `error`.
     int (*add)(void* layer, double x, double y, double z, const char* const* values, char* error,
@@ -51,6 +52,7 @@ struct LayerSpec {
     std::string driver;                  // GDAL driver name
     std::string layerName;               // usually the file's stem
     int epsg = 0;                        // 0: no coordinate system
+    bool geographic = false;             // longitude, latitude rather than easting, northing
     bool hasZ = false;                   // points carry an elevation
     std::vector<std::string> fieldNames; // string fields, UTF-8
     int labelField = -1;                 // field labelling the points (DXF), or -1

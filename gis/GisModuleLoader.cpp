@@ -87,8 +87,9 @@ std::unique_ptr<PointLayer> PointLayer::Create(const LayerSpec& spec, std::strin
         names.push_back(name.c_str());
     char message[1024] = {};
     void* layer = module.api->create(spec.path.c_str(), spec.driver.c_str(), spec.layerName.c_str(),
-                                     spec.epsg, spec.hasZ ? 1 : 0, names.data(), names.size(),
-                                     spec.labelField, message, sizeof message);
+                                     spec.epsg, spec.geographic ? 1 : 0, spec.hasZ ? 1 : 0,
+                                     names.data(), names.size(), spec.labelField, message,
+                                     sizeof message);
     if (!layer) {
         error = message[0] ? message : "cannot create " + spec.path;
         return nullptr;

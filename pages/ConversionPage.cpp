@@ -84,6 +84,7 @@ bool ConversionPage::StartConvert()
         return false;
     ExchangeFields();
     PrepareConvert();
+    m_convertingGisPoints = ResultGisPoints();
     return true;
 }
 
@@ -126,9 +127,28 @@ bool ConversionPage::ConvertRows(SourceAfterConvert after)
     });
     if (!filled)
         return false;
+    m_gisPoints = m_convertingGisPoints;
     m_status.convertedRows = rows;
     m_status.nonNumericCells = nonNumeric;
     return true;
+}
+
+void ConversionPage::OfferGisExport()
+{
+    AddCommand({kExportGisCommand, messages::kExportGisCaption});
+}
+
+bool ConversionPage::OffersGisExport() const
+{
+    return std::any_of(Commands().begin(), Commands().end(),
+                       [](const PageCommand& command) { return command.id == kExportGisCommand; });
+}
+
+bool ConversionPage::OnCommand(const std::string& id)
+{
+    if (id == kExportGisCommand)
+        return ExportGisWithDialog(*this, m_prompter);
+    return ToolPage::OnCommand(id);
 }
 
 bool ConversionPage::Copy()

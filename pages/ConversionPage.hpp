@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pages/EditableTable.hpp"
+#include "pages/GisExport.hpp"
 #include "pages/ToolPage.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/CoordinateTable.hpp"
@@ -97,6 +98,11 @@ public:
 
     const PageStatus& Status() const { return m_status; }
 
+    // 导出GIS (pages/GisExport.hpp) on pages whose result has coordinates: whether the page
+    // offers it, and how the result rows of the last 转换 are points (nothing before one).
+    bool OffersGisExport() const;
+    const std::optional<GisPoints>& ConvertedGisPoints() const { return m_gisPoints; }
+
     // Pages that apply transformation parameters read them from a parameter file: whether this
     // page takes one, and the import without its open dialog (its messages shown as the
     // page's own). false when the page takes none or the file was refused.
@@ -145,6 +151,13 @@ public:
     }
 
 protected:
+    // Adds the 导出GIS command; the page then says what its result rows are as points.
+    void OfferGisExport();
+    // Asked after PrepareConvert: the result rows as points for the values being converted
+    // with, or nothing (the default) for a result without coordinates.
+    virtual std::optional<GisPoints> ResultGisPoints() const { return std::nullopt; }
+    bool OnCommand(const std::string& id) override;
+
     // Shows a fixed message with the application title as caption, through the dispatcher:
     // a command running on a worker shows it on the user-interface thread.
     void ShowMessage(const std::string& text,
@@ -176,6 +189,8 @@ private:
     EditableTable m_editor;
     ProgressCallback m_progress;
     PageStatus m_status;
+    std::optional<GisPoints> m_gisPoints;
+    std::optional<GisPoints> m_convertingGisPoints;
     std::unique_ptr<tables::TextTableFile> m_export;
     std::string m_exportPath;
     long long m_exportedRows = 0;

@@ -60,10 +60,22 @@ void GaussPage::PrepareConvert()
     m_unit = Field("unit").value;
 }
 
+ProjSide GaussPage::ResultSide(bool geodetic) const
+{
+    ProjSide side;
+    side.a = m_projector.GetEllipsoid().a;
+    side.b = m_projector.GetEllipsoid().b;
+    side.centralMeridian = m_L0;
+    side.yAdd = m_yAdd;
+    side.geodetic = geodetic;
+    return side;
+}
+
 CGSZSDlg::CGSZSDlg(PageContext context)
     : GaussPage(context, kGeodeticTable, kPlaneTable, "中央子午线(dms)",
                 FieldPlacement::BelowSource)
 {
+    OfferGisExport();
 }
 
 void CGSZSDlg::ConvertRow(std::span<std::string> cells)
@@ -77,10 +89,19 @@ void CGSZSDlg::ConvertRow(std::span<std::string> cells)
     cells[2] = FormatFixed(y, 4);
 }
 
+std::optional<GisPoints> CGSZSDlg::ResultGisPoints() const
+{
+    return GisPoints{
+        .coordinateColumns = {1, 2},
+        .read = [](std::span<const std::string> row) { return ReadPlanePoint(row, 1, -1); },
+        .crs = ResultSide(false)};
+}
+
 CGSFSDlg::CGSFSDlg(PageContext context)
     : GaussPage(context, kPlaneTable, kGeodeticTable, "中央子午线(dfm)",
                 FieldPlacement::BelowResult)
 {
+    OfferGisExport();
 }
 
 void CGSFSDlg::ConvertRow(std::span<std::string> cells)
@@ -90,6 +111,22 @@ void CGSFSDlg::ConvertRow(std::span<std::string> cells)
     m_projector.GaussInverse(ParseDouble(cells[1]), ParseDouble(cells[2]), m_L0, m_yAdd, B, L);
     cells[1] = FromDegrees(B, m_unit);
     cells[2] = FromDegrees(L, m_unit);
+}
+
+std::optional<GisPoints> CGSFSDlg::ResultGisPoints() const
+{
+    // B and L as the unit list wrote them.
+    const int unit = m_unit;
+    return GisPoints{.geodetic = true,
+                     .coordinateColumns = {1, 2},
+                     .read = [unit](std::span<const std::string> row) -> std::optional<GisPoint> {
+                         if (row.size() < 3 || !platform::IsNumberText(row[1]) ||
+                             !platform::IsNumberText(row[2]))
+                             return std::nullopt;
+                         return GisPoint{ToDegrees(ParseDouble(row[1]), unit),
+                                         ToDegrees(ParseDouble(row[2]), unit)};
+                     },
+                     .crs = ResultSide(true)};
 }
 
 } // namespace carvento::pages

@@ -13,6 +13,9 @@ protected:
               const std::string& meridianLabel, FieldPlacement unitPlacement);
     void PrepareConvert() override;
 
+    // The zone and ellipsoid being converted with, as the PROJ export sees a side.
+    ProjSide ResultSide(bool geodetic) const;
+
     double m_L0 = 0.0;
     double m_yAdd = 0.0;
     int m_unit = 0;
@@ -26,6 +29,7 @@ public:
 
 private:
     void ConvertRow(std::span<std::string> cells) override;
+    std::optional<GisPoints> ResultGisPoints() const override;
 };
 
 class CGSFSDlg final : public GaussPage {
@@ -36,6 +40,7 @@ public:
 
 private:
     void ConvertRow(std::span<std::string> cells) override;
+    std::optional<GisPoints> ResultGisPoints() const override;
 };
 
 } // namespace carvento::pages

@@ -134,6 +134,7 @@ DatumTransformPage::DatumTransformPage(ParameterKind kind, PageContext context)
               {"新椭球坐标", titles(To()), kTableWidths});
     From().ShowTitlesIn(Source(), 1);
     To().ShowTitlesIn(Result(), 1);
+    OfferGisExport();
 }
 
 std::vector<std::string> DatumTransformPage::ExportHeader() const
@@ -165,6 +166,27 @@ ProjSide DatumTransformPage::ExportSource()
 ProjSide DatumTransformPage::ExportTarget()
 {
     return ProjSideOf(*this, To(), 0);
+}
+
+std::optional<GisPoints> DatumTransformPage::ResultGisPoints() const
+{
+    const ProjSide target = ProjSideOf(*this, To(), 0);
+    GisPoints points{.geodetic = target.geodetic, .coordinateColumns = {1, 2, 3}, .hasZ = true};
+    if (target.geodetic) {
+        // The side reads B, L in the notation it wrote them with (taken at this 转换).
+        const DatumSide& side = To();
+        points.read = [&side](std::span<const std::string> row) -> std::optional<GisPoint> {
+            if (row.size() < 4 || !platform::IsNumberText(row[1]) ||
+                !platform::IsNumberText(row[2]) || !platform::IsNumberText(row[3]))
+                return std::nullopt;
+            const GeodeticPoint point = side.ReadPoint(row.subspan(1, 3));
+            return GisPoint{point.B, point.L, point.H};
+        };
+    } else {
+        points.read = [](std::span<const std::string> row) { return ReadPlanePoint(row, 1, 3); };
+    }
+    points.crs = target;
+    return points;
 }
 
 CTrans7Dlg::CTrans7Dlg(PageContext context) : DatumTransformPage(ParameterKind::Seven, context) {}
@@ -213,6 +235,7 @@ CTrans4Dlg::CTrans4Dlg(PageContext context) : ParameterImportPage(ParameterKind:
 {
     SetLayout({"原平面坐标", {"序号", "原坐标x(m)", "原坐标y(m)", "原高程z(m)"}, kTableWidths},
               {"新平面坐标", {"序号", "新坐标x(m)", "新坐标y(m)", "新高程z(m)"}, kTableWidths});
+    OfferGisExport();
 }
 
 void CTrans4Dlg::PrepareConvert()
@@ -236,6 +259,15 @@ void CTrans4Dlg::ConvertRow(std::span<std::string> cells)
 std::string CTrans4Dlg::ExportText()
 {
     return FourParamsExportText(Parameters().ToFourParams());
+}
+
+std::optional<GisPoints> CTrans4Dlg::ResultGisPoints() const
+{
+    return GisPoints{.coordinateColumns = {1, 2, 3},
+                     .hasZ = true,
+                     .read = [](std::span<const std::string> row) {
+                         return ReadPlanePoint(row, 1, 3);
+                     }};
 }
 
 } // namespace carvento::pages

@@ -100,6 +100,8 @@ protected:
     // The two sides for the export: the source's zone number taken from its table's y column.
     ProjSide ExportSource();
     ProjSide ExportTarget();
+    // The target side's points: x, y or B, L (its notation) with the height in column 3.
+    std::optional<GisPoints> ResultGisPoints() const override;
 };
 
 class CTrans7Dlg final : public DatumTransformPage {
@@ -138,6 +140,8 @@ private:
     void PrepareConvert() override;
     void ConvertRow(std::span<std::string> cells) override;
     std::string ExportText() override;
+    // x, y and the elevation on a plane whose datum the page does not know: no EPSG code.
+    std::optional<GisPoints> ResultGisPoints() const override;
     geodesy::FourParams m_record;
 };
 

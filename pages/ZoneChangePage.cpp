@@ -23,6 +23,7 @@ CZBHDDlg::CZBHDDlg(PageContext context) : EllipsoidPage(context)
         {.id = "from-y-add", .group = "原投影带参数", .label = kYAddLabel, .value = kDefaultYAdd});
     AddField(
         {.id = "to-y-add", .group = "新投影带参数", .label = kYAddLabel, .value = kDefaultYAdd});
+    OfferGisExport();
 }
 
 void CZBHDDlg::PrepareConvert()
@@ -41,6 +42,19 @@ void CZBHDDlg::ConvertRow(std::span<std::string> cells)
                            m_L0old, m_L0new, m_yAddOld, m_yAddNew, x, y);
     cells[1] = platform::FormatFixed(x, 4);
     cells[2] = platform::FormatFixed(y, 4);
+}
+
+std::optional<GisPoints> CZBHDDlg::ResultGisPoints() const
+{
+    ProjSide side;
+    side.a = m_projector.GetEllipsoid().a;
+    side.b = m_projector.GetEllipsoid().b;
+    side.centralMeridian = m_L0new;
+    side.yAdd = m_yAddNew;
+    return GisPoints{
+        .coordinateColumns = {1, 2},
+        .read = [](std::span<const std::string> row) { return ReadPlanePoint(row, 1, -1); },
+        .crs = side};
 }
 
 } // namespace carvento::pages

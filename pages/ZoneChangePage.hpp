@@ -14,6 +14,7 @@ public:
 private:
     void PrepareConvert() override;
     void ConvertRow(std::span<std::string> cells) override;
+    std::optional<GisPoints> ResultGisPoints() const override;
     double m_L0old = 0.0, m_L0new = 0.0, m_yAddOld = 0.0, m_yAddNew = 0.0;
 };
 

@@ -6,6 +6,7 @@
 #include "fileconv/KmlDocument.hpp"
 #include "fileconv/XmlDocument.hpp"
 #include "pages/EditableTable.hpp"
+#include "pages/GisExport.hpp"
 #include "pages/Messages.hpp"
 #include "pages/ToolPage.hpp"
 #include "platform/NumberText.hpp"
@@ -187,6 +188,47 @@ TEST(BadOutputs, FailedWritesLeaveTheExistingFileAsItWas)
                                        tables::TextEncoding::Utf8));
     EXPECT_FALSE(std::filesystem::exists(nowhere));
     EXPECT_EQ(2u, prompter.MessageTexts().size());
+}
+
+// 导出GIS refuses what it cannot place as points, and every refusal leaves the files that
+// were there as they were, with no temporary left beside them.
+TEST(BadGisOutputs, RefusedLayersLeaveTheEarlierFiles)
+{
+    ScratchFolder folder;
+    FakePrompter prompter;
+    folder.Write("pts.gpkg", kKeep);
+    folder.Write("pts.dbf", kKeep);
+    std::filesystem::create_directory(folder / "dir.gpkg");
+    pages::GisPoints points{.coordinateColumns = {1, 2},
+                            .read = [](std::span<const std::string> row) {
+                                return pages::ReadPlanePoint(row, 1, -1);
+                            }};
+    const auto write = [&](const std::string& name, pages::GisFormat format,
+                           std::vector<std::string> cells) {
+        tables::CoordinateTable table;
+        table.SetupColumns({"点号", "x", "y"}, {60, 100, 100});
+        table.AppendRows(std::move(cells));
+        pages::GisExportFile file(prompter);
+        return file.Begin(folder / name, format, points, table.ColumnTitles()) &&
+               file.AddRows(table) && file.Commit();
+    };
+    // The second row has no northing: no layer, not even its first point.
+    EXPECT_FALSE(write("pts.gpkg", pages::GisFormat::GeoPackage, {"A", "1", "2", "B", "", "2"}));
+    EXPECT_EQ(pages::FormatMessage(pages::messages::kGisRowWithoutPoint, 2),
+              prompter.MessageTexts().back());
+    // A number the page could not write (nan) is no coordinate either.
+    EXPECT_FALSE(write("pts.gpkg", pages::GisFormat::GeoPackage, {"A", "nan", "2"}));
+    // Blank rows alone are nothing to export.
+    EXPECT_FALSE(write("pts.gpkg", pages::GisFormat::GeoPackage, {"", "", ""}));
+    EXPECT_EQ(pages::messages::kNothingToExport, prompter.MessageTexts().back());
+    // A shapefile is named by its .shp; a folder is no file to replace.
+    EXPECT_FALSE(write("pts", pages::GisFormat::Shapefile, {"A", "1", "2"}));
+    EXPECT_FALSE(write("dir.gpkg", pages::GisFormat::GeoPackage, {"A", "1", "2"}));
+    EXPECT_EQ(5u, prompter.MessageTexts().size());
+    EXPECT_EQ(kKeep, ScratchFolder::Read(folder / "pts.gpkg"));
+    EXPECT_EQ(kKeep, ScratchFolder::Read(folder / "pts.dbf"));
+    EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(folder.Path()),
+                               std::filesystem::directory_iterator()));
 }
 
 struct XmlCase {
