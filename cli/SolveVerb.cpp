@@ -121,8 +121,9 @@ bool ImportMapped(pages::CommonPointPage& page, ConsolePrompter& prompter, std::
         if (columns[c] >= width) {
             platform::Message message;
             message.text = "--columns: file column " + std::to_string(columns[c] + 1) + " for " +
-                           table.GetCell(0, static_cast<int>(c)) + ", but the file has " +
-                           std::to_string(width) + " columns per line; nothing solved";
+                           std::string(table.GetCell(0, static_cast<int>(c))) +
+                           ", but the file has " + std::to_string(width) +
+                           " columns per line; nothing solved";
             message.icon = platform::MessageIcon::Error;
             prompter.ShowMessage(message);
             return false;

@@ -237,7 +237,7 @@ bool CommonPointPage::CheckPointCells(const PointRows& points)
                 refusal = messages::kPointOutOfRange;
             if (!refusal)
                 continue;
-            std::string quoted = m_table.GetCell(0, c) + "=";
+            std::string quoted = std::string(m_table.GetCell(0, c)) + "=";
             if (cell.size() <= kQuoted) {
                 quoted += cell;
             } else {
