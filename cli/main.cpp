@@ -10,6 +10,7 @@
 #include "geodesy/EllipsoidPanel.hpp"
 #include "pages/ConversionPage.hpp"
 #include "pages/CustomEllipsoidPage.hpp"
+#include "pages/GisExport.hpp"
 #include "pages/Messages.hpp"
 #include "pages/PageRegistry.hpp"
 #include "pages/ProjExport.hpp"
@@ -109,6 +110,12 @@ public:
             m_pageOptions.Add("--params",
                               "parameter file as 保存参数 writes it: one comma-separated line "
                               "(required: nothing is converted without parameters)");
+        if (const auto* conversion = AsConversion(); conversion && conversion->OffersGisExport())
+            m_pageOptions.Add("--format",
+                              "write the result as points for GIS and CAD instead of text: gpkg "
+                              "(GeoPackage), shp (Shapefile with .shx, .dbf, .prj, .cpg), geojson "
+                              "or dxf (points and their names as text), with the result's EPSG "
+                              "code where there is one (as 导出GIS writes them); needs -o FILE");
         if (m_page->ProjExport())
             m_printProj = m_command->add_flag("--print-proj")
                               ->description("print the transformation as a PROJ pipeline (with "
@@ -129,6 +136,9 @@ private:
     // when the file cannot be read or its y values carry no common zone number.
     bool TakeMeridianFromData(pages::ConversionPage& page, const cli::ConsolePrompter& prompter,
                               const std::string& field) const;
+    // --format: the GIS format asked for, or nothing for the text the page's 导出 writes.
+    // Usage errors for an unknown format and for a layer without -o FILE.
+    std::optional<pages::GisFormat> GisFormatOption() const;
     pages::ConversionPage* AsConversion() const
     {
         // The frame is the page's own statement of its class.
@@ -168,11 +178,74 @@ private:
     int m_shown = -1;
 };
 
+// Where the converted blocks go: the page's 导出 (text, or standard output), or with a GIS
+// format a point layer as 导出GIS writes it, started once the first block is converted.
+class BlockOutput {
+public:
+    BlockOutput(pages::ConversionPage& page, cli::ConsolePrompter& prompter, std::string path,
+                tables::TextEncoding encoding, std::optional<pages::GisFormat> gisFormat)
+        : m_page(page), m_prompter(prompter), m_path(std::move(path)), m_encoding(encoding),
+          m_gisFormat(gisFormat), m_gis(prompter)
+    {
+    }
+    bool Begin() { return m_gisFormat || m_page.BeginExport(m_path, m_encoding); }
+    bool Block()
+    {
+        if (!m_gisFormat)
+            return m_page.ExportBlock();
+        const tables::CoordinateTable& result = m_page.Result();
+        if (!m_gisStarted) {
+            if (!m_page.ConvertedGisPoints() ||
+                !m_gis.Begin(m_path, *m_gisFormat, *m_page.ConvertedGisPoints(),
+                             result.ColumnTitles()))
+                return false;
+            m_gisStarted = true;
+        }
+        return m_gis.AddRows(result);
+    }
+    bool End()
+    {
+        if (!m_gisFormat)
+            return m_page.EndExport();
+        if (!m_gisStarted) {
+            m_prompter.ShowMessage({pages::messages::kNothingToExport,
+                                    pages::messages::kApplicationTitle,
+                                    platform::MessageIcon::Warning, platform::MessageButtons::Ok});
+            return false;
+        }
+        if (!m_gis.Commit())
+            return false;
+        std::cerr << kProgram << ": " << m_path << ": " << m_gis.Points() << " 点, "
+                  << (m_gis.Epsg() > 0 ? "EPSG:" + std::to_string(m_gis.Epsg()) : "无坐标系")
+                  << '\n';
+        if (m_gis.Epsg() == 0 && *m_gisFormat != pages::GisFormat::Dxf)
+            std::cerr << kProgram << ": "
+                      << pages::FormatMessage(pages::messages::kGisWithoutCrs, m_path) << '\n';
+        return true;
+    }
+    void Abandon()
+    {
+        if (m_gisFormat)
+            m_gis.Abandon();
+        else
+            m_page.AbandonExport();
+    }
+
+private:
+    pages::ConversionPage& m_page;
+    cli::ConsolePrompter& m_prompter;
+    std::string m_path;
+    tables::TextEncoding m_encoding;
+    std::optional<pages::GisFormat> m_gisFormat;
+    pages::GisExportFile m_gis;
+    bool m_gisStarted = false;
+};
+
 // Converts the input a block of rows at a time: read, map, convert and write, so memory stays
-// bounded whatever the file's size. The output is what the page's 导出 writes for the whole
-// file; a refused input leaves an existing output file as it was.
+// bounded whatever the file's size. The output is what the page's 导出 (or 导出GIS) writes for
+// the whole file; a refused input leaves an existing output file as it was.
 int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter,
-               const std::string& input, const std::string& output, tables::TextEncoding encoding)
+               const std::string& input, BlockOutput& out)
 {
     constexpr int kBlockRows = 32768;
     tables::TableStream stream;
@@ -203,7 +276,7 @@ int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter,
                                             1 << 20));
         int rows = stream.ReadRows(cells, kBlockRows);
         if (page.ReportReadResult(stream.LastResult())) {
-            page.AbandonExport();
+            out.Abandon();
             return kExitRefused;
         }
         if (rows == 0)
@@ -224,7 +297,7 @@ int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter,
                           << ")\n";
                 return kExitRefused;
             }
-            if (!page.BeginExport(output, encoding))
+            if (!out.Begin())
                 return kExitRefused;
             first = false;
         } else {
@@ -232,10 +305,10 @@ int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter,
         }
         page.Convert(pages::ConversionPage::SourceAfterConvert::Consumed);
         if (prompter.Problems() > 0) {
-            page.AbandonExport();
+            out.Abandon();
             return kExitRefused;
         }
-        if (!page.ExportBlock())
+        if (!out.Block())
             return kExitRefused;
         if (showProgress)
             bar.Update(static_cast<int>(stream.Progress() * 1000), 1000);
@@ -244,7 +317,7 @@ int StreamPage(pages::ConversionPage& page, cli::ConsolePrompter& prompter,
     }
     if (showProgress)
         bar.Update(1000, 1000);
-    return page.EndExport() ? kExitOk : kExitRefused;
+    return out.End() ? kExitOk : kExitRefused;
 }
 
 int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
@@ -255,6 +328,7 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
                          ": not available on the command line yet");
 
     const tables::TextEncoding encoding = m_pageOptions.Encoding();
+    const std::optional<pages::GisFormat> gisFormat = GisFormatOption();
     m_pageOptions.ApplyToPage();
 
     if (std::optional<std::string> columns = Value("--columns"))
@@ -291,11 +365,35 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
     plan.AddInput(m_input);
     if (const std::optional<std::string> params = Value("--params"))
         plan.AddInput(*params);
-    if (const std::string refusal = plan.Claim(output); !refusal.empty()) {
-        std::cerr << kProgram << ": " << refusal << '\n';
-        return kExitRefused;
-    }
-    return StreamPage(*page, prompter, m_input, output, encoding);
+    // A shapefile is several files, each of which must be none of the inputs.
+    const std::vector<std::string> outputs = gisFormat ? pages::GisFiles(output, *gisFormat)
+                                                       : std::vector<std::string>{output};
+    for (const std::string& file : outputs)
+        if (const std::string refusal = plan.Claim(file); !refusal.empty()) {
+            std::cerr << kProgram << ": " << refusal << '\n';
+            return kExitRefused;
+        }
+    BlockOutput out(*page, prompter, output, encoding, gisFormat);
+    return StreamPage(*page, prompter, m_input, out);
+}
+
+std::optional<pages::GisFormat> PageVerb::GisFormatOption() const
+{
+    const std::optional<std::string> name = Value("--format");
+    if (!name)
+        return std::nullopt;
+    const std::optional<pages::GisFormat> format = pages::GisFormatNamed(*name);
+    if (!format)
+        throw UsageError("--format: gpkg, shp, geojson or dxf, not " + *name);
+    // A layer is a file GDAL seeks in (a shapefile several): no stream can take one.
+    const std::optional<std::string> output = Value("-o");
+    if (!output || tables::IsStandardOutput(*output))
+        throw UsageError("--format " + *name +
+                         " writes a file: give -o FILE (standard output is a stream)");
+    if (*format == pages::GisFormat::Shapefile &&
+        pages::GisFormatOfPath(*output) != pages::GisFormat::Shapefile)
+        throw UsageError("--format shp: -o names the .shp file of the set");
+    return format;
 }
 
 bool PageVerb::TakeMeridianFromData(pages::ConversionPage& page,

@@ -223,4 +223,33 @@ TEST_F(OutputCatalogue, InputThatCannotBeReadTwiceIsReadOnce)
     EXPECT_NE(std::string::npos, ScratchFolder::Read(folder / "out.txt").find("P1,"));
 }
 
+TEST_F(OutputCatalogue, GisLayersAreRefusedBeforeAnythingIsWritten)
+{
+    const std::string xy = "P1,3380000,500000\r\nP2,3390000,510000\r\n";
+    folder.Write("xy.txt", xy);
+    folder.Write("xy.dbf", xy);
+    folder.Write("empty.txt", "");
+    folder.Write("out.gpkg", "an earlier layer");
+    // A layer is a file, never standard output: usage errors, nothing written.
+    for (const std::string& command :
+         {std::string("cli zone-change --format gpkg xy.txt"),
+          std::string("cli zone-change --format gpkg -o - xy.txt"),
+          std::string("cli zone-change --format kml -o out.kml xy.txt"),
+          std::string("cli zone-change --format shp -o out.gpkg xy.txt"),
+          std::string("cli notation --format gpkg -o out.gpkg xy.txt")}) {
+        SCOPED_TRACE(command);
+        const std::map<std::string, std::string> before = Files();
+        const ShellRun run = Shell(command);
+        EXPECT_EQ(2, run.status) << run.err;
+        EXPECT_EQ(before, Files());
+    }
+    // The output, or a companion of the shapefile, is an input.
+    ExpectRefusedUntouched("cli zone-change --format geojson -o xy.txt xy.txt", {"xy.txt"});
+    ExpectRefusedUntouched("cli zone-change --format shp -o xy.shp xy.dbf", {"xy.dbf"});
+    // Nothing to place, and a row without coordinates: the earlier layer stays.
+    ExpectRefusedUntouched("cli zone-change --format gpkg -o out.gpkg empty.txt", {"未找到数据"});
+    folder.Write("gap.txt", "P1,3380000,500000\r\nP2,,510000\r\n");
+    ExpectRefusedUntouched("cli zone-change --format gpkg -o out.gpkg gap.txt", {"第2行"});
+}
+
 } // namespace
