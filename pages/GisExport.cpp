@@ -86,26 +86,6 @@ std::string Utf8Prefix(const std::string& text, std::size_t bytes)
     return text.substr(0, end);
 }
 
-// The attribute names: each column's title (a name for an untitled one), cut to 10 bytes for
-// a shapefile on a character boundary, and made unique with a number at the end.
-std::vector<std::string> FieldNames(const std::vector<std::string>& titles, bool shapefile)
-{
-    std::vector<std::string> names;
-    std::set<std::string> taken;
-    for (std::size_t i = 0; i < titles.size(); ++i) {
-        std::string title = titles[i].empty() ? "field" + std::to_string(i + 1) : titles[i];
-        std::string name = shapefile ? Utf8Prefix(title, kShapefileFieldBytes) : title;
-        for (int n = 2; taken.count(platform::AsciiLower(name)) > 0; ++n) {
-            const std::string suffix = "_" + std::to_string(n);
-            name = (shapefile ? Utf8Prefix(title, kShapefileFieldBytes - suffix.size()) : title) +
-                   suffix;
-        }
-        taken.insert(platform::AsciiLower(name));
-        names.push_back(name);
-    }
-    return names;
-}
-
 bool SyncFile(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -151,6 +131,25 @@ std::vector<std::string> GisFiles(const std::string& path, GisFormat format)
             files.push_back(stem + companion);
     }
     return files;
+}
+
+std::vector<std::string> GisFieldNames(const std::vector<std::string>& titles, GisFormat format)
+{
+    const bool shapefile = format == GisFormat::Shapefile;
+    std::vector<std::string> names;
+    std::set<std::string> taken;
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        std::string title = titles[i].empty() ? "field" + std::to_string(i + 1) : titles[i];
+        std::string name = shapefile ? Utf8Prefix(title, kShapefileFieldBytes) : title;
+        for (int n = 2; taken.count(platform::AsciiLower(name)) > 0; ++n) {
+            const std::string suffix = "_" + std::to_string(n);
+            name = (shapefile ? Utf8Prefix(title, kShapefileFieldBytes - suffix.size()) : title) +
+                   suffix;
+        }
+        taken.insert(platform::AsciiLower(name));
+        names.push_back(name);
+    }
+    return names;
 }
 
 std::optional<GisPoint> ReadPlanePoint(std::span<const std::string> row, int xColumn, int zColumn)
@@ -229,7 +228,7 @@ bool GisExportFile::Begin(const std::string& path, GisFormat format, const GisPo
         m_attributeColumns.push_back(c);
         attributeTitles.push_back(titles[static_cast<std::size_t>(c)]);
     }
-    spec.fieldNames = FieldNames(attributeTitles, format == GisFormat::Shapefile);
+    spec.fieldNames = GisFieldNames(attributeTitles, format);
 
     m_folder = tables::CreateTemporaryFolderBeside(target);
     if (m_folder.empty())

@@ -59,6 +59,11 @@ std::optional<GisFormat> GisFormatOfPath(const std::string& path);
 // .prj and .cpg beside it.
 std::vector<std::string> GisFiles(const std::string& path, GisFormat format);
 
+// The attribute names of columns titled `titles`: each title (a name for an untitled one),
+// for a shapefile cut to its 10 bytes on a character boundary; unique (a number at the end),
+// letter case aside.
+std::vector<std::string> GisFieldNames(const std::vector<std::string>& titles, GisFormat format);
+
 // One result row as a point: plane x (northing, m), y (easting as written, m), or geodetic
 // B, L in decimal degrees; z the elevation (m), 0 without one.
 struct GisPoint {

@@ -65,6 +65,18 @@ TEST(GisExportPage, OfferedWhereTheResultHasCoordinates)
     EXPECT_FALSE(Offers(CDWZHDlg(fake.Context())));
 }
 
+TEST(GisExportPage, ShapefileFieldNamesFitTenBytesOnWholeCharactersAndStayUnique)
+{
+    const std::vector<std::string> names =
+        GisFieldNames({"测站名称甲", "测站名称乙", "", "Name", "name", "x"}, GisFormat::Shapefile);
+    // Three-byte characters: three of them fit, "_2" takes the place of the third.
+    EXPECT_EQ((std::vector<std::string>{"测站名", "测站_2", "field3", "Name", "name_2", "x"}),
+              names);
+    // Other formats keep the titles.
+    EXPECT_EQ((std::vector<std::string>{"测站名称甲", "测站名称乙"}),
+              GisFieldNames({"测站名称甲", "测站名称乙"}, GisFormat::GeoPackage));
+}
+
 TEST(GisExportPage, EmptyResultIsRefusedBeforeTheDialog)
 {
     ScratchFolder folder;

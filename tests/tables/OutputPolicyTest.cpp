@@ -83,6 +83,32 @@ TEST(ReplacingFile, TemporariesArePrivateShortAndCleanedUp)
     EXPECT_TRUE(fs::exists(live));
 }
 
+TEST(TemporaryFolder, IsPrivateAndAKilledRunsFolderGoesWithTheNextOne)
+{
+    ScratchFolder folder;
+    pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    // What a killed run of a shapefile export left: its folder with half a set in it.
+    const std::string stale = TemporaryPrefix("pts.shp") + std::to_string(child) + "-abcdef";
+    folder.Write(stale + "/pts.shp", "half");
+    folder.Write(stale + "/pts.dbf", "half");
+    const std::string live = TemporaryPrefix("pts.shp") + std::to_string(::getppid()) + "-abcdef";
+    folder.Write(live + "/pts.shp", "another run's");
+
+    const std::string created = CreateTemporaryFolderBeside(folder / "pts.shp");
+    ASSERT_FALSE(created.empty());
+    EXPECT_FALSE(fs::exists(folder / stale));
+    EXPECT_TRUE(fs::exists(folder / live + "/pts.shp"));
+    EXPECT_EQ(folder.Path(), fs::path(created).parent_path());
+    EXPECT_EQ(fs::perms::owner_all, fs::status(created).permissions());
+    folder.Write(fs::path(created).filename().string() + "/pts.shx", "x");
+    RemoveTemporaryFolder(created);
+    EXPECT_FALSE(fs::exists(created));
+}
+
 TEST(ReplacingFile, RefusesWhatIsNoRegularFileAndKeepsALinkALink)
 {
     ScratchFolder folder;
