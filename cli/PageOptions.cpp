@@ -16,16 +16,12 @@ namespace {
     throw CLI::ValidationError(option, text);
 }
 
-// A choice by its index, its text, or a short name: the units of the angle lists and the
-// "坐标类型:" radio buttons.
+// A choice by its index, its text, or one of the short names the field gives its choices.
 int ChoiceIndex(const pages::PageField& field, const std::string& text)
 {
-    static const std::map<std::string, int> units = {
-        {"dms", 0}, {"packed", 0}, {"dotted", 1}, {"deg", 2}};
-    static const std::map<std::string, int> coords = {{"plane", 0}, {"geodetic", 1}};
-    const auto& aliases = field.id.ends_with("coords") ? coords : units;
-    if (auto alias = aliases.find(text); alias != aliases.end())
-        return alias->second;
+    for (const auto& [name, index] : field.optionNames)
+        if (name == text)
+            return index;
     for (std::size_t i = 0; i < field.choices.size(); ++i)
         if (field.choices[i] == text)
             return static_cast<int>(i);
@@ -109,8 +105,15 @@ void PageOptions::DeclarePage()
         case pages::FieldKind::Radio:
             if (text.ends_with(":"))
                 text.pop_back();
-            for (std::size_t i = 0; i < field.choices.size(); ++i)
+            for (std::size_t i = 0; i < field.choices.size(); ++i) {
                 text += (i ? ", " : ": ") + std::to_string(i) + " " + field.choices[i];
+                std::string names;
+                for (const auto& [name, index] : field.optionNames)
+                    if (index == static_cast<int>(i))
+                        names += (names.empty() ? "" : "/") + name;
+                if (!names.empty())
+                    text += " (" + names + ")";
+            }
             break;
         case pages::FieldKind::Text:
             break;

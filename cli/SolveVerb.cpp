@@ -30,25 +30,6 @@ constexpr int kExitRefused = 1;
     throw CLI::ValidationError(option, text);
 }
 
-// The parameters are the page's read-only fields, in display order; their number names the kind.
-std::vector<const pages::PageField*> ParameterFields(const pages::ToolPage& page)
-{
-    std::vector<const pages::PageField*> fields;
-    for (const pages::PageField& field : page.Fields())
-        if (field.kind == pages::FieldKind::ReadOnlyText)
-            fields.push_back(&field);
-    return fields;
-}
-
-std::optional<pages::ParameterKind> KindOf(std::size_t count)
-{
-    for (pages::ParameterKind kind :
-         {pages::ParameterKind::Three, pages::ParameterKind::Four, pages::ParameterKind::Seven})
-        if (static_cast<std::size_t>(pages::ParameterSetOf(kind).Count()) == count)
-            return kind;
-    return std::nullopt;
-}
-
 // Far more than any line can hold in memory, and small enough for an int.
 constexpr long long kMaxColumnNumber = 100'000'000;
 
@@ -154,13 +135,15 @@ SolveVerb::SolveVerb(CLI::App& app, const pages::PageRegistration& registration,
     m_options.Add("-o",
                   "the common-point table with its residuals, as 保存公共点 writes it (standard "
                   "output when absent)");
-    m_options.Add("--save-params", "the parameter line, as 保存参数 writes it");
+    m_options.Add(SolutionOption(),
+                  "the solved result as " + m_page->SolutionCommand()->caption + " writes it");
     m_options.Add("--report",
                   "the fit quality (points, redundancy, σ0, each point's residual components, "
                   "leave-one-out distance and 3σ0 mark), also printed on standard error");
-    m_options.Add("--proj-pipeline",
-                  "the solved parameters as a PROJ pipeline with the sides' EPSG codes, as "
-                  "导出PROJ writes it");
+    if (m_page->ProjExport())
+        m_options.Add("--proj-pipeline",
+                      "the solved parameters as a PROJ pipeline with the sides' EPSG codes, as "
+                      "导出PROJ writes it");
     m_skipTitle =
         m_command->add_flag("--skip-title")->description("drop the first line as a title");
     m_keepTitle = m_command->add_flag("--keep-title")
@@ -175,7 +158,7 @@ SolveVerb::SolveVerb(CLI::App& app, const pages::PageRegistration& registration,
     for (const std::string& title : m_page->Layout().titles)
         columns += (columns.empty() ? "" : ", ") + title;
     m_command->footer("table columns: " + columns +
-                      "\nThe parameters are also printed on standard error.");
+                      "\nThe solved values are also printed on standard error.");
 }
 
 // The file as 导入 reads it (the field count included), after dropping a title line when asked.
@@ -217,23 +200,18 @@ bool SolveVerb::ReadInput(ConsolePrompter& prompter)
 int SolveVerb::Run(ConsolePrompter& prompter)
 {
     const tables::TextEncoding encoding = m_options.Encoding();
-    const std::vector<const pages::PageField*> parameters = ParameterFields(*m_page);
-    const std::optional<pages::ParameterKind> kind = KindOf(parameters.size());
-    if (!kind)
-        Usage(std::string(m_command->get_name()), "not available on the command line");
     m_options.ApplyToPage();
     if (prompter.Problems() > 0 || !PlanOutputs(prompter) || !ReadInput(prompter))
         return kExitRefused;
     if (!m_page->SolveCommand())
         return kExitRefused;
 
-    std::vector<std::string> texts;
-    for (const pages::PageField* field : parameters) {
-        texts.push_back(field->text);
-        std::cerr << field->label << field->text << '\n';
-    }
-    if (std::optional<std::string> path = m_options.Value("--save-params"))
-        if (!pages::SaveParameterFile(prompter, *path, *kind, texts, encoding))
+    // The result fields the solve filled, as the page shows them.
+    for (const pages::PageField& field : m_page->Fields())
+        if (field.kind == pages::FieldKind::ReadOnlyText && !field.text.empty())
+            std::cerr << field.label << field.text << '\n';
+    if (std::optional<std::string> path = m_options.Value(SolutionOption()))
+        if (!m_page->SaveSolutionToFile(*path, encoding))
             return kExitRefused;
     if (std::optional<std::string> path = m_options.Value("--report")) {
         std::cerr << m_page->QualityText();
@@ -263,7 +241,8 @@ bool SolveVerb::PlanOutputs(ConsolePrompter& prompter) const
 {
     tables::OutputPlan plan;
     plan.AddInput(m_input);
-    for (const char* option : {"-o", "--save-params", "--report", "--proj-pipeline"}) {
+    for (const std::string& option : {std::string("-o"), SolutionOption(), std::string("--report"),
+                                      std::string("--proj-pipeline")}) {
         const std::optional<std::string> path = m_options.Value(option);
         if (!path)
             continue;
@@ -286,11 +265,13 @@ std::vector<std::unique_ptr<SolveVerb>> AddSolveVerbs(CLI::App& app, pages::Page
             registration.frame != pages::PageFrame::CommonPoint)
             continue;
         // The frame a page names is its own statement of the frame class it derives from.
-        std::unique_ptr<pages::ToolPage> page = registration.factory(context);
-        verbs.push_back(
-            std::make_unique<SolveVerb>(app, registration,
-                                        std::unique_ptr<pages::CommonPointPage>(
-                                            static_cast<pages::CommonPointPage*>(page.release()))));
+        std::unique_ptr<pages::ToolPage> made = registration.factory(context);
+        std::unique_ptr<pages::CommonPointPage> page(
+            static_cast<pages::CommonPointPage*>(made.release()));
+        // A verb writes the solved result to a file: pages that only show one have none.
+        if (!page->SolutionCommand())
+            continue;
+        verbs.push_back(std::make_unique<SolveVerb>(app, registration, std::move(page)));
     }
     return verbs;
 }

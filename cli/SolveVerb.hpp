@@ -1,7 +1,7 @@
-// The parameter computation verbs of carvento-cli (solve7, solve3, solve4): a common-point file
-// in, the page's solve, the common-point table with its residuals out as 保存公共点 writes it,
-// and the parameter line as 保存参数 writes it. Verbs and options come from the page registry
-// and the pages' own fields and panels.
+// The computation verbs of carvento-cli (solve7, solve3, solve4, height-fit): a common-point
+// file in, the page's solve, the common-point table with its residuals out as 保存公共点 writes
+// it, and the solved result as the page saves it (保存参数, 保存模型). Verbs and options come from
+// the page registry and the pages' own fields and panels.
 #pragma once
 
 #include "cli/ConsolePlatform.hpp"
@@ -30,6 +30,8 @@ public:
     int Run(ConsolePrompter& prompter);
 
 private:
+    // The option naming the solved result's file: the id of the page's command saving it.
+    std::string SolutionOption() const { return "--" + m_page->SolutionCommand()->id; }
     bool ReadInput(ConsolePrompter& prompter);
     bool PlanOutputs(ConsolePrompter& prompter) const;
 

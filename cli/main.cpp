@@ -107,9 +107,9 @@ public:
         if (!columns.empty())
             m_command->footer("table columns: " + columns);
         if (const auto* conversion = AsConversion(); conversion && conversion->TakesParameterFile())
-            m_pageOptions.Add("--params",
-                              "parameter file as 保存参数 writes it: one comma-separated line "
-                              "(required: nothing is converted without parameters)");
+            m_pageOptions.Add(ParameterOption(),
+                              conversion->ParameterFileOptionOf().text +
+                                  " (required: nothing is converted without it)");
         if (const auto* conversion = AsConversion(); conversion && conversion->OffersGisExport())
             m_pageOptions.Add("--format",
                               "write the result as points for GIS and CAD instead of text: gpkg "
@@ -139,6 +139,13 @@ private:
     // --format: the GIS format asked for, or nothing for the text the page's 导出 writes.
     // Usage errors for an unknown format and for a layer without -o FILE.
     std::optional<pages::GisFormat> GisFormatOption() const;
+    // The option naming the parameter file of a page that takes one.
+    std::string ParameterOption() const
+    {
+        const auto* conversion = AsConversion();
+        return "--" +
+               (conversion ? conversion->ParameterFileOptionOf().name : std::string("params"));
+    }
     pages::ConversionPage* AsConversion() const
     {
         // The frame is the page's own statement of its class.
@@ -337,14 +344,14 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
         prompter.removeTitleRow = true;
     if (m_keepTitle->count() > 0)
         prompter.removeTitleRow = false;
-    if (std::optional<std::string> params = Value("--params")) {
+    if (std::optional<std::string> params = Value(ParameterOption())) {
         if (!page->ImportParameterFile(*params))
             return kExitRefused;
     } else if (page->TakesParameterFile()) {
         // The page refuses 转换 before an import; here that is a missing option.
-        throw UsageError(std::string(m_registration.verb) +
-                         ": --params FILE is required (尚未导入参数: the line 保存参数 or "
-                         "solve* --save-params writes)");
+        const pages::ConversionPage::ParameterFileOption file = page->ParameterFileOptionOf();
+        throw UsageError(std::string(m_registration.verb) + ": " + ParameterOption() +
+                         " FILE is required (" + file.missing + ": the " + file.text + ")");
     }
     if (const std::optional<std::string>& field = m_pageOptions.AutoMeridian())
         if (!TakeMeridianFromData(*page, prompter, *field))
@@ -363,7 +370,7 @@ int PageVerb::Run(platform::Profile&, cli::ConsolePrompter& prompter)
     const std::string output = Value("-o").value_or("-");
     tables::OutputPlan plan;
     plan.AddInput(m_input);
-    if (const std::optional<std::string> params = Value("--params"))
+    if (const std::optional<std::string> params = Value(ParameterOption()))
         plan.AddInput(*params);
     // A shapefile is several files, each of which must be none of the inputs.
     const std::vector<std::string> outputs = gisFormat ? pages::GisFiles(output, *gisFormat)

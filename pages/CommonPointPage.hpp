@@ -10,6 +10,7 @@
 #include "tables/CoordinateTable.hpp"
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -123,6 +124,14 @@ public:
     platform::Prompter& Prompter() const { return m_context.prompter; }
     // The context the page was made with, for a window opening another page on it.
     const PageContext& Context() const { return m_context; }
+
+    // The file a solve's result is kept in (保存参数, 保存模型): the command that saves it through
+    // a dialog, whose id the command line also takes as the option naming the file. None on
+    // pages whose result is only shown.
+    virtual std::optional<PageCommand> SolutionCommand() const { return std::nullopt; }
+    // Writes that file in place of `path`'s content after a successful solve; false, with the
+    // page's message, when there is nothing to save or the file cannot be written.
+    virtual bool SaveSolutionToFile(const std::string&, tables::TextEncoding) { return false; }
 
     // 用于转换: the class of the page a solved result is handed to ("CTrans7Dlg"); empty on
     // pages without the command.

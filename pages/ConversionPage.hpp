@@ -108,6 +108,14 @@ public:
     // page's own). false when the page takes none or the file was refused.
     virtual bool TakesParameterFile() const { return false; }
     virtual bool ImportParameterFile(const std::string&) { return false; }
+    // The command line's option naming that file, and what the file is.
+    struct ParameterFileOption {
+        std::string name = "params";
+        std::string text = "parameter file as 保存参数 (or solve* --save-params) writes it: one "
+                           "comma-separated line";
+        std::string missing = "尚未导入参数"; // what the page says without one
+    };
+    virtual ParameterFileOption ParameterFileOptionOf() const { return {}; }
 
     // 复制: the result table to the clipboard; confirms with a message. false when nothing
     // was copied.

@@ -74,11 +74,13 @@ DatumSide::DatumSide(DatumSideHost& host, DatumRole role, const platform::Profil
                          .label = kCoordinateTypeLabel,
                          .kind = FieldKind::Radio,
                          .choices = kCoordinateTypeChoices,
+                         .optionNames = kCoordinateTypeOptionNames,
                          .value = kPlaneCoordinates});
     m_host.AddSideField({.id = m_unitId,
                          .group = title,
                          .kind = FieldKind::Choice,
                          .choices = std::move(unitChoices),
+                         .optionNames = kAngleUnitOptionNames,
                          .value = kUnitDegrees,
                          .visible = false});
 }

@@ -22,6 +22,9 @@ enum class DatumRole { Source, Target };
 // Values of the "坐标类型:" radio buttons.
 enum CoordinateType : int { kPlaneCoordinates = 0, kGeodeticCoordinates = 1 };
 inline const std::vector<std::string> kCoordinateTypeChoices = {"平面坐标", "大地坐标"};
+inline const std::vector<std::pair<std::string, int>> kCoordinateTypeOptionNames = {{"plane", 0},
+                                                                                    {"geodetic",
+                                                                                     1}};
 // The notation list as the computation pages and the target side of the transformation pages
 // label it; its second entry is the DDD.MMSSSS notation all the same.
 inline const std::vector<std::string> kShortAngleUnitChoices = {"DDDMMSS.SS", "DDD.MMSS", "度"};

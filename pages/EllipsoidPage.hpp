@@ -16,6 +16,11 @@ inline constexpr int kDefaultYAdd = 500000;
 // Unit drop-down of the projection pages.
 enum AngleUnit : int { kUnitPacked = 0, kUnitDotted = 1, kUnitDegrees = 2 };
 inline const std::vector<std::string> kAngleUnitChoices = {"DDDMMSS.SS", "DDD.MMSSSS", "度"};
+// The command line's names of the angle units, by index of either unit list.
+inline const std::vector<std::pair<std::string, int>> kAngleUnitOptionNames = {{"dms", 0},
+                                                                               {"packed", 0},
+                                                                               {"dotted", 1},
+                                                                               {"deg", 2}};
 
 class EllipsoidPage : public ConversionPage {
 public:

@@ -49,6 +49,7 @@ GaussPage::GaussPage(PageContext context, const TableLayout& source, const Table
               .label = "单位:",
               .kind = FieldKind::Choice,
               .choices = kAngleUnitChoices,
+              .optionNames = kAngleUnitOptionNames,
               .value = kUnitPacked,
               .placement = unitPlacement});
 }

@@ -75,11 +75,12 @@ CHeightFit::CHeightFit(PageContext context) : CommonPointPage(context)
            .savedColumns = columns,
            .saveTitles = false,
            .solveCaption = "拟合"});
-    AddCommand({kSaveModelCommand, "保存模型"});
+    AddCommand(*SolutionCommand());
     AddField({.id = kModelField,
               .label = "拟合模型:",
               .kind = FieldKind::Radio,
               .choices = kHeightModelNames,
+              .optionNames = {{"const", 0}, {"plane", 1}, {"quadratic", 2}},
               .value = 1,
               .pendingIndex = 1});
     AddField(

@@ -46,6 +46,14 @@ public:
 
     // The last fitted surface; empty before a successful solve.
     const std::optional<estimation::HeightSurface>& Surface() const { return m_surface; }
+    std::optional<PageCommand> SolutionCommand() const override
+    {
+        return PageCommand{kSaveModelCommand, "保存模型"};
+    }
+    bool SaveSolutionToFile(const std::string& path, tables::TextEncoding encoding) override
+    {
+        return SaveModelToFile(path, encoding);
+    }
     // 保存模型: save dialog, then SaveModelToFile; false when cancelled, unsolved or not written.
     bool SaveModel();
     // Writes the model line in place of the file's content (nothing before a solve).
@@ -83,6 +91,13 @@ public:
     // Reads a model file; a file that cannot be read or is no complete model is refused with
     // a message and the page keeps its model.
     bool TakesParameterFile() const override { return true; }
+    ParameterFileOption ParameterFileOptionOf() const override
+    {
+        return {"model",
+                "height model file as 保存模型 (or height-fit --save-model) writes it: one "
+                "comma-separated line",
+                "尚未导入模型"};
+    }
     bool ImportParameterFile(const std::string& path) override;
 
 protected:

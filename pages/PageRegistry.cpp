@@ -53,9 +53,9 @@ constexpr std::array kPages = {
                      Make<CTrans4Dlg>},
     PageRegistration{107, "CParams7", "solve7", "seven parameters from common points (计算七参数)",
                      CommonPoint, Make<CParams7>},
-    // No verb yet: the command line's solve verbs take parameter sets, not a height model.
-    PageRegistration{146, "CHeightFit", "", "height anomaly surface from common points (高程拟合)",
-                     CommonPoint, Make<CHeightFit>},
+    PageRegistration{146, "CHeightFit", "height-fit",
+                     "height anomaly surface from common points (高程拟合)", CommonPoint,
+                     Make<CHeightFit>},
     PageRegistration{145, "CParams3", "solve3", "three parameters from common points (计算三参数)",
                      CommonPoint, Make<CParams3>},
     PageRegistration{109, "CParams4", "solve4", "four parameters from common points (计算四参数)",

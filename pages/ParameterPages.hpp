@@ -68,6 +68,14 @@ public:
     std::vector<std::string> ParameterIds() const;
     // The texts the result fields show now, in display order (empty before a solve).
     std::vector<std::string> ParameterTexts() const;
+    std::optional<PageCommand> SolutionCommand() const override
+    {
+        return PageCommand{kSaveParamsCommand, "保存参数"};
+    }
+    bool SaveSolutionToFile(const std::string& path, tables::TextEncoding encoding) override
+    {
+        return SaveParametersToFile(path, encoding);
+    }
     // 保存参数: save dialog, then SaveParametersToFile; false when cancelled or not written.
     bool SaveParameters();
     // Writes the parameter line (the field texts in file order) in place of the file's content.
@@ -95,7 +103,7 @@ protected:
     // Declares the frame's commands after the page's SetUp: 保存参数 follows 解算….
     void AddSaveParamsCommand()
     {
-        this->AddCommand({kSaveParamsCommand, "保存参数"});
+        this->AddCommand(*SolutionCommand());
         this->AddCommand({CommonPointPage::kTransferCommand, "用于转换"});
         this->AddCommand({kExportProjCommand, "导出PROJ"});
     }

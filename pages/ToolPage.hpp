@@ -8,6 +8,7 @@
 #include "platform/Prompter.hpp"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace carvento::geodesy {
@@ -68,6 +69,8 @@ struct PageField {
     std::string label{};
     FieldKind kind = FieldKind::Integer;
     std::vector<std::string> choices{};
+    // Short names the command line takes for choices besides their index and text.
+    std::vector<std::pair<std::string, int>> optionNames{};
     int value = 0;
     std::string text{};
     int pendingIndex = 0; // -1 for no choice

@@ -6,6 +6,7 @@
 #include "pages/CommonPointPage.hpp"
 #include "pages/ConversionPage.hpp"
 #include "pages/CustomEllipsoidPage.hpp"
+#include "pages/HeightPages.hpp"
 #include "pages/PageRegistry.hpp"
 #include "pages/ParameterPages.hpp"
 #include "pages/ParameterSet.hpp"
@@ -223,6 +224,7 @@ struct CommonPointCase {
     const char* verb;
     std::string bytes;
     std::string message;
+    std::string options{}; // the verb's options beyond the outputs
 };
 
 std::vector<CommonPointCase> CommonPointCases()
@@ -252,6 +254,15 @@ std::vector<CommonPointCase> CommonPointCases()
          "P1,3000000,500000,12,3000100,499950,13\r\nP2,3000060,500080,14,3000160,500030,15\r\n",
          FormatMessage(pages::messages::kPointFileWider, 7,
                        "序号,老坐标x(m),老坐标y(m),新坐标x(m),新坐标y(m),中误差(m)")},
+        {"text as a normal height", "height-fit",
+         "A,3380000,500000,100,88\r\nB,3381000,500000,100,abc\r\n",
+         FormatMessage(kPointNotANumber, 2, "正常高h(m)=abc")},
+        {"five points for the quadratic surface", "height-fit",
+         "A,0,0,9,1\r\nB,9,0,9,1\r\nC,0,9,9,1\r\nD,9,9,9,1\r\nE,4,5,9,1\r\n",
+         FormatMessage(pages::messages::kTooFewHeightPoints, 6), "--model quadratic"},
+        {"points on a line for the plane", "height-fit",
+         "A,0,0,9,1\r\nB,1,1,9,1\r\nC,2,2,9,1\r\nD,3,3,9,1\r\n",
+         pages::messages::kHeightPointsCollinear, "--model plane"},
     };
 }
 
@@ -267,8 +278,11 @@ TEST(BadCommonPoints, SolveVerbsRefuseThemAndKeepEveryOutput)
         const std::string params = folder.Write("params.txt", kKeep);
         const std::string report = folder.Write("report.txt", kKeep);
         const FilesBefore before({input, table, params, report});
-        const CliRun run = Cli(folder, std::string(c.verb) + " -o '" + table + "' --save-params '" +
-                                           params + "' --report '" + report + "' '" + input + "'");
+        const std::string save = c.verb == std::string("height-fit") ? "--save-model"
+                                                                     : "--save-params";
+        const CliRun run = Cli(folder, std::string(c.verb) + " " + c.options + " -o '" + table +
+                                           "' " + save + " '" + params + "' --report '" + report +
+                                           "' '" + input + "'");
         EXPECT_EQ(1, run.status);
         EXPECT_NE(std::string::npos, run.err.find(c.message)) << run.err;
         EXPECT_EQ("", run.out);
@@ -281,7 +295,7 @@ TEST(BadCommonPoints, SolveVerbsRefuseThemAndKeepEveryOutput)
 TEST(BadCommonPoints, PagesNameTheRowAndChangeNothing)
 {
     for (const CommonPointCase& c : CommonPointCases()) {
-        if (c.message.find("文件每行") != std::string::npos)
+        if (c.message.find("文件每行") != std::string::npos || !c.options.empty())
             continue;
         SCOPED_TRACE(c.name);
         Fakes fakes;

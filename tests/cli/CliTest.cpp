@@ -365,7 +365,7 @@ TEST_F(CliTest, Transform7WithAParameterFileEqualsThePageExport)
     EXPECT_EQ(2, Cli("gauss-forward --params " + params + " " + input).status);
 }
 
-// height-apply takes the model 保存模型 writes through --params and writes what the page's
+// height-apply takes the model 保存模型 writes through --model and writes what the page's
 // 导出 writes after the same import; a damaged model converts nothing.
 TEST_F(CliTest, HeightApplyWithAModelFileEqualsThePageExport)
 {
@@ -379,15 +379,62 @@ TEST_F(CliTest, HeightApplyWithAModelFileEqualsThePageExport)
     const std::string expected = PageExport(page, input);
     ASSERT_NE(std::string::npos, expected.find("\r\nT1,3380500,38500500,60.2500,\r\n")) << expected;
 
-    CliRun run = Cli("height-apply --params " + model + " " + input);
+    CliRun run = Cli("height-apply --model " + model + " " + input);
     EXPECT_EQ(0, run.status) << run.err;
     EXPECT_EQ(expected, run.out);
 
     const std::string damaged = Write("damaged.txt", "plane,3380500,38500500\r\n");
     CliRun refused =
-        Cli("height-apply --params " + damaged + " -o " + Path("out.txt") + " " + input);
+        Cli("height-apply --model " + damaged + " -o " + Path("out.txt") + " " + input);
     EXPECT_EQ(1, refused.status);
     EXPECT_NE(std::string::npos, refused.err.find("不是完整的高程拟合模型")) << refused.err;
     EXPECT_FALSE(std::filesystem::exists(Path("out.txt")));
-    EXPECT_EQ(2, Cli("height-apply " + input).status);
+    CliRun missing = Cli("height-apply " + input);
+    EXPECT_EQ(2, missing.status);
+    EXPECT_NE(std::string::npos, missing.err.find("--model FILE is required (尚未导入模型"))
+        << missing.err;
+    EXPECT_EQ(2, Cli("height-apply --params " + model + " " + input).status);
+}
+
+// height-fit solves the model the page solves: a plane anomaly is recovered, the model file
+// applies back to the normal heights, --model picks the surface and each surface's fewest
+// points and a line of points are refused with the page's messages and nothing written.
+TEST_F(CliTest, HeightFitSavesTheModelHeightApplyReadsBack)
+{
+    std::string points;
+    const double xs[] = {3380000, 3382000, 3381000, 3379000, 3383000};
+    const double ys[] = {500000, 501500, 503000, 502000, 499000};
+    for (int i = 0; i < 5; ++i) {
+        const double zeta = 12.0 + 1e-4 * (xs[i] - 3380000) - 5e-5 * (ys[i] - 500000);
+        points += "P" + std::to_string(i) + "," + std::to_string(xs[i]) + "," +
+                  std::to_string(ys[i]) + ",100," + std::to_string(100 - zeta) + "\r\n";
+    }
+    const std::string input = Write("common.csv", points);
+    const std::string model = Path("model.txt");
+    CliRun fit = Cli("height-fit --model plane --save-model " + model + " -o " + Path("fit.csv") +
+                     " --report " + Path("report.txt") + " " + input);
+    ASSERT_EQ(0, fit.status) << fit.err;
+    EXPECT_NE(std::string::npos, fit.err.find("a(常数项,m):")) << fit.err;
+    EXPECT_EQ(0, Slurp(model).rfind("plane,", 0)) << Slurp(model);
+    EXPECT_NE(std::string::npos, Slurp(Path("fit.csv")).find("P4,")) << Slurp(Path("fit.csv"));
+    EXPECT_NE(std::string::npos, Slurp(Path("report.txt")).find("公共点数: 5"));
+
+    const std::string target = Write("target.csv", "Q1,3381000,501000,100\r\n");
+    CliRun apply = Cli("height-apply --model " + model + " " + target);
+    ASSERT_EQ(0, apply.status) << apply.err;
+    // ζ = 12 + 0.1 − 0.05 at Q1, inside the common points.
+    EXPECT_NE(std::string::npos, apply.out.find("Q1,3381000,501000,87.9500,\r\n")) << apply.out;
+
+    const std::string keptModel = Slurp(model);
+    CliRun few = Cli("height-fit --model quadratic --save-model " + model + " " + input);
+    EXPECT_EQ(1, few.status);
+    EXPECT_NE(std::string::npos, few.err.find("公共点个数不足6个!")) << few.err;
+    EXPECT_EQ("", few.out);
+    const std::string line = Write("line.csv", "A,0,0,10,1\r\nB,1,1,10,1\r\nC,2,2,10,1\r\n");
+    CliRun collinear = Cli("height-fit --model plane --save-model " + model + " " + line);
+    EXPECT_EQ(1, collinear.status);
+    EXPECT_NE(std::string::npos, collinear.err.find("位于一条直线上")) << collinear.err;
+    EXPECT_EQ(0, Cli("height-fit --model const -o " + Path("const.csv") + " " + line).status);
+    EXPECT_EQ(2, Cli("height-fit --model cubic " + line).status);
+    EXPECT_EQ(keptModel, Slurp(model));
 }
