@@ -75,12 +75,9 @@ std::vector<std::unique_ptr<BatchVerb>> AddBatchVerbs(CLI::App& app, pages::Page
         if (!registration.Built() || registration.verb.empty() ||
             registration.frame != pages::PageFrame::BatchFile)
             continue;
-        std::unique_ptr<pages::ToolPage> page = registration.factory(context);
-        // The frame is the page's own statement of its class.
-        verbs.push_back(
-            std::make_unique<BatchVerb>(app, registration,
-                                        std::unique_ptr<pages::BatchFilePage>(
-                                            static_cast<pages::BatchFilePage*>(page.release()))));
+        if (std::unique_ptr<pages::BatchFilePage> page =
+                pages::TakeAs(registration.factory(context), &pages::ToolPage::AsBatchFile))
+            verbs.push_back(std::make_unique<BatchVerb>(app, registration, std::move(page)));
     }
     return verbs;
 }

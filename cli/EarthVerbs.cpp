@@ -125,19 +125,26 @@ bool OutputAllowed(const PageOptions& options, const std::vector<std::string>& i
     return true;
 }
 
-class ElevationVerb final : public EarthVerb {
+// A task over the points of a file (批量获取高程): the file's rows into the page's table as
+// 打开 reads them, the task run here, the table out. The globe's heights may come straight
+// from an elevation model instead.
+class PointTaskVerb final : public EarthVerb {
 public:
-    ElevationVerb(CLI::App& app, const pages::PageRegistration& row,
+    PointTaskVerb(CLI::App& app, const pages::PageRegistration& row,
                   std::unique_ptr<pages::ToolPage> page)
-        : EarthVerb(app, std::string(row.verb), std::string(row.summary), std::move(page))
+        : EarthVerb(app, std::string(row.verb), std::string(row.summary), std::move(page)),
+          m_task(*m_page->AsTask())
     {
-        m_command->add_option("FILE", m_input, "point file: longitude and latitude in degrees")
+        std::string columns;
+        for (const std::string& title : m_task.Layout().titles)
+            columns += (columns.empty() ? "" : ", ") + title;
+        m_command->add_option("FILE", m_input, "point file: " + columns + " (comma separated)")
             ->required();
         m_options.Add("--dem", "read the heights from this elevation model file (any raster "
                                "GDAL reads) instead of the running globe");
         m_options.Add("-o", "output file (standard output when absent)");
         m_options.Add("--columns",
-                      "file column (1-based, 0 for none) for 序号, 经度, 纬度, 高程, e.g. 0,2,3");
+                      "file column (1-based, 0 for none) for " + columns + ", e.g. 0,2,3");
         m_skipTitle =
             m_command->add_flag("--skip-title")->description("drop the first row as a title");
         m_keepTitle = m_command->add_flag("--keep-title")
@@ -148,7 +155,7 @@ public:
 
     int Run(ConsolePrompter& prompter) override
     {
-        auto& page = static_cast<pages::BatchElevationPage&>(*m_page);
+        pages::TaskPage& page = m_task;
         const int problemsBefore = prompter.Problems();
         std::vector<std::string> inputs{m_input};
         if (const std::optional<std::string> dem = m_options.Value("--dem"))
@@ -171,9 +178,9 @@ public:
             prompter.columns = ParseColumnList(*columns);
         if (m_skipTitle->count() > 0 || m_keepTitle->count() > 0)
             prompter.removeTitleRow = m_skipTitle->count() > 0;
-        // Otherwise a first row whose longitude or latitude is not a number is a title row.
-        prompter.readsAsValue = [](int column, std::string_view cell) {
-            return (column != 1 && column != 2) || platform::IsNumberText(cell);
+        // Otherwise a first row that is no number in a column the task reads is a title row.
+        prompter.readsAsValue = [&page](int column, std::string_view cell) {
+            return !page.ReadsColumn(column) || platform::IsNumberText(cell);
         };
         // A file read only in part (a short line, bad bytes) flies no point.
         if (page.Editor().ImportFile(m_input, true) <= 0 || prompter.Problems() > problemsBefore)
@@ -198,20 +205,23 @@ private:
         return columns;
     }
 
+    pages::TaskPage& m_task;
     std::string m_input;
     CLI::Option* m_skipTitle = nullptr;
     CLI::Option* m_keepTitle = nullptr;
 };
 
-class DemVerb final : public EarthVerb {
+// A task over the globe's current view (获取DEM数据): its fields, the task run here, the table out.
+class ViewTaskVerb final : public EarthVerb {
 public:
-    DemVerb(CLI::App& app, const pages::PageRegistration& row,
-            std::unique_ptr<pages::ToolPage> page)
-        : EarthVerb(app, std::string(row.verb), std::string(row.summary), std::move(page))
+    ViewTaskVerb(CLI::App& app, const pages::PageRegistration& row,
+                 std::unique_ptr<pages::ToolPage> page)
+        : EarthVerb(app, std::string(row.verb), std::string(row.summary), std::move(page)),
+          m_task(*m_page->AsTask())
     {
         m_options.Add("-o", "output file (standard output when absent)");
         m_options.DeclarePage();
-        m_command->footer("Samples the running globe's current view, column by column.");
+        m_command->footer("Runs over the running globe's current view.");
     }
 
     int Run(ConsolePrompter& prompter) override
@@ -220,15 +230,20 @@ public:
         if (!earth::ConnectEarth(Globe().connection, prompter))
             return kExitRefused;
         m_options.ApplyToPage();
-        return RunTask(static_cast<pages::TaskPage&>(*m_page), m_options, prompter, problemsBefore);
+        return RunTask(m_task, m_options, prompter, problemsBefore);
     }
+
+private:
+    pages::TaskPage& m_task;
 };
 
-class MapFrameVerb final : public EarthVerb {
+// A graticule (生成图框): handed to the running globe as the page's 添加 does, or written as KML.
+class GraticuleVerb final : public EarthVerb {
 public:
-    MapFrameVerb(CLI::App& app, const pages::PageRegistration& row,
-                 std::unique_ptr<pages::ToolPage> page)
-        : EarthVerb(app, std::string(row.verb), std::string(row.summary), std::move(page))
+    GraticuleVerb(CLI::App& app, const pages::PageRegistration& row,
+                  std::unique_ptr<pages::ToolPage> page)
+        : EarthVerb(app, std::string(row.verb), std::string(row.summary), std::move(page)),
+          m_graticule(*m_page->Graticule())
     {
         m_options.Add("-o", "write the graticule's KML to this file (- for standard output) "
                             "instead of loading it into the running globe");
@@ -238,11 +253,10 @@ public:
     int Run(ConsolePrompter& prompter) override
     {
         m_options.ApplyToPage();
-        auto& page = static_cast<pages::MapFramePage&>(*m_page);
         if (const std::optional<std::string> output = m_options.Value("-o")) {
-            if (!page.ExchangeFields())
+            if (!m_page->ExchangeFields())
                 return kExitRefused;
-            const earth::MapFrameKml frame = page.FrameKml();
+            const earth::MapFrameKml frame = m_graticule.FrameKml();
             if (!frame.error.empty()) {
                 std::cerr << "carvento-cli: " << frame.error << '\n';
                 return kExitRefused;
@@ -259,8 +273,11 @@ public:
         }
         if (!earth::ConnectEarth(Globe().connection, prompter))
             return kExitRefused;
-        return page.RunCommand("add") ? kExitOk : kExitRefused;
+        return m_page->RunCommand(pages::GraticuleSource::kAddCommand) ? kExitOk : kExitRefused;
     }
+
+private:
+    pages::GraticuleSource& m_graticule;
 };
 
 } // namespace
@@ -280,13 +297,17 @@ std::vector<std::unique_ptr<EarthVerb>> AddEarthVerbs(CLI::App& app, pages::Page
     for (const pages::PageRegistration& row : pages::PageRegistry()) {
         if (!row.Built() || row.verb.empty())
             continue;
-        const std::string_view cls = row.pageClass;
-        if (cls == "BatchElevationPage")
-            verbs.push_back(std::make_unique<ElevationVerb>(app, row, row.factory(context)));
-        else if (cls == "DemSamplingPage")
-            verbs.push_back(std::make_unique<DemVerb>(app, row, row.factory(context)));
-        else if (cls == "MapFramePage")
-            verbs.push_back(std::make_unique<MapFrameVerb>(app, row, row.factory(context)));
+        if (row.frame != pages::PageFrame::Task && row.frame != pages::PageFrame::Form)
+            continue;
+        std::unique_ptr<pages::ToolPage> page = row.factory(context);
+        if (pages::TaskPage* task = page->AsTask()) {
+            if (task->ReadsPointFile())
+                verbs.push_back(std::make_unique<PointTaskVerb>(app, row, std::move(page)));
+            else
+                verbs.push_back(std::make_unique<ViewTaskVerb>(app, row, std::move(page)));
+        } else if (page->Graticule()) {
+            verbs.push_back(std::make_unique<GraticuleVerb>(app, row, std::move(page)));
+        }
     }
     return verbs;
 }

@@ -264,12 +264,10 @@ std::vector<std::unique_ptr<SolveVerb>> AddSolveVerbs(CLI::App& app, pages::Page
         if (!registration.Built() || registration.verb.empty() ||
             registration.frame != pages::PageFrame::CommonPoint)
             continue;
-        // The frame a page names is its own statement of the frame class it derives from.
-        std::unique_ptr<pages::ToolPage> made = registration.factory(context);
-        std::unique_ptr<pages::CommonPointPage> page(
-            static_cast<pages::CommonPointPage*>(made.release()));
+        std::unique_ptr<pages::CommonPointPage> page =
+            pages::TakeAs(registration.factory(context), &pages::ToolPage::AsCommonPoint);
         // A verb writes the solved result to a file: pages that only show one have none.
-        if (!page->SolutionCommand())
+        if (!page || !page->SolutionCommand())
             continue;
         verbs.push_back(std::make_unique<SolveVerb>(app, registration, std::move(page)));
     }

@@ -146,13 +146,7 @@ private:
         return "--" +
                (conversion ? conversion->ParameterFileOptionOf().name : std::string("params"));
     }
-    pages::ConversionPage* AsConversion() const
-    {
-        // The frame is the page's own statement of its class.
-        return m_page->Frame() == pages::PageFrame::Conversion
-                   ? static_cast<pages::ConversionPage*>(m_page.get())
-                   : nullptr;
-    }
+    pages::ConversionPage* AsConversion() const { return m_page->AsConversion(); }
 
     const pages::PageRegistration& m_registration;
     std::unique_ptr<pages::ToolPage> m_page;

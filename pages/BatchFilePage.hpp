@@ -65,6 +65,7 @@ public:
     explicit BatchFilePage(PageContext context);
 
     PageFrame Frame() const override { return PageFrame::BatchFile; }
+    BatchFilePage* AsBatchFile() override { return this; }
     const BatchFileSetup& Setup() const { return m_setup; }
 
     // The list, kept sorted (duplicates allowed).

@@ -82,6 +82,7 @@ public:
     explicit CommonPointPage(PageContext context);
 
     PageFrame Frame() const override { return PageFrame::CommonPoint; }
+    CommonPointPage* AsCommonPoint() override { return this; }
 
     tables::CoordinateTable& Table() { return m_table; }
     const tables::CoordinateTable& Table() const { return m_table; }

@@ -36,6 +36,7 @@ public:
     ~ConversionPage() override;
 
     PageFrame Frame() const override { return PageFrame::Conversion; }
+    ConversionPage* AsConversion() override { return this; }
     // Export header titles of 导出.
     virtual std::vector<std::string> ExportHeader() const = 0;
 

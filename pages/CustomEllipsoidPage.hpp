@@ -27,6 +27,7 @@ public:
 
     std::string Title() const override { return "自定义椭球参数设置"; }
     PageFrame Frame() const override { return PageFrame::Form; }
+    CustomEllipsoidPage* EllipsoidEditor() override { return this; }
     static constexpr const char* kNameLabel = "椭球名称:";
     static constexpr const char* kALabel = "长半径a=";
     static constexpr const char* kBLabel = "短半径b=";

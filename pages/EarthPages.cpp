@@ -404,7 +404,7 @@ MapFramePage::MapFramePage(PageContext context) : ToolPage(context)
     text("lat-end", "", "终止纬度(dfm)", "311000");
     text("lng-step", "间距", "经度差(dfm)", "000100");
     text("lat-step", "间距", "经度差(dfm)", "000100");
-    AddCommand({.id = "add", .caption = "添加"});
+    AddCommand({.id = kAddCommand, .caption = "添加"});
 }
 
 earth::MapFrameKml MapFramePage::FrameKml() const

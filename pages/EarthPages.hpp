@@ -50,7 +50,7 @@ public:
     bool OpenPoints();
 
     // How long one second of "视角切换间隔时间(s)" lasts (tests shorten it).
-    void SetSecondLength(std::chrono::milliseconds length) { m_second = length; }
+    void SetSecondLength(std::chrono::milliseconds length) override { m_second = length; }
 
     // Rows (1-based) of the last run whose point the globe refused to fly to: their "高程" is
     // "无高程", and the end of the run says how many.
@@ -111,23 +111,36 @@ private:
     Grid m_grid{};
 };
 
+// A page that hands the globe a graticule, which can also be written as a KML file.
+class GraticuleSource {
+public:
+    // The graticule of the current fields, or the reason there is none.
+    virtual earth::MapFrameKml FrameKml() const = 0;
+    // The command that hands it to the globe.
+    static constexpr const char* kAddCommand = "add";
+
+protected:
+    ~GraticuleSource() = default;
+};
+
 // "图框设置": the frame's range and spacing in packed DDDMMSS; 添加 hands the graticule to the
 // globe and closes the page.
-class MapFramePage final : public ToolPage {
+class MapFramePage final : public ToolPage, public GraticuleSource {
 public:
     explicit MapFramePage(PageContext context);
 
     std::string Title() const override { return "图框设置"; }
     PageFrame Frame() const override { return PageFrame::Form; }
+    GraticuleSource* Graticule() override { return this; }
 
     // The frame of the current fields (the command line writes its KML to a file).
-    earth::MapFrameKml FrameKml() const;
+    earth::MapFrameKml FrameKml() const override;
     // 添加: the frame goes to the globe; true when it did (the page then closes). Refused
     // fields, a missing globe or a globe that did not take the frame: a message, false.
     bool Add();
 
 private:
-    bool OnCommand(const std::string& id) override { return id == "add" && Add(); }
+    bool OnCommand(const std::string& id) override { return id == kAddCommand && Add(); }
 };
 
 } // namespace carvento::pages

@@ -9,7 +9,9 @@
 #include "platform/Tasks.hpp"
 #include "tables/CoordinateTable.hpp"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -109,6 +111,17 @@ public:
     ~TaskPage() override;
 
     PageFrame Frame() const override { return PageFrame::Task; }
+    TaskPage* AsTask() override { return this; }
+    // Whether the task runs over points read from a file (打开): it reads columns of them.
+    bool ReadsPointFile() const { return !m_setup.requiredColumns.empty(); }
+    bool ReadsColumn(int column) const
+    {
+        const std::vector<int>& columns = m_setup.requiredColumns;
+        return std::find(columns.begin(), columns.end(), column) != columns.end();
+    }
+    // How long one second of the task's waits for the globe lasts: tests shorten it, and an
+    // elevation model needs no view to settle. Tasks that never wait ignore it.
+    virtual void SetSecondLength(std::chrono::milliseconds) {}
     tables::CoordinateTable& Table() { return m_table; }
     const tables::CoordinateTable& Table() const { return m_table; }
     const TableLayout& Layout() const { return m_setup.table; }

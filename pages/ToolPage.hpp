@@ -7,6 +7,7 @@
 #include "platform/Profile.hpp"
 #include "platform/Prompter.hpp"
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -119,6 +120,12 @@ public:
 };
 
 class ProjExportSource;
+class GraticuleSource;
+class ConversionPage;
+class CommonPointPage;
+class BatchFilePage;
+class TaskPage;
+class CustomEllipsoidPage;
 
 class ToolPage {
 public:
@@ -132,8 +139,19 @@ public:
     virtual PageFrame Frame() const = 0;
 
     // Optional capabilities, null on pages without them: the PROJ export text (导出PROJ and
-    // the command line's --proj-pipeline).
+    // the command line's --proj-pipeline); the graticule a map-frame page hands the globe,
+    // which the command line can write as a file; the ellipsoid editor, whose window saves
+    // through the profile shared with other programs.
     virtual ProjExportSource* ProjExport() { return nullptr; }
+    virtual GraticuleSource* Graticule() { return nullptr; }
+    virtual CustomEllipsoidPage* EllipsoidEditor() { return nullptr; }
+
+    // The page as the class of its frame, for the window or verb that drives it: the page
+    // itself on pages of that frame, null on the others.
+    virtual ConversionPage* AsConversion() { return nullptr; }
+    virtual CommonPointPage* AsCommonPoint() { return nullptr; }
+    virtual BatchFilePage* AsBatchFile() { return nullptr; }
+    virtual TaskPage* AsTask() { return nullptr; }
 
     // Fields in exchange order.
     std::vector<PageField>& Fields() { return m_fields; }
@@ -202,5 +220,17 @@ std::string FormatMessage(const char* pattern, int number);
 std::string FormatMessage(const char* pattern, const std::string& text);
 std::string FormatMessage(const char* pattern, const std::string& first, const std::string& second);
 std::string FormatMessage(const char* pattern, int number, const std::string& text);
+
+// Hands a page over as one of its views (&ToolPage::AsConversion, …): empty, the page
+// deleted, when it has no such view.
+template <class View>
+std::unique_ptr<View> TakeAs(std::unique_ptr<ToolPage> page, View* (ToolPage::*view)())
+{
+    View* viewed = page ? ((*page).*view)() : nullptr;
+    if (!viewed)
+        return nullptr;
+    static_cast<void>(page.release()); // owned through `viewed` from here on
+    return std::unique_ptr<View>(viewed);
+}
 
 } // namespace carvento::pages

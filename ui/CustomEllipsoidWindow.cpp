@@ -10,10 +10,16 @@
 namespace carvento::ui {
 
 CustomEllipsoidWindow::CustomEllipsoidWindow(pages::PageContext context, QWidget* parent)
-    : QDialog(parent), m_page(context)
+    : CustomEllipsoidWindow(std::make_unique<pages::CustomEllipsoidPage>(context), parent)
+{
+}
+
+CustomEllipsoidWindow::CustomEllipsoidWindow(std::unique_ptr<pages::CustomEllipsoidPage> page,
+                                             QWidget* parent)
+    : QDialog(parent), m_page(std::move(page))
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QString::fromStdString(m_page.Title()));
+    setWindowTitle(QString::fromStdString(m_page->Title()));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     m_name = new QLineEdit;
@@ -34,10 +40,10 @@ CustomEllipsoidWindow::CustomEllipsoidWindow(pages::PageContext context, QWidget
 
 void CustomEllipsoidWindow::accept()
 {
-    m_page.EditText("name", m_name->text().toStdString());
-    m_page.EditText("a", m_a->text().toStdString());
-    m_page.EditText("b", m_b->text().toStdString());
-    if (m_page.Accept())
+    m_page->EditText("name", m_name->text().toStdString());
+    m_page->EditText("a", m_a->text().toStdString());
+    m_page->EditText("b", m_b->text().toStdString());
+    if (m_page->Accept())
         QDialog::accept();
 }
 

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 class QLineEdit;
 
 namespace carvento::ui {
@@ -14,6 +16,8 @@ class CustomEllipsoidWindow final : public QDialog {
 public:
     // Deletes itself when closed.
     explicit CustomEllipsoidWindow(pages::PageContext context, QWidget* parent = nullptr);
+    explicit CustomEllipsoidWindow(std::unique_ptr<pages::CustomEllipsoidPage> page,
+                                   QWidget* parent = nullptr);
 
     QLineEdit* NameEdit() const { return m_name; }
     QLineEdit* AEdit() const { return m_a; }
@@ -22,7 +26,7 @@ public:
     void accept() override;
 
 private:
-    pages::CustomEllipsoidPage m_page;
+    std::unique_ptr<pages::CustomEllipsoidPage> m_page;
     QLineEdit* m_name = nullptr;
     QLineEdit* m_a = nullptr;
     QLineEdit* m_b = nullptr;

@@ -4,6 +4,7 @@
 #include "pages/BatchFilePage.hpp"
 #include "pages/CommonPointPage.hpp"
 #include "pages/ConversionPage.hpp"
+#include "pages/CustomEllipsoidPage.hpp"
 #include "pages/TaskPage.hpp"
 #include "ui/BatchFileWindow.hpp"
 #include "ui/CommonPointWindow.hpp"
@@ -14,40 +15,30 @@
 
 namespace carvento::ui {
 
-namespace {
-
-// The frame a page names is its own statement of the frame class it derives from.
-template <typename Frame>
-std::unique_ptr<Frame> AsFrame(std::unique_ptr<pages::ToolPage> page)
-{
-    return std::unique_ptr<Frame>(static_cast<Frame*>(page.release()));
-}
-
-} // namespace
-
 QWidget* MakePageWindow(const pages::PageRegistration& registration, pages::PageContext context,
                         const std::function<void(pages::ToolPage&)>& prepare)
 {
+    using pages::TakeAs;
+    using pages::ToolPage;
+    std::unique_ptr<ToolPage> page = registration.factory(context);
     // The ellipsoid editor saves through the locked profile file shared with other programs;
     // the other form pages take the generic window.
-    if (registration.frame == pages::PageFrame::Form &&
-        registration.pageClass == std::string_view("CustomEllipsoidPage"))
-        return new CustomEllipsoidWindow(context);
-    std::unique_ptr<pages::ToolPage> page = registration.factory(context);
+    if (page->EllipsoidEditor())
+        return new CustomEllipsoidWindow(TakeAs(std::move(page), &ToolPage::EllipsoidEditor));
     if (prepare)
         prepare(*page);
-    switch (registration.frame) {
+    switch (page->Frame()) {
     case pages::PageFrame::Conversion: {
-        auto* window = new TablePageWindow(AsFrame<pages::ConversionPage>(std::move(page)));
+        auto* window = new TablePageWindow(TakeAs(std::move(page), &ToolPage::AsConversion));
         window->SetClipboard(context.clipboard);
         return window;
     }
     case pages::PageFrame::CommonPoint:
-        return new CommonPointWindow(AsFrame<pages::CommonPointPage>(std::move(page)));
+        return new CommonPointWindow(TakeAs(std::move(page), &ToolPage::AsCommonPoint));
     case pages::PageFrame::BatchFile:
-        return new BatchFileWindow(AsFrame<pages::BatchFilePage>(std::move(page)));
+        return new BatchFileWindow(TakeAs(std::move(page), &ToolPage::AsBatchFile));
     case pages::PageFrame::Task:
-        return new TaskWindow(AsFrame<pages::TaskPage>(std::move(page)));
+        return new TaskWindow(TakeAs(std::move(page), &ToolPage::AsTask));
     case pages::PageFrame::Form:
         return new FormWindow(std::move(page));
     }
