@@ -2,6 +2,7 @@
 #include "estimation/QualityPlot.hpp"
 
 #include "platform/NumberText.hpp"
+#include "platform/XmlEscape.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -14,27 +15,11 @@ std::string Svg(double value)
     return platform::FormatFixed(value, 2);
 }
 
+// Names and labels in the picture's text elements.
 std::string Escaped(const std::string& text)
 {
     std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
+    platform::AppendXmlEscaped(out, text, true);
     return out;
 }
 

@@ -2,6 +2,7 @@
 #include "fileconv/XmlSerializer.hpp"
 
 #include "fileconv/XmlStructure.hpp"
+#include "platform/XmlEscape.hpp"
 
 #include <algorithm>
 
@@ -31,7 +32,7 @@ void AppendStartTag(std::string& out, const pugi::xml_node& element, bool empty)
         out += ' ';
         out += a.name();
         out += "=\"";
-        AppendEscaped(out, a.value(), true);
+        platform::AppendXmlEscaped(out, a.value(), true);
         out += '"';
     }
     out += empty ? "/>\r\n" : ">\r\n";
@@ -48,7 +49,7 @@ void AppendLeaf(std::string& out, const pugi::xml_node& node)
         } else {
             AppendStartTag(out, node, false);
             out.resize(out.size() - 2); // the line break goes after the end tag
-            AppendEscaped(out, text, false);
+            platform::AppendXmlEscaped(out, text, false);
             out += "</";
             out += node.name();
             out += ">\r\n";
@@ -60,7 +61,7 @@ void AppendLeaf(std::string& out, const pugi::xml_node& node)
         std::string_view value = node.value();
         if (std::all_of(value.begin(), value.end(), IsXmlSpace))
             break;
-        AppendEscaped(out, value, false);
+        platform::AppendXmlEscaped(out, value, false);
         out += "\r\n";
         break;
     }
@@ -75,37 +76,6 @@ void AppendLeaf(std::string& out, const pugi::xml_node& node)
 }
 
 } // namespace
-
-void AppendEscaped(std::string& out, std::string_view text, bool attribute)
-{
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += attribute ? "&quot;" : "\"";
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        case '\n':
-            out += attribute ? "&#10;" : "\n";
-            break;
-        case '\t':
-            out += attribute ? "&#9;" : "\t";
-            break;
-        default:
-            out += c;
-        }
-    }
-}
 
 std::string TextOf(const pugi::xml_node& element)
 {

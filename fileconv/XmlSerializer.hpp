@@ -12,9 +12,6 @@
 
 namespace carvento::fileconv::xml {
 
-// Appends `text` escaped for element content or, with `attribute`, for a double-quoted
-// attribute value.
-void AppendEscaped(std::string& out, std::string_view text, bool attribute);
 // The text of an element: its text and CDATA children joined.
 std::string TextOf(const pugi::xml_node& element);
 // Writes the document text into `out`. When `flush` is given it is called whenever `out` has
