@@ -1,55 +1,12 @@
-// XML encodings: detection from the first bytes, conversion through iconv (any encoding a file
-// may declare, which tables/CodePage's GBK and UTF-8 do not cover).
+// XML encodings: detection from the first bytes, conversion through the code-page module's
+// named conversions (any encoding a file may declare, beyond our GBK and UTF-8).
 #include "fileconv/XmlEncoding.hpp"
 
 #include "fileconv/XmlStructure.hpp"
 #include "platform/AsciiText.hpp"
 #include "tables/CodePage.hpp"
 
-#include <cerrno>
-#include <iconv.h>
-
 namespace carvento::fileconv::xml {
-namespace {
-
-// Whole-input conversion through iconv; false when the converter does not exist or a byte
-// sequence is invalid or cannot be held by the target.
-enum class IconvStatus { Ok, UnknownEncoding, Failed };
-
-IconvStatus Iconv(const char* to, const char* from, std::string_view input, std::string& output)
-{
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return IconvStatus::UnknownEncoding;
-    output.assign(input.size() + input.size() / 2 + 16, '\0');
-    char* in = const_cast<char*>(input.data());
-    std::size_t inLeft = input.size();
-    std::size_t written = 0;
-    IconvStatus status = IconvStatus::Ok;
-    for (;;) {
-        char* out = output.data() + written;
-        std::size_t outLeft = output.size() - written;
-        std::size_t rc = inLeft > 0 ? iconv(cd, &in, &inLeft, &out, &outLeft)
-                                    : iconv(cd, nullptr, nullptr, &out, &outLeft);
-        written = output.size() - outLeft;
-        if (rc != static_cast<std::size_t>(-1)) {
-            if (inLeft == 0)
-                break;
-            continue;
-        }
-        if (errno == E2BIG) {
-            output.resize(output.size() * 2);
-            continue;
-        }
-        status = IconvStatus::Failed; // EILSEQ or a sequence cut off at the end (EINVAL)
-        break;
-    }
-    iconv_close(cd);
-    output.resize(written);
-    return status;
-}
-
-} // namespace
 
 Family FamilyOf(std::string_view label)
 {
@@ -148,7 +105,9 @@ bool WritesAsciiAsAscii(const char* encoding)
 {
     const std::string_view ascii = "<?xml version=\"1.0\"?><a b=\"c\"/>";
     std::string written;
-    return Iconv(encoding, "UTF-8", ascii, written) != IconvStatus::Ok || written == ascii;
+    return tables::ConvertEncoding(encoding, "UTF-8", ascii, written) !=
+               tables::ConversionStatus::Ok ||
+           written == ascii;
 }
 
 DecodedXml DecodeBytes(std::string bytes)
@@ -166,9 +125,10 @@ DecodedXml DecodeBytes(std::string bytes)
         return fail("empty");
 
     auto fromUtf16 = [&](const char* encoding, std::size_t skip) {
-        IconvStatus s = Iconv("UTF-8", encoding, std::string_view(bytes).substr(skip), text);
+        tables::ConversionStatus s =
+            tables::ConvertEncoding("UTF-8", encoding, std::string_view(bytes).substr(skip), text);
         result += std::string("converted_from:") + encoding + " ";
-        return s == IconvStatus::Ok;
+        return s == tables::ConversionStatus::Ok;
     };
     if (bytes.starts_with(kUtf8Bom)) {
         decoded.byteOrderMark = true;
@@ -205,7 +165,8 @@ DecodedXml DecodeBytes(std::string bytes)
             } else {
                 // Nothing declared and not UTF-8: Chinese Windows text.
                 result += "converted_from:GB18030 ";
-                if (Iconv("UTF-8", "GB18030", bytes, text) != IconvStatus::Ok)
+                if (tables::ConvertEncoding("UTF-8", "GB18030", bytes, text) !=
+                    tables::ConversionStatus::Ok)
                     return fail("invalid_bytes");
             }
         } else {
@@ -216,12 +177,12 @@ DecodedXml DecodeBytes(std::string bytes)
             // declared in ASCII, and what Save wrote in it would not load again.
             if (!WritesAsciiAsAscii(from.c_str()))
                 return fail("unknown_encoding");
-            switch (Iconv("UTF-8", from.c_str(), bytes, text)) {
-            case IconvStatus::UnknownEncoding:
+            switch (tables::ConvertEncoding("UTF-8", from.c_str(), bytes, text)) {
+            case tables::ConversionStatus::UnknownEncoding:
                 return fail("unknown_encoding");
-            case IconvStatus::Failed:
+            case tables::ConversionStatus::Failed:
                 return fail("invalid_bytes");
-            case IconvStatus::Ok:
+            case tables::ConversionStatus::Ok:
                 break;
             }
         }
@@ -270,12 +231,12 @@ std::string EncodeText(std::string text, const std::string& label, bool bom, std
         break;
     }
     std::string converted;
-    switch (Iconv(target, "UTF-8", text, converted)) {
-    case IconvStatus::UnknownEncoding:
+    switch (tables::ConvertEncoding(target, "UTF-8", text, converted)) {
+    case tables::ConversionStatus::UnknownEncoding:
         return "unknown_encoding";
-    case IconvStatus::Failed:
+    case tables::ConversionStatus::Failed:
         return "unrepresentable";
-    case IconvStatus::Ok:
+    case tables::ConversionStatus::Ok:
         break;
     }
     bytes = prefix + converted;

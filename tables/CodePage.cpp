@@ -34,33 +34,8 @@ struct IconvResult {
 IconvResult Convert(const char* to, const char* from, std::string_view input)
 {
     IconvResult result;
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        result.ok = false;
-        return result;
-    }
-    result.output.resize(input.size() * 2 + 16);
-    char* in = const_cast<char*>(input.data());
-    std::size_t inLeft = input.size();
-    std::size_t written = 0;
-    while (inLeft > 0) {
-        char* out = result.output.data() + written;
-        std::size_t outLeft = result.output.size() - written;
-        std::size_t rc = iconv(cd, &in, &inLeft, &out, &outLeft);
-        written = result.output.size() - outLeft;
-        if (rc != static_cast<std::size_t>(-1))
-            break;
-        if (errno == E2BIG) {
-            result.output.resize(result.output.size() * 2);
-            continue;
-        }
-        // EILSEQ (invalid or unrepresentable) or EINVAL (truncated sequence at the end).
-        result.ok = false;
-        result.failedAt = input.size() - inLeft;
-        break;
-    }
-    result.output.resize(written);
-    iconv_close(cd);
+    result.ok = ConvertEncoding(to, from, input, result.output, &result.failedAt) ==
+                ConversionStatus::Ok;
     return result;
 }
 
@@ -393,6 +368,45 @@ EncodedText EncodeText(std::string_view utf8, TextEncoding encoding)
         encoded.line = LineOfOffset(utf8, r.failedAt);
     }
     return encoded;
+}
+
+ConversionStatus ConvertEncoding(const char* to, const char* from, std::string_view input,
+                                 std::string& output, std::size_t* failedAt)
+{
+    output.clear();
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return ConversionStatus::UnknownEncoding;
+    output.resize(input.size() + input.size() / 2 + 16);
+    char* in = const_cast<char*>(input.data());
+    std::size_t inLeft = input.size();
+    std::size_t written = 0;
+    ConversionStatus status = ConversionStatus::Ok;
+    for (;;) {
+        char* out = output.data() + written;
+        std::size_t outLeft = output.size() - written;
+        // Once the input is used up, a last call writes what a stateful encoding still owes.
+        const std::size_t rc = inLeft > 0 ? iconv(cd, &in, &inLeft, &out, &outLeft)
+                                          : iconv(cd, nullptr, nullptr, &out, &outLeft);
+        written = output.size() - outLeft;
+        if (rc != static_cast<std::size_t>(-1)) {
+            if (inLeft == 0)
+                break;
+            continue;
+        }
+        if (errno == E2BIG) {
+            output.resize(output.size() * 2);
+            continue;
+        }
+        // EILSEQ (invalid or unrepresentable) or EINVAL (truncated sequence at the end).
+        status = ConversionStatus::Failed;
+        if (failedAt)
+            *failedAt = input.size() - inLeft;
+        break;
+    }
+    output.resize(written);
+    iconv_close(cd);
+    return status;
 }
 
 } // namespace carvento::tables

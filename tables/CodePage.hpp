@@ -82,4 +82,12 @@ std::size_t FirstInvalidUtf8(std::string_view bytes);
 // True when bytes are well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
 
+// Conversion between any two encodings the system's converter knows by name (iconv here,
+// the Windows code pages there): the encodings an XML file may declare besides ours.
+// UnknownEncoding when there is no such converter; Failed at an invalid or unrepresentable
+// sequence, with its offset in `failedAt` and what was converted before it in `output`.
+enum class ConversionStatus { Ok, UnknownEncoding, Failed };
+ConversionStatus ConvertEncoding(const char* to, const char* from, std::string_view input,
+                                 std::string& output, std::size_t* failedAt = nullptr);
+
 } // namespace carvento::tables
