@@ -401,7 +401,7 @@ bool PageVerb::TakeMeridianFromData(pages::ConversionPage& page,
                                     const cli::ConsolePrompter& prompter,
                                     const std::string& field) const
 {
-    const std::optional<pages::ZoneCheckTarget> target = pages::ZoneCheckTargetOf(page);
+    const std::optional<pages::ZoneCheckTarget> target = page.ZoneCheck();
     if (!target || target->meridianField != field)
         throw UsageError("--" + field + " auto: only for plane coordinates (x, y) as input");
     std::error_code error;

@@ -36,6 +36,10 @@ class CGSFSDlg final : public GaussPage {
 public:
     explicit CGSFSDlg(PageContext context);
     std::string Title() const override { return "高斯坐标反算"; }
+    std::optional<ZoneCheckTarget> ZoneCheck() const override
+    {
+        return ZoneCheckTarget{"meridian", 2};
+    }
     std::vector<std::string> ExportHeader() const override { return {"序号", "纬度", "经度"}; }
 
 private:

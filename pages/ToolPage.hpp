@@ -8,6 +8,7 @@
 #include "platform/Prompter.hpp"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -119,6 +120,14 @@ public:
     virtual void StatusChanged(const std::string&) {}
 };
 
+// Where a page keeps what the zone check reads (the zone number before the eastings against
+// the panel's central meridian): its meridian field (packed DDDMMSS) and the source table's
+// y column.
+struct ZoneCheckTarget {
+    std::string meridianField;
+    int yColumn = 2;
+};
+
 class ProjExportSource;
 class GraticuleSource;
 class ConversionPage;
@@ -145,6 +154,8 @@ public:
     virtual ProjExportSource* ProjExport() { return nullptr; }
     virtual GraticuleSource* Graticule() { return nullptr; }
     virtual CustomEllipsoidPage* EllipsoidEditor() { return nullptr; }
+    // The zone check of pages whose source holds plane coordinates of one zone.
+    virtual std::optional<ZoneCheckTarget> ZoneCheck() const { return std::nullopt; }
 
     // The page as the class of its frame, for the window or verb that drives it: the page
     // itself on pages of that frame, null on the others.

@@ -137,6 +137,13 @@ DatumTransformPage::DatumTransformPage(ParameterKind kind, PageContext context)
     OfferGisExport();
 }
 
+std::optional<ZoneCheckTarget> DatumTransformPage::ZoneCheck() const
+{
+    if (From().ShowsGeodetic())
+        return std::nullopt;
+    return ZoneCheckTarget{"from-meridian", 2};
+}
+
 std::vector<std::string> DatumTransformPage::ExportHeader() const
 {
     if (To().ShowsGeodetic())

@@ -89,6 +89,8 @@ class DatumTransformPage : public ParameterImportPage<TwoSidedPage<ConversionPag
 public:
     // "序号" and the target side's titles: "纬度", "经度" or "x", "y".
     std::vector<std::string> ExportHeader() const override;
+    // While the source side is plane.
+    std::optional<ZoneCheckTarget> ZoneCheck() const override;
 
 protected:
     DatumTransformPage(ParameterKind kind, PageContext context);

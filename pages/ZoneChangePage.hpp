@@ -9,6 +9,10 @@ class CZBHDDlg final : public EllipsoidPage {
 public:
     explicit CZBHDDlg(PageContext context);
     std::string Title() const override { return "坐标换带"; }
+    std::optional<ZoneCheckTarget> ZoneCheck() const override
+    {
+        return ZoneCheckTarget{"from-meridian", 2};
+    }
     std::vector<std::string> ExportHeader() const override { return {"序号", "x", "y"}; }
 
 private:

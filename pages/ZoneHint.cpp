@@ -4,9 +4,6 @@
 #include "geodesy/AngleNotation.hpp"
 #include "pages/DatumSide.hpp"
 #include "pages/EllipsoidPage.hpp"
-#include "pages/GaussPages.hpp"
-#include "pages/TransformPages.hpp"
-#include "pages/ZoneChangePage.hpp"
 #include "platform/NumberText.hpp"
 
 #include <cmath>
@@ -69,18 +66,6 @@ std::optional<int> ZoneOfEastings(const std::vector<std::string>& cells)
     return zone;
 }
 
-std::optional<ZoneCheckTarget> ZoneCheckTargetOf(const ToolPage& page)
-{
-    if (dynamic_cast<const CGSFSDlg*>(&page))
-        return ZoneCheckTarget{"meridian", 2};
-    if (dynamic_cast<const CZBHDDlg*>(&page))
-        return ZoneCheckTarget{"from-meridian", 2};
-    if (const auto* datum = dynamic_cast<const DatumTransformPage*>(&page))
-        if (!datum->From().ShowsGeodetic())
-            return ZoneCheckTarget{"from-meridian", 2};
-    return std::nullopt;
-}
-
 namespace {
 
 // The zone number typed into the add constant (38500000 instead of 500000) while the y values
@@ -129,7 +114,7 @@ void ApplyZoneHint(ToolPage& page, const ZoneHint& hint)
 std::optional<ZoneHint> CheckZoneNumbers(const ToolPage& page,
                                          const tables::CoordinateTable& source)
 {
-    const std::optional<ZoneCheckTarget> target = ZoneCheckTargetOf(page);
+    const std::optional<ZoneCheckTarget> target = page.ZoneCheck();
     if (!target)
         return std::nullopt;
     const PageField* field = page.FindField(target->meridianField);

@@ -30,15 +30,6 @@ bool ZoneAgrees(int zone, double meridianDegrees);
 // disagree.
 std::optional<int> ZoneOfEastings(const std::vector<std::string>& cells);
 
-// Where a page keeps what the check reads: its central meridian field (packed DDDMMSS) and the
-// source table's y column. 高斯坐标反算 ("meridian"), 坐标换带 ("from-meridian") and the
-// datum transformation pages while their source is plane ("from-meridian"); nothing on others.
-struct ZoneCheckTarget {
-    std::string meridianField;
-    int yColumn = 2;
-};
-std::optional<ZoneCheckTarget> ZoneCheckTargetOf(const ToolPage& page);
-
 struct ZoneHint {
     std::string fieldId;     // the meridian field to change
     ZoneMeridian suggested;  // what the data's zone number stands for

@@ -140,7 +140,7 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
     status->addWidget(m_zoneStatus);
     status->addWidget(m_zoneButton);
     layout->addLayout(status);
-    if (pages::ZoneCheckTargetOf(*m_page)) {
+    if (m_page->ZoneCheck()) {
         QAbstractItemModel* source = m_sourceGrid->model();
         connect(source, &QAbstractItemModel::modelReset, this, &TablePageWindow::CheckZone);
         connect(source, &QAbstractItemModel::rowsInserted, this, &TablePageWindow::CheckZone);

@@ -125,6 +125,6 @@ TEST(ZoneHint, ZoneChangeAndTransformPagesCheckTheirSourceZone)
 
     CGSZSDlg forward(fake.Context());
     FillSource(forward, {"1", "30.5", "38512345.6"});
-    EXPECT_FALSE(ZoneCheckTargetOf(forward));
+    EXPECT_FALSE(forward.ZoneCheck());
     EXPECT_FALSE(CheckZoneNumbers(forward, forward.Source()));
 }
