@@ -296,9 +296,10 @@ TEST(TransformImport, ThreeParameterFieldsAreReadOnly)
 {
     FakeContext fake;
     CTrans3Dlg page(fake.Context());
-    ASSERT_EQ(2u, page.Commands().size());
+    ASSERT_EQ(3u, page.Commands().size());
     EXPECT_EQ("导入三参数", page.Commands()[0].caption);
     EXPECT_EQ("导出PROJ", page.Commands()[1].caption);
+    EXPECT_EQ("导出GIS", page.Commands()[2].caption);
     ParamFile file("1.25,2.5,3.75\n");
     ASSERT_TRUE(page.ImportParameterFile(file.Path()));
     for (const char* id : {"dx", "dy", "dz"}) {
