@@ -81,6 +81,9 @@ public:
     virtual ~Clipboard() = default;
     // false when the clipboard could not be written.
     virtual bool PutText(const std::string& text) = 0;
+    // PutText for text the caller has no more use for: an implementation may keep it as it is
+    // instead of copying it (the desktop's, for the text of a million copied rows).
+    virtual bool TakeText(std::string&& text) { return PutText(text); }
     // The clipboard's text, or nothing when it holds no text or cannot be read.
     virtual std::optional<std::string> GetText() = 0;
 };

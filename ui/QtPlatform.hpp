@@ -31,6 +31,8 @@ private:
 class QtClipboard final : public platform::Clipboard {
 public:
     bool PutText(const std::string& text) override;
+    // Keeps the text as UTF-8 and converts it only for a program that pastes it.
+    bool TakeText(std::string&& text) override;
     std::optional<std::string> GetText() override;
 };
 
