@@ -18,7 +18,7 @@ namespace carvento::pages {
 
 namespace {
 
-// Rows 复制 and 导出 handle between two looks at the progress callback.
+// Rows 转换, 复制 and 导出 handle between two looks at the progress callback.
 constexpr int kBlockRows = 65536;
 
 } // namespace
@@ -92,37 +92,57 @@ bool ConversionPage::ConvertRows(SourceAfterConvert after)
 {
     const int columns = m_source.ColumnCount();
     const int rows = m_source.DataRowCount();
-    std::vector<std::string> cells;
-    if (after == SourceAfterConvert::Consumed)
-        m_dispatcher->RunAndWait([&] { cells = m_source.TakeDataCells(); });
-    else
-        m_source.CollectCells(cells);
-    if (cells.empty())
+    if (rows == 0 || columns <= 0)
         return false;
+    // A consumed source hands its rows over whole (no copy of a cell).
+    tables::CoordinateTable taken;
+    const tables::CoordinateTable* from = &m_source;
+    if (after == SourceAfterConvert::Consumed) {
+        taken.SetupColumns(m_source.ColumnTitles(), m_source.ColumnWidths());
+        m_dispatcher->RunAndWait([&] { taken.TakeRows(m_source); });
+        from = &taken;
+    }
+    // The rows go through the row function a block at a time into a table of their own, sized
+    // once: until the last row is done the result table keeps its rows (取消 leaves them), and
+    // no table is ever held as a list of strings (a million rows would take twice the memory
+    // of both tables).
+    tables::CoordinateTable converted;
+    converted.SetupColumns(from->ColumnTitles(), from->ColumnWidths());
+    converted.ReserveRows(rows);
     std::vector<int> computed = ComputedColumns();
     std::erase_if(computed, [columns](int c) { return c < 0 || c >= columns; });
     int nonNumeric = 0;
     constexpr int kProgressStep = 4096;
-    for (int r = 0; r < rows; ++r) {
-        std::span<std::string> row(cells.data() + static_cast<std::size_t>(r) * columns,
-                                   static_cast<std::size_t>(columns));
-        if (columns > 1 && !row[1].empty()) {
-            // Counted before the row is overwritten; the values themselves are read as the
-            // row function reads them.
-            for (int c : computed)
-                if (!ReadsAsValue(c, row[static_cast<std::size_t>(c)]))
-                    ++nonNumeric;
-            ConvertRow(row);
+    std::vector<std::string> cells;
+    for (int first = 0; first < rows; first += kBlockRows) {
+        const int count = std::min(kBlockRows, rows - first);
+        cells.clear();
+        from->CollectCells(cells, first + 1, count);
+        for (int i = 0; i < count; ++i) {
+            std::span<std::string> row(cells.data() + static_cast<std::size_t>(i) * columns,
+                                       static_cast<std::size_t>(columns));
+            if (columns > 1 && !row[1].empty()) {
+                // Counted before the row is overwritten; the values themselves are read as the
+                // row function reads them.
+                for (int c : computed)
+                    if (!ReadsAsValue(c, row[static_cast<std::size_t>(c)]))
+                        ++nonNumeric;
+                ConvertRow(row);
+            }
+            const int r = first + i;
+            if (m_progress && (r + 1) % kProgressStep == 0 && !m_progress(r + 1, rows))
+                return false;
         }
-        if (m_progress && (r + 1) % kProgressStep == 0 && !m_progress(r + 1, rows))
-            return false;
+        converted.AppendRows(std::move(cells));
     }
+    cells = {};
+    taken = {};
     bool filled = false;
     m_dispatcher->RunAndWait([&] {
         // Asked where 取消 is pressed: stopped before the result changed, or complete.
         if (m_progress && !m_progress(rows, rows))
             return;
-        m_result.FillRows(std::move(cells), rows, columns);
+        m_result.FillRows(std::move(converted));
         filled = true;
     });
     if (!filled)
@@ -153,28 +173,25 @@ bool ConversionPage::OnCommand(const std::string& id)
 
 bool ConversionPage::Copy()
 {
-    std::span<const std::string> cells = m_result.DataCells();
     const int columns = m_result.ColumnCount();
     const int rows = m_result.DataRowCount();
-    if (cells.empty() || columns <= 0)
+    if (rows == 0 || columns <= 0)
         return false;
-    // Formatted a block of rows at a time, so that a long copy can stop between blocks.
+    // Sized once, then formatted a block of rows at a time, so that a long copy can stop
+    // between blocks: a million rows are one allocation, not the copies of a growing string.
     std::string text;
-    std::vector<std::string> block;
+    text.reserve(tables::ClipboardTextSize(m_result));
     for (int first = 0; first < rows; first += kBlockRows) {
         const int count = std::min(kBlockRows, rows - first);
-        auto from = cells.begin() + static_cast<std::ptrdiff_t>(first) * columns;
-        block.assign(from, from + static_cast<std::ptrdiff_t>(count) * columns);
-        text += tables::FormatClipboardText(block, columns);
+        tables::AppendClipboardText(text, m_result, first + 1, count);
         if (m_progress && !m_progress(first + count, rows))
             return false;
     }
-    block = {};
     // The clipboard is written from here (the desktop's hands the text over to the
     // user-interface thread itself): a 取消 up to this moment leaves it as it was.
     if (m_progress && !m_progress(rows, rows))
         return false;
-    if (!m_context.clipboard.PutText(text))
+    if (!m_context.clipboard.TakeText(std::move(text)))
         return false;
     ShowMessage(messages::kCopied, platform::MessageIcon::Information);
     return true;
@@ -259,16 +276,16 @@ bool ConversionPage::ExportBlock()
 {
     if (!m_export)
         return false;
-    std::span<const std::string> cells = m_result.DataCells();
     const int columns = m_result.ColumnCount();
     const int rows = m_result.DataRowCount();
     // The header waits for the first rows: without any, nothing at all is written. The rows go
     // out a block at a time, so that a long export can stop between blocks (a run of blank
     // rows stays one empty line across blocks).
-    for (int first = 0; first < rows && !cells.empty(); first += kBlockRows) {
+    std::vector<std::string> part;
+    for (int first = 0; first < rows && columns > 0; first += kBlockRows) {
         const int count = std::min(kBlockRows, rows - first);
-        std::span<const std::string> part = cells.subspan(
-            static_cast<std::size_t>(first) * columns, static_cast<std::size_t>(count) * columns);
+        part.clear();
+        m_result.CollectCells(part, first + 1, count);
         if (!m_exportStarted)
             m_export->WriteTable(part, count, columns, ExportHeader());
         else

@@ -145,10 +145,16 @@ int EditableTable::ImportPath(const std::string& path, bool reportUnreadable, bo
     }
     stream.AddDelimiter(',');
     const int columns = stream.DetectColumns();
-    std::vector<std::string> cells;
+    // The rows read go into a table of the file's width a block at a time: a million rows
+    // there take half the memory of a list of strings, and no list of them all is ever made.
+    tables::CoordinateTable read;
     if (columns > 0) {
+        read.SetupColumns(std::vector<std::string>(static_cast<std::size_t>(columns)), {});
+        std::vector<std::string> cells;
         for (;;) {
+            cells.clear();
             const int rows = stream.ReadRows(cells, kImportBlockRows);
+            read.AppendRows(std::move(cells));
             if (!Proceed(static_cast<int>(stream.Progress() * 999), 1000))
                 return 0;
             if (rows < kImportBlockRows)
@@ -157,8 +163,7 @@ int EditableTable::ImportPath(const std::string& path, bool reportUnreadable, bo
     }
     ReportReadResult(stream.LastResult());
     // Rows read before a short line or bad bytes are still taken.
-    const int rows = columns > 0 ? static_cast<int>(cells.size() / columns) : 0;
-    return TakeRead(cells, rows, columns, stream.FirstDataLine(), dropped);
+    return TakeRead(read, stream.FirstDataLine(), dropped);
 }
 
 int EditableTable::ImportBytes(std::string bytes)
@@ -214,7 +219,7 @@ int EditableTable::TakeRead(std::vector<std::string>& cells, int rows, int colum
     const int taken = tables::ImportIntoTable(mapped, cells, rows, columns, m_prompter, context);
     if (taken == 0)
         return 0;
-    return Change([&] { m_table.AppendRows(mapped.TakeDataCells()); }) ? taken : 0;
+    return Change([&] { m_table.TakeRows(mapped); }) ? taken : 0;
 }
 
 bool EditableTable::Change(const std::function<void()>& change)
@@ -229,6 +234,23 @@ bool EditableTable::Change(const std::function<void()>& change)
         changed = true;
     });
     return changed;
+}
+
+int EditableTable::TakeRead(tables::CoordinateTable& read, int firstLine, bool dropped)
+{
+    if (!m_policy.mapColumns) {
+        const int rows = read.DataRowCount();
+        std::vector<std::string> cells = read.TakeDataCells();
+        return TakeFields(cells, rows, read.ColumnCount(), dropped);
+    }
+    tables::CoordinateTable mapped;
+    mapped.SetupColumns(m_table.ColumnTitles(), m_table.ColumnWidths());
+    tables::ImportContext context{m_requiredColumns ? m_requiredColumns() : std::vector<int>{},
+                                  firstLine};
+    const int taken = tables::ImportIntoTable(mapped, read, m_prompter, context);
+    if (taken == 0)
+        return 0;
+    return Change([&] { m_table.TakeRows(mapped); }) ? taken : 0;
 }
 
 int EditableTable::TakeFields(std::vector<std::string>& cells, int rows, int columns, bool dropped)
@@ -257,8 +279,10 @@ int EditableTable::TakeFields(std::vector<std::string>& cells, int rows, int col
         return 0;
     if (!m_policy.extraFieldsMessage.empty() && columns > m_table.ColumnCount()) {
         std::string titles;
-        for (int c = 0; c < m_table.ColumnCount(); ++c)
-            titles += (c > 0 ? "," : "") + m_table.GetCell(0, c);
+        for (int c = 0; c < m_table.ColumnCount(); ++c) {
+            titles += c > 0 ? "," : "";
+            titles += m_table.GetCell(0, c);
+        }
         Show(FormatMessage(m_policy.extraFieldsMessage.c_str(), columns, titles),
              platform::MessageIcon::Warning);
     }

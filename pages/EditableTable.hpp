@@ -125,6 +125,7 @@ private:
     int ImportOpened(tables::TextTableFile& file, bool dropped);
     int TakeRead(std::vector<std::string>& cells, int rows, int columns, int firstLine,
                  bool dropped);
+    int TakeRead(tables::CoordinateTable& read, int firstLine, bool dropped);
     int TakeFields(std::vector<std::string>& cells, int rows, int columns, bool dropped);
     void Show(const std::string& text, platform::MessageIcon icon);
     bool Proceed(int done, int total) const { return !m_progress || m_progress(done, total); }

@@ -19,6 +19,30 @@ std::string FormatClipboardText(const std::vector<std::string>& cells, int colum
     return text;
 }
 
+void AppendClipboardText(std::string& text, const CoordinateTable& table, int firstRow, int count)
+{
+    const int columns = table.ColumnCount();
+    const int end = std::min(firstRow + std::max(count, 0), table.RowCount());
+    for (int r = std::max(firstRow, 1); r < end; ++r)
+        for (int c = 0; c < columns; ++c) {
+            text += table.GetCell(r, c);
+            text += c + 1 == columns ? "\r\n" : "\t";
+        }
+}
+
+std::size_t ClipboardTextSize(const CoordinateTable& table)
+{
+    const auto rows = static_cast<std::size_t>(table.DataRowCount());
+    const auto columns = static_cast<std::size_t>(std::max(table.ColumnCount(), 0));
+    if (columns == 0)
+        return 0;
+    // A TAB after every cell but the last of a row, CR LF after that one.
+    std::size_t size = rows * (columns + 1);
+    for (std::string_view cell : table.DataCells())
+        size += cell.size();
+    return size;
+}
+
 std::string CleanPastedText(std::string_view text)
 {
     std::string cleaned;

@@ -3,6 +3,7 @@
 
 #include "tables/CoordinateTable.hpp"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,12 @@ namespace carvento::tables {
 
 // One line per row: cells joined by TAB, every line (the last included) ended by CR LF.
 std::string FormatClipboardText(const std::vector<std::string>& cells, int columns);
+
+// The same text for `count` data rows of a table from table row `firstRow` on, appended to
+// `text`; rows outside the table are left out.
+void AppendClipboardText(std::string& text, const CoordinateTable& table, int firstRow, int count);
+// Bytes of that text for every data row of the table, to size it once.
+std::size_t ClipboardTextSize(const CoordinateTable& table);
 
 // Appends the rows of pasted text to the table: a space before a TAB is absorbed, lines end
 // at LF (one trailing CR removed), fields split at comma, space, TAB or semicolon without

@@ -22,6 +22,20 @@ bool IsPlainNumber(const std::string& field)
     return true;
 }
 
+// Rows the mapping of a read table takes a block at a time.
+constexpr int kMappedBlockRows = 65536;
+
+// The file's columns in table order with no title row: the rows are the table's as they are.
+bool MapsAsTheyAre(const std::vector<int>& map, int columns, int tableColumns, bool removeTitleRow)
+{
+    if (removeTitleRow || tableColumns != columns)
+        return false;
+    for (int i = 0; i < tableColumns; ++i)
+        if (i >= static_cast<int>(map.size()) || map[static_cast<std::size_t>(i)] != i)
+            return false;
+    return true;
+}
+
 } // namespace
 
 std::vector<int> InitialColumnChoice(const std::vector<std::string>& titles,
@@ -108,6 +122,25 @@ void AppendMappedRows(CoordinateTable& table, std::vector<std::string>& cells, i
     table.AppendRows(std::move(*target));
 }
 
+namespace {
+
+// The mapping question, pre-filled from the first row's fields.
+bool AskMapping(const CoordinateTable& table, std::vector<std::string> sample, int columns,
+                platform::Prompter& prompter, const ImportContext& context,
+                platform::ColumnMapping& mapping)
+{
+    mapping.tableTitles = table.ColumnTitles();
+    mapping.sampleFields = std::move(sample);
+    mapping.fileColumns = columns;
+    mapping.requiredColumns = context.requiredColumns;
+    mapping.firstLine = context.firstLine;
+    mapping.columnMap = InitialColumnChoice(mapping.tableTitles, mapping.sampleFields);
+    mapping.removeTitleRow = LooksLikeTitleRow(mapping.sampleFields);
+    return prompter.ChooseImportColumns(mapping);
+}
+
+} // namespace
+
 int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int rows, int columns,
                     platform::Prompter& prompter, const ImportContext& context,
                     platform::ColumnMapping* chosen)
@@ -115,23 +148,50 @@ int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int
     if (rows <= 0 || columns <= 0 ||
         static_cast<long long>(cells.size()) != static_cast<long long>(rows) * columns)
         return 0;
-    platform::ColumnMapping mapping;
-    mapping.tableTitles = table.ColumnTitles();
     // A first row of a million fields would make a million-entry list per table column;
     // the lists offer the first fields only.
     int offered = std::min(columns, platform::ColumnMapping::kMaxSampleFields);
-    mapping.sampleFields.assign(cells.begin(), cells.begin() + offered);
-    mapping.fileColumns = columns;
-    mapping.requiredColumns = context.requiredColumns;
-    mapping.firstLine = context.firstLine;
-    mapping.columnMap = InitialColumnChoice(mapping.tableTitles, mapping.sampleFields);
-    mapping.removeTitleRow = LooksLikeTitleRow(mapping.sampleFields);
-    if (!prompter.ChooseImportColumns(mapping))
+    platform::ColumnMapping mapping;
+    if (!AskMapping(table, std::vector<std::string>(cells.begin(), cells.begin() + offered),
+                    columns, prompter, context, mapping))
         return 0;
     if (chosen)
         *chosen = mapping;
     int before = table.RowCount();
     AppendMappedRows(table, cells, rows, columns, mapping.columnMap, mapping.removeTitleRow);
+    return table.RowCount() - before;
+}
+
+int ImportIntoTable(CoordinateTable& table, CoordinateTable& read, platform::Prompter& prompter,
+                    const ImportContext& context, platform::ColumnMapping* chosen)
+{
+    const int rows = read.DataRowCount();
+    const int columns = read.ColumnCount();
+    if (rows <= 0 || columns <= 0 || &table == &read)
+        return 0;
+    std::vector<std::string> sample;
+    read.CollectCells(sample, 1, 1);
+    sample.resize(static_cast<std::size_t>(std::min(columns,
+                                                    platform::ColumnMapping::kMaxSampleFields)));
+    platform::ColumnMapping mapping;
+    if (!AskMapping(table, std::move(sample), columns, prompter, context, mapping))
+        return 0;
+    if (chosen)
+        *chosen = mapping;
+    const int before = table.RowCount();
+    if (MapsAsTheyAre(mapping.columnMap, columns, table.ColumnCount(), mapping.removeTitleRow)) {
+        table.TakeRows(read);
+        return table.RowCount() - before;
+    }
+    std::vector<std::string> block;
+    for (int first = 1; first <= rows; first += kMappedBlockRows) {
+        const int count = std::min(kMappedBlockRows, rows - first + 1);
+        block.clear();
+        read.CollectCells(block, first, count);
+        AppendMappedRows(table, block, count, columns, mapping.columnMap,
+                         first == 1 && mapping.removeTitleRow);
+    }
+    read.ClearRows();
     return table.RowCount() - before;
 }
 

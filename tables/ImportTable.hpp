@@ -40,4 +40,11 @@ int ImportIntoTable(CoordinateTable& table, std::vector<std::string>& cells, int
                     platform::Prompter& prompter, const ImportContext& context = {},
                     platform::ColumnMapping* chosen = nullptr);
 
+// ImportIntoTable for rows read into a table of their own, as many columns as the file has
+// (its titles unused): the rows leave `read` for `table` whole where they map as they are, a
+// block at a time otherwise. Does nothing unless `read` has data rows, or when the user
+// cancels (`read` then keeps its rows).
+int ImportIntoTable(CoordinateTable& table, CoordinateTable& read, platform::Prompter& prompter,
+                    const ImportContext& context = {}, platform::ColumnMapping* chosen = nullptr);
+
 } // namespace carvento::tables

@@ -199,10 +199,10 @@ QVariant CoordinateTableModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() ||
         (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole))
         return {};
-    const std::string& text = m_table.GetCell(index.row() + 1, index.column());
+    const std::string_view text = m_table.GetCell(index.row() + 1, index.column());
     if (role == Qt::ToolTipRole && text.size() < 12)
         return {};
-    return QString::fromStdString(text);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 bool CoordinateTableModel::setData(const QModelIndex& index, const QVariant& value, int role)

@@ -182,8 +182,8 @@ TEST(BatchElevation, PauseHoldsBeforeTheNextPointAndStopEnds)
     fixture.globe->AllowMoves(1 << 30);
     ui.WaitFor([&] { return page->TaskState() == TaskPage::State::Idle; });
     EXPECT_EQ(3, fixture.globe->MoveCount());
-    EXPECT_NE("", ui.Ui([&] { return page->Table().GetCell(3, 3); }));
-    EXPECT_EQ("", ui.Ui([&] { return page->Table().GetCell(4, 3); }));
+    EXPECT_NE("", ui.Ui([&] { return std::string(page->Table().GetCell(3, 3)); }));
+    EXPECT_EQ("", ui.Ui([&] { return std::string(page->Table().GetCell(4, 3)); }));
     EXPECT_EQ("当前进度:0/0", ui.Ui([&] { return Progress(*page); }));
     // The status line says how far the stopped run got; 停止 with nothing running says so.
     EXPECT_EQ("任务已停止,已完成3个,共4个", ui.Ui([&] { return page->StatusText(); }));
@@ -502,7 +502,7 @@ TaskWork RunCounted(TaskPage& page)
 {
     TaskWork work;
     tables::CoordinateTable& table = page.Table();
-    const std::string* buffer = table.DataCells().data();
+    const void* buffer = table.DataCells().data();
     table.AddObserver([&](const tables::TableChange& change) {
         ++work.notices;
         work.rowsNamed += change.kind == tables::TableChange::Kind::Reset

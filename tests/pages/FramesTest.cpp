@@ -508,7 +508,7 @@ TEST(TaskFrame, PauseHoldsTheWorkerBeforeItsNextStepAndResumeFinishes)
     ui.Ui([&] { return page.RunCommand(TaskPage::kStartCommand); }); // and resumes
     ui.WaitFor([&] { return page.TaskState() == TaskPage::State::Idle; });
     EXPECT_EQ(3, page.probe->started);
-    EXPECT_EQ("30", ui.Ui([&] { return page.Table().GetCell(3, 3); }));
+    EXPECT_EQ("30", ui.Ui([&] { return std::string(page.Table().GetCell(3, 3)); }));
 }
 
 // Both task pages drive the one globe: while one runs, the other's 启动/暂停 pauses and resumes
@@ -560,7 +560,7 @@ TEST(TaskFrame, StopWhilePausedEndsBeforeTheNextStep)
     ui.WaitFor([&] { return page.TaskState() == TaskPage::State::Idle; });
     EXPECT_EQ(1, page.probe->started);
     EXPECT_EQ("当前进度:0/0", ui.Ui([&] { return Progress(page); }));
-    EXPECT_EQ("", ui.Ui([&] { return page.Table().GetCell(2, 3); }));
+    EXPECT_EQ("", ui.Ui([&] { return std::string(page.Table().GetCell(2, 3)); }));
 }
 
 TEST(TaskFrame, ASavedTaskGoesToTheCacheAndARestoredOneGoesOnFromThere)

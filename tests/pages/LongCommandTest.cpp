@@ -377,3 +377,45 @@ TEST_F(LongCommandTest, OnATaskRunnerWorkerTheTablesChangeOnlyOnTheDispatchingTh
     EXPECT_NE(std::string::npos,
               ScratchFolder::Read(scratch / "out.txt").find("P69999,3376320.4035,624805.9342\r\n"));
 }
+
+TEST_F(LongCommandTest, BlocksOfRowsConvertAsRowsOnTheirOwnAndLongNamesPassThrough)
+{
+    // 转换 takes its rows a block at a time into a table of its own: the rows on both sides of
+    // a block boundary come out as they do alone, whether the source is kept (the desktop) or
+    // consumed (the command line), and names too long to sit in a cell pass through 转换, 复制
+    // and 导出 byte for byte.
+    Cells rows = ManyRows(kRows);
+    const std::string longName = "北京市海淀区控制点第一号";
+    rows[0] = longName;
+    rows[static_cast<std::size_t>(65537) * 3] = longName + "B";
+    FillSource(page, rows);
+    page.Convert();
+    const Cells converted = ResultCells(page);
+    EXPECT_EQ(kRows, page.Source().DataRowCount());
+
+    FakeContext alone;
+    CGSZSDlg small(alone.Context());
+    small.Field("unit").pendingIndex = kUnitDegrees;
+    const auto first = rows.begin() + static_cast<std::ptrdiff_t>(65530) * 3;
+    FillSource(small, Cells(first, first + 12 * 3));
+    small.Convert();
+    EXPECT_EQ(ResultCells(small),
+              Cells(converted.begin() + static_cast<std::ptrdiff_t>(65530) * 3,
+                    converted.begin() + static_cast<std::ptrdiff_t>(65542) * 3));
+
+    FakeContext consuming;
+    CGSZSDlg consumed(consuming.Context());
+    consumed.Field("unit").pendingIndex = kUnitDegrees;
+    FillSource(consumed, rows);
+    consumed.Convert(ConversionPage::SourceAfterConvert::Consumed);
+    EXPECT_EQ(0, consumed.Source().DataRowCount());
+    EXPECT_EQ(converted, ResultCells(consumed));
+
+    EXPECT_EQ(longName, converted[0]);
+    EXPECT_EQ(longName + "B", converted[static_cast<std::size_t>(65537) * 3]);
+    ASSERT_TRUE(page.Copy());
+    EXPECT_EQ(tables::FormatClipboardText(converted, 3), fake.clipboard.text);
+    const std::string path = scratch / "long.txt";
+    ASSERT_TRUE(page.ExportToFile(path, tables::TextEncoding::Utf8));
+    EXPECT_NE(std::string::npos, ScratchFolder::Read(path).find("\r\n" + longName + ","));
+}

@@ -212,7 +212,7 @@ TEST(CoordinateTable, RowByRowAppendsCopyTheTableOnlyLogarithmicallyOften)
     CoordinateTable table;
     table.SetupColumns({"序号", "经度", "纬度", "高程"}, {40, 80, 80, 60});
     int reallocations = 0;
-    const std::string* cells = nullptr;
+    const void* cells = nullptr;
     for (int row = 0; row < 100000; ++row) {
         table.AppendRows({std::to_string(row), "106.5", "29.5", "231.0"});
         if (table.DataCells().data() != cells) {

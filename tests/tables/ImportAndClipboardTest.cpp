@@ -169,3 +169,63 @@ TEST(ImportMapping, AWideFirstRowOffersItsFirstFieldsOnly)
     EXPECT_EQ(std::vector<int>({1, 2}), shown.requiredColumns);
     EXPECT_EQ(7, shown.firstLine);
 }
+
+TEST(ImportIntoTable, RowsReadIntoATableMapAsTheListOfTheirCells)
+{
+    // 导入 keeps the rows it reads in a table of the file's width. Mapped as they are they
+    // move whole; reordered, with a title row and more rows than one block of the mapping,
+    // they must come out as the list import gives them, the title row dropped once only.
+    constexpr int kRows = 70000;
+    Cells fields{"点名", "x", "y", "备注"};
+    for (int r = 1; r < kRows; ++r)
+        fields.insert(fields.end(),
+                      {"控制点第" + std::to_string(r) + "号", std::to_string(r), "2", "说明文字"});
+    carvento::platform::ColumnMapping answer;
+    answer.columnMap = {0, 2, 1};
+    answer.removeTitleRow = true;
+
+    for (bool asTheyAre : {false, true}) {
+        SCOPED_TRACE(asTheyAre);
+        CoordinateTable read;
+        read.SetupColumns(Cells(4), {});
+        read.AppendRows(Cells(fields));
+        CoordinateTable fromTable = BLTable();
+        CoordinateTable fromList = BLTable();
+        fromTable.AppendRows({"P0", "1", "2"});
+        fromList.AppendRows({"P0", "1", "2"});
+        FakePrompter prompter;
+        Cells cells = fields;
+        int columns = 4;
+        if (asTheyAre) {
+            // Three columns in table order, no title row: nothing is rebuilt.
+            read.SetupColumns(Cells(3), {});
+            cells.clear();
+            for (std::size_t i = 4; i < fields.size(); i += 4)
+                cells.insert(cells.end(), fields.begin() + static_cast<std::ptrdiff_t>(i),
+                             fields.begin() + static_cast<std::ptrdiff_t>(i) + 3);
+            read.AppendRows(Cells(cells));
+            columns = 3;
+        } else {
+            prompter.mappingAnswers = {answer, answer};
+        }
+        const int rows = static_cast<int>(cells.size()) / columns;
+        const int expected = asTheyAre ? rows : rows - 1;
+        EXPECT_EQ(expected, ImportIntoTable(fromTable, read, prompter));
+        EXPECT_EQ(expected, ImportIntoTable(fromList, cells, rows, columns, prompter));
+        EXPECT_EQ(Collect(fromList), Collect(fromTable));
+        EXPECT_EQ(0, read.DataRowCount());
+        ASSERT_EQ(2u, prompter.mappingsShown.size());
+        EXPECT_EQ(prompter.mappingsShown[1].sampleFields, prompter.mappingsShown[0].sampleFields);
+    }
+
+    // Cancelled, the read rows stay where they are.
+    CoordinateTable read;
+    read.SetupColumns(Cells(3), {});
+    read.AppendRows({"P1", "1", "2"});
+    CoordinateTable table = BLTable();
+    FakePrompter prompter;
+    prompter.mappingAnswers.push_back(std::nullopt);
+    EXPECT_EQ(0, ImportIntoTable(table, read, prompter));
+    EXPECT_EQ(1, read.DataRowCount());
+    EXPECT_EQ(0, table.DataRowCount());
+}
