@@ -1,7 +1,7 @@
 // The forward projection page object on a million rows, as the desktop program drives it:
 // 导入 a file (with the column-mapping question answered as the dialog would), 转换, 导出.
 // Reports the wall time of the three steps and the process's peak resident memory.
-#include "pages/GaussPages.hpp"
+#include "pages/coordinates/GaussPages.hpp"
 #include "platform/Profile.hpp"
 
 #include <benchmark/benchmark.h>

@@ -3,8 +3,8 @@
 // command it prints the longest time the event loop went unanswered (a 5 ms timer notes how
 // late it fires), the command's wall time and the process's peak resident memory during it.
 // Run offscreen: QT_QPA_PLATFORM=offscreen table_window_bench [rows]
-#include "pages/GaussPages.hpp"
-#include "pages/TransformPages.hpp"
+#include "pages/coordinates/GaussPages.hpp"
+#include "pages/transform/TransformPages.hpp"
 #include "platform/Profile.hpp"
 #include "ui/QtPlatform.hpp"
 #include "ui/TablePageWindow.hpp"

@@ -6,7 +6,7 @@
 // smallest grid to the largest mean work linear in the samples; the counters give the table's
 // notices and its moves to a larger buffer per run.
 #include "earth/EarthConnection.hpp"
-#include "pages/EarthPages.hpp"
+#include "pages/globe/EarthPages.hpp"
 #include "platform/Profile.hpp"
 
 #include <benchmark/benchmark.h>

@@ -6,8 +6,8 @@
 
 #include "cli/ConsolePlatform.hpp"
 #include "cli/PageOptions.hpp"
-#include "pages/BatchFilePage.hpp"
 #include "pages/PageRegistry.hpp"
+#include "pages/frames/BatchFilePage.hpp"
 
 #include <CLI/CLI.hpp>
 

@@ -4,9 +4,9 @@
 #include "cli/DemEarthClient.hpp"
 #include "earth/EarthConnection.hpp"
 #include "earth/SocketEarthClient.hpp"
-#include "pages/EarthPages.hpp"
-#include "pages/Messages.hpp"
 #include "pages/PageRegistry.hpp"
+#include "pages/frames/Messages.hpp"
+#include "pages/globe/EarthPages.hpp"
 #include "platform/NumberText.hpp"
 #include "tables/OutputPolicy.hpp"
 

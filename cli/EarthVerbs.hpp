@@ -6,7 +6,7 @@
 
 #include "cli/ConsolePlatform.hpp"
 #include "cli/PageOptions.hpp"
-#include "pages/ToolPage.hpp"
+#include "pages/frames/ToolPage.hpp"
 
 #include <CLI/CLI.hpp>
 

@@ -4,7 +4,7 @@
 // CLI::ValidationError (exit status 2).
 #pragma once
 
-#include "pages/ToolPage.hpp"
+#include "pages/frames/ToolPage.hpp"
 #include "tables/CodePage.hpp"
 
 #include <CLI/CLI.hpp>

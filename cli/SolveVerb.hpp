@@ -6,8 +6,8 @@
 
 #include "cli/ConsolePlatform.hpp"
 #include "cli/PageOptions.hpp"
-#include "pages/CommonPointPage.hpp"
 #include "pages/PageRegistry.hpp"
+#include "pages/frames/CommonPointPage.hpp"
 
 #include <CLI/CLI.hpp>
 

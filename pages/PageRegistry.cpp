@@ -1,15 +1,15 @@
 // The page table.
 #include "pages/PageRegistry.hpp"
 
-#include "pages/CustomEllipsoidPage.hpp"
-#include "pages/EarthPages.hpp"
-#include "pages/FileConversionPages.hpp"
-#include "pages/GaussPages.hpp"
-#include "pages/HeightPages.hpp"
-#include "pages/NotationPage.hpp"
-#include "pages/ParameterPages.hpp"
-#include "pages/TransformPages.hpp"
-#include "pages/ZoneChangePage.hpp"
+#include "pages/coordinates/CustomEllipsoidPage.hpp"
+#include "pages/coordinates/GaussPages.hpp"
+#include "pages/coordinates/NotationPage.hpp"
+#include "pages/coordinates/ZoneChangePage.hpp"
+#include "pages/files/FileConversionPages.hpp"
+#include "pages/globe/EarthPages.hpp"
+#include "pages/transform/HeightPages.hpp"
+#include "pages/transform/ParameterPages.hpp"
+#include "pages/transform/TransformPages.hpp"
 
 #include <array>
 #include <type_traits>

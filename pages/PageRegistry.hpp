@@ -4,7 +4,7 @@
 // ids or verbs to pages.
 #pragma once
 
-#include "pages/ToolPage.hpp"
+#include "pages/frames/ToolPage.hpp"
 
 #include <memory>
 #include <span>

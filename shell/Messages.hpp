@@ -2,7 +2,7 @@
 // application title unless noted.
 #pragma once
 
-#include "pages/Messages.hpp"
+#include "pages/frames/Messages.hpp"
 
 namespace carvento::shell::messages {
 

@@ -3,7 +3,7 @@
 // and 转换 and 关闭. Dropped files go to the page, which keeps those of its suffixes.
 #pragma once
 
-#include "pages/BatchFilePage.hpp"
+#include "pages/frames/BatchFilePage.hpp"
 #include "ui/PageWidgets.hpp"
 
 #include <QWidget>

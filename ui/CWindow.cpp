@@ -6,8 +6,8 @@
 #include "earth/SocketEarthClient.hpp"
 #include "platform/ProgramFolder.hpp"
 
-#include "pages/Messages.hpp"
 #include "pages/PageRegistry.hpp"
+#include "pages/frames/Messages.hpp"
 #include "shell/Application.hpp"
 #include "shell/PanelPlacement.hpp"
 #include "shell/UpdateCheck.hpp"

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "earth/EarthConnection.hpp"
-#include "pages/ConversionPage.hpp"
+#include "pages/frames/ConversionPage.hpp"
 #include "platform/Tasks.hpp"
 #include "shell/Catalogue.hpp"
 #include "ui/QtDispatcher.hpp"

@@ -3,7 +3,7 @@
 // 保存公共点 and any of its own). It forwards clicks and drops; the page does the work.
 #pragma once
 
-#include "pages/CommonPointPage.hpp"
+#include "pages/frames/CommonPointPage.hpp"
 #include "ui/PageWidgets.hpp"
 
 #include <QWidget>

@@ -1,7 +1,7 @@
 // The window of "自定义椭球参数设置": name and axes of a new user-defined ellipsoid.
 #pragma once
 
-#include "pages/CustomEllipsoidPage.hpp"
+#include "pages/coordinates/CustomEllipsoidPage.hpp"
 
 #include <QDialog>
 

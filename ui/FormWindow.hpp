@@ -2,7 +2,7 @@
 // A command that succeeds closes the window (添加 of the map frame generates and is done).
 #pragma once
 
-#include "pages/ToolPage.hpp"
+#include "pages/frames/ToolPage.hpp"
 #include "ui/PageWidgets.hpp"
 
 #include <QDialog>

@@ -1,7 +1,7 @@
 // The import column-mapping dialog, laid out row by row, 30 pixels apart.
 #include "ui/ImportDataDialog.hpp"
 
-#include "pages/Messages.hpp"
+#include "pages/frames/Messages.hpp"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 // and what the page changes comes back through its view.
 #pragma once
 
-#include "pages/ToolPage.hpp"
+#include "pages/frames/ToolPage.hpp"
 
 #include <QWidget>
 

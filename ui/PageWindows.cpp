@@ -1,11 +1,11 @@
 // Windows by frame.
 #include "ui/PageWindows.hpp"
 
-#include "pages/BatchFilePage.hpp"
-#include "pages/CommonPointPage.hpp"
-#include "pages/ConversionPage.hpp"
-#include "pages/CustomEllipsoidPage.hpp"
-#include "pages/TaskPage.hpp"
+#include "pages/coordinates/CustomEllipsoidPage.hpp"
+#include "pages/frames/BatchFilePage.hpp"
+#include "pages/frames/CommonPointPage.hpp"
+#include "pages/frames/ConversionPage.hpp"
+#include "pages/frames/TaskPage.hpp"
 #include "ui/BatchFileWindow.hpp"
 #include "ui/CommonPointWindow.hpp"
 #include "ui/CustomEllipsoidWindow.hpp"

@@ -1,7 +1,7 @@
 // Qt implementations of the platform seams.
 #include "ui/QtPlatform.hpp"
 
-#include "pages/Messages.hpp"
+#include "pages/frames/Messages.hpp"
 #include "ui/ImportDataDialog.hpp"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The fit picture widget.
 #include "ui/ResidualPlot.hpp"
 
-#include "pages/Messages.hpp"
+#include "pages/frames/Messages.hpp"
 #include "tables/OutputPolicy.hpp"
 
 #include <QBuffer>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "estimation/QualityPlot.hpp"
-#include "pages/CommonPointPage.hpp"
+#include "pages/frames/CommonPointPage.hpp"
 
 #include <QWidget>
 

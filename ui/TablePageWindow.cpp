@@ -2,7 +2,7 @@
 #include "ui/TablePageWindow.hpp"
 
 #include "geodesy/EllipsoidPanel.hpp"
-#include "pages/ZoneHint.hpp"
+#include "pages/frames/ZoneHint.hpp"
 #include "platform/NumberText.hpp"
 #include "ui/CoordinateGrid.hpp"
 #include "ui/PageWidgets.hpp"

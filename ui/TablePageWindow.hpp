@@ -5,8 +5,8 @@
 // window-modal progress dialog with 取消, so the window keeps answering.
 #pragma once
 
-#include "pages/ConversionPage.hpp"
-#include "pages/ZoneHint.hpp"
+#include "pages/frames/ConversionPage.hpp"
+#include "pages/frames/ZoneHint.hpp"
 #include "platform/Tasks.hpp"
 #include "ui/PageWidgets.hpp"
 #include "ui/QtDispatcher.hpp"

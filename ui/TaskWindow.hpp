@@ -3,7 +3,7 @@
 // window through its QtDispatcher; closing asks about unsaved data and ends the worker first.
 #pragma once
 
-#include "pages/TaskPage.hpp"
+#include "pages/frames/TaskPage.hpp"
 #include "ui/PageWidgets.hpp"
 #include "ui/QtDispatcher.hpp"
 

@@ -3,14 +3,14 @@
 // wider than the common-point table, and ellipsoid axes that are no ellipsoid. Each row says
 // what the user is shown and what the run comes to, and that every file that existed before
 // a refused run is byte for byte as it was.
-#include "pages/CommonPointPage.hpp"
-#include "pages/ConversionPage.hpp"
-#include "pages/CustomEllipsoidPage.hpp"
-#include "pages/HeightPages.hpp"
 #include "pages/PageRegistry.hpp"
-#include "pages/ParameterPages.hpp"
-#include "pages/ParameterSet.hpp"
-#include "pages/TransformPages.hpp"
+#include "pages/coordinates/CustomEllipsoidPage.hpp"
+#include "pages/frames/CommonPointPage.hpp"
+#include "pages/frames/ConversionPage.hpp"
+#include "pages/frames/ParameterSet.hpp"
+#include "pages/transform/HeightPages.hpp"
+#include "pages/transform/ParameterPages.hpp"
+#include "pages/transform/TransformPages.hpp"
 #include "platform/NumberText.hpp"
 #include "platform/Profile.hpp"
 #include "support/FakePlatform.hpp"

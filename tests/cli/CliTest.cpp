@@ -1,10 +1,10 @@
 // carvento-cli end to end: its output bytes equal the page's 导出 of the same input, and its
 // exit status and messages tell a refused input from a usage error.
-#include "pages/EllipsoidPage.hpp"
-#include "pages/GaussPages.hpp"
-#include "pages/HeightPages.hpp"
 #include "pages/PageRegistry.hpp"
-#include "pages/ZoneChangePage.hpp"
+#include "pages/coordinates/EllipsoidPage.hpp"
+#include "pages/coordinates/GaussPages.hpp"
+#include "pages/coordinates/ZoneChangePage.hpp"
+#include "pages/transform/HeightPages.hpp"
 #include "support/FakePlatform.hpp"
 
 #include <gtest/gtest.h>

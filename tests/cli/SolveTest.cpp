@@ -3,7 +3,7 @@
 // points or a point set that determines nothing is refused with the page's message.
 #include "geodesy/Datum.hpp"
 #include "geodesy/GaussProjector.hpp"
-#include "pages/ParameterPages.hpp"
+#include "pages/transform/ParameterPages.hpp"
 #include "platform/NumberText.hpp"
 #include "platform/Profile.hpp"
 #include "support/FakePlatform.hpp"

@@ -2,8 +2,8 @@
 // coordinate type and notation, the states the view hears of, and the following meridian.
 #include "PageFixture.hpp"
 #include "geodesy/AngleNotation.hpp"
-#include "pages/DatumSide.hpp"
-#include "pages/Messages.hpp"
+#include "pages/frames/DatumSide.hpp"
+#include "pages/frames/Messages.hpp"
 #include "platform/NumberText.hpp"
 
 #include <gtest/gtest.h>

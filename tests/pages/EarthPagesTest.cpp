@@ -2,7 +2,7 @@
 #include "PageFixture.hpp"
 #include "earth/EarthConnection.hpp"
 #include "earth/FakeEarth.hpp"
-#include "pages/EarthPages.hpp"
+#include "pages/globe/EarthPages.hpp"
 #include "platform/NumberText.hpp"
 #include "support/ScratchFolder.hpp"
 #include "tables/CodePage.hpp"

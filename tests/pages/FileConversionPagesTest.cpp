@@ -1,7 +1,7 @@
 // The five file conversion pages as a user drives them: options and their enabling, dropped
 // files, separate and merged outputs, and what a refused or failing file reports while the
 // others still convert.
-#include "pages/FileConversionPages.hpp"
+#include "pages/files/FileConversionPages.hpp"
 #include "support/FakePlatform.hpp"
 #include "support/ScratchFolder.hpp"
 #include "tables/CodePage.hpp"

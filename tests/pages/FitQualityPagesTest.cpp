@@ -2,8 +2,8 @@
 // the residual column's values, its components in the target's plane and height, and nothing
 // of it in the table or the saved common points.
 #include "PageFixture.hpp"
-#include "pages/Messages.hpp"
-#include "pages/ParameterPages.hpp"
+#include "pages/frames/Messages.hpp"
+#include "pages/transform/ParameterPages.hpp"
 #include "platform/NumberText.hpp"
 #include "support/ScratchFolder.hpp"
 #include "support/SevenParameterPoints.hpp"

@@ -2,9 +2,9 @@
 // the view, commands reach the page, and the task's worker pauses, stops, saves, restores and
 // is joined when its page closes.
 #include "PageFixture.hpp"
-#include "pages/BatchFilePage.hpp"
-#include "pages/CommonPointPage.hpp"
-#include "pages/TaskPage.hpp"
+#include "pages/frames/BatchFilePage.hpp"
+#include "pages/frames/CommonPointPage.hpp"
+#include "pages/frames/TaskPage.hpp"
 #include "platform/NumberText.hpp"
 
 #include <gtest/gtest.h>

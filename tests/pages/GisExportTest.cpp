@@ -1,13 +1,13 @@
 // 导出GIS on the pages: where it is offered, the save dialog and its refusals, and the files
 // read back by GDAL's ogrinfo — the EPSG code and zone of the 转换 that made the result, x as
 // the northing, B and L in decimal degrees whatever notation the table shows.
-#include "pages/GaussPages.hpp"
-#include "pages/GisExport.hpp"
-#include "pages/Messages.hpp"
-#include "pages/NotationPage.hpp"
 #include "pages/PageFixture.hpp"
-#include "pages/TransformPages.hpp"
-#include "pages/ZoneChangePage.hpp"
+#include "pages/coordinates/GaussPages.hpp"
+#include "pages/coordinates/NotationPage.hpp"
+#include "pages/coordinates/ZoneChangePage.hpp"
+#include "pages/frames/GisExport.hpp"
+#include "pages/frames/Messages.hpp"
+#include "pages/transform/TransformPages.hpp"
 #include "platform/NumberText.hpp"
 #include "support/OgrInfo.hpp"
 #include "support/ScratchFolder.hpp"

@@ -3,8 +3,8 @@
 // imported and applied (外推 outside the common points' hull, damaged files refused).
 #include "PageFixture.hpp"
 #include "estimation/HeightFit.hpp"
-#include "pages/HeightPages.hpp"
 #include "pages/PageRegistry.hpp"
+#include "pages/transform/HeightPages.hpp"
 #include "platform/NumberText.hpp"
 #include "support/ScratchFolder.hpp"
 

@@ -3,8 +3,8 @@
 // were; run to the end they give what the direct commands give; and every change of a table
 // and every message goes through the page's dispatcher.
 #include "PageFixture.hpp"
-#include "pages/GaussPages.hpp"
-#include "pages/Messages.hpp"
+#include "pages/coordinates/GaussPages.hpp"
+#include "pages/frames/Messages.hpp"
 #include "support/ScratchFolder.hpp"
 #include "tables/ClipboardText.hpp"
 #include "tables/TextTableFile.hpp"

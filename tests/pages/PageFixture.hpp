@@ -1,7 +1,7 @@
 // A page context made of recording fakes, and helpers to fill and read page tables.
 #pragma once
 
-#include "pages/ConversionPage.hpp"
+#include "pages/frames/ConversionPage.hpp"
 #include "platform/Profile.hpp"
 #include "support/FakePlatform.hpp"
 

@@ -5,9 +5,9 @@
 #include "PageFixture.hpp"
 #include "geodesy/AngleNotation.hpp"
 #include "pages/PageRegistry.hpp"
-#include "pages/ParameterPages.hpp"
-#include "pages/ParameterSet.hpp"
-#include "pages/TransformPages.hpp"
+#include "pages/frames/ParameterSet.hpp"
+#include "pages/transform/ParameterPages.hpp"
+#include "pages/transform/TransformPages.hpp"
 #include "platform/NumberText.hpp"
 
 #include <gtest/gtest.h>

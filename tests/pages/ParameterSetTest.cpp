@@ -2,8 +2,8 @@
 // the four-parameter file order, the field formats, the seven-parameter units and every
 // field-count message.
 #include "PageFixture.hpp"
-#include "pages/Messages.hpp"
-#include "pages/ParameterSet.hpp"
+#include "pages/frames/Messages.hpp"
+#include "pages/frames/ParameterSet.hpp"
 #include "platform/NumberText.hpp"
 
 #include <gtest/gtest.h>

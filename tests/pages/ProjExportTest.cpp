@@ -5,9 +5,9 @@
 // it solved or imported, and nothing before.
 #include "PageFixture.hpp"
 #include "geodesy/GaussProjector.hpp"
-#include "pages/ParameterPages.hpp"
-#include "pages/ProjExport.hpp"
-#include "pages/TransformPages.hpp"
+#include "pages/frames/ProjExport.hpp"
+#include "pages/transform/ParameterPages.hpp"
+#include "pages/transform/TransformPages.hpp"
 #include "platform/NumberText.hpp"
 
 #include <gtest/gtest.h>

@@ -2,11 +2,11 @@
 // compared as the text the page writes.
 #include "PageFixture.hpp"
 #include "geodesy/CustomEllipsoids.hpp"
-#include "pages/CustomEllipsoidPage.hpp"
-#include "pages/GaussPages.hpp"
-#include "pages/Messages.hpp"
-#include "pages/NotationPage.hpp"
-#include "pages/ZoneChangePage.hpp"
+#include "pages/coordinates/CustomEllipsoidPage.hpp"
+#include "pages/coordinates/GaussPages.hpp"
+#include "pages/coordinates/NotationPage.hpp"
+#include "pages/coordinates/ZoneChangePage.hpp"
+#include "pages/frames/Messages.hpp"
 #include "platform/NumberText.hpp"
 
 #include <gtest/gtest.h>

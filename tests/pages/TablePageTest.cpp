@@ -1,8 +1,8 @@
 // The shared page frame: import, drop, paste, copy, export and their messages.
 #include "PageFixture.hpp"
-#include "pages/GaussPages.hpp"
-#include "pages/Messages.hpp"
-#include "pages/NotationPage.hpp"
+#include "pages/coordinates/GaussPages.hpp"
+#include "pages/coordinates/NotationPage.hpp"
+#include "pages/frames/Messages.hpp"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 #include "PageFixture.hpp"
 #include "geodesy/AngleNotation.hpp"
 #include "geodesy/Datum.hpp"
-#include "pages/Messages.hpp"
 #include "pages/PageRegistry.hpp"
-#include "pages/TransformPages.hpp"
+#include "pages/frames/Messages.hpp"
+#include "pages/transform/TransformPages.hpp"
 #include "platform/NumberText.hpp"
 
 #include <gtest/gtest.h>

@@ -2,10 +2,10 @@
 // decide a zone, and the pages that check (高斯坐标反算, 坐标换带, datum transformation pages
 // with a plane source) and those that do not.
 #include "PageFixture.hpp"
-#include "pages/GaussPages.hpp"
-#include "pages/TransformPages.hpp"
-#include "pages/ZoneChangePage.hpp"
-#include "pages/ZoneHint.hpp"
+#include "pages/coordinates/GaussPages.hpp"
+#include "pages/coordinates/ZoneChangePage.hpp"
+#include "pages/frames/ZoneHint.hpp"
+#include "pages/transform/TransformPages.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The catalogue and the page registry agree: every entry that opens a page has a registry row
 // (built, or listed as not built yet), and every built page is what its row says.
-#include "pages/ConversionPage.hpp"
 #include "pages/PageRegistry.hpp"
-#include "pages/TaskPage.hpp"
+#include "pages/frames/ConversionPage.hpp"
+#include "pages/frames/TaskPage.hpp"
 #include "shell/Catalogue.hpp"
 #include "support/FakePlatform.hpp"
 

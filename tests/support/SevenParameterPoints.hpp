@@ -3,7 +3,7 @@
 #pragma once
 
 #include "geodesy/Datum.hpp"
-#include "pages/ParameterPages.hpp"
+#include "pages/transform/ParameterPages.hpp"
 #include "platform/NumberText.hpp"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // A table page's window runs 导入, 转换, 复制 and 导出 of a large table on its worker: the
 // results are those of the page object's direct commands, the column question is asked on the
 // user-interface thread, and 取消 during an import appends nothing.
-#include "pages/GaussPages.hpp"
+#include "pages/coordinates/GaussPages.hpp"
 #include "support/FakePlatform.hpp"
 #include "support/ScratchFolder.hpp"
 #include "ui/TablePageWindow.hpp"

@@ -1,9 +1,9 @@
 // A page window driven through its widgets gives what the page object gives.
 #include "geodesy/EllipsoidPanel.hpp"
-#include "pages/DatumSide.hpp"
-#include "pages/GaussPages.hpp"
 #include "pages/PageRegistry.hpp"
-#include "pages/ZoneChangePage.hpp"
+#include "pages/coordinates/GaussPages.hpp"
+#include "pages/coordinates/ZoneChangePage.hpp"
+#include "pages/frames/DatumSide.hpp"
 #include "support/FakePlatform.hpp"
 #include "ui/CoordinateGrid.hpp"
 #include "ui/CustomEllipsoidWindow.hpp"

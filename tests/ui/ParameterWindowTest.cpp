@@ -1,8 +1,8 @@
 // The parameter pages' windows: the quality panel under the table shows the page's report
 // after each solve through the window's own button, and the fit picture is saved. The table
 // windows' status line offers the meridian of the zone number in y.
-#include "pages/GaussPages.hpp"
-#include "pages/ParameterPages.hpp"
+#include "pages/coordinates/GaussPages.hpp"
+#include "pages/transform/ParameterPages.hpp"
 #include "platform/Profile.hpp"
 #include "support/FakePlatform.hpp"
 #include "support/SevenParameterPoints.hpp"
