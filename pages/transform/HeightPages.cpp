@@ -198,6 +198,16 @@ CHeightApply::CHeightApply(PageContext context) : ConversionPage(context)
               {"正常高", {"点号", "x(m)", "y(m)", "正常高h(m)", "外推"}, widths});
     AddField({.id = kModelField, .label = "拟合模型:", .kind = FieldKind::ReadOnlyText});
     AddCommand({kImportModelCommand, "导入模型"});
+    OfferGisExport();
+}
+
+std::optional<GisPoints> CHeightApply::ResultGisPoints() const
+{
+    return GisPoints{.coordinateColumns = {1, 2, 3},
+                     .hasZ = true,
+                     .read = [](std::span<const std::string> row) {
+                         return ReadPlanePoint(row, 1, 3);
+                     }};
 }
 
 bool CHeightApply::ImportModel()

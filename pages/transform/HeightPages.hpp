@@ -104,6 +104,9 @@ protected:
     bool OnCommand(const std::string& id) override;
     bool ReadyToConvert() override;
     void ConvertRow(std::span<std::string> cells) override;
+    // x, y in the plane of the common points with h as Z; that plane is whatever the fitted
+    // points were given in, so the layer carries no coordinate system.
+    std::optional<GisPoints> ResultGisPoints() const override;
 
 private:
     std::optional<estimation::HeightSurface> m_surface;

@@ -127,3 +127,24 @@ TEST_F(GisCli, ResultWithoutCodeIsWrittenWithoutCrsAndAnEarlierPrjGoes)
     EXPECT_EQ(2u, ListedPoints(info).size()) << info;
     EXPECT_EQ("UTF-8", ScratchFolder::Read(folder / "pts.cpg"));
 }
+
+// 正常高计算's x, y are in whatever plane the common points were fitted in: the layer has the
+// normal height as Z, the plane as it stands, the 外推 mark as an attribute, and no CRS.
+TEST_F(GisCli, NormalHeightsAreWrittenWithTheirHeightAsZAndNoCrs)
+{
+    folder.Write("points.csv", "T1,3380500,38500500,70.5\r\nT2,3390000,38500500,70.5\r\n");
+    folder.Write("model.txt", "plane,3380500,38500500,707.1,10.25,0.5,-0.25,0,0,0,3,3380000,"
+                              "38500000,3381000,38500000,3380000,38501000\r\n");
+    const CliRun run = Cli("height-apply --model model.txt --format gpkg -o h.gpkg points.csv");
+    ASSERT_EQ(0, run.status) << run.err;
+    const std::string info = OgrInfo(folder / "h.gpkg");
+    const auto points = ListedPoints(info);
+    ASSERT_EQ(2u, points.size()) << info;
+    EXPECT_NEAR(38500500.0, points[0].x, kTenthMillimetre);
+    EXPECT_NEAR(3380500.0, points[0].y, kTenthMillimetre);
+    EXPECT_NEAR(60.25, points[0].z, kTenthMillimetre);
+    // T2 lies outside the common points' hull and keeps its mark.
+    EXPECT_NE(std::string::npos, info.find(") = 外推")) << info;
+    EXPECT_EQ("-1\n", CommandOutput("sqlite3 '" + (folder / "h.gpkg") +
+                                    "' 'SELECT srs_id FROM gpkg_contents'"));
+}
