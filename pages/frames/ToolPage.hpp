@@ -130,6 +130,7 @@ struct ZoneCheckTarget {
 
 class ProjExportSource;
 class GraticuleSource;
+class ParameterReceiver;
 class ConversionPage;
 class CommonPointPage;
 class BatchFilePage;
@@ -154,6 +155,9 @@ public:
     virtual ProjExportSource* ProjExport() { return nullptr; }
     virtual GraticuleSource* Graticule() { return nullptr; }
     virtual CustomEllipsoidPage* EllipsoidEditor() { return nullptr; }
+    // The parameters a computation page hands over with 用于转换, taken by a transformation
+    // page.
+    virtual ParameterReceiver* ParameterInput() { return nullptr; }
     // The zone check of pages whose source holds plane coordinates of one zone.
     virtual std::optional<ZoneCheckTarget> ZoneCheck() const { return std::nullopt; }
 

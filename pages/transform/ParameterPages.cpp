@@ -89,19 +89,19 @@ bool IsUsable(const ParameterSet& set)
     return true;
 }
 
+// The number of leading rows a kind's estimate reads out of `rows`.
+int RowsEstimated(const DatumKind& kind, int rows)
+{
+    return kind.rowsEstimated > 0 ? std::min(kind.rowsEstimated, rows) : rows;
+}
+
 } // namespace
 
 std::string_view TransformPageClassOf(ParameterKind kind)
 {
-    switch (kind) {
-    case ParameterKind::Three:
-        return "CTrans3Dlg";
-    case ParameterKind::Four:
-        return "CTrans4Dlg";
-    case ParameterKind::Seven:
-        return "CTrans7Dlg";
-    }
-    return {};
+    if (const DatumKind* datum = DatumKindOf(kind))
+        return datum->transformPageClass;
+    return "CTrans4Dlg";
 }
 
 std::string ParameterFileText(ParameterKind kind, std::span<const std::string> displayTexts)
@@ -177,7 +177,10 @@ std::string SolvedParameterText(double value, int decimals)
 // ---- three and seven parameters
 
 DatumParameterPage::DatumParameterPage(PageContext context, ParameterKind kind)
-    : ParameterPage(kind, context, kShortAngleUnitChoices, kShortAngleUnitChoices)
+    : ParameterPage(kind, context, kShortAngleUnitChoices, kShortAngleUnitChoices),
+      m_datumKind(*DatumKindOf(kind)),
+      m_params(kind == ParameterKind::Seven ? DatumParams(geodesy::SevenParams{})
+                                            : DatumParams(geodesy::ThreeParams{}))
 {
     const ParameterSetInfo& info = ParameterSetOf(kind);
     SetUp({.table = {"公共点坐标",
@@ -185,9 +188,8 @@ DatumParameterPage::DatumParameterPage(PageContext context, ParameterKind kind)
                       "新高程z(m)", "中误差(m)"},
                      {35, 90, 90, 80, 90, 90, 80, 70}},
            .import = CommonPointImport(7, "行参数不足7个,请检查!"),
-           .minimumPoints = kind == ParameterKind::Three ? 1 : 3,
-           .tooFewPointsMessage = kind == ParameterKind::Three ? "公共点个数不足1个!"
-                                                               : "公共点个数不足3个!",
+           .minimumPoints = m_datumKind.minimumPoints,
+           .tooFewPointsMessage = m_datumKind.tooFewPointsMessage,
            .residualColumn = kResidualColumn,
            .savedColumns = AllColumns(8),
            .saveTitles = false,
@@ -226,20 +228,22 @@ bool DatumParameterPage::Solve(const PointRows& points)
         oldPoints.push_back(xyzOld);
         newPoints.push_back(xyzNew);
     }
-    const auto estimated =
-        static_cast<std::size_t>(std::min(RowsEstimated(points.rows), points.rows));
+    const auto estimated = static_cast<std::size_t>(RowsEstimated(m_datumKind, points.rows));
     oldPoints.resize(estimated);
     newPoints.resize(estimated);
-    switch (Estimate(oldPoints, newPoints)) {
-    case Estimated::Kept:
-        break;
-    case Estimated::Undetermined:
+    const std::optional<DatumParams> params = m_datumKind.estimate(ToList(oldPoints),
+                                                                   ToList(newPoints));
+    if (!params) {
         ShowMessage(messages::kNoSolution);
         return false;
-    case Estimated::Unusable:
+    }
+    const ParameterSet shown = m_datumKind.shown(*params);
+    if (!IsUsable(shown)) {
         ShowMessage(messages::kSolutionUnusable);
         return false;
     }
+    m_params = *params;
+    ShowParameters(shown);
     m_solved = true;
     m_solvedFrom = ProjSideOf(*this, From(), ZoneNumberInColumn(Table(), 2));
     m_solvedTo = ProjSideOf(*this, To(), 0);
@@ -262,27 +266,27 @@ void DatumParameterPage::AssessQuality(const PointRows& points)
         newPoints.push_back(xyz);
         olds.push_back(o);
     }
-    Mover mover;
+    std::optional<DatumParams> fitted;
     estimation::FitModel model;
     model.points = points.rows;
     model.unknowns = ParameterSetOf(Kind()).Count();
     model.components = 3;
-    model.estimatedPoints = RowsEstimated(points.rows) < points.rows ? RowsEstimated(points.rows)
-                                                                     : 0;
+    const int rowsEstimated = RowsEstimated(m_datumKind, points.rows);
+    model.estimatedPoints = rowsEstimated < points.rows ? rowsEstimated : 0;
     model.solve = [&](const std::vector<int>& used) {
         std::vector<std::array<double, 3>> o, n;
         for (int i : used) {
             o.push_back(oldPoints[static_cast<std::size_t>(i)]);
             n.push_back(newPoints[static_cast<std::size_t>(i)]);
         }
-        mover = Fit(o, n);
-        return static_cast<bool>(mover);
+        fitted = m_datumKind.estimate(ToList(o), ToList(n));
+        return fitted.has_value();
     };
     // In the target's plane and height, as the residual column measures: the known y without
     // its zone number.
     model.misclosure = [&](int i) {
         const std::span<const std::string> row = points.Row(i);
-        const GeodeticPoint moved = mover(olds[static_cast<std::size_t>(i)]);
+        const GeodeticPoint moved = Move(*fitted, olds[static_cast<std::size_t>(i)]);
         double x = 0.0, y = 0.0, xNew = 0.0, yNew = 0.0;
         To().Project(moved.B, moved.L, x, y);
         To().ReadPlane(CellsOf(row, 4, 2), xNew, yNew);
@@ -305,12 +309,17 @@ std::optional<std::string> DatumParameterPage::ProjExportText()
         ShowNothingToExport();
         return std::nullopt;
     }
-    return ExportText(m_solvedFrom, m_solvedTo);
+    return m_datumKind.projText(m_solvedFrom, m_solvedTo, m_params);
+}
+
+GeodeticPoint DatumParameterPage::Move(const DatumParams& params, const GeodeticPoint& point) const
+{
+    return m_datumKind.move(From().Projector(), To().Projector(), params, point);
 }
 
 std::string DatumParameterPage::Residual(std::span<const std::string> row) const
 {
-    const GeodeticPoint moved = Move(From().ReadPoint(CellsOf(row, 1, 3)));
+    const GeodeticPoint moved = Move(m_params, From().ReadPoint(CellsOf(row, 1, 3)));
     double x = 0.0, y = 0.0;
     To().Project(moved.B, moved.L, x, y);
     double xNew = 0.0, yNew = 0.0;
@@ -318,98 +327,6 @@ std::string DatumParameterPage::Residual(std::span<const std::string> row) const
     const double residual = estimation::SpatialResidual(x, y, moved.H, xNew, yNew,
                                                         CellValue(row, 6));
     return platform::FormatFixed(residual, kMetreDecimals);
-}
-
-CParams7::CParams7(PageContext context) : DatumParameterPage(context, ParameterKind::Seven) {}
-
-DatumParameterPage::Estimated
-CParams7::Estimate(const std::vector<std::array<double, 3>>& oldPoints,
-                   const std::vector<std::array<double, 3>>& newPoints)
-{
-    geodesy::SevenParams params;
-    if (estimation::SolveSevenParams(ToList(oldPoints), ToList(newPoints),
-                                     static_cast<int>(oldPoints.size()), params) != 1)
-        return Estimated::Undetermined;
-    const ParameterSet shown = ParameterSet::FromInternal(params);
-    if (!IsUsable(shown))
-        return Estimated::Unusable;
-    m_params = params;
-    ShowParameters(shown);
-    return Estimated::Kept;
-}
-
-GeodeticPoint CParams7::Move(const GeodeticPoint& point) const
-{
-    GeodeticPoint moved;
-    geodesy::TransformSevenParams(From().Projector(), To().Projector(), point.B, point.L, point.H,
-                                  m_params, moved.B, moved.L, moved.H);
-    return moved;
-}
-
-std::string CParams7::ExportText(const ProjSide& from, const ProjSide& to) const
-{
-    return DatumExportText(from, to, m_params);
-}
-
-DatumParameterPage::Mover CParams7::Fit(const std::vector<std::array<double, 3>>& oldPoints,
-                                        const std::vector<std::array<double, 3>>& newPoints) const
-{
-    geodesy::SevenParams params;
-    if (estimation::SolveSevenParams(ToList(oldPoints), ToList(newPoints),
-                                     static_cast<int>(oldPoints.size()), params) != 1)
-        return {};
-    return [this, params](const GeodeticPoint& point) {
-        GeodeticPoint moved;
-        geodesy::TransformSevenParams(From().Projector(), To().Projector(), point.B, point.L,
-                                      point.H, params, moved.B, moved.L, moved.H);
-        return moved;
-    };
-}
-
-CParams3::CParams3(PageContext context) : DatumParameterPage(context, ParameterKind::Three) {}
-
-DatumParameterPage::Estimated
-CParams3::Estimate(const std::vector<std::array<double, 3>>& oldPoints,
-                   const std::vector<std::array<double, 3>>& newPoints)
-{
-    if (oldPoints.empty())
-        return Estimated::Undetermined;
-    geodesy::ThreeParams params;
-    estimation::SolveThreeParams(ToList(oldPoints), ToList(newPoints), params);
-    const ParameterSet shown = ParameterSet::From(params);
-    if (!IsUsable(shown))
-        return Estimated::Unusable;
-    m_params = params;
-    ShowParameters(shown);
-    return Estimated::Kept;
-}
-
-GeodeticPoint CParams3::Move(const GeodeticPoint& point) const
-{
-    GeodeticPoint moved;
-    geodesy::TransformThreeParams(From().Projector(), To().Projector(), point.B, point.L, point.H,
-                                  m_params, moved.B, moved.L, moved.H);
-    return moved;
-}
-
-std::string CParams3::ExportText(const ProjSide& from, const ProjSide& to) const
-{
-    return DatumExportText(from, to, m_params);
-}
-
-DatumParameterPage::Mover CParams3::Fit(const std::vector<std::array<double, 3>>& oldPoints,
-                                        const std::vector<std::array<double, 3>>& newPoints) const
-{
-    if (oldPoints.empty())
-        return {};
-    geodesy::ThreeParams params;
-    estimation::SolveThreeParams(ToList(oldPoints), ToList(newPoints), params);
-    return [this, params](const GeodeticPoint& point) {
-        GeodeticPoint moved;
-        geodesy::TransformThreeParams(From().Projector(), To().Projector(), point.B, point.L,
-                                      point.H, params, moved.B, moved.L, moved.H);
-        return moved;
-    };
 }
 
 // ---- four parameters

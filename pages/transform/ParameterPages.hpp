@@ -11,6 +11,7 @@
 #include "pages/frames/DatumSide.hpp"
 #include "pages/frames/ParameterSet.hpp"
 #include "pages/frames/ProjExport.hpp"
+#include "pages/transform/DatumKinds.hpp"
 #include "pages/transform/TransformPages.hpp"
 
 #include "platform/NumberText.hpp"
@@ -23,6 +24,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace carvento::pages {
@@ -197,7 +199,7 @@ bool ParameterPage<Base>::TransferTo(ToolPage& target)
         this->ShowMessage(messages::kNothingToTransfer);
         return false;
     }
-    auto* receiver = dynamic_cast<ParameterReceiver*>(&target);
+    ParameterReceiver* receiver = target.ParameterInput();
     if (!receiver || receiver->ReceivedKind() != m_kind)
         return false;
     CopySharedSettings(*this, target);
@@ -223,7 +225,8 @@ bool ParameterPage<Base>::OnCommand(const std::string& id)
 
 // The common points of the three- and seven-parameter pages: source and target sides, eight
 // columns, old points from columns 1–3 on the source side and new points from 4–6 on the target
-// side, residuals in column 7 measured in the target projection plane.
+// side, residuals in column 7 measured in the target projection plane. What the kind computes
+// comes from its row in the datum kind table.
 class DatumParameterPage : public ParameterPage<TwoSidedPage<CommonPointPage>> {
 public:
     static constexpr int kResidualColumn = 7;
@@ -234,38 +237,23 @@ public:
 protected:
     DatumParameterPage(PageContext context, ParameterKind kind);
 
-    // The export text of the kept parameters between two sides.
-    virtual std::string ExportText(const ProjSide& from, const ProjSide& to) const = 0;
-    // Parameters estimated from the given Cartesian rows without keeping or showing them, as
-    // the move of a point from the source ellipsoid to the target; empty when the rows do not
-    // determine them. The quality report repeats the fit with it.
-    using Mover = std::function<GeodeticPoint(const GeodeticPoint&)>;
-    virtual Mover Fit(const std::vector<std::array<double, 3>>& oldPoints,
-                      const std::vector<std::array<double, 3>>& newPoints) const = 0;
-
     bool Solve(const PointRows& points) override;
     std::string Residual(std::span<const std::string> row) const override;
-
-    // Number of leading rows the estimate reads (the others count only for the residuals).
-    virtual int RowsEstimated(int rows) const { return rows; }
-    // What an estimate came to: kept and shown, not determined by the rows, or parameters
-    // that are not finite or shift beyond any coordinate (neither kept nor shown).
-    enum class Estimated { Kept, Undetermined, Unusable };
-    // Estimates from the Cartesian rows (old on the source ellipsoid, new on the target) and
-    // keeps and shows the result when it is usable.
-    virtual Estimated Estimate(const std::vector<std::array<double, 3>>& oldPoints,
-                               const std::vector<std::array<double, 3>>& newPoints) = 0;
-    // Moves a point B, L (degrees), H (m) from the source ellipsoid to the target one with
-    // the kept parameters.
-    virtual GeodeticPoint Move(const GeodeticPoint& point) const = 0;
-
     void ForgetSolve() override { m_solved = false; }
     bool CanTransfer() const override { return m_solved; }
 
+    // The last solved parameters in internal units.
+    const DatumParams& Solved() const { return m_params; }
+
 private:
+    // Moves a point B, L (degrees), H (m) from the source ellipsoid to the target one with
+    // `params`.
+    GeodeticPoint Move(const DatumParams& params, const GeodeticPoint& point) const;
     // The quality report of a successful solve over every row.
     void AssessQuality(const PointRows& points);
 
+    const DatumKind& m_datumKind;
+    DatumParams m_params;
     bool m_solved = false;
     ProjSide m_solvedFrom{};
     ProjSide m_solvedTo{};
@@ -274,41 +262,24 @@ private:
 // 计算七参数.
 class CParams7 final : public DatumParameterPage {
 public:
-    explicit CParams7(PageContext context);
+    explicit CParams7(PageContext context) : DatumParameterPage(context, ParameterKind::Seven) {}
     std::string Title() const override { return "计算七参数"; }
     // The last solved parameters in internal units (radians, plain factor).
-    const geodesy::SevenParams& Parameters() const { return m_params; }
-
-protected:
-    Estimated Estimate(const std::vector<std::array<double, 3>>& oldPoints,
-                       const std::vector<std::array<double, 3>>& newPoints) override;
-    GeodeticPoint Move(const GeodeticPoint& point) const override;
-    std::string ExportText(const ProjSide& from, const ProjSide& to) const override;
-    Mover Fit(const std::vector<std::array<double, 3>>& oldPoints,
-              const std::vector<std::array<double, 3>>& newPoints) const override;
-
-private:
-    geodesy::SevenParams m_params{};
+    const geodesy::SevenParams& Parameters() const
+    {
+        return std::get<geodesy::SevenParams>(Solved());
+    }
 };
 
 // 计算三参数: the shift of the first common point.
 class CParams3 final : public DatumParameterPage {
 public:
-    explicit CParams3(PageContext context);
+    explicit CParams3(PageContext context) : DatumParameterPage(context, ParameterKind::Three) {}
     std::string Title() const override { return "计算三参数"; }
-    const geodesy::ThreeParams& Parameters() const { return m_params; }
-
-protected:
-    int RowsEstimated(int) const override { return 1; }
-    Estimated Estimate(const std::vector<std::array<double, 3>>& oldPoints,
-                       const std::vector<std::array<double, 3>>& newPoints) override;
-    GeodeticPoint Move(const GeodeticPoint& point) const override;
-    std::string ExportText(const ProjSide& from, const ProjSide& to) const override;
-    Mover Fit(const std::vector<std::array<double, 3>>& oldPoints,
-              const std::vector<std::array<double, 3>>& newPoints) const override;
-
-private:
-    geodesy::ThreeParams m_params{};
+    const geodesy::ThreeParams& Parameters() const
+    {
+        return std::get<geodesy::ThreeParams>(Solved());
+    }
 };
 
 // 计算四参数: plane coordinates as typed, no coordinate-system panels.

@@ -123,7 +123,8 @@ template class ParameterImportPage<ConversionPage>;
 template class ParameterImportPage<TwoSidedPage<ConversionPage>>;
 
 DatumTransformPage::DatumTransformPage(ParameterKind kind, PageContext context)
-    : ParameterImportPage(kind, context, kAngleUnitChoices, kShortAngleUnitChoices)
+    : ParameterImportPage(kind, context, kAngleUnitChoices, kShortAngleUnitChoices),
+      m_datumKind(*DatumKindOf(kind)), m_record(m_datumKind.fromSet(Parameters()))
 {
     // The coordinate titles follow the type each side shows; the sides rewrite them.
     auto titles = [](const DatumSide& side) {
@@ -155,6 +156,12 @@ void DatumTransformPage::PrepareConvert()
 {
     From().TakeFields();
     To().TakeFields();
+    m_record = m_datumKind.fromSet(Parameters());
+}
+
+std::string DatumTransformPage::ExportText()
+{
+    return m_datumKind.projText(ExportSource(), ExportTarget(), m_datumKind.fromSet(Parameters()));
 }
 
 void DatumTransformPage::ConvertRow(std::span<std::string> cells)
@@ -162,7 +169,8 @@ void DatumTransformPage::ConvertRow(std::span<std::string> cells)
     std::span<std::string> coordinates = cells.subspan(1,
                                                        std::min<std::size_t>(3, cells.size() - 1));
     const GeodeticPoint point = From().ReadPoint(coordinates);
-    To().WritePoint(Transform(point), coordinates);
+    To().WritePoint(m_datumKind.move(From().Projector(), To().Projector(), m_record, point),
+                    coordinates);
 }
 
 ProjSide DatumTransformPage::ExportSource()
@@ -194,48 +202,6 @@ std::optional<GisPoints> DatumTransformPage::ResultGisPoints() const
     }
     points.crs = target;
     return points;
-}
-
-CTrans7Dlg::CTrans7Dlg(PageContext context) : DatumTransformPage(ParameterKind::Seven, context) {}
-
-void CTrans7Dlg::PrepareConvert()
-{
-    DatumTransformPage::PrepareConvert();
-    m_record = Parameters().ToInternalSevenParams();
-}
-
-GeodeticPoint CTrans7Dlg::Transform(const GeodeticPoint& point) const
-{
-    GeodeticPoint moved;
-    geodesy::TransformSevenParams(From().Projector(), To().Projector(), point.B, point.L, point.H,
-                                  m_record, moved.B, moved.L, moved.H);
-    return moved;
-}
-
-std::string CTrans7Dlg::ExportText()
-{
-    return DatumExportText(ExportSource(), ExportTarget(), Parameters().ToInternalSevenParams());
-}
-
-CTrans3Dlg::CTrans3Dlg(PageContext context) : DatumTransformPage(ParameterKind::Three, context) {}
-
-void CTrans3Dlg::PrepareConvert()
-{
-    DatumTransformPage::PrepareConvert();
-    m_record = Parameters().ToThreeParams();
-}
-
-GeodeticPoint CTrans3Dlg::Transform(const GeodeticPoint& point) const
-{
-    GeodeticPoint moved;
-    geodesy::TransformThreeParams(From().Projector(), To().Projector(), point.B, point.L, point.H,
-                                  m_record, moved.B, moved.L, moved.H);
-    return moved;
-}
-
-std::string CTrans3Dlg::ExportText()
-{
-    return DatumExportText(ExportSource(), ExportTarget(), Parameters().ToThreeParams());
 }
 
 CTrans4Dlg::CTrans4Dlg(PageContext context) : ParameterImportPage(ParameterKind::Four, context)

@@ -7,6 +7,7 @@
 #include "pages/frames/DatumSide.hpp"
 #include "pages/frames/ParameterSet.hpp"
 #include "pages/frames/ProjExport.hpp"
+#include "pages/transform/DatumKinds.hpp"
 
 #include <optional>
 
@@ -43,6 +44,7 @@ public:
     static constexpr const char* kExportProjCommand = "export-proj";
 
     ProjExportSource* ProjExport() override { return this; }
+    ParameterReceiver* ParameterInput() override { return this; }
 
     const ParameterSet& Parameters() const { return m_params; }
     // The id of the field showing display value `displayIndex`.
@@ -84,7 +86,7 @@ private:
 };
 
 // CTrans7Dlg and CTrans3Dlg: each row read on the source side, moved to the target ellipsoid,
-// written on the target side.
+// written on the target side, as the kind's row in the datum kind table moves it.
 class DatumTransformPage : public ParameterImportPage<TwoSidedPage<ConversionPage>> {
 public:
     // "序号" and the target side's titles: "纬度", "经度" or "x", "y".
@@ -97,37 +99,29 @@ protected:
 
     void PrepareConvert() override;
     void ConvertRow(std::span<std::string> cells) override;
-    // Moves B, L (degrees), H (m) from the source ellipsoid to the target one.
-    virtual GeodeticPoint Transform(const GeodeticPoint& point) const = 0;
+    std::string ExportText() override;
     // The two sides for the export: the source's zone number taken from its table's y column.
     ProjSide ExportSource();
     ProjSide ExportTarget();
     // The target side's points: x, y or B, L (its notation) with the height in column 3.
     std::optional<GisPoints> ResultGisPoints() const override;
+
+private:
+    const DatumKind& m_datumKind;
+    // The imported parameters as 转换 took them, in internal units.
+    DatumParams m_record;
 };
 
 class CTrans7Dlg final : public DatumTransformPage {
 public:
-    explicit CTrans7Dlg(PageContext context);
+    explicit CTrans7Dlg(PageContext context) : DatumTransformPage(ParameterKind::Seven, context) {}
     std::string Title() const override { return "七参数转换"; }
-
-private:
-    void PrepareConvert() override;
-    GeodeticPoint Transform(const GeodeticPoint& point) const override;
-    std::string ExportText() override;
-    geodesy::SevenParams m_record; // internal units
 };
 
 class CTrans3Dlg final : public DatumTransformPage {
 public:
-    explicit CTrans3Dlg(PageContext context);
+    explicit CTrans3Dlg(PageContext context) : DatumTransformPage(ParameterKind::Three, context) {}
     std::string Title() const override { return "三参数转换"; }
-
-private:
-    void PrepareConvert() override;
-    GeodeticPoint Transform(const GeodeticPoint& point) const override;
-    std::string ExportText() override;
-    geodesy::ThreeParams m_record;
 };
 
 // Plane coordinates of one grid to another: x, y through the four parameters, the elevation
