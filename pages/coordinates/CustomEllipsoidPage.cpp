@@ -16,7 +16,7 @@ CustomEllipsoidPage::CustomEllipsoidPage(PageContext context, ProfileStore store
     AddField({.id = "name", .label = kNameLabel, .kind = FieldKind::Text});
     AddField({.id = "a", .label = kALabel, .kind = FieldKind::Text});
     AddField({.id = "b", .label = kBLabel, .kind = FieldKind::Text});
-    AddCommand({.id = "ok", .caption = "确定"});
+    AddCommand({.id = "ok", .caption = "确定", .action = [this] { return Accept(); }});
 }
 
 bool CustomEllipsoidPage::Accept()

@@ -40,8 +40,6 @@ public:
     bool Accept();
 
 private:
-    bool OnCommand(const std::string& id) override { return id == "ok" && Accept(); }
-
     ProfileStore m_store;
 };
 

@@ -24,7 +24,7 @@ void BatchFilePage::SetUp(BatchFileSetup setup)
               .kind = FieldKind::Radio,
               .choices = {"合并文件", "生成独立文件"},
               .value = kSeparate});
-    AddCommand({kRunCommand, m_setup.runCaption});
+    AddCommand({kRunCommand, m_setup.runCaption, [this] { return Convert().ran; }});
 }
 
 int BatchFilePage::AddFiles()
@@ -71,11 +71,6 @@ std::string BatchFilePage::SeparateOutputBase(const std::string& input) const
         return m_outputFolder + (m_outputFolder.ends_with('/') ? "" : "/") +
                std::string(fileconv::FolderName(input));
     return OutputBase(input);
-}
-
-bool BatchFilePage::OnCommand(const std::string& id)
-{
-    return id == kRunCommand && Convert().ran;
 }
 
 BatchReport BatchFilePage::Convert()

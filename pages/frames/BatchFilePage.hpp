@@ -120,8 +120,6 @@ protected:
     // a complete earlier result is never replaced by a partial one. `note` says which.
     static std::string PartialOutputPath(const std::string& output, std::string& note);
 
-    bool OnCommand(const std::string& id) override;
-
     // The base its separate outputs are named from (OutputBase of the input by default).
     std::string SeparateOutputBase(const std::string& input) const;
     // The files an output target stands for: the target itself, or the files named after it

@@ -26,21 +26,10 @@ void CommonPointPage::SetUp(CommonPointSetup setup)
     }
     m_table.SetupColumns(m_setup.table.titles, m_setup.table.widths);
     m_editor.SetPolicy(m_setup.import);
-    AddCommand({kSolveCommand, m_setup.solveCaption});
+    AddCommand({kSolveCommand, m_setup.solveCaption, [this] { return SolveCommand(); }});
     if (m_setup.residualColumn >= 0)
-        AddCommand({kSetAsideCommand, "剔除超限点重新解算"});
-    AddCommand({kSavePointsCommand, "保存公共点"});
-}
-
-bool CommonPointPage::OnCommand(const std::string& id)
-{
-    if (id == kSolveCommand)
-        return SolveCommand();
-    if (id == kSavePointsCommand)
-        return SavePoints();
-    if (id == kSetAsideCommand)
-        return SetAsideBlunders();
-    return false;
+        AddCommand({kSetAsideCommand, "剔除超限点重新解算", [this] { return SetAsideBlunders(); }});
+    AddCommand({kSavePointsCommand, "保存公共点", [this] { return SavePoints(); }});
 }
 
 bool CommonPointPage::SolveCommand()

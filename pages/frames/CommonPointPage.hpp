@@ -164,7 +164,6 @@ protected:
     virtual std::string Residual(std::span<const std::string> row) const = 0;
 
     // The frame's commands; pages with more commands handle theirs and pass the rest on.
-    bool OnCommand(const std::string& id) override;
 
     // Keeps a solve's quality report; `names` are the points' identifiers (column 0).
     void SetQuality(estimation::QualityReport report, const std::vector<std::string>& names,

@@ -155,20 +155,14 @@ bool ConversionPage::ConvertRows(SourceAfterConvert after)
 
 void ConversionPage::OfferGisExport()
 {
-    AddCommand({kExportGisCommand, messages::kExportGisCaption});
+    AddCommand({kExportGisCommand, messages::kExportGisCaption,
+                [this] { return ExportGisWithDialog(*this, m_prompter); }});
 }
 
 bool ConversionPage::OffersGisExport() const
 {
     return std::any_of(Commands().begin(), Commands().end(),
                        [](const PageCommand& command) { return command.id == kExportGisCommand; });
-}
-
-bool ConversionPage::OnCommand(const std::string& id)
-{
-    if (id == kExportGisCommand)
-        return ExportGisWithDialog(*this, m_prompter);
-    return ToolPage::OnCommand(id);
 }
 
 bool ConversionPage::Copy()

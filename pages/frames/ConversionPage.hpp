@@ -165,7 +165,6 @@ protected:
     // Asked after PrepareConvert: the result rows as points for the values being converted
     // with, or nothing (the default) for a result without coordinates.
     virtual std::optional<GisPoints> ResultGisPoints() const { return std::nullopt; }
-    bool OnCommand(const std::string& id) override;
 
     // Shows a fixed message with the application title as caption, through the dispatcher:
     // a command running on a worker shows it on the user-interface thread.

@@ -93,32 +93,21 @@ void TaskPage::SetUp(TaskSetup setup)
     m_table.SetupColumns(m_setup.table.titles, m_setup.table.widths);
     AddField(
         {.id = kProgressField, .kind = FieldKind::ReadOnlyText, .text = messages::kProgressPrefix});
-    AddCommand({kStartCommand, "启动/暂停"});
-    AddCommand({kStopCommand, "停止"});
-    AddCommand({kSaveDataCommand, "保存数据"});
-    AddCommand({kSaveTaskCommand, "保存任务"});
-    AddCommand({kRestoreTaskCommand, "恢复任务"});
+    AddCommand({kStartCommand, "启动/暂停", [this] { return StartOrPause(); }});
+    AddCommand({kStopCommand, "停止", [this] { return StopCommand(); }});
+    AddCommand({kSaveDataCommand, "保存数据", [this] { return SaveData(); }});
+    AddCommand({kSaveTaskCommand, "保存任务", [this] { return SaveTask(); }});
+    AddCommand({kRestoreTaskCommand, "恢复任务", [this] { return RestoreTask(); }});
 }
 
-bool TaskPage::OnCommand(const std::string& id)
+bool TaskPage::StopCommand()
 {
-    if (id == kStartCommand)
-        return StartOrPause();
-    if (id == kStopCommand) {
-        if (m_state == State::Idle) {
-            SetStatus(messages::kStatusNothingToStop);
-            return false;
-        }
-        Stop();
-        return true;
+    if (m_state == State::Idle) {
+        SetStatus(messages::kStatusNothingToStop);
+        return false;
     }
-    if (id == kSaveDataCommand)
-        return SaveData();
-    if (id == kSaveTaskCommand)
-        return SaveTask();
-    if (id == kRestoreTaskCommand)
-        return RestoreTask();
-    return false;
+    Stop();
+    return true;
 }
 
 bool TaskPage::StartOrPause()

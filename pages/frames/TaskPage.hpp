@@ -222,7 +222,8 @@ protected:
     // A run ended (user-interface thread; the worker is done with `work`). Not while closing.
     virtual void TaskEnded(TaskWork&, bool /*finished*/) {}
 
-    bool OnCommand(const std::string& id) override;
+    // 停止: stops a running task; with none running the status line says so.
+    bool StopCommand();
 
 private:
     void Work(const platform::TaskControl& control, int firstStep);

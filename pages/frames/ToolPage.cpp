@@ -143,11 +143,17 @@ void ToolPage::Choose(const std::string& id, int index)
 
 bool ToolPage::RunCommand(const std::string& id)
 {
-    const auto named = [&](const PageCommand& command) { return command.id == id; };
-    bool known = std::any_of(m_commands.begin(), m_commands.end(), named);
+    // The action is copied out: it may change the page's commands while it runs.
+    std::function<bool()> action;
+    const auto take = [&](const std::vector<PageCommand>& commands) {
+        for (const PageCommand& command : commands)
+            if (!action && command.id == id && command.action)
+                action = command.action;
+    };
+    take(m_commands);
     for (const PageMenu& menu : m_menus)
-        known = known || std::any_of(menu.entries.begin(), menu.entries.end(), named);
-    return known && OnCommand(id);
+        take(menu.entries);
+    return action && action();
 }
 
 bool ToolPage::ExchangeFields()

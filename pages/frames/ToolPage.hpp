@@ -7,6 +7,7 @@
 #include "platform/Profile.hpp"
 #include "platform/Prompter.hpp"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -83,10 +84,13 @@ struct PageField {
     bool visible = true;
 };
 
-// A command beyond the ones the page's frame carries (an extra button).
+// A command beyond the ones the page's frame carries (an extra button) and what it does: true
+// when it did it. A menu entry may name a command declared as a button by its id alone; the
+// button's action runs for it.
 struct PageCommand {
     std::string id{};
     std::string caption{};
+    std::function<bool()> action{};
 };
 
 // A menu of the page's window: entries are commands run like the buttons; an entry without
@@ -211,7 +215,6 @@ protected:
 
     // Called after the view edited a field: fields that enable or hide each other react here.
     virtual void OnFieldEdited(const PageField&) {}
-    virtual bool OnCommand(const std::string&) { return false; }
 
     // Shows a fixed message with the application title as caption.
     void ShowMessage(const std::string& text,

@@ -184,18 +184,11 @@ BatchElevationPage::BatchElevationPage(PageContext context) : TaskPage(context)
            .savedColumns = {1, 2, 3},
            .requiredColumns = {1, 2}});
     AddMenu({"文件(&F)",
-             {{kOpenCommand, "打开(&O)"},
+             {{kOpenCommand, "打开(&O)", [this] { return OpenPoints(); }},
               {kSaveDataCommand, "保存(&S)"},
               {},
               {kCloseWindowCommand, "退出(&Q)"}}});
     AddMenu({"帮助(&H)", {{"help", "帮助(&H)"}}});
-}
-
-bool BatchElevationPage::OnCommand(const std::string& id)
-{
-    if (id == kOpenCommand)
-        return OpenPoints();
-    return TaskPage::OnCommand(id);
 }
 
 bool BatchElevationPage::OpenPoints()
@@ -404,7 +397,7 @@ MapFramePage::MapFramePage(PageContext context) : ToolPage(context)
     text("lat-end", "", "终止纬度(dfm)", "311000");
     text("lng-step", "间距", "经度差(dfm)", "000100");
     text("lat-step", "间距", "经度差(dfm)", "000100");
-    AddCommand({.id = kAddCommand, .caption = "添加"});
+    AddCommand({.id = kAddCommand, .caption = "添加", .action = [this] { return Add(); }});
 }
 
 earth::MapFrameKml MapFramePage::FrameKml() const

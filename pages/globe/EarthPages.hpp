@@ -65,7 +65,6 @@ protected:
     int RestoreTaskPosition() override;
     std::string StepsNotDone(int first, int last) const override;
     void TaskEnded(TaskWork& work, bool finished) override;
-    bool OnCommand(const std::string& id) override;
 
 private:
     std::chrono::milliseconds m_second{1000};
@@ -138,9 +137,6 @@ public:
     // 添加: the frame goes to the globe; true when it did (the page then closes). Refused
     // fields, a missing globe or a globe that did not take the frame: a message, false.
     bool Add();
-
-private:
-    bool OnCommand(const std::string& id) override { return id == kAddCommand && Add(); }
 };
 
 } // namespace carvento::pages

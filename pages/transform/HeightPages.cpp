@@ -75,7 +75,9 @@ CHeightFit::CHeightFit(PageContext context) : CommonPointPage(context)
            .savedColumns = columns,
            .saveTitles = false,
            .solveCaption = "拟合"});
-    AddCommand(*SolutionCommand());
+    PageCommand save = *SolutionCommand();
+    save.action = [this] { return SaveModel(); };
+    AddCommand(std::move(save));
     AddField({.id = kModelField,
               .label = "拟合模型:",
               .kind = FieldKind::Radio,
@@ -180,13 +182,6 @@ bool CHeightFit::SaveModelToFile(const std::string& path, tables::TextEncoding e
                           encoding);
 }
 
-bool CHeightFit::OnCommand(const std::string& id)
-{
-    if (id == kSaveModelCommand)
-        return SaveModel();
-    return CommonPointPage::OnCommand(id);
-}
-
 // ---- 正常高计算
 
 CHeightApply::CHeightApply(PageContext context) : ConversionPage(context)
@@ -197,7 +192,7 @@ CHeightApply::CHeightApply(PageContext context) : ConversionPage(context)
     SetLayout({"大地高", {"点号", "x(m)", "y(m)", "大地高H(m)", "备注"}, widths},
               {"正常高", {"点号", "x(m)", "y(m)", "正常高h(m)", "外推"}, widths});
     AddField({.id = kModelField, .label = "拟合模型:", .kind = FieldKind::ReadOnlyText});
-    AddCommand({kImportModelCommand, "导入模型"});
+    AddCommand({kImportModelCommand, "导入模型", [this] { return ImportModel(); }});
     OfferGisExport();
 }
 
@@ -251,13 +246,6 @@ bool CHeightApply::ImportParameterFile(const std::string& path)
     SetFieldText(kModelField, kHeightModelNames[static_cast<std::size_t>(surface.model)] + "," +
                                   std::to_string(surface.hull.size()) + "个范围点");
     return true;
-}
-
-bool CHeightApply::OnCommand(const std::string& id)
-{
-    if (id == kImportModelCommand)
-        return ImportModel();
-    return ConversionPage::OnCommand(id);
 }
 
 bool CHeightApply::ReadyToConvert()

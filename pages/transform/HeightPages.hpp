@@ -63,7 +63,6 @@ protected:
     bool Solve(const PointRows& points) override;
     void ForgetSolve() override { m_surface.reset(); }
     std::string Residual(std::span<const std::string> row) const override;
-    bool OnCommand(const std::string& id) override;
 
 private:
     void ShowSurface(const estimation::HeightSurface& surface, double sigma0);
@@ -101,7 +100,6 @@ public:
     bool ImportParameterFile(const std::string& path) override;
 
 protected:
-    bool OnCommand(const std::string& id) override;
     bool ReadyToConvert() override;
     void ConvertRow(std::span<std::string> cells) override;
     // x, y in the plane of the common points with h as Z; that plane is whatever the fitted

@@ -105,15 +105,20 @@ protected:
     // Declares the frame's commands after the page's SetUp: 保存参数 follows 解算….
     void AddSaveParamsCommand()
     {
-        this->AddCommand(*SolutionCommand());
-        this->AddCommand({CommonPointPage::kTransferCommand, "用于转换"});
-        this->AddCommand({kExportProjCommand, "导出PROJ"});
+        PageCommand save = *SolutionCommand();
+        save.action = [this] { return SaveParameters(); };
+        this->AddCommand(std::move(save));
+        this->AddCommand({CommonPointPage::kTransferCommand, "用于转换",
+                          [this] { return Transfer(); }});
+        this->AddCommand({kExportProjCommand, "导出PROJ", [this] { return ExportProj(); }});
     }
     // Says that nothing is solved yet (ProjExportText before a solve).
     void ShowNothingToExport() { this->ShowMessage(messages::kNoParametersToExport); }
     // Shows a solved set in the result fields with the solved formats.
     void ShowParameters(const ParameterSet& set);
-    bool OnCommand(const std::string& id) override;
+    // 用于转换 as a command: the window opens the transformation page after a solve; before
+    // one the page says so.
+    bool Transfer();
 
 private:
     ParameterKind m_kind;
@@ -207,20 +212,12 @@ bool ParameterPage<Base>::TransferTo(ToolPage& target)
 }
 
 template <class Base>
-bool ParameterPage<Base>::OnCommand(const std::string& id)
+bool ParameterPage<Base>::Transfer()
 {
-    if (id == kSaveParamsCommand)
-        return SaveParameters();
-    // The window opens the transformation page after a solve; before one the page says so.
-    if (id == CommonPointPage::kTransferCommand) {
-        if (this->CanTransfer())
-            return true;
-        this->ShowMessage(messages::kNothingToTransfer);
-        return false;
-    }
-    if (id == kExportProjCommand)
-        return ExportProj();
-    return Base::OnCommand(id);
+    if (this->CanTransfer())
+        return true;
+    this->ShowMessage(messages::kNothingToTransfer);
+    return false;
 }
 
 // The common points of the three- and seven-parameter pages: source and target sides, eight

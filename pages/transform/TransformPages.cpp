@@ -33,8 +33,12 @@ ParameterImportPage<Base>::ParameterImportPage(ParameterKind kind, PageContext c
                         .group = info.transformPanelTitle,
                         .label = info.names[static_cast<std::size_t>(i)].label,
                         .kind = FieldKind::ReadOnlyText});
-    this->AddCommand({.id = kImportCommand, .caption = info.importCaption});
-    this->AddCommand({.id = kExportProjCommand, .caption = "导出PROJ"});
+    this->AddCommand({.id = kImportCommand, .caption = info.importCaption, .action = [this] {
+                          return ImportParameters();
+                      }});
+    this->AddCommand({.id = kExportProjCommand, .caption = "导出PROJ", .action = [this] {
+                          return ExportProj();
+                      }});
 }
 
 template <class Base>
@@ -86,16 +90,6 @@ bool ParameterImportPage<Base>::TakeParameters(const ParameterReadResult& result
     for (int i = 0; i < static_cast<int>(texts.size()); ++i)
         this->SetFieldText(ParameterFieldId(i), texts[static_cast<std::size_t>(i)]);
     return true;
-}
-
-template <class Base>
-bool ParameterImportPage<Base>::OnCommand(const std::string& id)
-{
-    if (id == kImportCommand)
-        return ImportParameters();
-    if (id == kExportProjCommand)
-        return ExportProj();
-    return Base::OnCommand(id);
 }
 
 template <class Base>

@@ -69,7 +69,6 @@ protected:
     template <class... FrameArgs>
     ParameterImportPage(ParameterKind kind, PageContext context, FrameArgs&&... frameArgs);
 
-    bool OnCommand(const std::string& id) override;
     // 转换 needs imported parameters: before an import the page says so (it never converts
     // with a set nobody gave it).
     bool ReadyToConvert() override;

@@ -199,7 +199,14 @@ public:
                   .minimum = 0,
                   .maximum = 6});
         AddField({.id = "note", .label = "说明", .kind = FieldKind::ReadOnlyText, .text = "只读"});
-        AddCommand({.id = "reset", .caption = "复位"});
+        AddCommand({.id = "reset", .caption = "复位", .action = [this] {
+                        ++resets;
+                        SetFieldText("factor", "1");
+                        return true;
+                    }});
+        // A menu entry naming the button runs the button's action; one without an action and
+        // without a button of its id does nothing.
+        AddMenu({"选项(&O)", {{"reset", "复位(&R)"}, {}, {"help", "帮助(&H)"}}});
     }
     std::string Title() const override { return "选项"; }
     std::vector<std::string> ExportHeader() const override { return {"序号", "x"}; }
@@ -210,12 +217,6 @@ private:
     {
         if (field.id == "scaled")
             SetFieldEnabled("factor", field.pendingIndex != 0);
-    }
-    bool OnCommand(const std::string& id) override
-    {
-        ++resets;
-        SetFieldText("factor", "1");
-        return id == "reset";
     }
     void ConvertRow(std::span<std::string> cells) override
     {
@@ -256,6 +257,8 @@ TEST(ConversionFrame, FieldStatesReachTheViewAndCommandsThePage)
     EXPECT_EQ(Cells({"P", "15.000000"}), ResultCells(page));
 
     EXPECT_FALSE(page.RunCommand("unknown"));
+    EXPECT_EQ(0, page.resets);
+    EXPECT_FALSE(page.RunCommand("help"));
     EXPECT_EQ(0, page.resets);
     EXPECT_TRUE(page.RunCommand("reset"));
     EXPECT_EQ(1, page.resets);
