@@ -95,7 +95,7 @@ BatchFileWindow::~BatchFileWindow() = default;
 
 void BatchFileWindow::ShowFiles()
 {
-    m_files->setFiles(m_page->Files());
+    m_files->SetFiles(m_page->Files());
 }
 
 QString BatchFileWindow::StatusText() const
@@ -108,12 +108,12 @@ QPushButton* BatchFileWindow::Button(const QString& caption) const
     for (QPushButton* button : m_buttons)
         if (button->text() == caption)
             return button;
-    if (m_files->addButton()->text() == caption)
-        return m_files->addButton();
-    if (m_files->removeButton()->text() == caption)
-        return m_files->removeButton();
-    if (m_files->clearButton()->text() == caption)
-        return m_files->clearButton();
+    if (m_files->AddButton()->text() == caption)
+        return m_files->AddButton();
+    if (m_files->RemoveButton()->text() == caption)
+        return m_files->RemoveButton();
+    if (m_files->ClearButton()->text() == caption)
+        return m_files->ClearButton();
     return nullptr;
 }
 

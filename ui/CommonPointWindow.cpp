@@ -50,7 +50,7 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
     auto add = [&](const QString& caption, const std::function<void()>& action) {
         auto* button = new QPushButton(caption);
         connect(button, &QPushButton::clicked, this, [this, action] {
-            m_grid->commitOpenEditor();
+            m_grid->CommitOpenEditor();
             action();
         });
         rowButtons->addWidget(button);
@@ -68,7 +68,7 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
             if (m_page->TakeBack(m_grid->Selection()))
                 ShowQuality();
         });
-        m_grid->setRowShader([page = m_page.get()](int row) {
+        m_grid->SetRowShader([page = m_page.get()](int row) {
             switch (page->MarkOf(row)) {
             case pages::CommonPointPage::RowMark::Beyond3Sigma:
                 return RowShade::Warning;
@@ -91,7 +91,7 @@ CommonPointWindow::CommonPointWindow(std::unique_ptr<pages::CommonPointPage> pag
                      id == pages::CommonPointPage::kSetAsideCommand)
                 ShowQuality();
         },
-        [this] { m_grid->commitOpenEditor(); }));
+        [this] { m_grid->CommitOpenEditor(); }));
     layout->addWidget(tableBox, 1);
 
     auto* qualityBox = new QGroupBox(QStringLiteral("解算精度"));

@@ -39,13 +39,13 @@ protected:
         if (IsEnter(key)) {
             emit commitData(editor);
             emit closeEditor(editor, NoHint);
-            m_grid->moveDown();
+            m_grid->MoveDown();
             return true;
         }
         if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
             emit commitData(editor);
             emit closeEditor(editor, NoHint);
-            m_grid->leaveGrid(key->key() == Qt::Key_Tab);
+            m_grid->LeaveGrid(key->key() == Qt::Key_Tab);
             return true;
         }
         if (key->matches(QKeySequence::Paste))
@@ -69,7 +69,7 @@ protected:
             if (rowStep != 0 || columnStep != 0) {
                 emit commitData(editor);
                 emit closeEditor(editor, NoHint);
-                m_grid->moveBy(rowStep, columnStep);
+                m_grid->MoveBy(rowStep, columnStep);
                 return true;
             }
         }
@@ -85,7 +85,7 @@ private:
         auto* line = qobject_cast<QLineEdit*>(editor);
         if (!line)
             return false;
-        std::optional<std::string> text = m_grid->clipboardText();
+        std::optional<std::string> text = m_grid->ClipboardText();
         if (!text)
             return true;
         tables::CellBlock block = tables::SplitCellBlock(*text);
@@ -93,7 +93,7 @@ private:
             line->insert(QString::fromStdString(block.cells.front()));
         } else if (block.rows > 0) {
             emit closeEditor(editor, NoHint);
-            m_grid->pasteFromClipboard();
+            m_grid->PasteFromClipboard();
         }
         return true;
     }
@@ -231,7 +231,7 @@ Qt::ItemFlags CoordinateTableModel::flags(const QModelIndex& index) const
     return flags;
 }
 
-void CoordinateGrid::setRowShader(RowShader shader)
+void CoordinateGrid::SetRowShader(RowShader shader)
 {
     m_model.SetRowShader(std::move(shader));
     viewport()->update();
@@ -254,10 +254,10 @@ CoordinateGrid::CoordinateGrid(tables::CoordinateTable& table, QWidget* parent)
     // Tab belongs to the window (buttons, the other table), not to cell-by-cell movement.
     setTabKeyNavigation(false);
     // Names such as "控制点12" are not cut to "控…": columns grow to what they show.
-    connect(&m_model, &QAbstractItemModel::rowsInserted, this, [this] { scheduleFit(); });
-    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { scheduleFit(); });
-    connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] { scheduleFit(); });
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { scheduleFit(); });
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, [this] { ScheduleFit(); });
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { ScheduleFit(); });
+    connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] { ScheduleFit(); });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { ScheduleFit(); });
     // The pages give widths for a 9-point dialog font; with a larger desktop font a width
     // grows until a title and a coordinate such as 3376320.4035 fit, so nothing is clipped.
     const auto& widths = table.ColumnWidths();
@@ -303,17 +303,17 @@ tables::CellRange CoordinateGrid::SelectedRange() const
     return spanned;
 }
 
-platform::Clipboard& CoordinateGrid::clipboard() const
+platform::Clipboard& CoordinateGrid::ActiveClipboard() const
 {
     return m_clipboard ? *m_clipboard : Clipboard();
 }
 
-std::optional<std::string> CoordinateGrid::clipboardText() const
+std::optional<std::string> CoordinateGrid::ClipboardText() const
 {
-    return clipboard().GetText();
+    return ActiveClipboard().GetText();
 }
 
-void CoordinateGrid::selectCells(const tables::CellRange& range)
+void CoordinateGrid::SelectCells(const tables::CellRange& range)
 {
     const int lastRow = m_model.rowCount() - 1;
     const int lastColumn = m_model.columnCount() - 1;
@@ -328,7 +328,7 @@ void CoordinateGrid::selectCells(const tables::CellRange& range)
                              QItemSelectionModel::ClearAndSelect);
 }
 
-void CoordinateGrid::changeKeepingSelection(const std::function<void()>& change)
+void CoordinateGrid::ChangeKeepingSelection(const std::function<void()>& change)
 {
     // A redraw resets the view's cells; the selection is kept as rectangles and put back.
     std::vector<tables::CellRange> ranges;
@@ -348,11 +348,11 @@ void CoordinateGrid::changeKeepingSelection(const std::function<void()>& change)
     selectionModel()->select(restored, QItemSelectionModel::ClearAndSelect);
 }
 
-void CoordinateGrid::pasteFromClipboard()
+void CoordinateGrid::PasteFromClipboard()
 {
     if (!m_table.IsEditable() || m_table.ColumnCount() <= 0)
         return;
-    std::optional<std::string> text = clipboardText();
+    std::optional<std::string> text = ClipboardText();
     if (!text)
         return;
     const tables::CellBlock block = tables::SplitCellBlock(*text);
@@ -362,17 +362,17 @@ void CoordinateGrid::pasteFromClipboard()
     const int row = current.isValid() ? current.row() + 1 : m_table.RowCount();
     const int column = current.isValid() ? current.column() : 0;
     m_model.Batch([&] { tables::PasteBlock(m_table, row, column, block); });
-    selectCells({row, column, row + block.rows - 1, column + block.columns - 1});
+    SelectCells({row, column, row + block.rows - 1, column + block.columns - 1});
 }
 
-void CoordinateGrid::copySelection()
+void CoordinateGrid::CopySelection()
 {
     std::string text = tables::FormatRangeText(m_table, SelectedRange());
     if (!text.empty())
-        clipboard().PutText(text);
+        ActiveClipboard().PutText(text);
 }
 
-void CoordinateGrid::clearSelectedCells()
+void CoordinateGrid::ClearSelectedCells()
 {
     if (!m_table.IsEditable())
         return;
@@ -383,13 +383,13 @@ void CoordinateGrid::clearSelectedCells()
         ranges.push_back(SelectedRange());
     if (ranges.empty())
         return;
-    changeKeepingSelection([&] {
+    ChangeKeepingSelection([&] {
         for (const tables::CellRange& range : ranges)
             tables::ClearRange(m_table, range);
     });
 }
 
-void CoordinateGrid::moveDown()
+void CoordinateGrid::MoveDown()
 {
     const QModelIndex current = currentIndex();
     if (!current.isValid() || current.row() + 1 >= m_model.rowCount())
@@ -397,7 +397,7 @@ void CoordinateGrid::moveDown()
     setCurrentIndex(m_model.index(current.row() + 1, current.column()));
 }
 
-void CoordinateGrid::moveBy(int rows, int columns)
+void CoordinateGrid::MoveBy(int rows, int columns)
 {
     const QModelIndex current = currentIndex();
     if (!current.isValid())
@@ -407,7 +407,7 @@ void CoordinateGrid::moveBy(int rows, int columns)
     setCurrentIndex(m_model.index(row, column));
 }
 
-void CoordinateGrid::commitOpenEditor()
+void CoordinateGrid::CommitOpenEditor()
 {
     if (state() != QAbstractItemView::EditingState)
         return;
@@ -417,7 +417,7 @@ void CoordinateGrid::commitOpenEditor()
     }
 }
 
-void CoordinateGrid::fitColumnsToContent()
+void CoordinateGrid::FitColumnsToContent()
 {
     m_fitPending = false;
     // Only the rows in view are measured (a million rows stay cheap), and a column only
@@ -430,15 +430,15 @@ void CoordinateGrid::fitColumnsToContent()
     }
 }
 
-void CoordinateGrid::scheduleFit()
+void CoordinateGrid::ScheduleFit()
 {
     if (m_fitPending)
         return;
     m_fitPending = true;
-    QTimer::singleShot(0, this, [this] { fitColumnsToContent(); });
+    QTimer::singleShot(0, this, [this] { FitColumnsToContent(); });
 }
 
-void CoordinateGrid::leaveGrid(bool forward)
+void CoordinateGrid::LeaveGrid(bool forward)
 {
     focusNextPrevChild(forward);
 }
@@ -446,13 +446,13 @@ void CoordinateGrid::leaveGrid(bool forward)
 void CoordinateGrid::keyPressEvent(QKeyEvent* event)
 {
     if (event->matches(QKeySequence::Paste)) {
-        pasteFromClipboard();
+        PasteFromClipboard();
     } else if (event->matches(QKeySequence::Copy)) {
-        copySelection();
+        CopySelection();
     } else if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
-        clearSelectedCells();
+        ClearSelectedCells();
     } else if (IsEnter(event) && m_table.IsEditable()) {
-        moveDown();
+        MoveDown();
     } else {
         QTableView::keyPressEvent(event);
         return;

@@ -72,43 +72,43 @@ public:
     tables::CellRange SelectedRange() const;
 
     // Shades rows as `shader` says; call again (or update the viewport) when the marks change.
-    void setRowShader(RowShader shader);
+    void SetRowShader(RowShader shader);
 
     // Where Ctrl+C and Ctrl+V go; the desktop clipboard unless set. Must outlive the grid.
-    void setClipboard(platform::Clipboard& clipboard) { m_clipboard = &clipboard; }
-    std::optional<std::string> clipboardText() const;
+    void SetClipboard(platform::Clipboard& clipboard) { m_clipboard = &clipboard; }
+    std::optional<std::string> ClipboardText() const;
 
     // Ctrl+V: the clipboard's cells from the current cell across and down, rows appended as
     // needed (at the end, column 0, without a current cell); the pasted cells end up selected.
     // Nothing on a result table or without text on the clipboard.
-    void pasteFromClipboard();
+    void PasteFromClipboard();
     // Ctrl+C: the selected rectangle in the text format of 复制.
-    void copySelection();
+    void CopySelection();
     // Delete: empties the selected cells of a source table.
-    void clearSelectedCells();
+    void ClearSelectedCells();
     // Enter: the cell below becomes current (the last row stays).
-    void moveDown();
+    void MoveDown();
     // Tab out of the grid: the focus moves on to the next (or previous) widget.
-    void leaveGrid(bool forward);
+    void LeaveGrid(bool forward);
     // An arrow out of a cell editor: the current cell moves by rows and columns, kept inside
     // the table.
-    void moveBy(int rows, int columns);
+    void MoveBy(int rows, int columns);
     // Keeps what is typed in an open cell editor before a command changes the table's rows.
-    void commitOpenEditor();
+    void CommitOpenEditor();
     // Widens every column but the last to what its cells in view show (never narrows).
-    void fitColumnsToContent();
+    void FitColumnsToContent();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    platform::Clipboard& clipboard() const;
+    platform::Clipboard& ActiveClipboard() const;
     // Runs a table change with one redraw, keeping the current cell and the selection.
-    void changeKeepingSelection(const std::function<void()>& change);
-    void selectCells(const tables::CellRange& range);
+    void ChangeKeepingSelection(const std::function<void()>& change);
+    void SelectCells(const tables::CellRange& range);
 
     // Measures the columns once the current changes are drawn.
-    void scheduleFit();
+    void ScheduleFit();
 
     tables::CoordinateTable& m_table;
     CoordinateTableModel m_model;

@@ -289,7 +289,7 @@ FileListBox::FileListBox(const QString& title, QWidget* parent) : QWidget(parent
     connect(m_clear, &QPushButton::clicked, this, &FileListBox::clearRequested);
 }
 
-void FileListBox::setFiles(const std::vector<std::string>& paths)
+void FileListBox::SetFiles(const std::vector<std::string>& paths)
 {
     m_list->clear();
     for (const std::string& path : paths) {
@@ -314,7 +314,7 @@ ProgressLabel::ProgressLabel(QWidget* parent) : QWidget(parent)
     layout->addWidget(m_bar, 1);
 }
 
-void ProgressLabel::showProgress(const QString& text, int done, int total)
+void ProgressLabel::ShowProgress(const QString& text, int done, int total)
 {
     m_label->setText(text);
     // A range of 0..0 makes a busy bar; an empty task shows an empty bar instead.
@@ -322,7 +322,7 @@ void ProgressLabel::showProgress(const QString& text, int done, int total)
     m_bar->setValue(total > 0 ? std::clamp(done, 0, total) : 0);
 }
 
-QString ProgressLabel::text() const
+QString ProgressLabel::Text() const
 {
     return m_label->text();
 }

@@ -97,11 +97,11 @@ public:
     explicit FileListBox(const QString& title, QWidget* parent = nullptr);
 
     // Shows these paths, in this order (the selection is cleared).
-    void setFiles(const std::vector<std::string>& paths);
-    QListWidget* list() const { return m_list; }
-    QPushButton* addButton() const { return m_add; }
-    QPushButton* removeButton() const { return m_remove; }
-    QPushButton* clearButton() const { return m_clear; }
+    void SetFiles(const std::vector<std::string>& paths);
+    QListWidget* List() const { return m_list; }
+    QPushButton* AddButton() const { return m_add; }
+    QPushButton* RemoveButton() const { return m_remove; }
+    QPushButton* ClearButton() const { return m_clear; }
 
 signals:
     void addRequested();
@@ -123,9 +123,9 @@ public:
     explicit ProgressLabel(QWidget* parent = nullptr);
 
     // `total` 0 empties the bar.
-    void showProgress(const QString& text, int done, int total);
-    QString text() const;
-    QProgressBar* bar() const { return m_bar; }
+    void ShowProgress(const QString& text, int done, int total);
+    QString Text() const;
+    QProgressBar* Bar() const { return m_bar; }
 
 private:
     QLabel* m_label = nullptr;

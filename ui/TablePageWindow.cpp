@@ -186,8 +186,8 @@ TablePageWindow::~TablePageWindow()
 
 void TablePageWindow::SetClipboard(platform::Clipboard& clipboard)
 {
-    m_sourceGrid->setClipboard(clipboard);
-    m_resultGrid->setClipboard(clipboard);
+    m_sourceGrid->SetClipboard(clipboard);
+    m_resultGrid->SetClipboard(clipboard);
 }
 
 QString TablePageWindow::StatusText() const
@@ -444,7 +444,7 @@ void TablePageWindow::ShowResultsOutdated()
     if (m_resultsOutdated || m_page->Result().DataRowCount() == 0)
         return;
     m_resultsOutdated = true;
-    m_resultGrid->setRowShader([](int) { return RowShade::Muted; });
+    m_resultGrid->SetRowShader([](int) { return RowShade::Muted; });
     m_convertStatus->setText(QStringLiteral("源数据已改动，结果不再对应，请重新转换"));
     m_convertStatus->setStyleSheet(QStringLiteral("color: #8a8a8a;"));
 }
@@ -482,7 +482,7 @@ void TablePageWindow::Convert()
     if (converted) {
         ShowExported(QString());
         m_resultsOutdated = false;
-        m_resultGrid->setRowShader({});
+        m_resultGrid->SetRowShader({});
     }
 }
 

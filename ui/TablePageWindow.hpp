@@ -56,7 +56,7 @@ public:
     // The line under the tables: rows of each table, then what the last 转换 and 导出 did.
     QString StatusText() const;
     // Shown in the status line while the source's y values carry a zone number that disagrees
-    // with the page's central meridian (pages/ZoneHint.hpp); it sets the matching meridian.
+    // with the page's central meridian (pages/frames/ZoneHint.hpp); it sets the matching meridian.
     QPushButton* ZoneButton() const { return m_zoneButton; }
 
     // The clipboard of the grids' Ctrl+C and Ctrl+V (the desktop's unless set); the page's

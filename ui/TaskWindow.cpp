@@ -45,17 +45,17 @@ TaskWindow::TaskWindow(std::unique_ptr<pages::TaskPage> page, QWidget* parent)
     m_fields->SetStatusLabel(m_status);
     layout->addWidget(BuildCommandBar(
         *m_page, m_buttons, [this](const std::string&) { ShowState(); },
-        [this] { m_grid->commitOpenEditor(); }));
+        [this] { m_grid->CommitOpenEditor(); }));
 
     // Runs on this thread: the page's notices come through the dispatcher.
     m_page->SetProgressHandler([this](int done, int total) {
         const pages::PageField* field = m_page->FindField(pages::TaskPage::kProgressField);
-        m_progress->showProgress(field ? QString::fromStdString(field->text) : QString(), done,
+        m_progress->ShowProgress(field ? QString::fromStdString(field->text) : QString(), done,
                                  total);
         ShowState();
     });
     const pages::PageField* field = m_page->FindField(pages::TaskPage::kProgressField);
-    m_progress->showProgress(field ? QString::fromStdString(field->text) : QString(), 0, 0);
+    m_progress->ShowProgress(field ? QString::fromStdString(field->text) : QString(), 0, 0);
     ShowState();
 
     resize(560, 520);

@@ -99,7 +99,7 @@ public:
 
     const PageStatus& Status() const { return m_status; }
 
-    // 导出GIS (pages/GisExport.hpp) on pages whose result has coordinates: whether the page
+    // 导出GIS (pages/frames/GisExport.hpp) on pages whose result has coordinates: whether the page
     // offers it, and how the result rows of the last 转换 are points (nothing before one).
     bool OffersGisExport() const;
     const std::optional<GisPoints>& ConvertedGisPoints() const { return m_gisPoints; }

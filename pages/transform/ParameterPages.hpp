@@ -94,8 +94,8 @@ public:
     // and `target` is left untouched; false too for a target of another kind.
     std::string_view TransferPageClass() const override { return TransformPageClassOf(m_kind); }
     bool TransferTo(ToolPage& target) override;
-    // 导出PROJ: the solved parameters as a PROJ pipeline (pages/ProjExport.hpp) through a save
-    // dialog; before a solve the page says there is nothing to export.
+    // 导出PROJ: the solved parameters as a PROJ pipeline (pages/frames/ProjExport.hpp) through a
+    // save dialog; before a solve the page says there is nothing to export.
     bool ExportProj() { return ExportProjWithDialog(this->m_context.prompter, *this); }
 
 protected:

@@ -61,7 +61,7 @@ public:
     bool ImportParameterText(const std::string& text) override;
 
     // 导出PROJ after an import: the imported parameters between the sides as the fields say
-    // now (pages/ProjExport.hpp); before one the page says there is nothing to export.
+    // now (pages/frames/ProjExport.hpp); before one the page says there is nothing to export.
     std::optional<std::string> ProjExportText() override;
     bool ExportProj() { return ExportProjWithDialog(this->m_context.prompter, *this); }
 

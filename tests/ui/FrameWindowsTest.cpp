@@ -255,7 +255,7 @@ TEST(FrameWindows, BatchFileWindowListsFilesAndFollowsTheOptions)
     auto* window = new ui::BatchFileWindow(std::make_unique<LinesPage>(fakes.Context()));
     fakes.prompter.openAnswers.push_back({"/data/b.txt", "/data/bad.txt", "/data/a.txt"});
     window->Button(QStringLiteral("添加文件"))->click();
-    QListWidget* list = window->FileList()->list();
+    QListWidget* list = window->FileList()->List();
     ASSERT_EQ(3, list->count());
     EXPECT_EQ(QStringLiteral("/data/a.txt"), list->item(0)->text());
     window->Button(QStringLiteral("删除"))->click(); // nothing selected: nothing removed
@@ -286,8 +286,8 @@ TEST(FrameWindows, TaskWindowRunsItsWorkerThroughTheDispatcherAndRedrawsRowsOnly
     window->Button(QStringLiteral("启动/暂停"))->click();
     ProcessEventsUntil([&] { return window->Page().TaskState() == pages::TaskPage::State::Idle; });
     EXPECT_EQ(QStringLiteral("30"), Cell(model, 2, 3));
-    EXPECT_EQ(QStringLiteral("当前进度:3/3"), window->Progress()->text());
-    EXPECT_EQ(3, window->Progress()->bar()->value());
+    EXPECT_EQ(QStringLiteral("当前进度:3/3"), window->Progress()->Text());
+    EXPECT_EQ(3, window->Progress()->Bar()->value());
     EXPECT_EQ(0, seen.resets);
     EXPECT_EQ(3, seen.changed);
     EXPECT_EQ(QStringLiteral("任务已完成,共3个"), window->Status()->text());
@@ -331,7 +331,7 @@ TEST(FrameWindows, ClosingATaskWindowMidTaskEndsTheWorker)
         new ui::TaskWindow(std::make_unique<CountingPage>(fakes.Context(), 1000000));
     window->show();
     window->Button(QStringLiteral("启动/暂停"))->click();
-    ProcessEventsUntil([&] { return window->Progress()->bar()->value() >= 20; });
+    ProcessEventsUntil([&] { return window->Progress()->Bar()->value() >= 20; });
     fakes.prompter.messageAnswers.push_back(platform::MessageAnswer::No);
     EXPECT_TRUE(window->close());
     EXPECT_EQ("是否保存数据?", fakes.prompter.messages.at(0).text);

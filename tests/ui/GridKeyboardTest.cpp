@@ -38,7 +38,7 @@ struct GridFixture {
         after = new QLineEdit;
         layout->addWidget(grid);
         layout->addWidget(after);
-        grid->setClipboard(clipboard);
+        grid->SetClipboard(clipboard);
     }
 
     Cells Collect() const
@@ -214,14 +214,14 @@ TEST(GridKeyboard, TypedTextSurvivesARowCommandAndColumnsGrowToTheirContent)
     auto* editor = qobject_cast<QLineEdit*>(f.OpenEditor());
     ASSERT_NE(nullptr, editor);
     editor->setText(QStringLiteral("25.25"));
-    f.grid->commitOpenEditor(); // what 添加 and the other row commands do first
+    f.grid->CommitOpenEditor(); // what 添加 and the other row commands do first
     f.table.AppendRow();
     EXPECT_EQ("25.25", f.table.GetCell(1, 1));
     EXPECT_EQ(3, f.grid->model()->rowCount());
 
     const int before = f.grid->columnWidth(0);
     f.table.SetCell(3, 0, "控制点第一百二十三号");
-    f.grid->fitColumnsToContent();
+    f.grid->FitColumnsToContent();
     EXPECT_GT(f.grid->columnWidth(0), before);
     EXPECT_GE(f.grid->columnWidth(0),
               f.grid->fontMetrics().horizontalAdvance(QStringLiteral("控制点第一百二十三号")));
