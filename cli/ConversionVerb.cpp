@@ -9,10 +9,7 @@
 #include "tables/TableStream.hpp"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string_view>
@@ -23,32 +20,6 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitRefused = 1;
-
-// Far more than any line can hold in memory, and small enough for an int.
-constexpr long long kMaxColumnNumber = 100'000'000;
-
-std::vector<int> ParseColumns(const std::string& text)
-{
-    std::vector<int> columns;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t comma = text.find(',', start);
-        std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos
-                                                                          : comma - start);
-        char* end = nullptr;
-        errno = 0;
-        long long number = std::strtoll(piece.c_str(), &end, 10);
-        if (piece.empty() || *end != '\0' || number < 0)
-            throw CLI::ValidationError("--columns: expected 1-based column numbers such as 1,2,3");
-        if (errno == ERANGE || number > kMaxColumnNumber)
-            throw CLI::ValidationError("--columns: column number " + piece + " is out of range");
-        columns.push_back(static_cast<int>(number) - 1);
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
-    }
-    return columns;
-}
 
 class ProgressBar {
 public:
@@ -267,7 +238,7 @@ int ConversionVerb::Run(ConsolePrompter& prompter)
     m_pageOptions.ApplyToPage();
 
     if (std::optional<std::string> columns = Value("--columns"))
-        prompter.columns = ParseColumns(*columns);
+        prompter.columns = ParseColumnsOption(*columns, "1,2,3");
     if (m_skipTitle->count() > 0)
         prompter.removeTitleRow = true;
     if (m_keepTitle->count() > 0)
