@@ -12,6 +12,9 @@
 
 namespace carvento::cli {
 
+// The name every message of the tool starts with.
+inline constexpr const char* kProgram = "carvento-cli";
+
 class ConsolePrompter final : public platform::Prompter {
 public:
     explicit ConsolePrompter(std::string programName) : m_programName(std::move(programName)) {}

@@ -157,6 +157,10 @@ public:
     {
         pages::TaskPage& page = m_task;
         const int problemsBefore = prompter.Problems();
+        // A usage error is one whether or not a globe or model is there to refuse the run.
+        const std::optional<std::string> columns = m_options.Value("--columns");
+        const std::vector<int> fileColumns = columns ? ParseColumnsOption(*columns, "1,2,3")
+                                                     : std::vector<int>();
         std::vector<std::string> inputs{m_input};
         if (const std::optional<std::string> dem = m_options.Value("--dem"))
             inputs.push_back(*dem);
@@ -174,8 +178,8 @@ public:
         if (!earth::ConnectEarth(Globe().connection, prompter))
             return kExitRefused;
         m_options.ApplyToPage();
-        if (const std::optional<std::string> columns = m_options.Value("--columns"))
-            prompter.columns = ParseColumnList(*columns);
+        if (columns)
+            prompter.columns = fileColumns;
         if (m_skipTitle->count() > 0 || m_keepTitle->count() > 0)
             prompter.removeTitleRow = m_skipTitle->count() > 0;
         // Otherwise a first row that is no number in a column the task reads is a title row.
@@ -189,22 +193,6 @@ public:
     }
 
 private:
-    static std::vector<int> ParseColumnList(const std::string& text)
-    {
-        std::vector<int> columns;
-        std::size_t start = 0;
-        while (start <= text.size()) {
-            const std::size_t comma = text.find(',', start);
-            const std::string piece = text.substr(start, comma - start);
-            CheckIntegerOption("--columns", piece);
-            columns.push_back(std::stoi(piece) - 1);
-            if (comma == std::string::npos)
-                break;
-            start = comma + 1;
-        }
-        return columns;
-    }
-
     pages::TaskPage& m_task;
     std::string m_input;
     CLI::Option* m_skipTitle = nullptr;

@@ -2,11 +2,10 @@
 #include "cli/PageOptions.hpp"
 
 #include "geodesy/EllipsoidPanel.hpp"
+#include "platform/NumberText.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
 
 namespace carvento::cli {
 namespace {
@@ -25,11 +24,9 @@ int ChoiceIndex(const pages::PageField& field, const std::string& text)
     for (std::size_t i = 0; i < field.choices.size(); ++i)
         if (field.choices[i] == text)
             return static_cast<int>(i);
-    char* end = nullptr;
-    const long index = std::strtol(text.c_str(), &end, 10);
-    if (!text.empty() && *end == '\0' && index >= 0 &&
-        index < static_cast<long>(field.choices.size()))
-        return static_cast<int>(index);
+    if (const std::optional<long long> index =
+            platform::ParseInteger(text, 0, static_cast<long long>(field.choices.size()) - 1))
+        return static_cast<int>(*index);
     Usage("--" + field.id, "unknown value " + text);
 }
 
@@ -40,15 +37,39 @@ std::string Prefix(const pages::PagePanel& panel)
 
 } // namespace
 
-void CheckIntegerOption(const std::string& option, const std::string& text)
+int CheckIntegerOption(const std::string& option, const std::string& text, long long min,
+                       long long max)
 {
-    char* end = nullptr;
-    errno = 0;
-    const long long number = std::strtoll(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0')
+    if (!platform::IsIntegerText(text))
         Usage(option, "expected an integer, not " + text);
-    if (errno == ERANGE || number > INT_MAX || number < INT_MIN)
+    const std::optional<long long> number = platform::ParseInteger(text, min, max);
+    if (!number)
         Usage(option, text + " is out of range");
+    return static_cast<int>(*number);
+}
+
+std::vector<int> ParseColumnsOption(const std::string& text, const std::string& example)
+{
+    // Far more than any line can hold in memory, and small enough for an int.
+    constexpr long long kMaxColumnNumber = 100'000'000;
+    std::vector<int> columns;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = text.find(',', start);
+        const std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos
+                                                                                : comma - start);
+        // A sign is no column number: "-1" is as wrong as "x".
+        if (piece.starts_with('-') || !platform::IsIntegerText(piece))
+            Usage("--columns", "expected 1-based column numbers such as " + example);
+        const std::optional<long long> number = platform::ParseInteger(piece, 0, kMaxColumnNumber);
+        if (!number)
+            Usage("--columns", "column number " + piece + " is out of range");
+        columns.push_back(static_cast<int>(*number) - 1);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return columns;
 }
 
 void PageOptions::Add(const std::string& name, const std::string& text)
@@ -196,10 +217,8 @@ void PageOptions::ApplyToPage()
             m_page.EditText(field.id, *value);
             break;
         case pages::FieldKind::Spin:
-            CheckIntegerOption("--" + field.id, *value);
-            if (std::stoll(*value) < field.minimum || std::stoll(*value) > field.maximum)
-                Usage("--" + field.id, *value + " is out of range");
-            m_page.Choose(field.id, std::stoi(*value));
+            m_page.Choose(field.id, CheckIntegerOption("--" + field.id, *value, field.minimum,
+                                                       field.maximum));
             break;
         case pages::FieldKind::Choice:
         case pages::FieldKind::Radio:

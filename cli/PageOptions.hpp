@@ -9,6 +9,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <climits>
 #include <map>
 #include <optional>
 #include <string>
@@ -49,7 +50,15 @@ private:
     std::optional<std::string> m_autoMeridian;
 };
 
-// Checks an integer option as the page's integer fields read it.
-void CheckIntegerOption(const std::string& option, const std::string& text);
+// Checks an integer option as the page's integer fields read it: an optional "-" and digits,
+// within [min, max]. Returns the value; a usage error (CLI::ValidationError) names the option
+// otherwise.
+int CheckIntegerOption(const std::string& option, const std::string& text, long long min = INT_MIN,
+                       long long max = INT_MAX);
+
+// --columns: 1-based file column numbers, 0 for none, one per table column from the first, as
+// 0-based indices (-1 for none). Anything but comma-separated digits is a usage error that shows
+// `example` ("1,2,3"); a number past 100,000,000 is one too.
+std::vector<int> ParseColumnsOption(const std::string& text, const std::string& example);
 
 } // namespace carvento::cli

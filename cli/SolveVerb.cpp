@@ -10,8 +10,6 @@
 #include "tables/OutputPolicy.hpp"
 #include "tables/TextTableFile.hpp"
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -28,33 +26,6 @@ constexpr int kExitRefused = 1;
 [[noreturn]] void Usage(const std::string& option, const std::string& text)
 {
     throw CLI::ValidationError(option, text);
-}
-
-// Far more than any line can hold in memory, and small enough for an int.
-constexpr long long kMaxColumnNumber = 100'000'000;
-
-// --columns: 1-based file columns, 0 for none, one per table column from the first.
-std::vector<int> ParseColumnList(const std::string& text)
-{
-    std::vector<int> columns;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t comma = text.find(',', start);
-        const std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos
-                                                                                : comma - start);
-        char* end = nullptr;
-        errno = 0;
-        const long long number = std::strtoll(piece.c_str(), &end, 10);
-        if (piece.empty() || *end != '\0' || number < 0)
-            Usage("--columns", "expected 1-based column numbers such as 1,2,3,5,6 (0 for none)");
-        if (errno == ERANGE || number > kMaxColumnNumber)
-            Usage("--columns", "column number " + piece + " is out of range");
-        columns.push_back(static_cast<int>(number) - 1);
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
-    }
-    return columns;
 }
 
 // The table columns a solve reads (all but the identifier and the residual) must each have a
@@ -180,7 +151,7 @@ bool SolveVerb::ReadInput(ConsolePrompter& prompter)
         bytes.erase(0, end == std::string::npos ? bytes.size() : end + 1);
     }
     if (const std::optional<std::string> given = m_options.Value("--columns")) {
-        const std::vector<int> columns = ParseColumnList(*given);
+        const std::vector<int> columns = ParseColumnsOption(*given, "1,2,3,5,6 (0 for none)");
         CheckColumnsCoverPoints(*m_page, columns);
         return ImportMapped(*m_page, prompter, std::move(bytes), columns);
     }

@@ -8,6 +8,7 @@
 #include "fileconv/StreamedFile.hpp"
 #include "fileconv/TextFiles.hpp"
 #include "platform/NumberText.hpp"
+#include "platform/WholeFile.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/FieldSplit.hpp"
 #include "tables/TextTableFile.hpp"
@@ -429,7 +430,7 @@ bool GpxDocument::OpenGpx(const std::string& path)
 {
     m_scan.reset();
     std::string bytes;
-    if (!XmlDocument::ReadFileBytes(path, bytes)) {
+    if (!platform::ReadWholeFile(path, bytes)) {
         Reset();
         return false;
     }

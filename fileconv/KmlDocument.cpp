@@ -9,6 +9,7 @@
 #include "fileconv/KmzArchive.hpp"
 #include "fileconv/StreamedFile.hpp"
 #include "fileconv/TextFiles.hpp"
+#include "platform/WholeFile.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/FieldSplit.hpp"
 #include "tables/TextTableFile.hpp"
@@ -683,7 +684,7 @@ bool KmlDocument::OpenKml(const std::string& path)
             return false;
         }
         bytes = std::move(*document);
-    } else if (!XmlDocument::ReadFileBytes(path, bytes)) {
+    } else if (!platform::ReadWholeFile(path, bytes)) {
         Reset();
         return false;
     }

@@ -8,15 +8,11 @@
 #include "fileconv/XmlEncoding.hpp"
 #include "fileconv/XmlSerializer.hpp"
 #include "fileconv/XmlStructure.hpp"
+#include "platform/WholeFile.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/OutputPolicy.hpp"
 
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <limits>
 #include <pugixml.hpp>
 
 namespace carvento::fileconv {
@@ -373,34 +369,10 @@ bool XmlDocument::Save(const std::string& path)
     return true;
 }
 
-bool XmlDocument::ReadFileBytes(const std::string& path, std::string& bytes)
-{
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    std::ifstream in;
-    if (!error && !std::filesystem::is_directory(status))
-        in.open(path, std::ios::binary);
-    bool read = false;
-    if (in.is_open() && in && std::filesystem::is_regular_file(status)) {
-        // Read in one piece; a file that grows meanwhile is refused rather than taken in part.
-        std::uintmax_t size = std::filesystem::file_size(path, error);
-        if (!error && size < std::numeric_limits<std::size_t>::max() / 2) {
-            bytes.resize(static_cast<std::size_t>(size));
-            read = in.read(bytes.data(), static_cast<std::streamsize>(size)) &&
-                   in.peek() == std::ifstream::traits_type::eof();
-        }
-    } else if (in.is_open() && in) {
-        // A device or pipe.
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        read = !in.bad();
-    }
-    return read;
-}
-
 bool XmlDocument::Load(const std::string& path)
 {
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
+    if (!platform::ReadWholeFile(path, bytes)) {
         m_tree->Clear();
         m_byteOrderMark = false;
         m_result = "file_error";

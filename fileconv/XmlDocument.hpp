@@ -75,8 +75,6 @@ public:
     // The steps of LoadFromBytes: the bytes as text, then the text parsed.
     static DecodedXml Decode(std::string bytes);
     bool LoadDecoded(DecodedXml decoded);
-    // The bytes Load reads; false when the file cannot be read whole.
-    static bool ReadFileBytes(const std::string& path, std::string& bytes);
     bool Save(const std::string& path);
     // The bytes Save would write.
     std::string SavedBytes(bool* ok = nullptr) const;

@@ -1,74 +1,54 @@
 // The program's side: finds and loads libcarvento-gis.so the first time a layer is written.
 #include "gis/GisModule.hpp"
 
+#include "platform/ProgramFolder.hpp"
+
 #include <dlfcn.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <mutex>
-#include <system_error>
+#include <string>
 
 namespace carvento::gis {
 namespace {
 
 constexpr const char* kModuleName = "libcarvento-gis.so";
 
-// Where the module may be, in the order tried.
-std::vector<std::string> Candidates()
-{
-    std::vector<std::string> paths;
-    if (const char* named = std::getenv("CARVENTO_GIS_MODULE"); named && *named) {
-        paths.emplace_back(named);
-        return paths;
-    }
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error)
-        paths.push_back(
-            (program.parent_path() / ".." / CARVENTO_GIS_MODULE_DIR / kModuleName).string());
-#ifdef CARVENTO_GIS_MODULE_BUILT
-    paths.emplace_back(CARVENTO_GIS_MODULE_BUILT);
-#endif
-    return paths;
-}
-
 struct Module {
     const CarventoGisApi* api = nullptr;
     std::string error;
 };
 
-// Loaded once and kept for the life of the process: GDAL is not made to be unloaded.
+// Loaded once and kept for the life of the process: GDAL is not made to be unloaded. Found where
+// CARVENTO_GIS_MODULE names it, else in the install's library folder, else in the build tree.
 const Module& TheModule()
 {
     static Module module;
     static std::once_flag once;
     std::call_once(once, [] {
-        std::string tried;
-        for (const std::string& path : Candidates()) {
-            std::error_code error;
-            if (!std::filesystem::exists(path, error)) {
-                tried += (tried.empty() ? "" : ", ") + path;
-                continue;
-            }
-            void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (!handle) {
-                const char* why = dlerror();
-                module.error = "cannot load the GIS writer " + path + ": " +
-                               (why ? why : "unknown error");
-                return;
-            }
-            using Entry = const CarventoGisApi* (*)();
-            auto entry = reinterpret_cast<Entry>(dlsym(handle, "carvento_gis_api"));
-            const CarventoGisApi* api = entry ? entry() : nullptr;
-            if (!api || api->version != kCarventoGisApiVersion) {
-                module.error = "the GIS writer " + path + " belongs to another build of Carvento";
-                return;
-            }
-            module.api = api;
+        const platform::ModuleLocation found =
+            platform::FindModule({"CARVENTO_GIS_MODULE", CARVENTO_GIS_MODULE_DIR, kModuleName,
+                                  CARVENTO_GIS_MODULE_BUILT});
+        if (found.path.empty()) {
+            module.error = std::string("the GIS writer ") + kModuleName +
+                           " is not installed (looked for " + found.tried + ")";
             return;
         }
-        module.error = std::string("the GIS writer ") + kModuleName +
-                       " is not installed (looked for " + tried + ")";
+        const std::string& path = found.path;
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char* why = dlerror();
+            module.error = "cannot load the GIS writer " + path + ": " +
+                           (why ? why : "unknown error");
+            return;
+        }
+        using Entry = const CarventoGisApi* (*)();
+        auto entry = reinterpret_cast<Entry>(dlsym(handle, "carvento_gis_api"));
+        const CarventoGisApi* api = entry ? entry() : nullptr;
+        if (!api || api->version != kCarventoGisApiVersion) {
+            module.error = "the GIS writer " + path + " belongs to another build of Carvento";
+            return;
+        }
+        module.api = api;
     });
     return module;
 }

@@ -1,7 +1,9 @@
 // In-memory Profile.
 #include "platform/Profile.hpp"
 
-#include <charconv>
+#include "platform/NumberText.hpp"
+
+#include <climits>
 
 namespace carvento::platform {
 
@@ -31,12 +33,8 @@ int MemoryProfile::GetInt(std::string_view section, std::string_view key, int de
     auto it = m_values.find(Path(section, key));
     if (it == m_values.end())
         return defaultValue;
-    int value = 0;
-    const std::string& text = it->second;
-    auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size())
-        return defaultValue;
-    return value;
+    const std::optional<long long> value = ParseInteger(it->second, INT_MIN, INT_MAX);
+    return value ? static_cast<int>(*value) : defaultValue;
 }
 
 void MemoryProfile::SetInt(std::string_view section, std::string_view key, int value)

@@ -158,6 +158,25 @@ bool IsNumberText(std::string_view text)
     return p == end && (text.size() < 300 || std::isfinite(ParseDouble(text)));
 }
 
+bool IsIntegerText(std::string_view text)
+{
+    const std::string_view digits = text.starts_with('-') ? text.substr(1) : text;
+    return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+std::optional<long long> ParseInteger(std::string_view text, long long min, long long max)
+{
+    if (!IsIntegerText(text))
+        return std::nullopt;
+    // from_chars takes exactly the form checked above and reports a value beyond long long
+    // instead of wrapping it.
+    long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
 int ParseInt(std::string_view text)
 {
     const char* p = text.data();

@@ -3,6 +3,7 @@
 // here, so a desktop that runs under a decimal-comma locale still reads "3.14" and writes "3.1416".
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,14 @@ bool IsNumberText(std::string_view text);
 // Reads an int with the semantics of C `atoi`: white space, optional sign, decimal digits.
 // Text without a leading number reads as 0; values beyond the int range are clamped.
 int ParseInt(std::string_view text);
+
+// True when the whole text is a decimal integer as options and settings write one: an optional
+// "-" and one or more digits, nothing else ("", "+1", " 1", "1 ", "1.0" and "0x1" are not).
+bool IsIntegerText(std::string_view text);
+
+// The integer the whole text writes (IsIntegerText, any number of digits), when it lies in
+// [min, max]; nothing for any other text or a value beyond the range. No locale, no exception.
+std::optional<long long> ParseInteger(std::string_view text, long long min, long long max);
 
 // Appends `value` as printf("%.<decimals>f") does in the "C" locale (correctly rounded,
 // "nan"/"-nan"/"inf"/"-inf" for non-finite values). decimals must be 0..30.

@@ -1,4 +1,4 @@
-// Program and cache folders.
+// Program and cache folders, and the search for run-time modules.
 #include "platform/ProgramFolder.hpp"
 
 #include <cstdlib>
@@ -45,6 +45,38 @@ std::string CacheFolderFor(const std::string& programFolder, const char* xdgData
 std::string CacheFolder()
 {
     return CacheFolderFor(ProgramFolder(), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+}
+
+std::vector<std::string> ModuleCandidates(const ModuleSearch& search)
+{
+    std::vector<std::string> paths;
+    if (const char* named = search.overrideVariable ? std::getenv(search.overrideVariable)
+                                                    : nullptr;
+        named && *named) {
+        paths.emplace_back(named);
+        return paths;
+    }
+    if (const std::string program = ProgramFolder(); !program.empty())
+        paths.push_back((std::filesystem::path(program) / ".." / search.installFolder /
+                         search.fileName)
+                            .string());
+    if (!search.builtPath.empty())
+        paths.push_back(search.builtPath);
+    return paths;
+}
+
+ModuleLocation FindModule(const ModuleSearch& search)
+{
+    ModuleLocation location;
+    for (const std::string& path : ModuleCandidates(search)) {
+        std::error_code error;
+        if (std::filesystem::exists(path, error)) {
+            location.path = path;
+            return location;
+        }
+        location.tried += (location.tried.empty() ? "" : ", ") + path;
+    }
+    return location;
 }
 
 } // namespace carvento::platform

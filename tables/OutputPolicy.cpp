@@ -2,6 +2,7 @@
 #include "tables/OutputPolicy.hpp"
 
 #include "platform/AsciiText.hpp"
+#include "platform/NumberText.hpp"
 
 #include <cerrno>
 #include <chrono>
@@ -71,10 +72,13 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& name)
         const std::string path = folder + "/" + std::string(entryName);
         if (entryName.starts_with(ours)) {
             // ours + "<pid>-XXXXXX"
-            const std::string rest(entryName.substr(ours.size()));
-            char* end = nullptr;
-            const long pid = std::strtol(rest.c_str(), &end, 10);
-            stale = end && *end == '-' && std::strlen(end) == 7 && ProcessGone(pid);
+            const std::string_view rest = entryName.substr(ours.size());
+            const std::size_t dash = rest.find('-');
+            const std::optional<long long> pid = dash == std::string_view::npos
+                                                     ? std::nullopt
+                                                     : platform::ParseInteger(rest.substr(0, dash),
+                                                                              1, INT_MAX);
+            stale = pid && rest.size() - dash == 7 && ProcessGone(static_cast<long>(*pid));
         } else if (entryName.starts_with(older) && entryName.ends_with(".tmp") &&
                    entryName.size() > older.size() + 4) {
             const std::string_view digits = entryName.substr(older.size(),

@@ -1,13 +1,12 @@
 // The program's side: finds and loads libcarvento-dem.so the first time a model is opened.
 #include "earth/dem/DemModule.hpp"
 
+#include "platform/ProgramFolder.hpp"
+
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <mutex>
-#include <system_error>
 #include <vector>
 
 namespace carvento::earth {
@@ -15,63 +14,43 @@ namespace {
 
 constexpr const char* kModuleName = "libcarvento-dem.so";
 
-// Where the module may be, in the order tried.
-std::vector<std::string> Candidates()
-{
-    std::vector<std::string> paths;
-    if (const char* named = std::getenv("CARVENTO_DEM_MODULE"); named && *named) {
-        paths.emplace_back(named);
-        return paths;
-    }
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error)
-        paths.push_back(
-            (program.parent_path() / ".." / CARVENTO_DEM_MODULE_DIR / kModuleName).string());
-#ifdef CARVENTO_DEM_MODULE_BUILT
-    paths.emplace_back(CARVENTO_DEM_MODULE_BUILT);
-#endif
-    return paths;
-}
-
 struct Module {
     const CarventoDemApi* api = nullptr;
     std::string error;
 };
 
-// Loaded once and kept for the life of the process: GDAL is not made to be unloaded.
+// Loaded once and kept for the life of the process: GDAL is not made to be unloaded. Found where
+// CARVENTO_DEM_MODULE names it, else in the install's library folder, else in the build tree.
 const Module& TheModule()
 {
     static Module module;
     static std::once_flag once;
     std::call_once(once, [] {
-        std::string tried;
-        for (const std::string& path : Candidates()) {
-            std::error_code error;
-            if (!std::filesystem::exists(path, error)) {
-                tried += (tried.empty() ? "" : ", ") + path;
-                continue;
-            }
-            void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (!handle) {
-                const char* why = dlerror();
-                module.error = "cannot load the elevation model reader " + path + ": " +
-                               (why ? why : "unknown error");
-                return;
-            }
-            using Entry = const CarventoDemApi* (*)();
-            auto entry = reinterpret_cast<Entry>(dlsym(handle, "carvento_dem_api"));
-            const CarventoDemApi* api = entry ? entry() : nullptr;
-            if (!api || api->version != kCarventoDemApiVersion) {
-                module.error = "the elevation model reader " + path +
-                               " belongs to another build of Carvento";
-                return;
-            }
-            module.api = api;
+        const platform::ModuleLocation found =
+            platform::FindModule({"CARVENTO_DEM_MODULE", CARVENTO_DEM_MODULE_DIR, kModuleName,
+                                  CARVENTO_DEM_MODULE_BUILT});
+        if (found.path.empty()) {
+            module.error = std::string("the elevation model reader ") + kModuleName +
+                           " is not installed (looked for " + found.tried + ")";
             return;
         }
-        module.error = std::string("the elevation model reader ") + kModuleName +
-                       " is not installed (looked for " + tried + ")";
+        const std::string& path = found.path;
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char* why = dlerror();
+            module.error = "cannot load the elevation model reader " + path + ": " +
+                           (why ? why : "unknown error");
+            return;
+        }
+        using Entry = const CarventoDemApi* (*)();
+        auto entry = reinterpret_cast<Entry>(dlsym(handle, "carvento_dem_api"));
+        const CarventoDemApi* api = entry ? entry() : nullptr;
+        if (!api || api->version != kCarventoDemApiVersion) {
+            module.error = "the elevation model reader " + path +
+                           " belongs to another build of Carvento";
+            return;
+        }
+        module.api = api;
     });
     return module;
 }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -314,6 +315,45 @@ TEST_F(GlobeCatalogue, APointFileReadOnlyInPartFliesNothing)
     EXPECT_NE(std::string::npos, run.err.find("第3行数据不足")) << run.err;
     EXPECT_EQ(0, globe.Moves());
     ExpectUnchanged(before);
+}
+
+// --columns that names no columns is a usage error (status 2), whether or not a globe is there
+// to fly to: no point is flown, nothing is written and no exception reaches the user.
+TEST_F(GlobeCatalogue, ColumnsThatAreNoColumnNumbersAreAUsageError)
+{
+    const struct {
+        const char* name;
+        const char* columns;
+        const char* said;
+    } rows[] = {
+        {"a letter", "1,x", "expected 1-based column numbers such as 1,2,3"},
+        {"an empty piece", "1,,2", "expected 1-based column numbers such as 1,2,3"},
+        {"a negative number", "-1,1,2", "expected 1-based column numbers such as 1,2,3"},
+        {"the lowest int", "-2147483648,1,2", "expected 1-based column numbers such as 1,2,3"},
+        {"a sign", "+1,2", "expected 1-based column numbers such as 1,2,3"},
+        {"beyond int", "2147483648,1", "column number 2147483648 is out of range"},
+        {"beyond long long", "1,99999999999999999999",
+         "column number 99999999999999999999 is out of range"},
+    };
+    for (const bool withGlobe : {true, false}) {
+        std::optional<Globe> globe;
+        if (withGlobe)
+            globe.emplace(folder / "g.sock", 0, 0, "");
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.name) + (withGlobe ? ", a globe running" : ", no globe"));
+            const auto before = Files();
+            const CliRun run = Cli(std::string("elevation --interval 0 --columns ") + row.columns +
+                                   " -o '" + output + "' '" + points + "'");
+            EXPECT_EQ(2, run.status) << run.err;
+            EXPECT_NE(std::string::npos, run.err.find(std::string("--columns: ") + row.said))
+                << run.err;
+            EXPECT_EQ("", run.out);
+            ExpectUnchanged(before);
+        }
+        if (globe) {
+            EXPECT_EQ(0, globe->Moves());
+        }
+    }
 }
 
 TEST_F(GlobeCatalogue, StandardOutputIsAppendedToNotReplaced)

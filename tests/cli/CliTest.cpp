@@ -203,6 +203,10 @@ TEST_F(CliTest, BadInputIsRefusedOrConvertedCompletely)
         {"column number wrapping to 1", clean, "--columns 4294967297,2,3 {in}", 2, "out of range",
          ""},
         {"meridian beyond int", clean, "--meridian 99999999999 {in}", 2, "out of range", ""},
+        {"negative column number", clean, "--columns -1,2,3 {in}", 2,
+         "expected 1-based column numbers", ""},
+        {"choice number beyond the choices", clean, "--unit 99999999999999999999 {in}", 2,
+         "unknown value", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -116,6 +119,64 @@ TEST(NumberText, ParseIntMatchesAtoi)
         EXPECT_EQ(std::atoi(text), ParseInt(text)) << text;
     EXPECT_EQ(2147483647, ParseInt("99999999999999"));
     EXPECT_EQ(-2147483647 - 1, ParseInt("-99999999999999"));
+}
+
+// Options, settings and file names carry integers as plain digits: anything else, and any value
+// beyond the caller's range, is no integer, never an exception or a wrapped value.
+TEST(NumberText, ParseIntegerTakesOnlyDigitsWithinTheRange)
+{
+    constexpr long long kMin = -1000;
+    constexpr long long kMax = 1000;
+    const struct {
+        const char* text;
+        std::optional<long long> expected;
+    } rows[] = {
+        {"0", 0},
+        {"-0", 0},
+        {"7", 7},
+        {"0007", 7},
+        {"-1000", -1000},
+        {"1000", 1000},
+        {"1001", std::nullopt},
+        {"-1001", std::nullopt},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {"+7", std::nullopt},
+        {" 7", std::nullopt},
+        {"7 ", std::nullopt},
+        {"7\n", std::nullopt},
+        {"--7", std::nullopt},
+        {"7-", std::nullopt},
+        {"1,2", std::nullopt},
+        {"7.0", std::nullopt},
+        {"1e3", std::nullopt},
+        {"0x10", std::nullopt},
+        {"７", std::nullopt}, // a full-width digit
+        {"99999999999999999999999", std::nullopt},
+        {"-99999999999999999999999", std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(row.expected, ParseInteger(row.text, kMin, kMax));
+    }
+    // A view ends where it ends, not at a terminating zero.
+    EXPECT_EQ(12, ParseInteger(std::string_view("123", 2), kMin, kMax));
+    EXPECT_EQ(std::nullopt, ParseInteger(std::string_view("1\0", 2), kMin, kMax));
+}
+
+TEST(NumberText, ParseIntegerReachesTheEndsOfLongLong)
+{
+    constexpr long long kLowest = std::numeric_limits<long long>::min();
+    constexpr long long kHighest = std::numeric_limits<long long>::max();
+    EXPECT_EQ(kHighest, ParseInteger("9223372036854775807", kLowest, kHighest));
+    EXPECT_EQ(kLowest, ParseInteger("-9223372036854775808", kLowest, kHighest));
+    // One past either end is out of range, not wrapped round to the other.
+    EXPECT_EQ(std::nullopt, ParseInteger("9223372036854775808", kLowest, kHighest));
+    EXPECT_EQ(std::nullopt, ParseInteger("-9223372036854775809", kLowest, kHighest));
+    // 2^32 + 1 read into 32 bits would be 1.
+    EXPECT_EQ(std::nullopt, ParseInteger("4294967297", 0, INT_MAX));
+    EXPECT_TRUE(IsIntegerText("4294967297"));
+    EXPECT_FALSE(IsIntegerText("+1"));
 }
 
 TEST(NumberText, FormatFixedMatchesPrintfOnGeneratedValues)
