@@ -333,14 +333,7 @@ QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder,
     auto* area = new QWidget;
     auto* layout = new QHBoxLayout(area);
     layout->setContentsMargins(0, 0, 0, 0);
-    std::vector<std::pair<std::string, QFormLayout*>> groups;
-    auto formOf = [&](const std::string& title) -> QFormLayout*& {
-        for (auto& [existing, form] : groups)
-            if (existing == title)
-                return form;
-        groups.emplace_back(title, nullptr);
-        return groups.back().second;
-    };
+    FieldGroups groups;
     // The panels first, each with its own box that its fields join.
     for (const pages::PagePanel& panel : page.Panels()) {
         if (panel.kind != pages::PanelKind::Ellipsoid || !panel.ellipsoid)
@@ -353,9 +346,23 @@ QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder,
         auto* form = new QFormLayout;
         inner->addLayout(form);
         inner->addStretch(1);
-        formOf(panel.title) = form;
+        groups.emplace_back(panel.title, form);
         layout->addWidget(box, 2);
     }
+    AddFieldGroups(*layout, page, binder, groups, skip);
+    return area;
+}
+
+void AddFieldGroups(QBoxLayout& layout, pages::ToolPage& page, FieldBinder& binder,
+                    FieldGroups& groups, const std::set<std::string>& skip)
+{
+    auto formOf = [&](const std::string& title) -> QFormLayout*& {
+        for (auto& [existing, form] : groups)
+            if (existing == title)
+                return form;
+        groups.emplace_back(title, nullptr);
+        return groups.back().second;
+    };
     for (pages::PageField& field : page.Fields()) {
         if (field.placement != pages::FieldPlacement::Panel || skip.count(field.id))
             continue;
@@ -363,11 +370,11 @@ QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder,
         if (!form) {
             form = new QFormLayout;
             if (field.group.empty()) {
-                layout->addLayout(form, 1);
+                layout.addLayout(form, 1);
             } else {
                 auto* box = new QGroupBox(Q(field.group));
                 box->setLayout(form);
-                layout->addWidget(box, 1);
+                layout.addWidget(box, 1);
             }
         }
         QWidget* editor = binder.MakeEditor(field);
@@ -380,7 +387,6 @@ QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder,
             binder.SetLabel(field.id, label);
         }
     }
-    return area;
 }
 
 QWidget* BuildCommandBar(pages::ToolPage& page, std::vector<QPushButton*>& buttons,

@@ -10,10 +10,13 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+class QBoxLayout;
 class QComboBox;
 class QDropEvent;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -140,6 +143,14 @@ private:
 QWidget* BuildFieldPanels(pages::ToolPage& page, FieldBinder& binder,
                           std::vector<EllipsoidBox*>& boxes,
                           const std::set<std::string>& skip = {});
+
+// The forms of a panel area by group title ("" for fields without a group).
+using FieldGroups = std::vector<std::pair<std::string, QFormLayout*>>;
+// Adds the page's panel fields to `layout` by group, in order of appearance: a field joins
+// the form of its group in `groups`, a group not there yet gets a box of its own (a plain
+// form without a title). A check box carries its own label. Fields in `skip` are left out.
+void AddFieldGroups(QBoxLayout& layout, pages::ToolPage& page, FieldBinder& binder,
+                    FieldGroups& groups, const std::set<std::string>& skip = {});
 
 // One button per command of the page, in order; a click runs the command, then `after` (the
 // window's redraw of what the page keeps outside tables and fields). Buttons are appended to

@@ -317,30 +317,8 @@ QWidget* TablePageWindow::BuildParameterPanel()
         layout->addWidget(m_ellipsoidBox, 2);
     }
 
-    // Panel fields, grouped by their group box title in order of appearance.
-    std::vector<std::pair<std::string, QFormLayout*>> groups;
-    for (pages::PageField& field : m_page->Fields()) {
-        if (field.placement != pages::FieldPlacement::Panel)
-            continue;
-        QFormLayout* form = nullptr;
-        for (auto& [title, existing] : groups)
-            if (title == field.group)
-                form = existing;
-        if (!form) {
-            form = new QFormLayout;
-            if (field.group.empty()) {
-                layout->addLayout(form, 1);
-            } else {
-                auto* box = new QGroupBox(Q(field.group));
-                box->setLayout(form);
-                layout->addWidget(box, 1);
-            }
-            groups.emplace_back(field.group, form);
-        }
-        auto* label = new QLabel(Q(field.label));
-        form->addRow(label, FieldEditor(field));
-        m_fields->SetLabel(field.id, label);
-    }
+    FieldGroups groups;
+    AddFieldGroups(*layout, *m_page, *m_fields, groups);
     return panel;
 }
 

@@ -14,10 +14,10 @@
 #include "pages/transform/DatumKinds.hpp"
 #include "pages/transform/TransformPages.hpp"
 
+#include "platform/AsciiText.hpp"
 #include "platform/NumberText.hpp"
 
 #include <array>
-#include <cctype>
 #include <functional>
 #include <optional>
 #include <span>
@@ -144,12 +144,8 @@ template <class Base>
 std::vector<std::string> ParameterPage<Base>::ParameterIds() const
 {
     std::vector<std::string> ids;
-    for (const ParameterName& name : ParameterSetOf(m_kind).names) {
-        std::string id = name.name;
-        for (char& c : id)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        ids.push_back(std::move(id));
-    }
+    for (const ParameterName& name : ParameterSetOf(m_kind).names)
+        ids.push_back(platform::AsciiLower(name.name));
     return ids;
 }
 
