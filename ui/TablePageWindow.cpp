@@ -129,13 +129,10 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
     m_zoneStatus->setVisible(false);
     m_zoneButton->setVisible(false);
     connect(m_zoneButton, &QPushButton::clicked, this, [this] {
-        if (!m_zoneHint)
-            return;
-        pages::ApplyZoneHint(*m_page, *m_zoneHint);
-        for (const std::string& id : {m_zoneHint->fieldId, m_zoneHint->yAddFieldId})
+        for (const std::string& id : m_page->FixZone())
             if (auto* edit = qobject_cast<QLineEdit*>(FieldWidget(id)))
                 edit->setText(Q(m_page->Field(id).text));
-        CheckZone();
+        ShowZoneHint();
     });
     status->addWidget(m_zoneStatus);
     status->addWidget(m_zoneButton);
@@ -146,7 +143,7 @@ TablePageWindow::TablePageWindow(std::unique_ptr<pages::ConversionPage> page, QW
         connect(source, &QAbstractItemModel::rowsInserted, this, &TablePageWindow::CheckZone);
         connect(source, &QAbstractItemModel::rowsRemoved, this, &TablePageWindow::CheckZone);
         connect(source, &QAbstractItemModel::dataChanged, this, &TablePageWindow::CheckZone);
-        for (const char* id : {"meridian", "from-meridian"})
+        for (const std::string& id : m_page->ZoneFields())
             if (auto* edit = qobject_cast<QLineEdit*>(FieldWidget(id)))
                 connect(edit, &QLineEdit::textEdited, this, &TablePageWindow::CheckZone);
     }
@@ -216,23 +213,21 @@ void TablePageWindow::CheckZone()
         m_zoneChanged = true;
         return;
     }
-    ShowZoneHint(pages::CheckZoneNumbers(*m_page, m_page->Source()));
+    m_page->CheckZone();
+    ShowZoneHint();
 }
 
-void TablePageWindow::ShowZoneHint(const std::optional<pages::ZoneHint>& hint)
+void TablePageWindow::ShowZoneHint()
 {
+    const std::optional<pages::ZoneHint>& hint = m_page->ZoneHintNow();
     m_zoneStatus->setVisible(hint.has_value());
     m_zoneButton->setVisible(hint.has_value());
-    m_zoneHint.reset();
     if (!hint) {
         m_zoneStatus->clear();
         return;
     }
-    m_zoneHint = hint;
     m_zoneStatus->setText(Q(hint->message));
-    m_zoneButton->setText(hint->yAddFieldId.empty()
-                              ? QStringLiteral("改为 %1").arg(hint->suggested.packed)
-                              : QStringLiteral("改正"));
+    m_zoneButton->setText(Q(pages::ZoneFixCaption(*hint)));
 }
 
 void TablePageWindow::ShowExported(const QString& text)
@@ -329,7 +324,6 @@ bool TablePageWindow::RunInBackground(const QString& label, const std::function<
         std::atomic<int> total{0};
     };
     auto progress = std::make_shared<Progress>();
-    auto zone = std::make_shared<std::optional<pages::ZoneHint>>();
     m_zoneChanged = false;
     // Shown at once: from the first moment the window takes no input that could reach the page.
     QPointer<QProgressDialog> dialog = new QProgressDialog(label, QStringLiteral("取消"), 0, 0,
@@ -342,7 +336,7 @@ bool TablePageWindow::RunInBackground(const QString& label, const std::function<
     dialog->show();
     m_busy = true;
     const bool started =
-        m_runner.Start([this, progress, zone, work](const platform::TaskControl& control) {
+        m_runner.Start([this, progress, work](const platform::TaskControl& control) {
             m_page->SetProgressCallback([progress, &control](int done, int total) {
                 progress->done.store(done, std::memory_order_relaxed);
                 progress->total.store(total, std::memory_order_relaxed);
@@ -353,7 +347,7 @@ bool TablePageWindow::RunInBackground(const QString& label, const std::function<
             // A million y values take a while to check: done here, shown after the work. The
             // flag was set on the user-interface thread while this thread waited for it.
             if (m_zoneChanged)
-                *zone = pages::CheckZoneNumbers(*m_page, m_page->Source());
+                m_page->CheckZone();
         });
     QPointer<TablePageWindow> alive(this);
     if (started) {
@@ -389,7 +383,7 @@ bool TablePageWindow::RunInBackground(const QString& label, const std::function<
     m_busy = false;
     delete dialog;
     if (m_zoneChanged)
-        ShowZoneHint(*zone);
+        ShowZoneHint();
     return true;
 }
 

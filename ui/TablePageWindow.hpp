@@ -86,7 +86,8 @@ private:
     void ShowRowCounts();
     void ShowExported(const QString& text);
     void CheckZone();
-    void ShowZoneHint(const std::optional<pages::ZoneHint>& hint);
+    // Shows the page's zone hint, or hides the line without one.
+    void ShowZoneHint();
 
     // The worker and the dispatcher go after the page: the destructor ends the worker first.
     QtDispatcher m_dispatcher;
@@ -106,7 +107,6 @@ private:
     QLabel* m_exportStatus = nullptr;
     QLabel* m_zoneStatus = nullptr;
     QPushButton* m_zoneButton = nullptr;
-    std::optional<pages::ZoneHint> m_zoneHint;
     std::vector<QPushButton*> m_buttons;
 };
 

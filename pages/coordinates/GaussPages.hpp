@@ -38,7 +38,7 @@ public:
     std::string Title() const override { return "高斯坐标反算"; }
     std::optional<ZoneCheckTarget> ZoneCheck() const override
     {
-        return ZoneCheckTarget{"meridian", 2};
+        return ZoneCheckTarget{"meridian", 2, "y-add"};
     }
     std::vector<std::string> ExportHeader() const override { return {"序号", "纬度", "经度"}; }
 

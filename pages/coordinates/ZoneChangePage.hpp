@@ -11,7 +11,7 @@ public:
     std::string Title() const override { return "坐标换带"; }
     std::optional<ZoneCheckTarget> ZoneCheck() const override
     {
-        return ZoneCheckTarget{"from-meridian", 2};
+        return ZoneCheckTarget{"from-meridian", 2, "from-y-add"};
     }
     std::vector<std::string> ExportHeader() const override { return {"序号", "x", "y"}; }
 

@@ -153,6 +153,33 @@ bool ConversionPage::ConvertRows(SourceAfterConvert after)
     return true;
 }
 
+const std::optional<ZoneHint>& ConversionPage::CheckZone()
+{
+    m_zoneHint = CheckZoneNumbers(*this, Source());
+    return m_zoneHint;
+}
+
+std::vector<std::string> ConversionPage::FixZone()
+{
+    if (!m_zoneHint)
+        return {};
+    const ZoneHint hint = *m_zoneHint;
+    ApplyZoneHint(*this, hint);
+    CheckZone();
+    std::vector<std::string> changed = {hint.fieldId};
+    if (!hint.yAddFieldId.empty())
+        changed.push_back(hint.yAddFieldId);
+    return changed;
+}
+
+std::vector<std::string> ConversionPage::ZoneFields() const
+{
+    const std::optional<ZoneCheckTarget> target = ZoneCheck();
+    if (!target)
+        return {};
+    return {target->meridianField, target->yAddField};
+}
+
 void ConversionPage::OfferGisExport()
 {
     AddCommand({kExportGisCommand, messages::kExportGisCaption,

@@ -5,6 +5,7 @@
 #include "pages/frames/EditableTable.hpp"
 #include "pages/frames/GisExport.hpp"
 #include "pages/frames/ToolPage.hpp"
+#include "pages/frames/ZoneHint.hpp"
 #include "tables/CodePage.hpp"
 #include "tables/CoordinateTable.hpp"
 
@@ -104,6 +105,15 @@ public:
     bool OffersGisExport() const;
     const std::optional<GisPoints>& ConvertedGisPoints() const { return m_gisPoints; }
 
+    // The zone check of the source, on pages with ZoneCheck(): CheckZone() looks again at the
+    // source's y values against the meridian field's text and keeps what it found, which
+    // ZoneHintNow() gives; FixZone() sets the fields as the hint suggests, looks again and
+    // returns the fields it set. ZoneFields() are the fields whose edits call for a new look.
+    const std::optional<ZoneHint>& CheckZone();
+    const std::optional<ZoneHint>& ZoneHintNow() const { return m_zoneHint; }
+    std::vector<std::string> FixZone();
+    std::vector<std::string> ZoneFields() const;
+
     // Pages that apply transformation parameters read them from a parameter file: whether this
     // page takes one, and the import without its open dialog (its messages shown as the
     // page's own). false when the page takes none or the file was refused.
@@ -198,6 +208,7 @@ private:
     ProgressCallback m_progress;
     PageStatus m_status;
     std::optional<GisPoints> m_gisPoints;
+    std::optional<ZoneHint> m_zoneHint;
     std::optional<GisPoints> m_convertingGisPoints;
     std::unique_ptr<tables::TextTableFile> m_export;
     std::string m_exportPath;

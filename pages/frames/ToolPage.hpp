@@ -125,11 +125,12 @@ public:
 };
 
 // Where a page keeps what the zone check reads (the zone number before the eastings against
-// the panel's central meridian): its meridian field (packed DDDMMSS) and the source table's
-// y column.
+// the panel's central meridian): its meridian field (packed DDDMMSS), the source table's y
+// column and the add constant field beside the meridian.
 struct ZoneCheckTarget {
     std::string meridianField;
     int yColumn = 2;
+    std::string yAddField{};
 };
 
 class ProjExportSource;

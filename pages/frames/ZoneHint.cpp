@@ -74,8 +74,7 @@ namespace {
 std::optional<ZoneHint> CheckAddConstant(const ToolPage& page, const ZoneCheckTarget& target,
                                          const std::vector<std::string>& yCells)
 {
-    std::string yAddId = target.meridianField;
-    yAddId.replace(yAddId.rfind("meridian"), std::string("meridian").size(), "y-add");
+    const std::string& yAddId = target.yAddField;
     const PageField* field = page.FindField(yAddId);
     double yAdd = 0.0;
     if (!field || !NumberCell(field->text, yAdd) || yAdd < 1e6 || yAdd >= 1e9)
@@ -109,6 +108,11 @@ void ApplyZoneHint(ToolPage& page, const ZoneHint& hint)
     page.EditText(hint.fieldId, std::to_string(hint.suggested.packed));
     if (!hint.yAddFieldId.empty())
         page.EditText(hint.yAddFieldId, std::to_string(kDefaultYAdd));
+}
+
+std::string ZoneFixCaption(const ZoneHint& hint)
+{
+    return hint.yAddFieldId.empty() ? "改为 " + std::to_string(hint.suggested.packed) : "改正";
 }
 
 std::optional<ZoneHint> CheckZoneNumbers(const ToolPage& page,

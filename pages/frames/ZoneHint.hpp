@@ -49,6 +49,8 @@ std::optional<ZoneHint> CheckZoneNumbers(const ToolPage& page,
 // The one-click fix: the meridian field (and the add constant, when the hint names it) set as
 // the hint suggests.
 void ApplyZoneHint(ToolPage& page, const ZoneHint& hint);
+// The caption of the fix's button: "改为 1170000", or "改正" when the add constant changes too.
+std::string ZoneFixCaption(const ZoneHint& hint);
 
 // The status line's text for a zone taken from the data (--meridian auto).
 std::string ZoneTakenText(const ZoneMeridian& zone);

@@ -136,7 +136,7 @@ std::optional<ZoneCheckTarget> DatumTransformPage::ZoneCheck() const
 {
     if (From().ShowsGeodetic())
         return std::nullopt;
-    return ZoneCheckTarget{"from-meridian", 2};
+    return ZoneCheckTarget{"from-meridian", 2, "from-y-add"};
 }
 
 std::vector<std::string> DatumTransformPage::ExportHeader() const

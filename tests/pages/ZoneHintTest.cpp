@@ -11,6 +11,7 @@
 
 #include <clocale>
 #include <string>
+#include <vector>
 
 using namespace carvento;
 using namespace carvento::pages;
@@ -127,4 +128,34 @@ TEST(ZoneHint, ZoneChangeAndTransformPagesCheckTheirSourceZone)
     FillSource(forward, {"1", "30.5", "38512345.6"});
     EXPECT_FALSE(forward.ZoneCheck());
     EXPECT_FALSE(CheckZoneNumbers(forward, forward.Source()));
+}
+
+// The page keeps the hint its window shows: the fix sets the fields it names, says which, and
+// leaves no hint; the fields whose edits call for a new look are the meridian and the add
+// constant of the checked side.
+TEST(ZoneHint, ThePageKeepsTheHintAndItsFix)
+{
+    FakeContext fake;
+    CGSFSDlg page(fake.Context());
+    EXPECT_EQ((std::vector<std::string>{"meridian", "y-add"}), page.ZoneFields());
+    FillSource(page, {"1", "3380000", "512345.6"});
+    page.EditText("meridian", "1110000");
+    page.EditText("y-add", "38500000");
+    ASSERT_TRUE(page.CheckZone());
+    EXPECT_EQ("改正", ZoneFixCaption(*page.ZoneHintNow()));
+    EXPECT_EQ((std::vector<std::string>{"meridian", "y-add"}), page.FixZone());
+    EXPECT_EQ("1140000", page.Field("meridian").text);
+    EXPECT_FALSE(page.ZoneHintNow());
+    EXPECT_TRUE(page.FixZone().empty());
+
+    FillSource(page, {"1", "3380000", "39512345.6"});
+    ASSERT_TRUE(page.CheckZone());
+    EXPECT_EQ("改为 1170000", ZoneFixCaption(*page.ZoneHintNow()));
+    EXPECT_EQ(std::vector<std::string>{"meridian"}, page.FixZone());
+    EXPECT_EQ("1170000", page.Field("meridian").text);
+
+    CZBHDDlg change(fake.Context());
+    EXPECT_EQ((std::vector<std::string>{"from-meridian", "from-y-add"}), change.ZoneFields());
+    CGSZSDlg forward(fake.Context());
+    EXPECT_TRUE(forward.ZoneFields().empty());
 }
