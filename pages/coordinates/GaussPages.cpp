@@ -13,30 +13,6 @@ using platform::ParseDouble;
 const TableLayout kGeodeticTable{"地理坐标(B,L)", {"序号", "纬度B", "经度L"}, {35, 85, 90}};
 const TableLayout kPlaneTable{"平面坐标(x,y)", {"序号", "坐标x(m)", "坐标y(m)"}, {35, 85, 90}};
 
-double ToDegrees(double value, int unit)
-{
-    switch (unit) {
-    case kUnitPacked:
-        return geodesy::PackedToDegrees(value);
-    case kUnitDotted:
-        return geodesy::DottedToDegrees(value);
-    default:
-        return value;
-    }
-}
-
-std::string FromDegrees(double degrees, int unit)
-{
-    switch (unit) {
-    case kUnitPacked:
-        return FormatFixed(geodesy::DegreesToPacked(degrees), 4);
-    case kUnitDotted:
-        return FormatFixed(geodesy::DegreesToDotted(degrees), 8);
-    default:
-        return FormatFixed(degrees, 8);
-    }
-}
-
 } // namespace
 
 GaussPage::GaussPage(PageContext context, const TableLayout& source, const TableLayout& result,
@@ -81,8 +57,8 @@ CGSZSDlg::CGSZSDlg(PageContext context)
 
 void CGSZSDlg::ConvertRow(std::span<std::string> cells)
 {
-    double B = ToDegrees(ParseDouble(cells[1]), m_unit);
-    double L = ToDegrees(ParseDouble(cells[2]), m_unit);
+    double B = AngleToDegrees(ParseDouble(cells[1]), m_unit);
+    double L = AngleToDegrees(ParseDouble(cells[2]), m_unit);
     double x = 0.0;
     double y = 0.0;
     m_projector.GaussForward(B, L, m_L0, m_yAdd, x, y);
@@ -110,8 +86,8 @@ void CGSFSDlg::ConvertRow(std::span<std::string> cells)
     double B = 0.0;
     double L = 0.0;
     m_projector.GaussInverse(ParseDouble(cells[1]), ParseDouble(cells[2]), m_L0, m_yAdd, B, L);
-    cells[1] = FromDegrees(B, m_unit);
-    cells[2] = FromDegrees(L, m_unit);
+    cells[1] = AngleText(B, m_unit);
+    cells[2] = AngleText(L, m_unit);
 }
 
 std::optional<GisPoints> CGSFSDlg::ResultGisPoints() const
@@ -124,8 +100,8 @@ std::optional<GisPoints> CGSFSDlg::ResultGisPoints() const
                          if (row.size() < 3 || !platform::IsNumberText(row[1]) ||
                              !platform::IsNumberText(row[2]))
                              return std::nullopt;
-                         return GisPoint{ToDegrees(ParseDouble(row[1]), unit),
-                                         ToDegrees(ParseDouble(row[2]), unit)};
+                         return GisPoint{AngleToDegrees(ParseDouble(row[1]), unit),
+                                         AngleToDegrees(ParseDouble(row[2]), unit)};
                      },
                      .crs = ResultSide(true)};
 }

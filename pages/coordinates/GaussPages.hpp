@@ -1,7 +1,7 @@
 // "高斯坐标正算" (CGSZSDlg: B, L to x, y) and "高斯坐标反算" (CGSFSDlg: x, y to B, L).
 #pragma once
 
-#include "pages/coordinates/EllipsoidPage.hpp"
+#include "pages/frames/EllipsoidPage.hpp"
 
 namespace carvento::pages {
 

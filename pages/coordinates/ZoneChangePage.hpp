@@ -1,7 +1,7 @@
 // "坐标换带" (CZBHDDlg): plane coordinates from an old zone to a new one on one ellipsoid.
 #pragma once
 
-#include "pages/coordinates/EllipsoidPage.hpp"
+#include "pages/frames/EllipsoidPage.hpp"
 
 namespace carvento::pages {
 

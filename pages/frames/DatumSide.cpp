@@ -12,31 +12,6 @@ using platform::FormatFixed;
 
 // An angle notation of the unit list: to and from decimal degrees, and the decimals a
 // converted value is written with.
-struct Notation {
-    double (*toDegrees)(double);
-    double (*fromDegrees)(double);
-    int decimals;
-};
-
-double Unchanged(double degrees)
-{
-    return degrees;
-}
-
-// Indexed by AngleUnit.
-constexpr Notation kNotations[] = {
-    {geodesy::PackedToDegrees, geodesy::DegreesToPacked, 4},
-    {geodesy::DottedToDegrees, geodesy::DegreesToDotted, 8},
-    {Unchanged, Unchanged, 8},
-};
-
-// A unit list without a choice (-1) reads and writes decimal degrees.
-const Notation& NotationOf(int unit)
-{
-    return unit >= kUnitPacked && unit <= kUnitDegrees ? kNotations[unit]
-                                                       : kNotations[kUnitDegrees];
-}
-
 // Column titles after the side's "原" or "新", indexed by CoordinateType.
 constexpr const char* kTitleStems[2][3] = {
     {"坐标x(m)", "坐标y(m)", "高程z(m)"},
@@ -146,9 +121,8 @@ GeodeticPoint DatumSide::ReadPoint(std::span<const std::string> cells) const
     const double second = CellValue(cells, 1);
     point.H = CellValue(cells, 2);
     if (m_type == kGeodeticCoordinates) {
-        const Notation& notation = NotationOf(m_unit);
-        point.B = notation.toDegrees(first);
-        point.L = notation.toDegrees(second);
+        point.B = AngleToDegrees(first, m_unit);
+        point.L = AngleToDegrees(second, m_unit);
     } else {
         m_projector.GaussInverse(first, second, m_L0, m_yAdd, point.B, point.L);
     }
@@ -159,9 +133,8 @@ void DatumSide::WritePoint(const GeodeticPoint& point, std::span<std::string> ce
 {
     std::array<std::string, 3> texts;
     if (m_type == kGeodeticCoordinates) {
-        const Notation& notation = NotationOf(m_unit);
-        texts[0] = FormatFixed(notation.fromDegrees(point.B), notation.decimals);
-        texts[1] = FormatFixed(notation.fromDegrees(point.L), notation.decimals);
+        texts[0] = AngleText(point.B, m_unit);
+        texts[1] = AngleText(point.L, m_unit);
     } else {
         double x = 0.0;
         double y = 0.0;
@@ -179,8 +152,7 @@ void DatumSide::ReadPlane(std::span<const std::string> cells, double& x, double&
     x = CellValue(cells, 0);
     y = CellValue(cells, 1);
     if (m_type == kGeodeticCoordinates) {
-        const Notation& notation = NotationOf(m_unit);
-        Project(notation.toDegrees(x), notation.toDegrees(y), x, y);
+        Project(AngleToDegrees(x, m_unit), AngleToDegrees(y, m_unit), x, y);
     }
 }
 

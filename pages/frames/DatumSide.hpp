@@ -5,7 +5,7 @@
 
 #include "geodesy/EllipsoidPanel.hpp"
 #include "geodesy/GaussProjector.hpp"
-#include "pages/coordinates/EllipsoidPage.hpp"
+#include "pages/frames/EllipsoidPage.hpp"
 #include "pages/frames/ToolPage.hpp"
 #include "tables/CoordinateTable.hpp"
 

@@ -2,8 +2,8 @@
 #include "pages/frames/ZoneHint.hpp"
 
 #include "geodesy/AngleNotation.hpp"
-#include "pages/coordinates/EllipsoidPage.hpp"
 #include "pages/frames/DatumSide.hpp"
+#include "pages/frames/EllipsoidPage.hpp"
 #include "platform/NumberText.hpp"
 
 #include <cmath>

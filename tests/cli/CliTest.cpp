@@ -1,9 +1,9 @@
 // carvento-cli end to end: its output bytes equal the page's 导出 of the same input, and its
 // exit status and messages tell a refused input from a usage error.
 #include "pages/PageRegistry.hpp"
-#include "pages/coordinates/EllipsoidPage.hpp"
 #include "pages/coordinates/GaussPages.hpp"
 #include "pages/coordinates/ZoneChangePage.hpp"
+#include "pages/frames/EllipsoidPage.hpp"
 #include "pages/transform/HeightPages.hpp"
 #include "support/FakePlatform.hpp"
 

@@ -4,6 +4,7 @@
 
 #include "geodesy/EllipsoidPanel.hpp"
 #include "geodesy/GaussProjector.hpp"
+#include "pages/frames/AngleUnits.hpp"
 #include "pages/frames/ConversionPage.hpp"
 
 namespace carvento::pages {
@@ -12,15 +13,6 @@ inline constexpr const char* kParameterPanelTitle = "参考椭球及坐标系参
 inline constexpr const char* kYAddLabel = "Y坐标加常数(m)";
 inline constexpr int kDefaultCentralMeridian = 1050000;
 inline constexpr int kDefaultYAdd = 500000;
-
-// Unit drop-down of the projection pages.
-enum AngleUnit : int { kUnitPacked = 0, kUnitDotted = 1, kUnitDegrees = 2 };
-inline const std::vector<std::string> kAngleUnitChoices = {"DDDMMSS.SS", "DDD.MMSSSS", "度"};
-// The command line's names of the angle units, by index of either unit list.
-inline const std::vector<std::pair<std::string, int>> kAngleUnitOptionNames = {{"dms", 0},
-                                                                               {"packed", 0},
-                                                                               {"dotted", 1},
-                                                                               {"deg", 2}};
 
 class EllipsoidPage : public ConversionPage {
 public:

@@ -1,5 +1,5 @@
 // Ellipsoid and zone fields shared by the projection pages.
-#include "pages/coordinates/EllipsoidPage.hpp"
+#include "pages/frames/EllipsoidPage.hpp"
 
 #include "geodesy/AngleNotation.hpp"
 
